@@ -1,0 +1,2 @@
+// Entry point of the Velorin interface compiler.
+int main() { return 0; }

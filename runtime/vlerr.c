@@ -1,0 +1,2 @@
+/* Error reporting of the runtime. */
+#include "velorin.h"
