@@ -8,6 +8,10 @@
 extern "C" {
 #endif
 
+/* ---- Server side: call execution, main loop, process models ---- */
+
+/* ---- Client side: client creation, codecs, serialisation, reporting ---- */
+
 #ifdef __cplusplus
 }
 #endif
