@@ -1,0 +1,145 @@
+// Expression trees of the interface language (array bounds and sizes,
+// property values, case labels and discriminants). Nothing evaluates them:
+// they are asked for C text, plain text, the variables they name and
+// whether they are constant.
+#ifndef VELORIN_MODEL_EXPRESSION_H
+#define VELORIN_MODEL_EXPRESSION_H
+
+#include <cstdint>
+#include <string>
+
+#include "model/codes.h"
+
+class Symbol;
+class symbolSet;
+class expressionList;
+
+class expression {
+ public:
+  // 0: C text in which every variable name carries `prefix`.
+  virtual std::string codeText(const std::string& prefix) const = 0;
+  // 1: text without operators (for identifiers and case labels).
+  virtual std::string plainText() const = 0;
+  // 2: adds every variable the expression names to `vars`, once each.
+  virtual void collectVars(symbolSet& vars) const = 0;
+  // 3: 1 when the expression is built of literals and constant operators.
+  virtual int isConstant() const;
+  // 4: 0 for every expression.
+  virtual int isPointerLike() const;
+};
+
+// An operator between two operands.
+class binaryExp : public expression {
+ public:
+  binaryExp(expression* left, int op, expression* right);
+  std::string codeText(const std::string& prefix) const override;
+  std::string plainText() const override;
+  void collectVars(symbolSet& vars) const override;
+  int isConstant() const override;
+
+  int op;
+  expression* right;
+  expression* left;
+};
+
+// A prefix operator and its operand.
+class unaryExp : public expression {
+ public:
+  unaryExp(int op, expression* operand);
+  std::string codeText(const std::string& prefix) const override;
+  std::string plainText() const override;
+  void collectVars(symbolSet& vars) const override;
+  int isConstant() const override;
+
+  int op;
+  expression* operand;
+};
+
+// condition ? whenTrue : whenFalse
+class condExp : public expression {
+ public:
+  condExp(expression* condition, expression* whenTrue, expression* whenFalse);
+  std::string codeText(const std::string& prefix) const override;
+  std::string plainText() const override;
+  void collectVars(symbolSet& vars) const override;
+  int isConstant() const override;
+
+  expression* condition;
+  expression* whenTrue;
+  expression* whenFalse;
+};
+
+// A variable (an identifier, "return") or, with a null Symbol, "this".
+class primExp : public expression {
+ public:
+  primExp();
+  explicit primExp(Symbol* symbol);
+  std::string codeText(const std::string& prefix) const override;
+  std::string plainText() const override;
+  void collectVars(symbolSet& vars) const override;
+  int isConstant() const override;
+
+  // 1 only for the one thisExpression object itself.
+  static int isThis(const expression* e);
+
+  Symbol* symbol;
+};
+
+// A function call: name(arguments...).
+class funcExp : public expression {
+ public:
+  funcExp(const std::string& name, expressionList* arguments);
+  std::string codeText(const std::string& prefix) const override;
+  std::string plainText() const override;
+  void collectVars(symbolSet& vars) const override;
+
+  std::string name;
+  expressionList* arguments;  // may be null
+};
+
+// A number (LITERAL_INTEGER) or a string or character constant (LITERAL_TEXT).
+class liteExp : public expression {
+ public:
+  liteExp() = default;
+  void setInt(std::int64_t value);
+  void setText(const std::string& text);
+  std::string codeText(const std::string& prefix) const override;
+  std::string plainText() const override;
+  void collectVars(symbolSet& vars) const override;
+  int isConstant() const override;
+
+  std::string text;
+  std::int64_t value = 0;
+  int kind = CODE_NONE;
+};
+
+// Arguments of a funcExp, in order. The list object is its own first node
+// and the chain always ends with an empty node.
+class expressionList {
+ public:
+  // Walks a list: next() gives each expression, then null.
+  class cursor {
+   public:
+    explicit cursor(const expressionList* node) : current_(node) {}
+    expression* next();
+   private:
+    const expressionList* current_;
+  };
+
+  expressionList() = default;
+  // Appends a non-null expression; always 1.
+  int add(expression* e);
+  static cursor begin(const expressionList* list) { return cursor(list); }
+
+ private:
+  expressionList* next_ = nullptr;
+  expression* value_ = nullptr;
+};
+
+// The one expression that stands for "this", for the whole run.
+extern primExp* const thisExpression;
+
+// Name of the result member of <proc>_out_t, which "return" denotes.
+extern const char* const returnMemberName;
+
+#endif

@@ -1,0 +1,105 @@
+// Containers of types: the table of declared types, the scope lists of
+// struct and union tags and bodies, and the ordered type lists that drive
+// declaration and XDR generation.
+#ifndef VELORIN_MODEL_TYPE_TABLE_H
+#define VELORIN_MODEL_TYPE_TABLE_H
+
+#include <string>
+
+class Type;
+
+// Every type the interface declares by name, in registration order. Holds
+// at most `capacity` entries and never removes one.
+class typeTable {
+ public:
+  static constexpr int capacity = 1024;
+
+  // Registers `t`. A clash with a registered type is reported as a counted
+  // error ("Error:  type <C> redefined.") and the registered type returned;
+  // null when `t` was registered, is null, or the table is full.
+  Type* add(Type* t);
+  // The first registered typedef of that name; null when none.
+  Type* findTypedef(const std::string& name) const;
+
+  int count() const { return count_; }
+  Type* entry(int index) const { return index >= 0 && index < count_ ? entries_[index] : nullptr; }
+
+ private:
+  Type* entries_[capacity] = {};
+  int count_ = 0;
+};
+
+// One node of a scope list: newest first; the first node's previous is the
+// list header.
+struct scopeNode {
+  Type* type = nullptr;
+  scopeNode* next = nullptr;
+  scopeNode* previous = nullptr;
+};
+
+// Doubly linked list of types, newest first. Owns its nodes only.
+class scopeList {
+ public:
+  scopeList() = default;
+  ~scopeList();
+  scopeList(const scopeList&) = delete;
+  scopeList& operator=(const scopeList&) = delete;
+
+  // Makes a node for `t` the first node; returns it.
+  scopeNode* push(Type* t);
+  // Unlinks and frees the first node: 1, or 0 when the list is empty.
+  int pop();
+  // The type of the first node; null when empty.
+  Type* top() const;
+  // The tag lookup: the newest node whose type's name field is `name`,
+  // skipping types deeper than the bound; the bound drops to the level of
+  // every node passed. Null when none.
+  scopeNode* findNode(const std::string& name, int level) const;
+
+ private:
+  scopeNode header_;
+};
+
+// Ordered list of distinct types (by non-empty Type::name); owns its nodes.
+class typeList {
+ public:
+  struct node {
+    node* next;
+    Type* type;
+  };
+
+  // Walks a list: next() gives each type, then null.
+  class cursor {
+   public:
+    explicit cursor(const node* first) : current_(first) {}
+    Type* next();
+   private:
+    const node* current_;
+  };
+
+  typeList() = default;
+  ~typeList();
+  typeList(const typeList&) = delete;
+  typeList& operator=(const typeList&) = delete;
+
+  // Appends `t`: 1, or 0 for null or a name already in the list. Two
+  // different types that would both be generated under one inserted typedef
+  // name are reported as a counted error.
+  int add(Type* t);
+  // The first type of that non-empty name; null otherwise.
+  Type* find(const std::string& name) const;
+
+  static cursor begin(const typeList* list) { return cursor(list ? list->first_ : nullptr); }
+
+ private:
+  node* first_ = nullptr;
+  node* last_ = nullptr;
+};
+
+// The process-wide table of declared types and the two scope lists of the
+// parser: every struct/union tag met so far, and the bodies being parsed.
+extern typeTable declaredTypes;
+extern scopeList tagScopes;
+extern scopeList classStack;
+
+#endif
