@@ -10,9 +10,6 @@ int yyparse() { return 0; }
 int syntaxErrorCount = 0;
 int semanticErrorCount = 0;
 
-// model/ provides the parsed program.
-rpcProgram* currentProgram = nullptr;
-
 // generate/ provides the generation of one version.
 void generateVersion(rpcVersion*) {}
 

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "output/output_files.h"
+
 std::string defineText(const std::string& name, const std::string& value) {
   return "#define " + name + " " + value + "\n";
 }
@@ -12,4 +14,8 @@ std::string numberDefineText(const std::string& name, std::int64_t number) {
 
 void writeNumberDefine(std::ostream& out, const std::string& name, std::int64_t number) {
   out << numberDefineText(name, number);
+}
+
+void writeNumberDefine(const std::string& name, std::int64_t number) {
+  writeNumberDefine(headerOut, name, number);
 }

@@ -8,7 +8,7 @@
 #include "model/token_table.h"
 #include "model/expression.h"
 #include "model/type_table.h"
-#include "model/report_error_pending.h"
+#include "output/output_files.h"
 
 // ---------------------------------------------------------------- Type
 

@@ -3,7 +3,7 @@
 #include <iostream>
 
 #include "model/expression.h"
-#include "model/report_error_pending.h"
+#include "output/output_files.h"
 #include "model/type.h"
 
 typeTable declaredTypes;

@@ -6,7 +6,7 @@
 #include "model/type.h"
 #include "model/type_table.h"
 
-extern int generationErrorCount;
+#include "output/output_files.h"
 
 namespace {
 
