@@ -1,2 +1,4 @@
 // Entry point of the Velorin interface compiler.
-int main() { return 0; }
+#include "driver/compile_flow.h"
+
+int main(int argc, char** argv) { return runCompiler(argc, argv); }

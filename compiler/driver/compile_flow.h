@@ -1,0 +1,22 @@
+#ifndef VELORIN_DRIVER_COMPILE_FLOW_H
+#define VELORIN_DRIVER_COMPILE_FLOW_H
+
+class rpcProgram;
+
+// The whole compiler run; the result is the process's exit status.
+int runCompiler(int argc, char** argv);
+
+// Generates and reports every version of the program.
+void compileVersions(rpcProgram* program);
+
+// Reports the files of the version just generated, or its generation errors.
+void reportGeneration();
+
+// Removes the header and the three C files of the current version.
+void removeGeneratedFiles();
+
+// Set once a version counted generation errors; the run then ends with
+// status 1, since that version's header and C files were removed.
+extern int versionsFailed;
+
+#endif
