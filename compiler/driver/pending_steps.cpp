@@ -16,8 +16,5 @@ rpcProgram* currentProgram = nullptr;
 // generate/ provides the generation of one version.
 void generateVersion(rpcVersion*) {}
 
-// generate/ provides the makefile generator.
-int generateMakefile() { return 0; }
-
 // driver/ iterates the program's versions once model/rpc_program.h exists.
 void compileVersions(rpcProgram*) {}

@@ -31,6 +31,11 @@ void appendFile(std::ostream& stream, const std::string& path)
 
 int generateMakefile()
 {
+    // An interface without a program block generates no files, and a
+    // makefile named ".mak" for no program would only mislead.
+    if (filePrefix.empty())
+        return 0;
+
     const std::string name = filePrefix + ".mak";
 
     // Any kind of file of that name counts: a makefile the programmer keeps

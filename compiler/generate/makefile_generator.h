@@ -13,7 +13,8 @@
 // already is never overwritten, so a makefile the programmer has edited
 // survives later runs.
 
-// Writes the makefile unless it exists. Returns 0 when it was written or
+// Writes the makefile unless it exists; nothing when no version was
+// generated (no program in the interface file). Returns 0 when it was written or
 // already existed, -1 when it could not be created or written.
 int generateMakefile();
 
