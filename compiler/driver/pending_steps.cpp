@@ -13,8 +13,5 @@ int semanticErrorCount = 0;
 // generate/ provides the generation of one version.
 void generateVersion(rpcVersion*) {}
 
-// generate/ provides the makefile generator.
-int generateMakefile() { return 0; }
-
 // driver/ iterates the program's versions once model/rpc_program.h exists.
 void compileVersions(rpcProgram*) {}

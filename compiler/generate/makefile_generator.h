@@ -1,0 +1,25 @@
+#ifndef VELORIN_GENERATE_MAKEFILE_GENERATOR_H
+#define VELORIN_GENERATE_MAKEFILE_GENERATOR_H
+
+#include <ostream>
+#include <string>
+
+// The makefile of the generated program.
+//
+// At the end of a compile run the compiler leaves <filePrefix>.mak in the
+// current directory: six variable lines (CC, APP, IDLFILE, FILE_PREFIX,
+// SYS_LDFLAGS, VELORIN_HOME) followed by the installation's template
+// data/makefile.tml, copied unchanged. A file of that name that exists
+// already is never overwritten, so a makefile the programmer has edited
+// survives later runs.
+
+// Writes the makefile unless it exists; nothing when no version was
+// generated (no program in the interface file). Returns 0 when it was written or
+// already existed, -1 when it could not be created or written.
+int generateMakefile();
+
+// Copies every byte of the file at path to stream. A file that cannot be
+// opened is reported as a generation error and nothing is copied.
+void appendFile(std::ostream& stream, const std::string& path);
+
+#endif

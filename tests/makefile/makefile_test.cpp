@@ -1,0 +1,200 @@
+#include "generate/makefile_generator.h"
+
+#include "driver/configuration.h"
+#include "driver/driver_state.h"
+#include "output/output_files.h"
+
+#if __has_include("model/rpc_program.h")
+#include "model/rpc_program.h"
+#else
+extern std::string programName;
+#endif
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void writeFile(const std::string& path, const std::string& text)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+}
+
+// Each test runs in a fresh directory that also holds a small installation
+// with a template of awkward bytes: a NUL, a tab, "$(CC)", no final newline.
+class MakefileTest : public ::testing::Test {
+protected:
+    const std::string templateText = std::string("all:\n\t$(CC) -o $(APP)\n#\0end", 24);
+
+    void SetUp() override
+    {
+        char pattern[] = "/tmp/makefile_test.XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        dir = pattern;
+        ASSERT_EQ(getcwd(oldDir, sizeof(oldDir)), oldDir);
+        ASSERT_EQ(chdir(dir.c_str()), 0);
+        mkdir("home", 0755);
+        mkdir("home/data", 0755);
+        writeFile("home/data/makefile.tml", templateText);
+
+        ccCommand = "cc";
+        programName = "rfile";
+        inputFileName = "rfile.idl";
+        filePrefix = "rfile";
+        sysLdflags = "";
+        installDir = dir + "/home";
+        generationErrorCount = 0;
+    }
+
+    void TearDown() override
+    {
+        ASSERT_EQ(chdir(oldDir), 0);
+        std::system(("rm -rf '" + dir + "'").c_str());
+    }
+
+    // Runs generateMakefile and keeps what it printed on both streams.
+    int run()
+    {
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        int result = generateMakefile();
+        std::cout.flush();
+        std::cerr.flush();
+        out = testing::internal::GetCapturedStdout();
+        err = testing::internal::GetCapturedStderr();
+        return result;
+    }
+
+    std::string dir;
+    char oldDir[4096];
+    std::string out, err;
+};
+
+TEST_F(MakefileTest, HeaderLinesThenTheTemplateUnchanged)
+{
+    ASSERT_EQ(run(), 0);
+    EXPECT_EQ(readFile("rfile.mak"),
+              "CC=cc\nAPP=rfile\nIDLFILE=rfile.idl\nFILE_PREFIX=rfile\nSYS_LDFLAGS=\nVELORIN_HOME=" +
+                  installDir + "\n" + templateText);
+    EXPECT_EQ(out, "Makefile rfile.mak generated.\n");
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(generationErrorCount, 0);
+}
+
+TEST_F(MakefileTest, ValuesAreWrittenAsTheyStand)
+{
+    // The file base of the last version names the makefile (a program with
+    // versions 1 and 2 ends with "rfile2"); values are not quoted or escaped,
+    // and a "/" joins an installation directory that lacks one.
+    ccCommand = "gcc -std=c99";
+    filePrefix = "rfile2";
+    sysLdflags = "-ltirpc -lnsl";
+    inputFileName = "../idl/r file.idl";
+    ASSERT_EQ(run(), 0);
+    EXPECT_EQ(readFile("rfile2.mak"),
+              "CC=gcc -std=c99\nAPP=rfile\nIDLFILE=../idl/r file.idl\nFILE_PREFIX=rfile2\n"
+              "SYS_LDFLAGS=-ltirpc -lnsl\nVELORIN_HOME=" +
+                  installDir + "\n" + templateText);
+    EXPECT_EQ(out, "Makefile rfile2.mak generated.\n");
+
+    installDir += "/";
+    filePrefix = "other";
+    ASSERT_EQ(run(), 0);
+    EXPECT_NE(readFile("other.mak").find("VELORIN_HOME=" + installDir + "\n" + templateText),
+              std::string::npos);
+}
+
+TEST_F(MakefileTest, AnExistingFileOfThatNameIsLeftAlone)
+{
+    struct Case {
+        const char* what;
+        void (*make)();
+    };
+    const Case cases[] = {
+        {"an edited makefile", [] { writeFile("rfile.mak", "# mine\n"); }},
+        {"a directory", [] { mkdir("rfile.mak", 0755); }},
+        {"a symbolic link to a file", [] { writeFile("elsewhere", "x"); symlink("elsewhere", "rfile.mak"); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::system("rm -rf rfile.mak");
+        c.make();
+        ASSERT_EQ(run(), 0);
+        EXPECT_EQ(err, "Makefile already exists, skip makefile generation.\n");
+        EXPECT_EQ(out, "");
+    }
+    EXPECT_EQ(readFile("elsewhere"), "x");
+    std::system("rm -rf rfile.mak");
+    writeFile("rfile.mak", "# mine\n");
+    run();
+    EXPECT_EQ(readFile("rfile.mak"), "# mine\n");
+}
+
+TEST_F(MakefileTest, SecondRunSkipsAndKeepsTheFirstMakefile)
+{
+    ASSERT_EQ(run(), 0);
+    const std::string first = readFile("rfile.mak");
+    ccCommand = "clang";
+    ASSERT_EQ(run(), 0);
+    EXPECT_EQ(err, "Makefile already exists, skip makefile generation.\n");
+    EXPECT_EQ(readFile("rfile.mak"), first);
+}
+
+TEST_F(MakefileTest, MissingTemplateLeavesTheHeaderAndCountsAnError)
+{
+    std::remove("home/data/makefile.tml");
+    ASSERT_EQ(run(), 0);
+    EXPECT_EQ(readFile("rfile.mak"),
+              "CC=cc\nAPP=rfile\nIDLFILE=rfile.idl\nFILE_PREFIX=rfile\nSYS_LDFLAGS=\nVELORIN_HOME=" +
+                  installDir + "\n");
+    EXPECT_EQ(err, "Error:  fail to open file " + installDir + "/data/makefile.tml.\n");
+    EXPECT_EQ(out, "Makefile rfile.mak generated.\n");
+    EXPECT_EQ(generationErrorCount, 1);
+}
+
+TEST_F(MakefileTest, MakefileThatCannotBeCreated)
+{
+    filePrefix = "no/such/dir/rfile";
+    EXPECT_EQ(run(), -1);
+    EXPECT_EQ(err.rfind("no/such/dir/rfile.mak: ", 0), 0u) << err;
+    EXPECT_EQ(out, "");
+}
+
+TEST_F(MakefileTest, NoProgramNoMakefile)
+{
+    filePrefix = "";
+    EXPECT_EQ(run(), 0);
+    struct stat st;
+    EXPECT_NE(stat(".mak", &st), 0);
+    EXPECT_EQ(out, "");
+}
+
+TEST_F(MakefileTest, AppendFileCopiesEveryByte)
+{
+    std::string bytes;
+    for (int i = 0; i < 3 * 256; ++i)
+        bytes += static_cast<char>(i % 256);
+    writeFile("all_bytes", bytes);
+    std::ostringstream copy;
+    appendFile(copy, "all_bytes");
+    EXPECT_EQ(copy.str(), bytes);
+    EXPECT_EQ(generationErrorCount, 0);
+}
+
+}  // namespace
