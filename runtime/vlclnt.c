@@ -14,8 +14,6 @@
 #define VL_CLNT_TIMEOUT_SEC 25
 /* Retry interval of UDP handles. */
 #define VL_UDP_RETRY_SEC 5
-/* Status that generated call functions give for a missing handle. */
-#define VL_NULL_CLNT_STATUS ((enum clnt_stat) - 125)
 
 /* Looks host up; fills addr with its first IPv4 address and port.
  * Returns 0 on success, -1 when the host is unknown, -2 when it does not
@@ -100,10 +98,10 @@ enum clnt_stat vl_clnt_errno(CLIENT *cl)
 {
     struct rpc_err err;
 
-    /* A program that never bound has no handle to ask; answer as the
-     * generated call functions did for that call. */
+    /* A program that never bound has no handle to ask and no call that
+     * could have succeeded. */
     if (cl == NULL)
-        return VL_NULL_CLNT_STATUS;
+        return RPC_FAILED;
     clnt_geterr(cl, &err);
     return err.re_status;
 }
