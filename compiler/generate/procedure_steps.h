@@ -42,6 +42,8 @@ std::string bindPrototype(const rpcVersion* version);
 std::string unbindPrototype(const rpcVersion* version);
 std::string bindHandlePrototype(const rpcVersion* version);
 std::string errnoPrototype(const rpcVersion* version);
+// "<prog>_bind_handle": the value of the <PROG>_<VERS>_SET_HANDLE macro.
+std::string bindHandleName(const rpcVersion* version);
 
 // The opening of the C++ client class C<prog>_<vers> into the class header.
 void emitClientClass(rpcVersion* version);
