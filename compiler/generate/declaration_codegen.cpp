@@ -3,7 +3,7 @@
 // records, the block of a discriminated union, and the <type>_freeres macros.
 #include <ostream>
 
-#include "frontend/token_table.h"
+#include "model/token_table.h"
 #include "generate/codegen_support.h"
 #include "model/symbol.h"
 #include "model/type.h"
