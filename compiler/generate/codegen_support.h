@@ -1,0 +1,48 @@
+// Shared pieces of the type code generators: the indentation of XDR
+// statements, the C text of a type as generated code writes it, and the
+// heads of the result-record helpers.
+#ifndef VELORIN_GENERATE_CODEGEN_SUPPORT_H
+#define VELORIN_GENERATE_CODEGEN_SUPPORT_H
+
+#include <string>
+
+class Type;
+class classType;
+class typedefType;
+
+// Number of tabs in front of the statements of an XDR routine body; 0
+// between routines. Raised around a typedef or struct routine body and
+// around every arm of a discriminated union.
+extern int indentLevel;
+void indentMore();
+void indentLess();
+// indentLevel tab characters.
+std::string currentIndent();
+
+// The type as generated C code names it: Type::cTypeText, except that an
+// enumeration (which keeps no type text of its own) is written as the XDR
+// library's enum_t, also below pointer levels.
+std::string generatedTypeText(const Type* t);
+// generatedTypeText + "*".
+std::string generatedPointerText(const Type* t);
+
+// The first type along a typedef's alias chain that is not a typedef; null
+// (after "Typedef alias nothing" on the error stream) when the chain ends
+// without a type.
+Type* finalType(const typedefType* t);
+// 1 when the typedef names a struct or union that carries the same name as
+// its typedef name (the struct's own declaration then names it).
+int isSelfAlias(const typedefType* t);
+
+// 1 when a value of the type may hold memory that its XDR routine allocates
+// when decoding (a pointer or variable-length array anywhere inside it).
+int mayOwnMemory(const Type* t);
+
+// "int malloc_<T>(<C*> pVar)" and "void mfree_<T>(<C*> pVar)".
+std::string mallocHelperPrototype(const classType* record);
+std::string freeHelperPrototype(const classType* record);
+
+// The name of the member that holds a procedure's result in <proc>_out_t.
+int isReturnMember(const std::string& name);
+
+#endif

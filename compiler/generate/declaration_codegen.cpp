@@ -1,0 +1,63 @@
+// C declarations of the interface's types in the generated header: the
+// declarator of one variable, typedefs, structs, C unions and argument
+// records, the block of a discriminated union, and the <type>_freeres macros.
+#include <ostream>
+
+#include "model/token_table.h"
+#include "generate/codegen_support.h"
+#include "model/symbol.h"
+#include "model/type.h"
+#include "output/emit.h"
+
+std::string Type::declarator(Symbol* symbol) const {
+  return joinText(keywordPrefix(symbol), generatedTypeText(this), " ", symbol->name());
+}
+
+std::string unionType::declarator(Symbol* symbol) const {
+  std::string text = "\tunion {\n";
+  symbolSet::cursor walk = symbolSet::begin(&arms);
+  while (Symbol* arm = walk.next()) text += joinText("\t", arm->declaration(0), ";\n");
+  return text + joinText("\t}", symbol->name(), ";\n\n");
+}
+
+std::string Type::emitDeclaration(std::ostream&) { return ""; }
+
+std::string typedefType::emitDeclaration(std::ostream& out) {
+  if (isSelfAlias(this)) return "";
+  Symbol alias(name(), 0);
+  attachBaseType(&alias, aliased(), 0);
+  const std::string text = joinText("typedef ", alias.declaration(0), ";", "\n\n");
+  emit(out, text);
+  return text;
+}
+
+std::string classType::emitDeclaration(std::ostream& out) {
+  std::string text;
+  if (!typedefName().empty()) text += "typedef ";
+  text += tokenText(keyword());
+  if (!nameField().empty()) text += " " + nameField();
+  text += "{\n";
+  symbolSet::cursor walk = symbolSet::begin(&members);
+  while (Symbol* member = walk.next()) {
+    // A record member is assigned by the stubs and the wrappers and decoded
+    // in place, so it is declared without const or volatile; the keyword
+    // shows again in the prototypes written afterwards.
+    if (isArgRecord()) member->setShowQualifier(0);
+    text += joinText("\t", member->declaration(0), ";", "\n");
+    if (isArgRecord()) member->setShowQualifier(1);
+  }
+  text += joinText("}", typedefName(), ";", "\n\n");
+  emit(out, text);
+  return text;
+}
+
+std::string Type::freeMacro() const {
+  const std::string p = "p" + name();
+  return joinText("#define ", name(), "_freeres", "( ", p, " ) \\\n", " do { if(", p,
+                  ") xdr_free ( (xdrproc_t)", xdrRoutineName(), ",(char*)", p, ");}while(0)\n\n");
+}
+
+std::string primType::freeMacro() const { return ""; }
+std::string refType::freeMacro() const { return ""; }
+std::string arrayType::freeMacro() const { return ""; }
+std::string unionType::freeMacro() const { return ""; }

@@ -1,0 +1,203 @@
+// The generation of one version: numbering of its procedures, then every
+// generator in a fixed order. All generators append to the same open output
+// files and section files, so this order is the layout of every file.
+#include "generate/generate_version.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "generate/procedure_steps.h"
+#include "model/generated_identifiers.h"
+#include "model/rpc_program.h"
+#include "model/type.h"
+#include "model/type_table.h"
+#include "output/emit.h"
+#include "output/output_files.h"
+#include "output/section_files.h"
+
+namespace {
+
+std::string upperCase(const std::string& text) {
+  std::string upper = text;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return upper;
+}
+
+// Numbers that would make the dispatcher ambiguous, and names that would
+// give two procedures one number macro, are counted errors.
+void checkProcedureNumbers(rpcVersion* version) {
+  const procedureList* procedures = version->procedures();
+  const int count = procedures ? procedures->count() : 0;
+  for (int i = 0; i < count; ++i) {
+    rpcProcedure* procedure = procedures->at(i);
+    if (procedure->number() == 0)
+      reportError() << " procedure " << procedure->name()
+                    << " has the number 0, which belongs to the null procedure.\n";
+    for (int j = 0; j < i; ++j) {
+      rpcProcedure* earlier = procedures->at(j);
+      if (earlier->number() == procedure->number())
+        reportError() << " procedure " << procedure->name() << " has the number "
+                      << procedure->number() << " of procedure " << earlier->name()
+                      << " in version " << version->number() << ".\n";
+      if (upperCase(earlier->name()) == upperCase(procedure->name()))
+        reportError() << " procedures " << earlier->name() << " and " << procedure->name()
+                      << " differ only in letter case: both would be number macro "
+                      << procedure->upperName() << ".\n";
+    }
+  }
+}
+
+// The versions generated so far in this run, by program and number.
+struct generatedVersion {
+  const rpcProgram* program;
+  std::int64_t number;
+};
+std::vector<generatedVersion> generatedVersions;
+
+// 1 when an earlier version of the same program already got this number
+// (and with it the same output files).
+int repeatsEarlierVersion(const rpcVersion* version) {
+  for (const generatedVersion& earlier : generatedVersions)
+    if (earlier.program == version->program() && earlier.number == version->number()) return 1;
+  return 0;
+}
+
+void forgetOutputFileNames() {
+  for (std::string* name : {&headerFileName, &serverFileName, &xdrFileName, &clientFileName,
+                            &classHeaderFileName, &classSourceFileName, &implTemplateFileName})
+    name->clear();
+  generateImplTemplate = 0;
+}
+
+}  // namespace
+
+void numberProcedures(rpcVersion* version) {
+  const procedureList* procedures = version->procedures();
+  const int count = procedures ? procedures->count() : 0;
+  std::int64_t highest = 0;
+  for (int i = 0; i < count; ++i)
+    if (procedures->at(i)->number() > highest) highest = procedures->at(i)->number();
+  std::int64_t nextNumber = highest + 1;
+  for (int i = 0; i < count; ++i)
+    if (procedures->at(i)->number() < 0) procedures->at(i)->setNumber(nextNumber++);
+
+  const std::string versionText = version->propertyValue("VERSION");
+  if (!versionText.empty()) version->setNumber(std::atoi(versionText.c_str()));
+
+  checkProcedureNumbers(version);
+}
+
+void generateVersion(rpcVersion* version) {
+  rpcProgram* program = version->program();
+  const procedureList* procedures = version->procedures();
+
+  // 1. Numbers.
+  numberProcedures(version);
+  if (repeatsEarlierVersion(version)) {
+    // Generating it would overwrite the files of the earlier version.
+    reportError() << " version " << version->number() << " of program "
+                  << (program ? program->name() : std::string()) << " is defined twice;"
+                  << " its files would replace those of the first one.\n";
+    forgetOutputFileNames();
+    return;
+  }
+  generatedVersions.push_back({program, version->number()});
+
+  // 2. Files and preambles.
+  openOutputFiles(version);
+
+  // 3. The types the procedures reach.
+  typeList types;
+  version->collectTypes(types);
+
+  // 4. Declarations.
+  typeList::cursor declarations = typeList::begin(&types);
+  while (Type* t = declarations.next()) t->emitDeclaration(headerOut);
+
+  // 5. XDR prototypes, free macros and routines.
+  typeList::cursor routines = typeList::begin(&types);
+  while (Type* t = routines.next()) {
+    emit(headerOut, t->xdrPrototype(), ";\n\n");
+    emit(headerOut, t->freeMacro());
+    t->emitXdrRoutine(xdrOut);
+  }
+
+  // 6. Per procedure.
+  procedureList::cursor generate = procedureList::begin(procedures);
+  while (rpcProcedure* procedure = generate.next()) generateProcedure(procedure);
+
+  // 7. The dispatcher.
+  emitDispatcher(version);
+
+  // 8. Number macros.
+  procedureList::cursor numbers = procedureList::begin(procedures);
+  while (rpcProcedure* procedure = numbers.next())
+    writeNumberDefine(headerOut, procedure->upperName(), procedure->number());
+  writeNumberDefine(headerOut, version->upperName(), version->number());
+  if (program) writeNumberDefine(headerOut, program->upperName(), program->number());
+
+  // 9. The common block.
+  emitCommonMacros();
+
+  // 10. Registration and server main.
+  emitRegisterFunction(version);
+  emitServerMain(version);
+
+  // 11. Binding functions.
+  emitBindFunctions(version);
+  emitClassBind(version);
+  emitUnbindFunction(version);
+  emitErrnoFunction(version);
+
+  // 12. Handle and timeout macros.
+  std::ostream& clientProtos = clientProtoSection.stream();
+  emit(clientProtos, defineText(version->handleMacroName(), version->handleVarName()));
+  emit(clientProtos, defineText(version->setHandleMacroName(), bindHandleName(version)));
+  emit(clientProtos, defineText(version->timeoutMacroName(), version->timeoutVarName()));
+
+  // 13. The three conditional blocks.
+  emitSectionBlocks();
+
+  // 14. Trailing "%" text, then the server code.
+  spliceSection(headerOut, trailingTextSection);
+  spliceSection(serverOut, serverCodeSection);
+
+  // 15. The class head.
+  emitClientClass(version);
+
+  // 16. Client prototypes, method declarations, prefixed server functions.
+  procedureList::cursor prototypes = procedureList::begin(procedures);
+  while (rpcProcedure* procedure = prototypes.next()) {
+    const std::string plain = clientPrototype(procedure, 0, 0);
+    emit(headerOut, " ", plain, ";\n");
+    emit(classHeaderOut, "\t", plain, ";\n");
+    if (!procedure->propertyValue("SERV_CALL_PREFIX").empty())
+      emit(headerOut, " ", clientPrototype(procedure, 1, 0), ";\n");
+  }
+
+  // 17. End of the class.
+  emit(classHeaderOut, "\n\n};\n");
+
+  // 18. Binding, registration, unmap and main prototypes.
+  emit(headerOut, "\n");
+  emit(headerOut, " ", bindPrototype(version), ";\n");
+  emit(headerOut, " ", unbindPrototype(version), ";\n");
+  emit(headerOut, " ", bindHandlePrototype(version), ";\n");
+  emit(headerOut, " ", errnoPrototype(version), ";\n\n");
+  emit(headerOut, " ", version->registerPrototype(), ";\n");
+  emit(headerOut, " ", version->unmapPrototype(), ";\n");
+  emit(headerOut, " ", version->mainPrototype(), ";\n");
+
+  // 19. The runtime header, the end of extern "C" and of the guard.
+  emit(headerOut, "\n#include <velorin.h>", "\n");
+  emit(headerOut, "#ifdef __cplusplus\n", "};\n", "#endif\n");
+  emit(headerOut, "\n\n#endif", "\n");
+
+  // 20. The class header's guard.
+  emit(classHeaderOut, "\n\n#endif", "\n");
+
+  // 21.
+  closeOutputFiles();
+}

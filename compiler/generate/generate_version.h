@@ -1,0 +1,18 @@
+// The generation of one version of the parsed program: its seven output
+// files, in the fixed order of steps that gives every file its layout.
+#ifndef VELORIN_GENERATE_GENERATE_VERSION_H
+#define VELORIN_GENERATE_GENERATE_VERSION_H
+
+class rpcVersion;
+
+// Numbers the procedures, opens the version's output files, and runs every
+// generator in order; closes the files at the end. Errors that generators
+// count (generationErrorCount) do not stop the sequence.
+void generateVersion(rpcVersion* version);
+
+// Gives numbers to the procedures that have none (negative number) and
+// applies the VERSION property; reports repeated numbers, an explicit 0 and
+// procedure names that differ only in letter case as counted errors.
+void numberProcedures(rpcVersion* version);
+
+#endif
