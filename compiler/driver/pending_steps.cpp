@@ -10,8 +10,5 @@ int yyparse() { return 0; }
 int syntaxErrorCount = 0;
 int semanticErrorCount = 0;
 
-// generate/ provides the generation of one version.
-void generateVersion(rpcVersion*) {}
-
 // driver/ iterates the program's versions once model/rpc_program.h exists.
 void compileVersions(rpcProgram*) {}

@@ -16,6 +16,14 @@ class rpcVersion;
 // template.
 void generateProcedure(rpcProcedure* procedure);
 
+// The client pieces of one procedure, which generateProcedure runs after the
+// argument records and the server wrapper: <proc>_wrap into the client file
+// (its prototype into clientProtoSection), the C stub into the client file,
+// the C++ method into the class source.
+void emitCallFunction(rpcProcedure* procedure);
+void emitClientStub(rpcProcedure* procedure);
+void emitClientMethod(rpcProcedure* procedure);
+
 // The server dispatcher <prog>_<vers>() into the server file, its prototype
 // into serverProtoSection.
 void emitDispatcher(rpcVersion* version);
