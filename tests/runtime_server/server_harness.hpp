@@ -11,6 +11,11 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <stddef.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <malloc.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -562,6 +567,25 @@ inline u_short portOf(const ServerProcess& server, int protocol) {
 
 // ---- Processes ----
 
+// From here on every fork of this process fails with EAGAIN.
+inline void forbidFork() {
+    struct sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_clone, 4, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_clone3, 3, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fork, 2, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_vfork, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EAGAIN),
+    };
+    struct sock_fprog program = {static_cast<unsigned short>(sizeof filter / sizeof filter[0]), filter};
+    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0) {
+        fprintf(stderr, "cannot forbid fork\n");
+        _exit(97);
+    }
+}
+
+
 // Children of pid with their state letters ('Z' for a zombie).
 inline std::vector<std::pair<int, char>> childrenOf(int pid) {
     std::vector<std::pair<int, char>> found;
@@ -597,7 +621,31 @@ inline int zombiesOf(int pid) {
     return count;
 }
 
-inline bool processExists(int pid) { return kill(pid, 0) == 0; }
+// State letter of a process, 0 when it is gone.
+inline char processState(int pid) {
+    std::string path = "/proc/" + std::to_string(pid) + "/stat";
+    FILE* f = fopen(path.c_str(), "r");
+    if (f == nullptr)
+        return 0;
+    char line[512] = {0};
+    size_t n = fread(line, 1, sizeof line - 1, f);
+    fclose(f);
+    line[n] = 0;
+    const char* close_paren = strrchr(line, ')');
+    char state = 0;
+    if (close_paren == nullptr || sscanf(close_paren + 1, " %c", &state) != 1)
+        return 0;
+    return state;
+}
+
+// Children of pid that have not ended.
+inline std::vector<int> liveChildrenOf(int pid) {
+    std::vector<int> live;
+    for (auto& child : childrenOf(pid))
+        if (child.second != 'Z')
+            live.push_back(child.first);
+    return live;
+}
 
 }  // namespace harness
 
