@@ -196,4 +196,15 @@ TEST(CallExecution, UnsendableReplyIsFollowedBySystemError) {
     }
 }
 
+TEST(CallExecution, ArgumentsThatCannotBeReleasedEndTheServer) {
+    ServerProcess server(kUdp);
+    Client client(IPPROTO_UDP, server.udpPort());
+    int value = 1;
+    // The reply leaves before the release fails.
+    EXPECT_EQ(client.call(kUnfreeable, xdr_int, &value, xdrVoid(), nullptr), RPC_SUCCESS);
+    int status = server.wait();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_EQ(server.err(), "Unable to free arguments.\n");
+}
+
 }  // namespace

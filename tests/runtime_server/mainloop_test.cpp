@@ -127,6 +127,27 @@ TEST(MainLoop, IdleServerExitsWithStatusZeroDespiteHandlers) {
     close(input[1]);
 }
 
+TEST(MainLoop, IdleCheckEndsUninitialisedOrTransportlessServers) {
+    const struct {
+        bool init;
+        int protocols;
+        bool ends;
+    } cases[] = {{true, kUdp, false}, {false, kUdp, true}, {true, kNone, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.init ? "initialised" : "not initialised") + (c.protocols ? ", udp" : ", no transport"));
+        ServerProcess server(c.protocols, [&c](Transports&) {
+            if (c.init)
+                vl_serv_init();
+            vl_serv_validate();
+            shared()->result[0] = 1;  // went on
+        });
+        int status = server.wait();
+        EXPECT_TRUE(WIFEXITED(status)) << status;
+        EXPECT_EQ(WEXITSTATUS(status), c.ends ? 0 : 99);
+        EXPECT_EQ(shared()->result[0], c.ends ? 0 : 1);
+    }
+}
+
 TEST(MainLoop, WithoutInitReportsOnStandardOutputAndExitsOne) {
     ServerProcess server(kUdp, [](Transports& tr) { vl_serv_mainloop(tr.tcp, tr.udp, 0, 1); });
     int status = server.wait();

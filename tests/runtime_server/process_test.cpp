@@ -3,6 +3,8 @@
 // fork per call themselves, and the asynchronous mode.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <memory>
 #include <set>
 
@@ -56,6 +58,34 @@ TEST(ForkOnConnection, UdpOnlyServerServesEveryDatagramInAChild) {
         children.insert(child);
     }
     EXPECT_EQ(children.size(), 3u);
+}
+
+TEST(ForkOnConnection, MasterThatIsNotReadyForksNothing) {
+    fd_set read;
+    FD_ZERO(&read);
+    FD_SET(4, &read);
+    for (int master : {3, -1, FD_SETSIZE}) {
+        EXPECT_EQ(fork_on_connect(&read, master, 0), 0) << master;
+        EXPECT_TRUE(FD_ISSET(4, &read));
+    }
+}
+
+TEST(ForkOnConnection, WithoutAPipeTheServerServesTheConnectionItself) {
+    ServerProcess server(kTcp, [](Transports& tr) {
+        vl_serv_init();
+        // Room for one more descriptor: the connection, but not a pipe.
+        int lowestFree = dup(0);
+        close(lowestFree);
+        struct rlimit limit;
+        getrlimit(RLIMIT_NOFILE, &limit);
+        limit.rlim_cur = static_cast<rlim_t>(lowestFree) + 1;
+        setrlimit(RLIMIT_NOFILE, &limit);
+        vl_serv_mainloop(tr.tcp, tr.udp, 1, 1);
+    });
+    Client client(IPPROTO_TCP, server.tcpPort());
+    EXPECT_EQ(servingPid(client), server.pid());
+    EXPECT_EQ(servingPid(client), server.pid());
+    EXPECT_NE(server.err().find("pipe: "), std::string::npos) << server.err();
 }
 
 TEST(ForkOnConnection, ManyConnectionsLeaveNoZombie) {
@@ -175,6 +205,24 @@ TEST(AsyncMode, CancelStopsServingAndTheModeCanBeArmedAgain) {
     EXPECT_EQ(s->result[2], 0);
     Client client(IPPROTO_UDP, server.udpPort());
     EXPECT_EQ(servingPid(client), server.pid());
+}
+
+TEST(AsyncMode, FailedForkLeavesTheModeDisarmed) {
+    ServerProcess server(kUdp, [](Transports&) {
+        vl_serv_init();
+        forbidFork();
+        Shared* s = shared();
+        s->result[0] = vl_serv_async_enable();
+        s->result[1] = vl_serv_async_enable();  // tried again, not "armed"
+        s->result[2] = vl_serv_async_cancel();
+        s->flag = 1;
+    });
+    Shared* s = shared();
+    server.wait();
+    ASSERT_EQ(s->flag, 1);
+    EXPECT_EQ(s->result[0], -1);
+    EXPECT_EQ(s->result[1], -1);
+    EXPECT_EQ(s->result[2], 0);
 }
 
 TEST(AsyncMode, WatcherEndsWithTheServer) {

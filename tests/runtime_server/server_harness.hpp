@@ -50,6 +50,7 @@ enum Procedure : u_long {
     kSlow = 4,        // slot and milliseconds in; sleeps; pid out
     kBadReply = 5,    // int in; a result that cannot be encoded
     kMemory = 6,      // nothing in; heap bytes in use out
+    kUnfreeable = 7,  // int in, whose release fails; nothing out
 };
 
 // ---- Records of the procedures, as a generated dispatcher holds them ----
@@ -91,6 +92,8 @@ inline bool_t xdrEchoOut(XDR* x, EchoOut* p) { return xdr_string(x, &p->text, kM
 inline bool_t xdrSlowIn(XDR* x, SlowIn* p) { return xdr_int(x, &p->slot) && xdr_int(x, &p->ms); }
 inline bool_t xdrPidOut(XDR* x, PidOut* p) { return xdr_int(x, &p->pid); }
 inline bool_t xdrMemoryOut(XDR* x, MemoryOut* p) { return xdr_u_int(x, &p->bytes); }
+// Decodes an int, but cannot release it.
+inline bool_t xdrUnfreeable(XDR* x, int* p) { return x->x_op == XDR_FREE ? FALSE : xdr_int(x, p); }
 // Encodes nothing and fails: a reply that cannot be sent.
 inline bool_t xdrFailing(XDR*, void*) { return FALSE; }
 // A count of many ints of which only one follows: decoding allocates the
@@ -317,6 +320,13 @@ inline void dispatch(struct svc_req* rqstp, SVCXPRT* txp) {
         info.back_size = sizeof(int);
         info.local = as<local_call_t>(intCall);
         info.free_after = as<free_call_t>(countFree);
+        break;
+    case kUnfreeable:
+        info.xdr_over = as<xdrproc_t>(xdrUnfreeable);
+        info.xdr_back = xdrVoid();
+        info.over_size = sizeof(int);
+        info.back_size = 0;
+        info.local = as<local_call_t>(intCall);
         break;
     case kMemory:
         info.xdr_over = xdrVoid();

@@ -2,6 +2,7 @@
 // make them.
 #include <gtest/gtest.h>
 
+#include "c_server.h"
 #include "server_harness.hpp"
 
 using namespace harness;
@@ -88,6 +89,31 @@ TEST(ServerSocket, FailureIsReportedAndEndsTheProcessWithStatusOne) {
     }
     close(tcpTaken);
     close(udpTaken);
+}
+
+// The whole road of a C server on a fixed port.
+TEST(ServerSocket, CServerOnAFixedPortAnswersOverBothTransports) {
+    const u_short kPort = 41010;
+    ServerProcess server(kNone, [](Transports&) { calc_1_main(kPort); });
+    for (const Transport& t : kTransports) {
+        SCOPED_TRACE(t.name);
+        CLIENT* c = nullptr;
+        ASSERT_TRUE(eventually([&] {
+            c = vl_clnt_create("127.0.0.1", kPort, CALC_PROG, CALC_VERS, t.name, 0, 0);
+            return c != nullptr;
+        }));
+        struct timeval timeout = {5, 0};
+        int in[2] = {19, 23};
+        int sum = 0;
+        EXPECT_EQ(clnt_call(c, CALC_ADD, as<xdrproc_t>(xdrSlowIn), reinterpret_cast<char*>(in),
+                            as<xdrproc_t>(xdr_int), reinterpret_cast<char*>(&sum), timeout),
+                  RPC_SUCCESS);
+        EXPECT_EQ(sum, 42);
+        EXPECT_EQ(clnt_call(c, CALC_PING, xdrVoid(), nullptr, xdrVoid(), nullptr, timeout), RPC_SUCCESS);
+        EXPECT_EQ(clnt_call(c, NULLPROC, xdrVoid(), nullptr, xdrVoid(), nullptr, timeout), RPC_SUCCESS);
+        EXPECT_EQ(clnt_call(c, 9, xdrVoid(), nullptr, xdrVoid(), nullptr, timeout), RPC_PROCUNAVAIL);
+        clnt_destroy(c);
+    }
 }
 
 }  // namespace
