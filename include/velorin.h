@@ -53,7 +53,9 @@ enum { VELORIN_FORKING = 1, VELORIN_THREADING = 2 };
 void vl_serv_call(vlrpc_call_struct *info);
 
 /* Start-up: call once, before any handler is registered and before
- * vl_serv_mainloop. Also installs the reaper of ended children. */
+ * vl_serv_mainloop. Also installs the SIGCHLD handler that reaps ended
+ * children: from then on it collects every child of the process that
+ * ends, also those the program forks itself. */
 void vl_serv_init(void);
 /* Handlers of the program's own descriptors, called from the main loop
  * with the descriptor when it is readable, writable or has an exceptional
@@ -87,15 +89,16 @@ void vl_keep_master_fd(fd_set *set, int fd);
 /* Closes every RPC service descriptor but fd and removes it from
  * svc_fdset. */
 void close_fds(int fd);
-/* Installs the SIGCHLD handler that reaps ended children; always 0. */
+/* Installs the SIGCHLD handler that reaps ended children (stopped
+ * children are left alone); always 0. */
 int vl_install_sigchld_handler(void);
 
-/* Forks for the master descriptor fd when it is set in read: the child
+/* Forks for the master descriptor fd when it is set in readfds: the child
  * takes the request (for TCP the connection, which it goes on serving;
  * for UDP, is_udp non-zero, the whole call, after which it exits), the
- * parent waits until it has and leaves read empty. 0 when fd is not in
- * read, else 1. */
-int fork_on_connect(fd_set *read, int fd, int is_udp);
+ * parent waits until it has and leaves readfds empty. 0 when fd is not
+ * in readfds, else 1. */
+int fork_on_connect(fd_set *readfds, int fd, int is_udp);
 /* Forks; *status becomes -1 when the fork fails and 1 in the child; it is
  * left as it was in the parent. */
 void vl_fork_on_call(int *status);
@@ -114,6 +117,8 @@ void vl_fork_on_call(int *status);
  * of them. Interrupted system calls of the program are restarted where
  * the system allows it; sleeps and waits such as select may end early
  * with EINTR. The program must not install its own SIGUSR2 handler.
+ * A watcher watches the service descriptors the process had when it was
+ * armed; transports registered later count from the next request on.
  *
  * vl_serv_async_enable: 0 when a watcher was started, -1 when one is
  * already armed or the fork failed. vl_serv_async_cancel: stops the
