@@ -4,8 +4,5 @@
 #include "driver/compile_flow.h"
 #include "driver/pipeline.h"
 
-// frontend/ provides the scanner's input.
-FILE* yyin = nullptr;
-
 // driver/ iterates the program's versions once model/rpc_program.h exists.
 void compileVersions(rpcProgram*) {}
