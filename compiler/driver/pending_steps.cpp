@@ -4,10 +4,5 @@
 #include "driver/compile_flow.h"
 #include "driver/pipeline.h"
 
-// frontend/ provides the parser and its error counters.
-int yyparse() { return 0; }
-int syntaxErrorCount = 0;
-int semanticErrorCount = 0;
-
 // driver/ iterates the program's versions once model/rpc_program.h exists.
 void compileVersions(rpcProgram*) {}
