@@ -475,9 +475,19 @@ class InteractiveSetup(CompilerRun):
                     "Fail checking /bin/Velorin\n" + SETUP_DIR_PROMPT)
         self.answer(self.root + "\n")                          # no bin/Velorin there
         self.expect("Fail checking %s/bin/Velorin\n%s" % (self.root, SETUP_DIR_PROMPT))
+        long_dir = "/" + "d" * 3000                              # longer than any buffer
+        self.answer(long_dir + "\n")
+        self.expect("Fail checking %s/bin/Velorin\n%s" % (long_dir, SETUP_DIR_PROMPT))
         self.answer(PREFIX + "\n")
         self.expect(SETUP_CPP_PROMPT)
         self.answer("/bin/false\n")                            # the test finds no OK
+        self.expect("Check if CPP works ...\nChecking of CPP failed, repeating setup.\n"
+                    + SETUP_DIR_PROMPT)
+        # A command that works, but whose configuration line would be too long
+        # to be read back.
+        self.answer(PREFIX + "\n")
+        self.expect(SETUP_CPP_PROMPT)
+        self.answer("/lib/cpp" + " " * 1100 + "-P\n")
         self.expect("Check if CPP works ...\nChecking of CPP failed, repeating setup.\n"
                     + SETUP_DIR_PROMPT)
         self.answer(PREFIX + "\n")

@@ -8,12 +8,14 @@
 #include "driver/options.h"
 #include "driver/path_utils.h"
 #include "driver/preprocessor.h"
+#include "driver/version_info.h"
 #include "output/output_files.h"
 
 #include "model_builder.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -147,6 +149,17 @@ TEST_F(InScratchDir, QuotedNamesReachThePreprocessorIntact)
     EXPECT_FALSE(exists("pwned"));
     EXPECT_FALSE(exists("pwned2"));
     removePreprocessedFile();
+}
+
+TEST(VersionTexts, VersionAndNoticeShape)
+{
+    EXPECT_STREQ(versionString(), "Velorin V1.6 RkWp! system: Linux");
+    // Nineteen lines of a C block comment framed by runs of dashes.
+    const std::string notice = generatedFileNotice();
+    EXPECT_EQ(std::count(notice.begin(), notice.end(), '\n'), 19);
+    EXPECT_EQ(notice.compare(0, 4, "/*--"), 0) << notice;
+    EXPECT_EQ(notice.compare(notice.size() - 5, 5, "--*/\n"), 0) << notice;
+    EXPECT_EQ(notice.find("*/"), notice.size() - 3);
 }
 
 // ---------------------------------------------------------------------------
