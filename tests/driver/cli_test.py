@@ -30,14 +30,9 @@ CRUCIAL_FILES = ("lib/libvlrpc.a", "include/velorin.h", "data/makefile.tml", "bi
 
 # A valid interface: the tests hold whether or not a program is generated.
 INTERFACE = """\
-struct pair {
-\tint a;
-\tint b;
-};
-
 program calc {
 \tversion calc_v {
-\t\tint add(in struct pair p);
+\t\tint add(in int a, in int b);
 \t} = 1;
 } = 536871001;
 """
