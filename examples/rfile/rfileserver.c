@@ -25,7 +25,8 @@
 static FILE* open_files[MAX_OPEN_FILES];
 static char root_dir[PATH_MAX];
 
-/* The served directory: the working directory at the first call. */
+/* The served directory: the working directory at the first call. Every
+ * procedure asks for it before it changes anything, so a cd cannot move it. */
 static const char* root(void)
 {
 	if (root_dir[0] == '\0' && realpath(".", root_dir) == NULL)
@@ -46,11 +47,12 @@ static int inside_root(const char* real)
  * taken relative to the served directory. */
 static int client_path(const char* path, char* out, size_t size)
 {
+	const char* served = root();
 	int n;
 	if (path == NULL)
 		return -1;
 	if (path[0] == '/')
-		n = snprintf(out, size, "%s%s", root(), path);
+		n = snprintf(out, size, "%s%s", served, path);
 	else
 		n = snprintf(out, size, "%s", path[0] ? path : ".");
 	return (n < 0 || (size_t)n >= size) ? -1 : 0;
@@ -198,9 +200,24 @@ static int by_name(const void* a, const void* b)
 	return strcmp(*(char* const*)a, *(char* const*)b);
 }
 
+/* The entries linked behind the first one of the last listing. The reply's
+ * release code frees only the first entry, which the server code allocated
+ * for the call; the rest are this file's to free, once the reply is sent,
+ * which is before the next call arrives. */
+static DENTRY* listed_tail;
+
+static void free_listed_tail(void)
+{
+	while (listed_tail) {
+		DENTRY* next = listed_tail->next;
+		free(listed_tail);
+		listed_tail = next;
+	}
+}
+
 /* Lists a directory of the served tree, names sorted, "." and ".." left
  * out. The first name goes into *out, the others into entries linked
- * behind it, which the reply's release code frees after sending. */
+ * behind it. An empty directory gives one entry with an empty name. */
 int rlistdir(str1024 path, DENTRY* out)
 {
 	char real[PATH_MAX];
@@ -210,6 +227,7 @@ int rlistdir(str1024 path, DENTRY* out)
 	DENTRY* tail;
 	DIR* dir;
 
+	free_listed_tail();
 	if (out == NULL || resolve_existing(path, real) != 0)
 		return -1;
 	dir = opendir(real);
@@ -235,6 +253,7 @@ int rlistdir(str1024 path, DENTRY* out)
 	if (count > 0)
 		qsort(names, count, sizeof(*names), by_name);
 
+	out->next = NULL;
 	tail = out;
 	for (i = 0; i < count; i++) {
 		if (i > 0) {
@@ -246,6 +265,7 @@ int rlistdir(str1024 path, DENTRY* out)
 		}
 		snprintf(tail->name, sizeof(tail->name), "%s", names[i]);
 	}
+	listed_tail = out->next;
 	for (i = 0; i < count; i++)
 		free(names[i]);
 	free(names);
