@@ -200,24 +200,10 @@ static int by_name(const void* a, const void* b)
 	return strcmp(*(char* const*)a, *(char* const*)b);
 }
 
-/* The entries linked behind the first one of the last listing. The reply's
- * release code frees only the first entry, which the server code allocated
- * for the call; the rest are this file's to free, once the reply is sent,
- * which is before the next call arrives. */
-static DENTRY* listed_tail;
-
-static void free_listed_tail(void)
-{
-	while (listed_tail) {
-		DENTRY* next = listed_tail->next;
-		free(listed_tail);
-		listed_tail = next;
-	}
-}
-
 /* Lists a directory of the served tree, names sorted, "." and ".." left
- * out. The first name goes into *out, the others into entries linked
- * behind it. An empty directory gives one entry with an empty name. */
+ * out. The first name goes into *out, the others into entries allocated
+ * and linked behind it; the reply's release code frees them all after
+ * sending. An empty directory gives one entry with an empty name. */
 int rlistdir(str1024 path, DENTRY* out)
 {
 	char real[PATH_MAX];
@@ -227,7 +213,6 @@ int rlistdir(str1024 path, DENTRY* out)
 	DENTRY* tail;
 	DIR* dir;
 
-	free_listed_tail();
 	if (out == NULL || resolve_existing(path, real) != 0)
 		return -1;
 	dir = opendir(real);
@@ -265,7 +250,6 @@ int rlistdir(str1024 path, DENTRY* out)
 		}
 		snprintf(tail->name, sizeof(tail->name), "%s", names[i]);
 	}
-	listed_tail = out->next;
 	for (i = 0; i < count; i++)
 		free(names[i]);
 	free(names);
