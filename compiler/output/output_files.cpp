@@ -2,6 +2,7 @@
 
 #include "driver/configuration.h"
 #include "driver/version_info.h"
+#include "model/rpc_program.h"
 #include "output/emit.h"
 #include "output/section_files.h"
 
@@ -145,6 +146,12 @@ int openOutputFiles(const versionFileNames& names)
 
     writePreambles(names);
     return 1;
+}
+
+int openOutputFiles(rpcVersion* version)
+{
+    return openOutputFiles(versionFileNames{version->fileBaseName(), version->upperName(),
+                                            version->handleVarName(), version->timeoutVarName()});
 }
 
 void closeOutputFiles()
