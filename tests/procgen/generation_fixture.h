@@ -15,6 +15,7 @@
 
 #include <unistd.h>
 
+#include "driver/configuration.h"
 #include "model/rpc_program.h"
 #include "output/output_files.h"
 #include "output/section_files.h"
@@ -39,6 +40,10 @@ class GenerationTest : public ::testing::Test {
     directory = pattern;
     ASSERT_EQ(chdir(directory.c_str()), 0);
     generationErrorCount = 0;
+    // The configuration's defaults, as a run without configuration keys
+    // has them.
+    oncRpcHeader = "rpc/rpc.h";
+    pmapClntHeader = "rpc/pmap_clnt.h";
   }
 
   void TearDown() override {
