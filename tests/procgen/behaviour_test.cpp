@@ -45,6 +45,8 @@ rpcVersion* behaveVersion() {
 // The server functions and the checks. Every check that fails prints its
 // line and makes the program end with status 1.
 const char* const harness = R"c(
+#define VELORIN_XDR
+#define VELORIN_SERVER
 #include "behave.h"
 #include <stdlib.h>
 #include <string.h>
