@@ -8,6 +8,7 @@
 #include <iostream>
 #include <string>
 
+#include "generate/generate_version.h"
 #include "generate/impl_template.h"
 #include "generate/procedure_steps.h"
 #include "generate/server_wrapper.h"
@@ -437,4 +438,213 @@ TEST_F(ServerTexts, TransportsPortAndMainByProperty) {
     EXPECT_EQ(output, !c.unmap ? "Warning: portmap registration disabled without specifying a server port.\n" : "");
     EXPECT_EQ(generationErrorCount, 0);
   }
+}
+
+namespace {
+
+// One procedure alone in a version of its own program.
+rpcVersion* versionOf(rpcProcedure* p, long number) {
+  rpcVersion* v = build::version(1, {p});
+  program("single", number, {v});
+  return v;
+}
+
+std::string declaration(classType* record) {
+  std::ostringstream text;
+  record->emitDeclaration(text);
+  return text.str();
+}
+
+}  // namespace
+
+TEST_F(ServerTexts, SizeVariableErrors) {
+  struct Case {
+    const char* what;
+    rpcProcedure* procedure;
+    const char* message;
+  };
+  const Case cases[] = {
+      {"size not an argument",
+       procedure("put", prim(CODE_VOID),
+                 {arg("len", prim(CODE_INT)), arg("buf", varArray(prim(CODE_CHAR), var("lenn"), num(10)))}),
+       "Error:  size variable lenn of buf for put() is not an argument.\n"},
+      {"void result as size",
+       procedure("get", prim(CODE_VOID),
+                 {arg("buf", varArray(prim(CODE_CHAR), var(returnMemberName), num(10)), DIR_OUT)}),
+       "Error:  size of argument buf was specified as void (return).\n"},
+      {"result as input size",
+       procedure("send", prim(CODE_INT),
+                 {arg("buf", varArray(prim(CODE_CHAR), var(returnMemberName), num(10)), DIR_INOUT)}),
+       "Error:  input size of argument buf was specified as the return value.\n"},
+      // The first faulty variable ends the examination of its array.
+      {"bound after a faulty size",
+       procedure("both", prim(CODE_VOID),
+                 {arg("n", prim(CODE_INT)),
+                  arg("buf", varArray(prim(CODE_CHAR), var("missing"), var("n")))}),
+       "Error:  size variable missing of buf for both() is not an argument.\n"},
+  };
+  long number = 0x20000240;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    generationErrorCount = 0;
+    openOutputFiles(versionOf(c.procedure, number++));
+    testing::internal::CaptureStderr();
+    generateProcedure(c.procedure);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.message);
+    EXPECT_EQ(generationErrorCount, 1);
+    // Generation goes on: the wrapper is written all the same.
+    EXPECT_NE(sectionText(serverCodeSection).find(c.procedure->callName()), std::string::npos);
+    EXPECT_TRUE(c.procedure->inSizeVars.isEmpty());
+    closeOutputFiles();
+  }
+}
+
+TEST_F(ServerTexts, RecordMembersAndHelpers) {
+  // int rfread(out char [.. size = return, maxsize = size*nm] ptr,
+  //            in int size, in int nm, in int stream)
+  rpcProcedure* rfread = procedure(
+      "rfread", prim(CODE_INT),
+      {arg("ptr", varArray(prim(CODE_CHAR), var(returnMemberName),
+                           new binaryExp(var("size"), '*', var("nm"))),
+           DIR_OUT),
+       arg("size", prim(CODE_INT)), arg("nm", prim(CODE_INT)), arg("stream", prim(CODE_INT))});
+  // void rfwrite(in char [.. size = nm*size] ptr, in int size, in int nm, in int stream):
+  // the size variables come first, each once.
+  rpcProcedure* rfwrite = procedure(
+      "rfwrite", prim(CODE_VOID),
+      {arg("ptr", varArray(prim(CODE_CHAR), new binaryExp(var("nm"), '*', var("size")), num(4096))),
+       arg("size", prim(CODE_INT)), arg("nm", prim(CODE_INT)), arg("stream", prim(CODE_INT))});
+  rpcProcedure* named = procedure("name", prim(CODE_VOID),
+                                  {arg("out", ptr(prim(CODE_CHAR)), DIR_OUT, CODE_CONST)});
+  rpcProcedure* renamed = procedure("rename", prim(CODE_VOID),
+                                    {arg("name", ptr(prim(CODE_CHAR)), DIR_INOUT, CODE_CONST)});
+  rpcProcedure* tick = procedure("tick", prim(CODE_VOID), {});
+  rpcVersion* v = build::version(1, {rfread, rfwrite, named, renamed, tick});
+  program("rfile", 0x20000250, {v});
+  generateProcedures(v);
+  EXPECT_EQ(generationErrorCount, 0);
+
+  EXPECT_EQ(declaration(rfread->inRecord),
+            "typedef struct rfread_in_t{\n\tint size;\n\tint nm;\n\tint stream;\n}rfread_in_t;\n\n");
+  EXPECT_EQ(declaration(rfread->outRecord),
+            "typedef struct rfread_out_t{\n\tint size;\n\tint nm;\n\tchar* ptr;\n\tint _vlrpc_return_;\n}rfread_out_t;\n\n");
+  EXPECT_EQ(declaration(rfwrite->inRecord),
+            "typedef struct rfwrite_in_t{\n\tint nm;\n\tint size;\n\tchar* ptr;\n\tint stream;\n}rfwrite_in_t;\n\n");
+  EXPECT_FALSE(rfwrite->hasOutRecord());
+  EXPECT_EQ(rfread->needsHelpers, 1);
+  EXPECT_EQ(rfwrite->needsHelpers, 0);
+
+  // An out pointer is allocated on the server, with or without const; an
+  // inout pointer points at the decoded argument. The record declares the
+  // pointer without its qualifier.
+  EXPECT_EQ(named->needsHelpers, 1);
+  EXPECT_EQ(renamed->needsHelpers, 0);
+  EXPECT_EQ(declaration(renamed->inRecord), "typedef struct rename_in_t{\n\tchar* name;\n}rename_in_t;\n\n");
+  EXPECT_FALSE(tick->hasInRecord() || tick->hasOutRecord());
+
+  // The wrapper copies the sizes the result record shares with the
+  // arguments before the allocation.
+  const std::string wrapper = emitServerWrapper(rfread);
+  EXPECT_NE(wrapper.find("\tmemset(pOut, 0, sizeof(rfread_out_t));\n\tpOut->size = pIn->size;\n"
+                         "\tpOut->nm = pIn->nm;\n\tif(!malloc_rfread_out_t(pOut)) {\n"),
+            std::string::npos) << wrapper;
+  EXPECT_NE(wrapper.find("\trfread(\n\t\tpOut->ptr,\n\t\tpIn->size,\n\t\tpIn->nm,\n\t\tpIn->stream\n\t);\n"),
+            std::string::npos) << wrapper;
+}
+
+TEST_F(ServerTexts, SizeVariableThatIsOnlyAnOutArgumentIsNotCopied) {
+  // int list(out int n, out int [.. size = n, maxsize = 10] items): n is
+  // not in the argument record, the server function sets it.
+  rpcProcedure* list = procedure(
+      "list", prim(CODE_INT),
+      {arg("n", prim(CODE_INT), DIR_OUT), arg("items", varArray(prim(CODE_INT), var("n"), num(10)), DIR_OUT)});
+  generateProcedures(versionOf(list, 0x20000251));
+  EXPECT_EQ(declaration(list->outRecord),
+            "typedef struct list_out_t{\n\tint n;\n\tint* items;\n\tint _vlrpc_return_;\n}list_out_t;\n\n");
+  const std::string wrapper = emitServerWrapper(list);
+  EXPECT_EQ(wrapper.find("pIn->"), std::string::npos) << wrapper;
+  EXPECT_EQ(wrapper.find("void* list_call(void* pIn, struct list_out_t* pOut){\n"
+                         "\tmemset(pOut, 0, sizeof(list_out_t));\n\tif(!malloc_list_out_t(pOut)) {\n"),
+            0u) << wrapper;
+}
+
+TEST_F(ServerTexts, DispatcherFlagsFollowTheLookup) {
+  rpcProcedure* both = procedure("both", prim(CODE_VOID), {});
+  both->addProperty(stock::flag("FORK_ON_CALL"));
+  both->addProperty(stock::flag("THREAD_ON_CALL"));
+  rpcProcedure* capital = procedure("capital", prim(CODE_VOID), {});
+  capital->addProperty(stock::flag("FORK_ON_CALL", "True"));
+  rpcVersion* v = build::version(1, {both, capital});
+  rpcProgram* p = program("flags", 0x20000252, {v});
+  p->addProperty(stock::flag("NON_BLOCKING"));
+  generateProcedures(v);
+
+  testing::internal::CaptureStderr();
+  const std::string text = serverText([&] { emitDispatcher(v); });
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Error: funtion both, only one of FORK_ON_CALL and THREAD_ON_CALL can be set\n");
+  EXPECT_EQ(generationErrorCount, 1);
+  EXPECT_NE(text.find("\t\tcallInfo.free_after = (free_call_t)0;\n\t\tcallInfo.reply_now = 1;\n"
+                      "\t\tcallInfo.mt_on_call = VELORIN_FORKING;\n"
+                      "\t\tcallInfo.mt_on_call = VELORIN_THREADING;\n\t\tbreak;\n"),
+            std::string::npos) << text;
+  // "True" is not "true"; the program's NON_BLOCKING reaches every case.
+  EXPECT_NE(text.find("\t\tcallInfo.local = (local_call_t)capital_call;\n\t\tcallInfo.free_after = "
+                      "(free_call_t)0;\n\t\tcallInfo.reply_now = 1;\n\t\tbreak;\n"),
+            std::string::npos) << text;
+  // Without records both unions hold only the dummy.
+  EXPECT_NE(text.find("\tunion {\n\t\tint\t__vlrpc_dummy___;\n\t}RPC_over;\n\n"
+                      "\tunion {\n\t\tint\t__vlrpc_dummy___;\n\t}RPC_back;\n\n"),
+            std::string::npos) << text;
+}
+
+TEST_F(ServerTexts, PrefixAndTemplate) {
+  rpcVersion* v = stock::version(0x20000253);
+  v->addProperty(stock::flag("SERV_CALL_PREFIX", "svc_"));
+  generateProcedures(v);
+  EXPECT_NE(sectionText(serverCodeSection).find("\tpOut->_vlrpc_return_ =\n\tsvc_getQuote(\n"),
+            std::string::npos);
+  // Without a template file for the version nothing is written.
+  generateImplTemplate = 0;
+  EXPECT_EQ(appended(implTemplateOut, implTemplateFileName, [&] { emitImplTemplate(find("now")); }), "");
+  generateImplTemplate = 1;
+  closeOutputFiles();
+  EXPECT_EQ(readFile(implTemplateFileName).substr(0, std::string("#include \"stock.h\"\n").size()),
+            "#include \"stock.h\"\n");
+  const std::string body = "\n\n" + clientPrototype(find("now"), 1, 0) +
+                           "{\n\n\t/* Add server implementation code here */\n\n}\n\n\n";
+  EXPECT_NE(readFile(implTemplateFileName).find(body), std::string::npos);
+}
+
+TEST_F(ServerTexts, VersionsRepeatingProcedureNamesAreAllGenerated) {
+  rpcVersion* first = build::version(1, {stock::getQuote(), stock::now()});
+  rpcVersion* second = build::version(2, {stock::getQuote(), stock::now(), stock::reset()});
+  program("stock", 0x20000254, {first, second});
+  for (rpcVersion* v : {first, second}) {
+    SCOPED_TRACE(v->number());
+    testing::internal::CaptureStderr();
+    generateVersion(v);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(generationErrorCount, 0);
+  }
+  for (const char* header : {"stock1.h", "stock2.h"}) {
+    const std::string text = readFile(header);
+    EXPECT_NE(text.find("typedef struct getQuote_in_t{\n"), std::string::npos) << header;
+    EXPECT_NE(text.find("typedef struct now_out_t{\n"), std::string::npos) << header;
+  }
+  EXPECT_NE(readFile("stock2_svc.c").find("void* reset_call(void* pIn, void* pOut){\n"), std::string::npos);
+
+  // A struct the interface declares under a record's name still clashes.
+  declaredTypes.add(structType("clash_in_t", {sym("a", prim(CODE_INT))}));
+  rpcProcedure* clash = procedure("clash", prim(CODE_VOID), {arg("a", prim(CODE_INT))});
+  testing::internal::CaptureStderr();
+  generateVersion(versionOf(clash, 0x20000255));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error:  type struct clash_in_t redefined.\n");
+  EXPECT_EQ(generationErrorCount, 1);
+}
+
+TEST(ProcedureGeneration, ProcedureWithoutVersionIsAnInternalError) {
+  rpcProcedure* orphan = procedure("orphan", prim(CODE_VOID), {});
+  EXPECT_EXIT(generateProcedure(orphan), testing::ExitedWithCode(2),
+              "Fatal error: version==0 generate_procedure.cpp[0-9]+\n");
 }
