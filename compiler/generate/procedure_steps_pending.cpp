@@ -4,13 +4,9 @@
 
 #include "model/rpc_program.h"
 
-void generateProcedure(rpcProcedure*) {}
 void emitCallFunction(rpcProcedure*) {}
 void emitClientStub(rpcProcedure*) {}
 void emitClientMethod(rpcProcedure*) {}
-void emitDispatcher(rpcVersion*) {}
-void emitRegisterFunction(rpcVersion*) {}
-void emitServerMain(rpcVersion*) {}
 void emitBindFunctions(rpcVersion*) {}
 void emitClassBind(rpcVersion*) {}
 void emitUnbindFunction(rpcVersion*) {}
