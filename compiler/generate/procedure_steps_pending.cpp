@@ -5,20 +5,6 @@
 #include "model/rpc_program.h"
 
 void generateProcedure(rpcProcedure*) {}
-void emitCallFunction(rpcProcedure*) {}
-void emitClientStub(rpcProcedure*) {}
-void emitClientMethod(rpcProcedure*) {}
 void emitDispatcher(rpcVersion*) {}
 void emitRegisterFunction(rpcVersion*) {}
 void emitServerMain(rpcVersion*) {}
-void emitBindFunctions(rpcVersion*) {}
-void emitClassBind(rpcVersion*) {}
-void emitUnbindFunction(rpcVersion*) {}
-void emitErrnoFunction(rpcVersion*) {}
-std::string bindPrototype(const rpcVersion*) { return std::string(); }
-std::string unbindPrototype(const rpcVersion*) { return std::string(); }
-std::string bindHandlePrototype(const rpcVersion*) { return std::string(); }
-std::string errnoPrototype(const rpcVersion*) { return std::string(); }
-void emitClientClass(rpcVersion*) {}
-std::string clientPrototype(rpcProcedure*, int, int) { return std::string(); }
-std::string bindHandleName(const rpcVersion* v) { return v->program() ? v->program()->name() + "_bind_handle" : std::string(); }
