@@ -5,12 +5,12 @@
 // 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
 #include <signal.h>
-#include <sys/stat.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -410,6 +410,26 @@ int main(int argc, char** argv) {
 }
 )";
 
+// 1 when a socket of that type can be bound to 127.0.0.1 at the port.
+int portFree(int type, int port) {
+  const int fd = socket(AF_INET, type, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<uint16_t>(port));
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const int bound = fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+  if (fd >= 0) close(fd);
+  return bound;
+}
+
+// A port of this test's range (41151-41199) that is free for TCP and UDP;
+// the generated bind functions connect to it directly.
+int freeServerPort() {
+  for (int port = 41151; port <= 41199; ++port)
+    if (portFree(SOCK_STREAM, port) && portFree(SOCK_DGRAM, port)) return port;
+  return 0;
+}
+
 // A server process started by the test, ended by its id.
 class serverProcess {
  public:
@@ -445,7 +465,8 @@ class serverProcess {
 }  // namespace
 
 TEST_F(GeneratedVersion, ClientsCallAServerOverTcpAndUdp) {
-  const int port = 41151;
+  const int port = freeServerPort();
+  ASSERT_NE(port, 0);
   roadModel model(port);
   generate(model.version);
   writeFile(file("server.c"), kServerSource);
