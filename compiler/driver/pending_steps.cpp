@@ -4,8 +4,7 @@
 #include "driver/compile_flow.h"
 #include "driver/pipeline.h"
 
-// frontend/ provides the scanner's input, the parser and its error counters.
-FILE* yyin = nullptr;
+// frontend/ provides the parser and its error counters.
 int yyparse() { return 0; }
 int syntaxErrorCount = 0;
 int semanticErrorCount = 0;
