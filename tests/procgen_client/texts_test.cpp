@@ -6,6 +6,7 @@
 // buffer) the difference is spelled out beside the expectation.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 
 #include "client_models.h"
@@ -233,30 +234,31 @@ TEST(ClientPrototype, PlainQualifiedAndPrefixedHeads) {
 // the request's before a byte lands in the caller's buffer.
 TEST(BoundedReply, ReplyBoundIsCheckedAgainstTheRequest) {
   readModel read;
-  EXPECT_EQ(boundedReplyFilterText(read.rfread),
-            "\nstatic bool_t xdr_rfread_out_t_bounded(XDR*xdrp, struct rfread_out_t* "
-            "prfread_out_t){\n"
-            "\tstruct rfread_out_t request = *prfread_out_t;\n\n"
-            "\tif(!xdr_size_T(xdrp, &prfread_out_t->size))\n"
-            "\t\treturn 0;\n"
-            "\tif(!xdr_size_T(xdrp, &prfread_out_t->nm))\n"
-            "\t\treturn 0;\n"
-            "\tif((unsigned int)((prfread_out_t->size*prfread_out_t->nm)) > "
-            "(unsigned int)((request.size*request.nm)))\n"
-            "\t\treturn 0;\n"
-            "\t{\n"
-            "\tunsigned int len; \n"
-            "\tunsigned int maxlen = (prfread_out_t->size*prfread_out_t->nm);\n"
-            "\tif(xdrp->x_op == XDR_ENCODE)\n"
-            "\t\tlen = prfread_out_t->_vlrpc_return_;\n"
-            "\telse\n"
-            "\t\tlen = 0;\n"
-            "\tif(!xdr_bytes(xdrp, (char**)&prfread_out_t->ptr, &len, maxlen))\n"
-            "\t\treturn 0;\n"
-            "\t}\n"
-            "\tif(!xdr_int(xdrp, &prfread_out_t->_vlrpc_return_))\n"
-            "\t\treturn 0;\n"
-            "\n\treturn 1;\n}\n\n");
+  const std::string head =
+      "\nstatic bool_t xdr_rfread_out_t_bounded(XDR*xdrp, struct rfread_out_t* prfread_out_t){\n"
+      "\tstruct rfread_out_t request = *prfread_out_t;\n\n";
+  const std::string check =
+      "\tif((unsigned int)((prfread_out_t->size*prfread_out_t->nm)) > "
+      "(unsigned int)((request.size*request.nm)))\n"
+      "\t\treturn 0;\n";
+  std::string filter = boundedReplyFilterText(read.rfread);
+  ASSERT_EQ(filter.find(head), 0u);
+  const size_t at = filter.find(check);
+  ASSERT_NE(at, std::string::npos);
+  // The test stands after the size variables and right before the block
+  // that decodes into the caller's buffer.
+  EXPECT_LT(filter.find("&prfread_out_t->nm"), at);
+  EXPECT_EQ(filter.find("\t{\n", at + check.size()), at + check.size());
+  EXPECT_LT(filter.find("&prfread_out_t->ptr", at), filter.find("&prfread_out_t->_vlrpc_return_"));
+
+  // Apart from its head and the test, the filter is the record's own routine.
+  std::ostringstream sink;
+  std::string routine = read.rfread->outRecord->emitXdrRoutine(sink);
+  const std::string routineHead =
+      "\nbool_t xdr_rfread_out_t(XDR*xdrp, struct rfread_out_t* prfread_out_t){\n\n";
+  ASSERT_EQ(routine.find(routineHead), 0u);
+  filter.erase(at, check.size());
+  EXPECT_EQ(filter.substr(head.size()), routine.substr(routineHead.size()));
 
   const std::string call = callFunctionText(read.rfread);
   EXPECT_EQ(call.find("\nstatic bool_t xdr_rfread_out_t_bounded("), 0u);
