@@ -134,4 +134,29 @@ e2e_expect "local file of a failed get" mine "$(cat local/keep.txt)"
 [ -e local/secret ] && e2e_fail "a file outside the served directory was copied"
 
 e2e_servers_alive
+
+# A server that goes away during a session: every command that needs it
+# reports the failure.
+mkfifo commands
+(cd local && ../filemate 127.0.0.1 <../commands >../late.out 2>../late.err) &
+client=$!
+exec 3>commands
+echo "ls" >&3
+for _ in $(seq 1 100); do
+  grep -q "command successful\." late.out && break
+  sleep 0.1
+done
+e2e_stop_servers
+printf '%s\n' "ls" "cd sub" "get a.txt" >&3
+exec 3>&-
+wait $client
+e2e_expect "status after the server went away" 0 "$?"
+e2e_expect "commands after the server went away" "${P}$root_listing
+$ok
+${P}$failed
+${P}$failed
+${P}$failed
+${P}" "$(cat late.out)"
+[ -e local/a.txt ] && e2e_fail "a failed get left a local file"
+
 e2e_finish
