@@ -124,6 +124,15 @@ TEST(RpcWords, NamesBeforeTheProgramHeadKeywordsFromIt)
 }
 
 
+TEST(RpcWords, LookaheadAcrossLinesCountsEachNewlineOnce)
+{
+    ScannerInput input("program\nP\n{ version\n V\n{ in\n,\n x");
+    std::vector<int> lines;
+    for (Token token = input.next(); token.code != 0; token = input.next())
+        lines.push_back(yylineno);
+    EXPECT_EQ(lines, (std::vector<int>{1, 2, 3, 3, 4, 5, 5, 6, 7}));
+}
+
 // ---------------------------------------------------------------------------
 // Words, numbers, operators, strings.
 
