@@ -155,8 +155,12 @@ int openOutputFiles(const versionFileNames& names)
 
 int openOutputFiles(rpcVersion* version)
 {
-    return openOutputFiles(versionFileNames{version->fileBaseName(), version->upperName(),
-                                            version->handleVarName(), version->timeoutVarName()});
+    versionFileNames names;
+    names.fileBase = version->fileBaseName();
+    names.upperName = version->upperName();
+    names.handleVar = version->handleVarName();
+    names.timeoutVar = version->timeoutVarName();
+    return openOutputFiles(names);
 }
 
 void closeOutputFiles()
