@@ -92,34 +92,53 @@ std::string arrayType::xdrRoutineName() const {
   return variable ? "xdr_array" : "xdr_vector";
 }
 
+namespace {
+
+// The array variable behind a prefix; a whole variable (a typedef's routine
+// parameter) is a pointer to it.
+std::string arrayLvalue(const std::string& prefix, const std::string& name) {
+  return prefix.empty() ? "*" + name : prefix + name;
+}
+
+// The size of one element in generated code: byte-like elements (void
+// included) count one byte each.
+std::string elementSize(const Type* element) {
+  return isByteLike(element) ? "1" : joinText("sizeof(", generatedTypeText(element), ")");
+}
+
+}  // namespace
+
 std::string arrayType::xdrCall(const std::string& xdrs, const std::string& prefix,
                                const std::string& name) const {
   const std::string bound = maxsizeText(prefix, name);
-  const std::string count = sizeText(prefix, name);
   const int byteLike = isByteLike(eleType);
   std::string text = "\t{\n";
   if (variable) text += "\tunsigned int len; \n";
   text += joinText("\tunsigned int maxlen = ", bound, ";\n");
   if (variable) {
-    // The count is taken from the data only when encoding: while decoding
-    // the filter reads it from the stream, and while freeing the operands
-    // of the size expression may not be valid (a null string). Freeing
-    // needs the count only for elements that own memory of their own, and
-    // only when there is an array to free.
-    if (byteLike || !mayOwnMemory(eleType)) {
-      text += joinText("\tif(", xdrs, "->x_op == XDR_ENCODE)\n", "\t\tlen = ", count, ";\n");
-    } else {
-      const std::string array = prefix.empty() ? "*" + name : prefix + name;
-      text += joinText("\tif(", xdrs, "->x_op == XDR_ENCODE || (", xdrs, "->x_op == XDR_FREE && ",
-                       array, " != 0))\n", "\t\tlen = ", count, ";\n");
-    }
-    text += "\telse\n\t\tlen = 0;\n";
+    // The count is read from the data only when encoding: when decoding the
+    // filter reads it from the stream, and when freeing the operands of the
+    // size expression need not be valid (a null string). Freeing walks the
+    // elements only when they own memory; decoding gave such an array the
+    // bound's worth of zeroed elements (below), so the walk stays inside.
+    const std::string array = arrayLvalue(prefix, name);
+    text += joinText("\tif(", xdrs, "->x_op == XDR_ENCODE)\n", "\t\tlen = ", sizeText(prefix, name),
+                     ";\n", "\telse\n", "\t\tlen = ",
+                     !byteLike && mayOwnMemory(eleType) ? "maxlen" : "0", ";\n");
+    // Decoding fills storage of the bound's worth of zeroed elements and one
+    // more: whatever count the sender gives, a count or bound evaluated over
+    // the decoded data (a copy, a strlen over a string) stays inside it.
+    text += joinText("\tif(", xdrs, "->x_op == XDR_DECODE && ", array, " == 0 && maxlen > 0) {\n",
+                     "\t\t", array, " = (", generatedPointerText(eleType), ") calloc((size_t)maxlen + 1, ",
+                     elementSize(eleType), ");\n", "\t\tif(", array, " == 0)\n", "\t\t\treturn 0;\n",
+                     "\t}\n");
   } else if (size) {
-    text += joinText("\tmaxlen = ", count, ";\n", "\tif(!xdr_u_int(", xdrs, ", &maxlen))\n",
-                     "\t\treturn 0;\n");
-    // The array has room for its bound's worth of elements: a larger count,
-    // from the stream or from the data, is refused.
-    text += joinText("\tif(maxlen > ", bound, ")\n", "\t\treturn 0;\n");
+    // The count travels ahead of the elements. It is read from the data only
+    // when encoding; the array has room for its bound's worth of elements,
+    // so a larger count, from the stream or from the data, is refused.
+    text += joinText("\tif(", xdrs, "->x_op == XDR_ENCODE)\n", "\t\tmaxlen = ", sizeText(prefix, name),
+                     ";\n", "\tif(!xdr_u_int(", xdrs, ", &maxlen))\n", "\t\treturn 0;\n",
+                     "\tif(maxlen > ", bound, ")\n", "\t\treturn 0;\n");
   }
   text += joinText("\tif(!", xdrRoutineName(), "(", xdrs, variable ? ", (char**)" : ", (char*)",
                    (variable && !prefix.empty()) ? "&" : "", prefix, name, ", ",
@@ -153,15 +172,23 @@ std::string arrayType::mallocCode(const std::string& prefix, const std::string& 
 
 std::string arrayType::freeCode(const std::string& prefix, const std::string& name) const {
   if (!variable || isReturnMember(name)) return "";
+  return arrayReleaseCode(this, prefix, name, 1);
+}
+
+std::string arrayReleaseCode(const arrayType* array, const std::string& prefix,
+                             const std::string& name, int releaseElements) {
   const std::string v = prefix + name;
   std::string text;
   // Elements that own memory (strings, lists) are released through their
-  // own routine first; the count is the server's, bounded by the buffer.
-  if (eleType && !isByteLike(eleType) && mayOwnMemory(eleType)) {
-    text = joinText("\tif(", v, ") {\n", "\t\tunsigned int i;\n", "\t\tfor(i = 0; i < (unsigned int)(",
-                    sizeText(prefix, name), ") && i < (unsigned int)(", maxsizeText(prefix, name),
-                    "); i++)\n", "\t\t\txdr_free((xdrproc_t)", eleType->xdrRoutineName(),
-                    ", (char*)&", v, "[i]);\n", "\t}\n");
+  // own routine first. The allocation function gave the buffer the bound's
+  // worth of zeroed elements, so the walk covers the bound and reads no
+  // count that the data may have left invalid.
+  const Type* element = array->eleType;
+  if (releaseElements && element && !isByteLike(element) && mayOwnMemory(element)) {
+    text = joinText("\tif(", v, ") {\n", "\t\tunsigned int i;\n", "\t\tunsigned int n = ",
+                    array->maxsizeText(prefix, name), ";\n", "\t\tfor(i = 0; i < n; i++)\n",
+                    "\t\t\txdr_free((xdrproc_t)", element->xdrRoutineName(), ", (char*)&", v, "[i]);\n",
+                    "\t}\n");
   }
   return text + joinText("\t", "free(", v, ");", "\n");
 }
@@ -171,9 +198,16 @@ std::string arrayType::copyCode(const std::string& dstPrefix, const std::string&
                                 int) const {
   FATAL_IF(size==0&&maxsize==0);
   FATAL_IF(eleType==0);
-  // The element is named by its C type text: a tagged struct needs its
-  // keyword inside sizeof.
-  return joinText("\t", "memcpy(", dstPrefix, dstName, ", ", srcPrefix, srcName, ", ",
-                  sizeText(srcPrefix, srcName), " * sizeof(", generatedTypeText(eleType), "));",
-                  "\n");
+  // Both sides hold the bound's worth of elements (a fixed array by its
+  // declaration; a variable-length one through its allocation function on
+  // the destination and its decoding on the source), so the copy takes the
+  // bound: a count from the wire larger than the data decoded can then
+  // neither read nor write past a buffer. The element size comes from the
+  // C type text, since a tagged struct needs its keyword inside sizeof.
+  const std::string dst = dstPrefix + dstName;
+  const std::string src = srcPrefix + srcName;
+  const std::string copy = joinText("memcpy(", dst, ", ", src, ", ", maxsizeText(srcPrefix, srcName),
+                                    " * ", elementSize(eleType), ");", "\n");
+  if (!variable) return "\t" + copy;
+  return joinText("\tif(", dst, " != 0 && ", src, " != 0)\n", "\t\t", copy);
 }

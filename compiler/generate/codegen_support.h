@@ -7,6 +7,7 @@
 #include <string>
 
 class Type;
+class arrayType;
 class classType;
 class typedefType;
 
@@ -41,6 +42,12 @@ int mayOwnMemory(const Type* t);
 // "int malloc_<T>(<C*> pVar)" and "void mfree_<T>(<C*> pVar)".
 std::string mallocHelperPrototype(const classType* record);
 std::string freeHelperPrototype(const classType* record);
+
+// The release statements of a variable-length array member behind
+// `prefix`: with `releaseElements`, what its elements own is released
+// through their XDR routine before the buffer itself is freed.
+std::string arrayReleaseCode(const arrayType* array, const std::string& prefix,
+                             const std::string& name, int releaseElements);
 
 // The name of the member that holds a procedure's result in <proc>_out_t.
 int isReturnMember(const std::string& name);

@@ -110,7 +110,9 @@ std::string typedefType::emitXdrRoutine(std::ostream& out) {
   indentMore();
   text += final->xdrCall("xdrp", "", p);
   indentLess();
-  text += joinText("\t\treturn 1;", "\n", "}", "\n\n");
+  // One tab, level with the statement above: a second tab would make the
+  // return look guarded by that statement's "if" (cc -Wall warns).
+  text += joinText("\treturn 1;", "\n", "}", "\n\n");
   emit(out, text);
   return text;
 }

@@ -61,6 +61,11 @@ bool fileExists(const std::string& name)
     return stat(name.c_str(), &st) == 0;
 }
 
+// Follows the version line of the C files: nothing in them reads
+// version_str (it is there for what(1)), and cc -Wall would warn about it.
+const char* const versionStrUnusedLine =
+    "#ifdef __GNUC__\nstatic char *version_str __attribute__((unused));\n#endif\n";
+
 void writePreambles(const versionFileNames& names)
 {
     const char* notice = generatedFileNotice();
@@ -79,7 +84,7 @@ void writePreambles(const versionFileNames& names)
     emit(serverOut, "#define VELORIN_XDR\n", "#define VELORIN_SERVER\n");
     emit(serverOut, includeHeader);
     emit(serverOut, "#include <", pmapClntHeader, ">\n");
-    emit(serverOut, versionStrLine);
+    emit(serverOut, versionStrLine, versionStrUnusedLine);
     emit(serverOut, "static SVCXPRT* tcp_master = 0;\n");
     emit(serverOut, "static SVCXPRT* udp_master = 0;\n\n");
     emit(serverOut, "static void no_op(void*p) {}\n\n");
@@ -87,7 +92,7 @@ void writePreambles(const versionFileNames& names)
     emit(clientOut, notice);
     emit(clientOut, "#define VELORIN_XDR\n", "#define VELORIN_CLIENT\n");
     emit(clientOut, includeHeader);
-    emit(clientOut, versionStrLine);
+    emit(clientOut, versionStrLine, versionStrUnusedLine);
     emit(clientOut, "CLIENT* ", names.handleVar, " = 0;\n");
     emit(clientOut, "struct timeval ", names.timeoutVar, " = {60, 0};\n");
 
@@ -103,7 +108,7 @@ void writePreambles(const versionFileNames& names)
     emit(xdrOut, notice);
     emit(xdrOut, "#define VELORIN_XDR\n");
     emit(xdrOut, includeHeader);
-    emit(xdrOut, versionStrLine);
+    emit(xdrOut, versionStrLine, versionStrUnusedLine);
 
     // Without a template file the stream stays closed and this is lost.
     emit(implTemplateOut, includeHeader);
