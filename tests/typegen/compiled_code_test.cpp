@@ -300,10 +300,12 @@ int main(void) {
 	struct arrays a;
 	u_int n;
 
-	/* name[16, size = len]: a count of 17 is refused. */
+	/* name[16, size = len]: a count of 17 is refused before a byte lands
+	   past the array (in the member n that follows it). */
 	n = from_hex(HEAD "00000011" "7878787878787878787878787878787878000000", bytes);
 	memset(&a, 0, sizeof a);
 	CHECK(!decode((xdrproc_t)xdr_arrays, &a, bytes, n));
+	CHECK(a.n == 0);
 	arrays_freeres(&a);
 
 	/* vals[size = n, maxsize = 10]: a count of 11 is refused. */
@@ -327,5 +329,90 @@ int main(void) {
 	a.ns = 3;
 	a.n = 5;
 	arrays_freeres(&a);
+)C");
+}
+
+// The allocation and release functions of a result record and the copies
+// of the server wrapper, compiled and run: counts from the wire cannot make
+// the copies overrun, the release function frees what the server linked
+// below its out members, and inout elements are not freed twice.
+TEST(CompiledCode, ResultRecordHelpersAndCopies) {
+  using namespace build;
+  typedefType* str64 = alias("str64", varArray(prim(CODE_CHAR), models::stringLength(), num(64)));
+  classType* node = structType("node", {sym("value", prim(CODE_INT))});
+  node->addMember(sym("next", ptr(node)));
+  classType* carrier = structType("carrier", {sym("s", str64), sym("l", ptr(node))});
+  rpcVersion* v = version(1, {procedure("carry", prim(CODE_VOID), {arg("c", ptr(carrier))})});
+  program("helpers", 0x20000456, {v});
+  const std::string dir = generateAndCompile(v, "helpers");
+
+  // A record as the argument-record construction makes it.
+  Symbol* n = arg("n", prim(CODE_INT), DIR_INOUT);
+  Symbol* k = arg("k", prim(CODE_INT), DIR_INOUT);
+  Symbol* vals = arg("vals", varArray(prim(CODE_INT), var("n"), num(4)), DIR_INOUT);
+  Symbol* name = arg("name", fixedArray(prim(CODE_CHAR), num(8), var("n")), DIR_INOUT);
+  Symbol* names = arg("names", varArray(str64, var("k"), num(3)), DIR_INOUT);
+  Symbol* outNames = arg("outnames", varArray(str64, var("k"), num(3)), DIR_OUT);
+  Symbol* head = arg("head", ptr(node), DIR_OUT);
+  Symbol* result = sym("_vlrpc_return_", prim(CODE_INT));
+  result->setDirection(DIR_OUT);
+  classType* record = structType("serve_out_t", {n, k, vals, name, names, outNames, head, result});
+  record->setTypedefName("serve_out_t");
+  record->markArgRecord();
+
+  std::ostringstream texts;
+  record->emitDeclaration(texts);
+  texts << record->xdrPrototype() << ";\n";
+  record->emitXdrRoutine(texts);
+  texts << "static ";
+  record->emitMallocHelper(texts);
+  texts << "static ";
+  record->emitFreeHelper(texts);
+  texts << "static void copy_sizes(struct serve_out_t* pOut, struct serve_out_t* pIn){\n"
+        << n->copySizeCode("pOut->", "pIn->") << k->copySizeCode("pOut->", "pIn->") << "}\n"
+        << "static void copy_inout(struct serve_out_t* pOut, struct serve_out_t* pIn){\n"
+        << vals->copyCode("pOut->", "pIn->") << name->copyCode("pOut->", "pIn->")
+        << names->copyCode("pOut->", "pIn->") << "}\n";
+  writeFile(dir + "/records.h", texts.str());
+
+  expectProgramPasses(dir, "helpers", R"C(
+#include "records.h"
+
+int main(void) {
+	struct serve_out_t in, out;
+	struct node* second;
+	unsigned char bytes[256];
+	/* n = 1000 while vals carries 2 elements and name 2 bytes; k = 3 while
+	   names carries one string; no outnames, no head, the result. */
+	u_int length = from_hex("000003e8" "00000003" "00000002" "00000001" "00000002"
+	                        "00000002" "61620000" "00000001" "00000002" "41000000"
+	                        "00000000" "00000000" "00000000", bytes);
+	memset(&in, 0, sizeof in);
+	CHECK(decode((xdrproc_t)xdr_serve_out_t, &in, bytes, length));
+	CHECK(in.n == 1000 && in.k == 3 && in.vals[1] == 2 && strcmp(in.names[0], "A") == 0);
+
+	/* What the server wrapper does before the call. */
+	memset(&out, 0, sizeof out);
+	copy_sizes(&out, &in);
+	CHECK(malloc_serve_out_t(&out) == 1);
+	copy_inout(&out, &in);
+	CHECK(out.vals[0] == 1 && out.vals[1] == 2 && memcmp(out.name, "ab", 2) == 0);
+	CHECK(out.names[0] == in.names[0]);
+
+	/* The server procedure links storage below its out members. */
+	out.outnames[0] = strdup("x");
+	out.outnames[1] = strdup("yy");
+	out.head->value = 1;
+	second = (struct node*)calloc(1, sizeof *second);
+	second->value = 2;
+	out.head->next = second;
+
+	/* The reply, with counts the server set. */
+	out.n = 2;
+	out.k = 1;
+	CHECK(encode((xdrproc_t)xdr_serve_out_t, &out) > 0);
+
+	mfree_serve_out_t(&out);
+	xdr_free((xdrproc_t)xdr_serve_out_t, (char*)&in);
 )C");
 }

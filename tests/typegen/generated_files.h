@@ -90,7 +90,8 @@ inline int compileHeader(const std::string& dir, const std::string& base, std::s
 }
 
 // Compiles `program` (the text of a C file that includes the header) with
-// the generated XDR file, links it against libtirpc and runs it. Leak
+// the generated XDR file, links it against the runtime and libtirpc and
+// runs it. Leak
 // checking is on for the program when it is built with the sanitizers.
 inline int compileAndRun(const std::string& dir, const std::string& base, const std::string& program,
                          std::string* output) {
@@ -98,7 +99,7 @@ inline int compileAndRun(const std::string& dir, const std::string& base, const 
   std::string compileOutput;
   const int compiled = run(dir,
                            "cc " + cFlags() + " -o program program.c " + base + "_xdr.c " +
-                               TYPEGEN_TIRPC_LIBS,
+                               TYPEGEN_VLRPC_LIB + " " + TYPEGEN_TIRPC_LIBS,
                            &compileOutput);
   if (compiled != 0) {
     if (output) *output = "compile failed:\n" + compileOutput;
