@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <new>
 #include <sys/stat.h>
 #include <sys/utsname.h>
 #include <unistd.h>
@@ -54,10 +55,14 @@ void detectSystem()
 
 std::string discoverInstallDir(const char* argv0)
 {
-    std::string dir = program_dir(argv0 ? argv0 : "");
-    if (!dir.empty())
-        dir = path_append(dir, "../");
-    return canonical_dir(dir);
+    try {
+        std::string dir = program_dir(argv0 ? argv0 : "");
+        if (!dir.empty())
+            dir = path_append(dir, "../");
+        return canonical_dir(dir);
+    } catch (const std::bad_alloc&) {
+        std::exit(255);   // exhausted memory while resolving paths
+    }
 }
 
 std::string defaultPreprocessor()
@@ -156,8 +161,10 @@ int initConfiguration(int argc, char** argv)
     parseOptions(argc, argv);
     detectSystem();
 
+    // An empty HOME names no home directory: like an unset one it means the
+    // current directory, not the filesystem root.
     const char* home = std::getenv("HOME");
-    homeDir = home ? std::string(home) + "/" : std::string();
+    homeDir = (home && *home) ? std::string(home) + "/" : std::string();
     configFilePath = homeDir + ".velorin";
 
     installDir = lookupConfig(configFilePath, "VELORIN_HOME");

@@ -17,7 +17,7 @@ extern std::string sysLdflags;       // SYS_LDFLAGS, may stay empty
 // The configuration file in use: the per-user file when it exists, else the
 // installation's Velorin.init.
 extern std::string configFilePath;
-// $HOME followed by "/", or "" when HOME is unset.
+// $HOME followed by "/", or "" when HOME is unset or empty.
 extern std::string homeDir;
 // 1 on Solaris (SunOS 5.x), else 0.
 extern int isSolaris;

@@ -6,11 +6,7 @@
 #include "output/emit.h"
 #include "output/output_files.h"
 
-#if __has_include("model/rpc_program.h")
 #include "model/rpc_program.h"
-#else
-extern std::string programName;
-#endif
 
 #include <cstdio>
 #include <fstream>

@@ -2,6 +2,7 @@
 
 #include "driver/configuration.h"
 #include "driver/version_info.h"
+#include "model/rpc_program.h"
 #include "output/emit.h"
 #include "output/section_files.h"
 
@@ -150,6 +151,16 @@ int openOutputFiles(const versionFileNames& names)
 
     writePreambles(names);
     return 1;
+}
+
+int openOutputFiles(rpcVersion* version)
+{
+    versionFileNames names;
+    names.fileBase = version->fileBaseName();
+    names.upperName = version->upperName();
+    names.handleVar = version->handleVarName();
+    names.timeoutVar = version->timeoutVarName();
+    return openOutputFiles(names);
 }
 
 void closeOutputFiles()

@@ -25,7 +25,8 @@
 static FILE* open_files[MAX_OPEN_FILES];
 static char root_dir[PATH_MAX];
 
-/* The served directory: the working directory at the first call. */
+/* The served directory: the working directory at the first call. Every
+ * procedure asks for it before it changes anything, so a cd cannot move it. */
 static const char* root(void)
 {
 	if (root_dir[0] == '\0' && realpath(".", root_dir) == NULL)
@@ -46,11 +47,12 @@ static int inside_root(const char* real)
  * taken relative to the served directory. */
 static int client_path(const char* path, char* out, size_t size)
 {
+	const char* served = root();
 	int n;
 	if (path == NULL)
 		return -1;
 	if (path[0] == '/')
-		n = snprintf(out, size, "%s%s", root(), path);
+		n = snprintf(out, size, "%s%s", served, path);
 	else
 		n = snprintf(out, size, "%s", path[0] ? path : ".");
 	return (n < 0 || (size_t)n >= size) ? -1 : 0;
@@ -199,8 +201,9 @@ static int by_name(const void* a, const void* b)
 }
 
 /* Lists a directory of the served tree, names sorted, "." and ".." left
- * out. The first name goes into *out, the others into entries linked
- * behind it, which the reply's release code frees after sending. */
+ * out. The first name goes into *out, the others into entries allocated
+ * and linked behind it; the reply's release code frees them all after
+ * sending. An empty directory gives one entry with an empty name. */
 int rlistdir(str1024 path, DENTRY* out)
 {
 	char real[PATH_MAX];
@@ -235,6 +238,7 @@ int rlistdir(str1024 path, DENTRY* out)
 	if (count > 0)
 		qsort(names, count, sizeof(*names), by_name);
 
+	out->next = NULL;
 	tail = out;
 	for (i = 0; i < count; i++) {
 		if (i > 0) {

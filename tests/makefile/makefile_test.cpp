@@ -4,11 +4,7 @@
 #include "driver/driver_state.h"
 #include "output/output_files.h"
 
-#if __has_include("model/rpc_program.h")
 #include "model/rpc_program.h"
-#else
-extern std::string programName;
-#endif
 
 #include <gtest/gtest.h>
 

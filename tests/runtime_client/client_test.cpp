@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -266,6 +267,46 @@ TEST(RPCClientTest, SetHandleHandsBackThePreviousOne) {
     EXPECT_EQ(p.getHandle(), c);
     EXPECT_EQ(p.setHandle(nullptr), c);
     clnt_destroy(c);
+}
+
+TEST(RPCClientTest, TransportCreatorsBindTheObject) {
+    const struct timeval retry = {1, 0};
+    for (const Transport& t : kTransports) {
+        SCOPED_TRACE(t.name);
+        TestServer server(t.protocol, TestServer::FixedPort);
+        struct sockaddr_in addr;
+        std::memset(&addr, 0, sizeof addr);
+        addr.sin_family = AF_INET;
+        addr.sin_port = htons(server.port());
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        for (int sized = 0; sized < 2; ++sized) {
+            Probe p;
+            int sock = RPC_ANYSOCK;
+            CLIENT* c;
+            if (t.protocol == IPPROTO_TCP)
+                c = p.tcp_create(&addr, server.program(), kTestVersion, &sock, sized ? 512 : 0, sized ? 512 : 0);
+            else if (sized)
+                c = p.udp_bufcreate(&addr, server.program(), kTestVersion, retry, &sock, 1024, 1024);
+            else
+                c = p.udp_create(&addr, server.program(), kTestVersion, retry, &sock);
+            ASSERT_NE(c, nullptr) << clnt_spcreateerror("create");
+            EXPECT_EQ(p.handle(), c);
+            EXPECT_GE(sock, 0);
+            int value = 20, answer = 0;
+            EXPECT_EQ(p.call(kIncrementProc, (xdrproc_t)xdr_int, reinterpret_cast<char*>(&value),
+                             (xdrproc_t)xdr_int, reinterpret_cast<char*>(&answer), kCallTimeout),
+                      RPC_SUCCESS);
+            EXPECT_EQ(answer, 21);
+            EXPECT_TRUE(p.freeres((xdrproc_t)xdr_int, reinterpret_cast<char*>(&answer)));
+            p.destroy();
+        }
+    }
+
+    Probe raw;
+    EXPECT_FALSE(raw.freeres((xdrproc_t)xdr_int, nullptr)) << "no handle";
+    EXPECT_NE(raw.raw_create(0x20000000, 1), nullptr);
+    EXPECT_EQ(raw.handle(), raw.getHandle());
+    raw.destroy();
 }
 
 TEST(RPCClientTest, ErrorTexts) {

@@ -304,6 +304,30 @@ TEST(Serialize, RecordRoundTripThroughFile) {
     std::fclose(fp);
 }
 
+// Counts the nodes that a free pass visits.
+int nodesFreed = 0;
+bool_t xdrCountedNode(XDR* x, Node* n) {
+    if (x->x_op == XDR_FREE)
+        ++nodesFreed;
+    return xdr_int(x, &n->number) && xdr_string(x, &n->name, 64) &&
+           xdr_pointer(x, reinterpret_cast<char**>(&n->next), sizeof(Node), (xdrproc_t)xdrCountedNode);
+}
+
+TEST(FreeReference, LinkedStructure) {
+    // Three nodes, each with its own name, built as a decoder would.
+    Node* head = nullptr;
+    for (int i = 3; i >= 1; --i) {
+        Node* n = static_cast<Node*>(std::malloc(sizeof(Node)));
+        n->number = i;
+        n->name = strdup(("node " + std::to_string(i)).c_str());
+        n->next = head;
+        head = n;
+    }
+    nodesFreed = 0;
+    vl_free_reference((xdrproc_t)xdrCountedNode, head, sizeof(Node));
+    EXPECT_EQ(nodesFreed, 3) << "every node of the list is visited (and, in the sanitizer build, freed)";
+}
+
 int filterCalls = 0;
 bool_t countingFilter(XDR*, void*) {
     ++filterCalls;

@@ -1,0 +1,549 @@
+#!/usr/bin/env python3
+"""The installed compiler run as a user runs it: command line, messages with
+their stream and exit status, configuration files, finding the installation,
+the interactive setup at a terminal, signals and temporary files.
+
+Every test runs in a private directory with its own HOME and TMPDIR and
+without configuration variables in the environment.
+
+Usage: cli_test.py [unittest arguments], with VELORIN_TEST_PREFIX set to an
+installation tree.
+"""
+
+import os
+import pty
+import select
+import shutil
+import signal
+import stat
+import subprocess
+import tempfile
+import termios
+import time
+import unittest
+
+PREFIX = os.environ.get("VELORIN_TEST_PREFIX", "")
+VELORIN = os.path.join(PREFIX, "bin", "Velorin")
+CONFIG_KEYS = ("VELORIN_HOME", "CPP", "ONC_RPC_HEADER", "PMAP_CLNT_HEADER", "ANSI_CC",
+               "SYS_LDFLAGS")
+CRUCIAL_FILES = ("lib/libvlrpc.a", "include/velorin.h", "data/makefile.tml", "bin/Velorin")
+
+# A valid interface: the tests hold whether or not a program is generated.
+INTERFACE = """\
+program calc {
+\tversion calc_v {
+\t\tint add(in int a, in int b);
+\t} = 1;
+} = 536871001;
+"""
+
+SETUP_DIR_PROMPT = "\nPlease enter the full path of the Velorin installation directory:\n==> "
+SETUP_CPP_PROMPT = ("\nPlease tell us the CPP command to be used. This is usually /lib/cpp.\n"
+                    "'cc -E ' may not work, since it may require the input to have *.h or "
+                    "*.c suffix.\n==> ")
+
+
+def usage(program):
+    return "Usage: " + program + " [-h] -[-v] [-I path] [-D macro] filename.\n"
+
+
+def write(path, text, mode=0o644):
+    with open(path, "w") as f:
+        f.write(text)
+    os.chmod(path, mode)
+
+
+class CompilerRun(unittest.TestCase):
+    """A scratch area: home/, tmp/ (TMPDIR), work/ (the working directory
+    with calc.idl), and helper preprocessor scripts."""
+
+    def setUp(self):
+        self.root = tempfile.mkdtemp(prefix="velorin_cli.")
+        self.addCleanup(shutil.rmtree, self.root, True)
+        self.home = self.path("home")
+        self.tmp = self.path("tmp")
+        self.work = self.path("work")
+        for d in (self.home, self.tmp, self.work):
+            os.mkdir(d)
+        write(os.path.join(self.work, "calc.idl"), INTERFACE)
+        self.env = {k: v for k, v in os.environ.items() if k not in CONFIG_KEYS}
+        self.env.update(HOME=self.home, TMPDIR=self.tmp)
+        self.env.pop("VELORIN_TEST_PREFIX", None)
+
+    def path(self, *names):
+        return os.path.join(self.root, *names)
+
+    def script(self, name, body):
+        """An executable shell script in the scratch area."""
+        path = self.path(name)
+        write(path, "#!/bin/sh\n" + body, 0o755)
+        return path
+
+    def run_velorin(self, args, program=VELORIN, env=None, cwd=None, argv0=None):
+        result = subprocess.run([argv0 or program] + args, executable=program,
+                                cwd=cwd or self.work, env=env or self.env,
+                                stdin=subprocess.DEVNULL, capture_output=True, text=True,
+                                timeout=60)
+        return result.returncode, result.stdout, result.stderr
+
+    def private_install(self, name="inst", init=None):
+        """A copy of the installation tree, with its own Velorin.init."""
+        inst = self.path(name)
+        for entry in CRUCIAL_FILES:
+            os.makedirs(os.path.dirname(os.path.join(inst, entry)), exist_ok=True)
+            shutil.copy2(os.path.join(PREFIX, entry), os.path.join(inst, entry))
+        if init is not None:
+            write(os.path.join(inst, "Velorin.init"), init)
+        return inst
+
+    def lonely_copy(self):
+        """The compiler alone, in a directory that is no installation."""
+        bindir = self.path("lonely", "bin")
+        os.makedirs(bindir)
+        shutil.copy2(VELORIN, bindir)
+        return os.path.join(bindir, "Velorin")
+
+    def recording_cpp(self):
+        """A preprocessor that writes each argument on a line of its own into
+        args.txt and then runs the real one."""
+        self.args_file = self.path("args.txt")
+        return self.script("rec-cpp", 'for a in "$@"; do printf "%%s\\n" "$a"; done > %s\n'
+                                      'exec /lib/cpp "$@"\n' % self.args_file)
+
+    def recorded_args(self):
+        with open(self.args_file) as f:
+            return f.read().splitlines()
+
+    def assertNoTemporaryFiles(self):
+        self.assertEqual(os.listdir(self.tmp), [])
+
+    def preprocessing_text(self, command):
+        return "Preprocessing ... \n\t" + command + "\n"
+
+
+class Options(CompilerRun):
+
+    def test_version_ends_the_run(self):
+        for args, before in (
+                (["-v"], ""),
+                (["-v", "-x", "missing.idl"], ""),          # nothing after -v is looked at
+                (["-h", "-v", "calc.idl"], usage(VELORIN)),  # options before it take effect
+        ):
+            status, out, err = self.run_velorin(args)
+            self.assertEqual(status, 0, args)
+            self.assertEqual(out, "")
+            self.assertTrue(err.startswith(before + "Velorin V1.6 RkWp! system: Linux\n"), err)
+            notice = err[len(before):].split("\n")
+            self.assertEqual(len(notice), 4, err)           # version, two lines, final newline
+            self.assertTrue(notice[1] and notice[2] and notice[3] == "", err)
+            self.assertNotIn("Compiling", err)
+            self.assertNoTemporaryFiles()
+
+    def test_bad_command_lines(self):
+        missing = "Missing input file name.\n"
+        for args, diagnostic, tail in (
+                (["-t", "calc.idl"], None, usage(VELORIN)),
+                (["-x", "calc.idl"], "invalid option -- 'x'", usage(VELORIN)),
+                (["calc.idl", "-I"], "option requires an argument -- 'I'", usage(VELORIN)),
+                (["-D"], "option requires an argument -- 'D'", usage(VELORIN)),
+                ([], None, missing),
+                (["-h"], None, usage(VELORIN) + missing),
+                (["-I", "inc"], None, missing),
+        ):
+            status, out, err = self.run_velorin(args)
+            self.assertEqual(status, 1, args)
+            self.assertEqual(out, "", args)
+            self.assertTrue(err.endswith(tail), (args, err))
+            head = err[:len(err) - len(tail)]
+            if diagnostic is None:
+                self.assertEqual(head, "", args)
+            else:
+                self.assertIn(diagnostic, head, args)
+            self.assertNoTemporaryFiles()
+
+    def test_help_with_a_file_compiles_it(self):
+        status, out, err = self.run_velorin(["-h", "calc.idl"])
+        self.assertEqual(status, 0, err)
+        self.assertTrue(err.startswith(usage(VELORIN) + "Compiling calc.idl\n"), err)
+        self.assertTrue(out.startswith(self.preprocessing_text(
+            "/lib/cpp  -DVELORIN_COMPILE calc.idl")), out)
+        self.assertNoTemporaryFiles()
+
+    def test_preprocessor_command(self):
+        self.env["CPP"] = cpp = self.recording_cpp()
+        os.mkdir(os.path.join(self.work, "inc"))
+        status, out, err = self.run_velorin(
+            ["-I", "inc", "-D", "A=1", "calc.idl", "-D", "B", "second.idl"])
+        self.assertEqual(status, 0, err)
+        self.assertTrue(err.startswith("Compiling calc.idl\n"), err)
+        self.assertTrue(out.startswith(self.preprocessing_text(
+            cpp + "  -Iinc -DVELORIN_COMPILE -DA=1 -DB calc.idl")), out)
+        self.assertEqual(self.recorded_args(),
+                         ["-Iinc", "-DVELORIN_COMPILE", "-DA=1", "-DB", "calc.idl"])
+        self.assertNoTemporaryFiles()
+
+    def test_names_the_shell_would_change_are_quoted(self):
+        self.env["CPP"] = cpp = self.recording_cpp()
+        name = "a b;touch pwned;$(touch pwned2)'x.idl"
+        include = "my inc $HOME"
+        write(os.path.join(self.work, name), '#include "defs.h"\n' + INTERFACE)
+        os.mkdir(os.path.join(self.work, include))
+        write(os.path.join(self.work, include, "defs.h"), "/* nothing */\n")
+        status, out, err = self.run_velorin(["-I", include, name])
+        self.assertEqual(status, 0, err)
+        self.assertEqual(self.recorded_args(), ["-I" + include, "-DVELORIN_COMPILE", name])
+        self.assertTrue(out.startswith(self.preprocessing_text(
+            cpp + "  -I'my inc $HOME' -DVELORIN_COMPILE 'a b;touch pwned;$(touch pwned2)'\\''x.idl'")),
+            out)
+        self.assertFalse(os.path.exists(os.path.join(self.work, "pwned")))
+        self.assertFalse(os.path.exists(os.path.join(self.work, "pwned2")))
+
+
+class Failures(CompilerRun):
+
+    def test_missing_input_file(self):
+        status, out, err = self.run_velorin(["nofile.idl"])
+        self.assertEqual((status, out), (1, ""))
+        self.assertEqual(err, "Compiling nofile.idl\nInput file nofile.idl does not exist.\n")
+        self.assertNoTemporaryFiles()
+
+    def test_failing_preprocessor(self):
+        for cpp, code in ((self.script("fail-cpp", "exit 1\n"), 256),
+                          (self.path("no-such-cpp"), 127 * 256)):
+            self.env["CPP"] = cpp
+            status, out, err = self.run_velorin(["calc.idl"])
+            self.assertEqual(status, 1)
+            self.assertEqual(out, self.preprocessing_text(cpp + "  -DVELORIN_COMPILE calc.idl"))
+            self.assertTrue(err.startswith("Compiling calc.idl\n"), err)
+            self.assertTrue(err.endswith("Preprocessing failed with error %d.\n" % code), err)
+            self.assertNoTemporaryFiles()
+
+    def test_preprocessed_file_cannot_be_opened(self):
+        # This preprocessor removes the file its output is redirected to.
+        self.env["CPP"] = self.script("unlink-cpp", 'rm -f "$(readlink /proc/$$/fd/1)"\n')
+        status, out, err = self.run_velorin(["calc.idl"])
+        self.assertEqual(status, 1)
+        self.assertEqual(err, "Compiling calc.idl\ncan not open calc.idl\n")
+        self.assertNoTemporaryFiles()
+
+    def test_successful_run_leaves_no_temporary_file(self):
+        status, out, err = self.run_velorin(["calc.idl"])
+        self.assertEqual(status, 0, err)
+        self.assertTrue(err.startswith("Compiling calc.idl\n"), err)
+        self.assertNoTemporaryFiles()
+
+
+class Signals(CompilerRun):
+
+    def start_with_slow_preprocessor(self, seconds):
+        """Starts a compile whose preprocessor waits; returns the process once
+        the preprocessor runs."""
+        started = self.path("cpp-started")
+        cpp = self.script("slow-cpp", "{ sleep %s & echo $! > %s; wait $!; } 2>/dev/null || exit 1\n"
+                                      "exec /lib/cpp \"$@\"\n" % (seconds, started))
+        self.env["CPP"] = cpp
+        proc = subprocess.Popen([VELORIN, "calc.idl"], cwd=self.work, env=self.env,
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, text=True)
+        self.addCleanup(self.stop_preprocessor, started)
+        deadline = time.time() + 20
+        while not (os.path.exists(started) and os.path.getsize(started) > 0):
+            self.assertLess(time.time(), deadline, "the preprocessor did not start")
+            time.sleep(0.02)
+        return proc
+
+    def stop_preprocessor(self, started):
+        try:
+            with open(started) as f:
+                os.kill(int(f.read()), signal.SIGKILL)
+        except (OSError, ValueError):
+            pass
+
+    def test_terminating_signals_clean_up(self):
+        for sig in (signal.SIGTERM, signal.SIGHUP, signal.SIGUSR1):
+            proc = self.start_with_slow_preprocessor(30)
+            proc.send_signal(sig)
+            proc.wait(timeout=20)
+            self.stop_preprocessor(self.path("cpp-started"))   # it holds the pipes
+            out, err = proc.communicate(timeout=20)
+            self.assertEqual(proc.returncode, 1, sig)
+            self.assertEqual(err, "Compiling calc.idl\nInterrupted by signal.\n"
+                                  "clean up ... exiting\n")
+            self.assertNoTemporaryFiles()
+            os.remove(self.path("cpp-started"))
+
+    def test_harmless_signals_do_not_abort(self):
+        proc = self.start_with_slow_preprocessor(1)
+        for sig in (signal.SIGWINCH, signal.SIGURG, signal.SIGCHLD, signal.SIGCONT):
+            proc.send_signal(sig)
+        out, err = proc.communicate(timeout=30)
+        self.assertEqual(proc.returncode, 0, err)
+        self.assertNotIn("Interrupted", err)
+        self.assertNoTemporaryFiles()
+
+
+class Configuration(CompilerRun):
+
+    def test_installation_without_its_template(self):
+        inst = self.private_install()
+        os.remove(os.path.join(inst, "data", "makefile.tml"))
+        self.env["VELORIN_HOME"] = inst
+        status, out, err = self.run_velorin(["calc.idl"])
+        self.assertEqual((status, out), (255, ""))
+        self.assertEqual(err, "Could not find file /data/makefile.tml.\n"
+                              "Fail to validate integrity of the installation, bail out.\n")
+        self.assertNoTemporaryFiles()
+
+    def test_no_installation_and_no_terminal(self):
+        # Found through PATH, but not in an installation: no question is asked.
+        lonely = self.lonely_copy()
+        self.env["PATH"] = os.path.dirname(lonely) + ":/usr/bin:/bin"
+        status, out, err = self.run_velorin(["calc.idl"], program=lonely, argv0="Velorin")
+        self.assertEqual((status, out), (255, ""))
+        self.assertEqual(err, "Could not find file /lib/libvlrpc.a.\n"
+                              "Misconfiguration or missing crucial files in installation!\n"
+                              "\nError: required configuration VELORIN_HOME not defined.\n")
+
+    def test_per_user_file_hides_the_installation_file(self):
+        inst = self.private_install(init="CPP=/no/such/cpp\n")
+        program = os.path.join(inst, "bin", "Velorin")
+        status, out, err = self.run_velorin(["calc.idl"], program=program)
+        self.assertEqual(status, 1)
+        self.assertTrue(out.startswith(self.preprocessing_text(
+            "/no/such/cpp  -DVELORIN_COMPILE calc.idl")), out)
+
+        # A per-user file without a CPP line: the default, not the
+        # installation's file.
+        write(os.path.join(self.home, ".velorin"), "ANSI_CC=gcc\n")
+        status, out, err = self.run_velorin(["calc.idl"], program=program)
+        self.assertEqual(status, 0, err)
+        self.assertTrue(out.startswith(self.preprocessing_text(
+            "/lib/cpp  -DVELORIN_COMPILE calc.idl")), out)
+
+    def test_per_user_file_and_environment(self):
+        cpp = self.recording_cpp()
+        write(os.path.join(self.home, ".velorin"), "# mine\n   CPP  =   %s\nCPP=/second\n" % cpp)
+        for value in (None, ""):                        # unset, or set but empty
+            if value is None:
+                self.env.pop("CPP", None)
+            else:
+                self.env["CPP"] = value
+            status, out, err = self.run_velorin(["calc.idl"])
+            self.assertEqual(status, 0, err)
+            self.assertTrue(out.startswith(self.preprocessing_text(
+                cpp + "  -DVELORIN_COMPILE calc.idl")), out)
+        self.env["CPP"] = "/from/environment"
+        status, out, err = self.run_velorin(["calc.idl"])
+        self.assertTrue(out.startswith(self.preprocessing_text(
+            "/from/environment  -DVELORIN_COMPILE calc.idl")), out)
+
+    def test_without_home_the_file_is_in_the_working_directory(self):
+        cpp = self.recording_cpp()
+        write(os.path.join(self.work, ".velorin"), "CPP=%s\n" % cpp)
+        for home in (None, ""):
+            env = dict(self.env)
+            if home is None:
+                del env["HOME"]
+            else:
+                env["HOME"] = home
+            status, out, err = self.run_velorin(["calc.idl"], env=env)
+            self.assertEqual(status, 0, err)
+            self.assertTrue(out.startswith(self.preprocessing_text(
+                cpp + "  -DVELORIN_COMPILE calc.idl")), out)
+
+    def test_found_through_links_in_path(self):
+        inst = self.private_install()
+        links = self.path("links")
+        os.mkdir(links)
+        os.mkdir(self.path("loop"))
+        os.symlink("Velorin", self.path("loop", "Velorin"))     # a cycle: passed over
+        os.symlink(os.path.join(inst, "bin", "Velorin"), os.path.join(links, "hop"))
+        os.symlink("hop", os.path.join(links, "Velorin"))       # relative, then absolute
+        self.env["PATH"] = self.path("loop") + ":" + links + ":/usr/bin:/bin"
+        # Without the links being followed, links/ would be taken for bin/.
+        status, out, err = self.run_velorin(["calc.idl"], program=os.path.join(links, "Velorin"),
+                                            argv0="Velorin")
+        self.assertEqual(status, 0, err)
+        self.assertEqual(err.split("\n")[0], "Compiling calc.idl")
+
+    def test_started_as_bin_velorin_from_the_installation(self):
+        inst = self.private_install()
+        status, out, err = self.run_velorin([os.path.join(self.work, "calc.idl")],
+                                            program=os.path.join(inst, "bin", "Velorin"),
+                                            cwd=inst, argv0="./bin/Velorin")
+        self.assertEqual(status, 0, err)
+        mak = [f for f in os.listdir(inst) if f.endswith(".mak")]
+        for name in mak:   # the makefile names the installation that was found
+            with open(os.path.join(inst, name)) as f:
+                self.assertIn("VELORIN_HOME=" + os.path.realpath(inst) + "\n", f.read())
+
+
+class InteractiveSetup(CompilerRun):
+    """The setup needs a terminal on standard input: the compiler gets the
+    slave side of a pseudo-terminal, its error stream is read through a pipe."""
+
+    def setUp(self):
+        super().setUp()
+        self.program = self.lonely_copy()    # no VELORIN_HOME can be found
+        self.proc = None
+        self.addCleanup(self.finish)
+
+    def start(self, env=None):
+        master, slave = pty.openpty()
+        attributes = termios.tcgetattr(slave)
+        attributes[3] &= ~termios.ECHO
+        termios.tcsetattr(slave, termios.TCSANOW, attributes)
+        self.master = master
+        self.proc = subprocess.Popen([self.program, "calc.idl"], cwd=self.work,
+                                     env=env or self.env, stdin=slave,
+                                     stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        os.close(slave)
+        self.err = b""
+
+    def finish(self):
+        if self.proc is None:
+            return
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+        for stream in (self.proc.stdout, self.proc.stderr):
+            stream.close()
+        os.close(self.master)
+        self.proc = None
+
+    def expect(self, text, timeout=20):
+        """Reads the error stream until it ends with text."""
+        wanted = text.encode()
+        deadline = time.time() + timeout
+        while not self.err.endswith(wanted):
+            left = deadline - time.time()
+            self.assertGreater(left, 0, "waiting for %r, got %r" % (text, self.err))
+            ready, _, _ = select.select([self.proc.stderr], [], [], left)
+            if ready:
+                chunk = os.read(self.proc.stderr.fileno(), 4096)
+                self.assertTrue(chunk, "error stream ended; got %r" % self.err)
+                self.err += chunk
+
+    def answer(self, text):
+        os.write(self.master, text.encode())
+
+    def end(self):
+        """Waits for the compiler; returns its status and the rest of both streams."""
+        out, err = self.proc.communicate(timeout=30)
+        self.err += err
+        return self.proc.returncode, out.decode(), self.err.decode()
+
+    def user_config(self):
+        with open(os.path.join(self.home, ".velorin")) as f:
+            return f.read()
+
+    def test_completed_setup_is_appended_and_used_later(self):
+        write(os.path.join(self.home, ".velorin"), "# mine\n")
+        self.start()
+        self.expect(SETUP_DIR_PROMPT)
+        self.answer(PREFIX + "   trailing words\n")
+        self.expect("checking if executable %s/bin/Velorin exists...\nOK, %s/bin/Velorin was "
+                    "found.\n%s" % (PREFIX, PREFIX, SETUP_CPP_PROMPT))
+        self.answer("/lib/cpp\n")
+        status, out, err = self.end()
+        self.assertEqual(status, 0, err)
+        self.assertTrue(err.startswith(
+            "Could not find file /lib/libvlrpc.a.\n"
+            "Misconfiguration or missing crucial files in installation!\n"
+            "\nError: required configuration VELORIN_HOME not defined.\n"
+            "\nEnter configuration procedure ... \n" + SETUP_DIR_PROMPT), err)
+        self.assertIn("Check if CPP works ...\nCompiling calc.idl\n", err)
+        self.assertEqual(self.user_config(),
+                         "# mine\nVELORIN_HOME=%s\n\nCPP=/lib/cpp\n\n" % PREFIX)
+        self.assertNoTemporaryFiles()
+
+        # A later run without a terminal finds both values there.
+        status, out, err = self.run_velorin(["calc.idl"], program=self.program)
+        self.assertEqual(status, 0, err)
+        self.assertEqual(err.split("\n")[0], "Compiling calc.idl")
+
+    def test_bad_answers_ask_again(self):
+        self.start()
+        self.expect(SETUP_DIR_PROMPT)
+        self.answer("\n")                                      # no word at all
+        self.expect("checking if executable /bin/Velorin exists...\n"
+                    "Fail checking /bin/Velorin\n" + SETUP_DIR_PROMPT)
+        self.answer(self.root + "\n")                          # no bin/Velorin there
+        self.expect("Fail checking %s/bin/Velorin\n%s" % (self.root, SETUP_DIR_PROMPT))
+        long_dir = "/" + "d" * 3000                              # longer than any buffer
+        self.answer(long_dir + "\n")
+        self.expect("Fail checking %s/bin/Velorin\n%s" % (long_dir, SETUP_DIR_PROMPT))
+        self.answer(PREFIX + "\n")
+        self.expect(SETUP_CPP_PROMPT)
+        self.answer("/bin/false\n")                            # the test finds no OK
+        self.expect("Check if CPP works ...\nChecking of CPP failed, repeating setup.\n"
+                    + SETUP_DIR_PROMPT)
+        # A command that works, but whose configuration line would be too long
+        # to be read back.
+        self.answer(PREFIX + "\n")
+        self.expect(SETUP_CPP_PROMPT)
+        self.answer("/lib/cpp" + " " * 1100 + "-P\n")
+        self.expect("Check if CPP works ...\nChecking of CPP failed, repeating setup.\n"
+                    + SETUP_DIR_PROMPT)
+        self.answer(PREFIX + "\n")
+        self.expect(SETUP_CPP_PROMPT)
+        self.answer("/lib/cpp -P\n")
+        status, out, err = self.end()
+        self.assertEqual(status, 0, err)
+        self.assertEqual(self.user_config(), "VELORIN_HOME=%s\n\nCPP=/lib/cpp -P\n\n" % PREFIX)
+
+    def test_end_of_input_ends_with_status_1(self):
+        pwned = self.path("pwned")
+        for answers, end_of_input in (
+                ([], "\x04"),
+                (["/us"], "\x04\x04"),            # the first ^D delivers the half line
+                ([PREFIX + "\n"], "\x04"),
+                ([PREFIX + "\n", "touch " + pwned], "\x04\x04"),
+        ):
+            self.start()
+            self.expect(SETUP_DIR_PROMPT)
+            for a in answers:
+                self.answer(a)
+                if a.endswith("\n"):
+                    self.expect(SETUP_CPP_PROMPT)
+            self.answer(end_of_input)
+            status, out, err = self.end()
+            self.assertEqual(status, 1, (answers, err))
+            self.assertNotIn("Check if CPP works", err)    # a half answer is not tried
+            self.assertNotIn("Compiling", err)
+            self.assertFalse(os.path.exists(os.path.join(self.home, ".velorin")))
+            self.assertFalse(os.path.exists(pwned))
+            self.assertNoTemporaryFiles()
+            self.finish()
+
+    def test_configuration_file_cannot_be_written(self):
+        env = dict(self.env, HOME=self.path("no", "such", "home"))
+        self.start(env)
+        self.expect(SETUP_DIR_PROMPT)
+        self.answer(PREFIX + "\n")
+        self.expect(SETUP_CPP_PROMPT)
+        self.answer("/lib/cpp\n")
+        status, out, err = self.end()
+        self.assertEqual(status, 255, err)
+        target = self.path("no", "such", "home", ".velorin")
+        self.assertTrue(err.endswith("Check if CPP works ...\n%s: No such file or directory\n"
+                                     "Fail open file %s for output.\n" % (target, target)), err)
+        self.assertNoTemporaryFiles()
+
+    def test_never_writes_into_the_filesystem_root(self):
+        # Without HOME the answers go to .velorin in the working directory.
+        env = dict(self.env)
+        del env["HOME"]
+        self.start(env)
+        self.expect(SETUP_DIR_PROMPT)
+        self.answer(PREFIX + "\n")
+        self.expect(SETUP_CPP_PROMPT)
+        self.answer("/lib/cpp\n")
+        status, out, err = self.end()
+        self.assertEqual(status, 0, err)
+        with open(os.path.join(self.work, ".velorin")) as f:
+            self.assertEqual(f.read(), "VELORIN_HOME=%s\n\nCPP=/lib/cpp\n\n" % PREFIX)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# filemate copies files to and from the remote-file server, driven through a
+# pipe: sizes around the 1024-byte transfer block, an empty file and 1 MiB
+# of binary data, each compared byte for byte.
+source "$(dirname "$0")/lib.sh"
+
+port=41200
+program=$((0x20000310))
+sizes="0 1 1023 1024 1025 1500 1048576"
+
+e2e_setup filemate-transfer
+e2e_build_rfile $port $program
+mkdir served local
+for n in $sizes; do
+  head -c "$n" /dev/urandom >"local/up_$n"
+  head -c "$n" /dev/urandom >"served/down_$n"
+done
+e2e_start_rfile $port $program served
+
+commands=$(for n in $sizes; do echo "put up_$n"; echo "get down_$n"; done)
+(cd local && printf '%s\n' "$commands" | ../filemate 127.0.0.1 >../session.out 2>../session.err)
+status=$?
+e2e_expect "status at the end of input" 0 "$status"
+
+for n in $sizes; do
+  cmp -s "local/up_$n" "served/up_$n" || e2e_fail "put of $n bytes"
+  cmp -s "served/down_$n" "local/down_$n" || e2e_fail "get of $n bytes"
+done
+count=$(grep -o "command successful\." session.out | wc -l)
+e2e_expect "outcome lines" "$(echo "$commands" | wc -l)" "$count"
+e2e_expect "messages" "connected to server!" "$(cat session.err)"
+
+e2e_servers_alive
+e2e_finish

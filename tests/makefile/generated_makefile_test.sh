@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# The makefile that the installed compiler leaves: named after the last
+# version of a program with two, its six variable lines and the installed
+# template byte for byte, left alone by a later run, and good for building
+# the server from the generated implementation template.
+source "$VELORIN_SOURCE_DIR/tests/e2e/lib.sh"
+
+e2e_setup makefile
+cat >twov.idl <<'IDL'
+program twov {
+	version first {
+		void f1(in int a);
+	} = 1;
+	version second {
+		void f2(in int a);
+		void g2();
+	} = 2;
+} = 0x20000320;
+IDL
+"$VELORIN_TEST_PREFIX/bin/Velorin" twov.idl >out.log 2>err.log || e2e_abort "Velorin failed: $(cat err.log)"
+
+[ -e twov1.mak ] && e2e_fail "a makefile for the first version"
+[ -f twov2.mak ] || e2e_abort "no makefile twov2.mak"
+e2e_expect_contains "report" "Makefile twov2.mak generated." "$(cat out.log)"
+e2e_expect "variable lines" "CC=cc
+APP=twov
+IDLFILE=twov.idl
+FILE_PREFIX=twov2
+$(grep '^SYS_LDFLAGS=' "$VELORIN_TEST_PREFIX/Velorin.init")" "$(head -5 twov2.mak)"
+home=$(sed -n 6p twov2.mak)
+e2e_expect "installation" "$(realpath "$VELORIN_TEST_PREFIX")" "$(realpath "${home#VELORIN_HOME=}")"
+tail -n +7 twov2.mak | cmp -s - "$VELORIN_TEST_PREFIX/data/makefile.tml" ||
+  e2e_fail "the template is not copied unchanged"
+
+# The server of the last version, from the template of its procedures.
+cp twov2_impl_tmp.c twov2_impl.c
+e2e_make twov2
+[ -x twov_server ] || e2e_fail "no server built"
+
+# A makefile the programmer has edited survives the next run.
+echo "# mine" >>twov2.mak
+cp twov2.mak edited.mak
+"$VELORIN_TEST_PREFIX/bin/Velorin" twov.idl >out.log 2>err.log || e2e_abort "second run failed"
+e2e_expect_contains "second run" "Makefile already exists, skip makefile generation." "$(cat err.log)"
+cmp -s twov2.mak edited.mak || e2e_fail "the edited makefile was changed"
+
+e2e_finish
