@@ -144,20 +144,23 @@ TEST(CompiledCode, EveryTypeFormRoundTrips) {
 static int same_prims(const struct prims* a, const struct prims* b) {
 	return a->c == b->c && a->uc == b->uc && a->s == b->s && a->us == b->us && a->i == b->i &&
 	       a->ui == b->ui && a->l == b->l && a->ul == b->ul && a->f == b->f && a->d == b->d &&
-	       a->e == b->e && a->n == b->n && a->n2 == b->n2;
+	       a->e == b->e && a->n == b->n && a->n2 == b->n2 && a->ct == b->ct &&
+	       a->pe && b->pe && *a->pe == *b->pe;
 }
 
 static void primitives(void) {
 	/* l stays positive: libtirpc's memory stream decodes a negative long
 	   zero-extended on 64-bit machines, which is the library's matter. */
-	struct prims p = { 'a', 200, -3, 60000, -70000, 4000000000U, 5, 6, 0.5f, -2.0, 3, 9, 10 }, back;
+	enum_t shade = 4;
+	struct prims p = { 'a', 200, -3, 60000, -70000, 4000000000U, 5, 6, 0.5f, -2.0, 3, 9, 10, 1, &shade }, back;
 	u_int n = encode((xdrproc_t)xdr_prims, &p);
-	CHECK(n == 13 * 4 + 4);
+	CHECK(n == 16 * 4 + 4);
 	/* The signed char and short travel sign-extended in four bytes. */
 	CHECK(memcmp(wire, "\0\0\0a" "\0\0\0\310" "\377\377\377\375", 12) == 0);
 	memset(&back, 0, sizeof back);
 	CHECK(decode((xdrproc_t)xdr_prims, &back, wire, n));
 	CHECK(same_prims(&p, &back));
+	prims_freeres(&back);
 }
 
 static void arrays(void) {

@@ -86,7 +86,8 @@ inline rpcVersion* remoteFile(const RemoteFileTypes& t) {
 //   struct node { int value; struct node* next; };  typedef struct node* list;
 //   struct prims { char c; unsigned char uc; short s; unsigned short us; int i;
 //                  unsigned int ui; long l; unsigned long ul; float f; double d;
-//                  enum color e; count n; count2 n2; };
+//                  enum color e; count n; count2 n2;
+//                  color_t ct; enum color* pe; };   (typedef enum { ... } color_t;)
 //   struct arrays { char tag[8]; unsigned char ub[3]; byte raw[5]; int grid[4];
 //                   int len; char name[16, size = len];
 //                   int n; int [size = n, maxsize = 10] vals;
@@ -132,7 +133,8 @@ inline EveryForm everyForm() {
       sym("us", prim(CODE_SHORT, CODE_UNSIGNED)), sym("i", prim(CODE_INT)),
       sym("ui", prim(CODE_INT, CODE_UNSIGNED)), sym("l", prim(CODE_LONG)),
       sym("ul", prim(CODE_LONG, CODE_UNSIGNED)), sym("f", prim(CODE_FLOAT)), sym("d", prim(CODE_DOUBLE)),
-      sym("e", prim(CODE_ENUM)), sym("n", count), sym("n2", t.count2)});
+      sym("e", prim(CODE_ENUM)), sym("n", count), sym("n2", t.count2),
+      sym("ct", alias("color_t", prim(CODE_ENUM))), sym("pe", ptr(prim(CODE_ENUM)))});
 
   Symbol* matrix = sym("m", fixedArray(fixedArray(prim(CODE_INT), num(3)), num(2)));
   matrix->normalizeType();

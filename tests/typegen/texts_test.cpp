@@ -312,3 +312,75 @@ TEST(UnionCode, SwitchBlocks) {
             std::string::npos);
   indentLess();
 }
+
+TEST(ArrayCode, AttributesKeepTheFirstValue) {
+  // A bare bound is an attribute named maxsize: [10, maxsize = 20] keeps 10.
+  arrayType* a = new arrayType(prim(CODE_INT));
+  testing::internal::CaptureStderr();
+  a->applyAttributes(prop("maxsize", num(10)));
+  a->applyAttribute(prop("maxsize", num(20)));
+  a->applyAttribute(prop("size", var("n")));
+  a->applyAttribute(prop("size", var("m")));
+  (new arrayType(prim(CODE_INT)))->applyAttribute(prop("maxsize", nullptr));
+  const std::string errors = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(a->maxsizeText("pVar->", "v"), "10");
+  EXPECT_EQ(a->sizeText("pVar->", "v"), "pVar->n");
+  EXPECT_EQ(errors, "Error:  maxsize redefined for array!\nError:  size redefined for array!\nSize variable not found\n");
+
+  // Neither attribute: an uncounted message naming the array, empty text.
+  arrayType* bare = new arrayType(prim(CODE_INT));
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(bare->sizeText("pVar->", "v"), "");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "No size specified for array pVar->v\n");
+}
+
+TEST(ArrayCode, ReleaseOfElementsThatOwnMemory) {
+  // Strings in a result-record array are released through their routine
+  // over the bound the allocation function gave the buffer; the count is
+  // never read while freeing.
+  typedefType* str64 = alias("str64", varArray(prim(CODE_CHAR), new binaryExp(var("x"), '+', num(1)), num(64)));
+  arrayType* names = varArray(str64, var("k"), num(3));
+  EXPECT_EQ(names->freeCode("pVar->", "names"),
+            "\tif(pVar->names) {\n\t\tunsigned int i;\n\t\tunsigned int n = 3;\n\t\tfor(i = 0; i < n; i++)\n"
+            "\t\t\txdr_free((xdrproc_t)xdr_str64, (char*)&pVar->names[i]);\n\t}\n\tfree(pVar->names);\n");
+  // When decoding frees, the walk covers the bound's worth decoding made.
+  const std::string block = memberBlock(names, "names");
+  EXPECT_NE(block.find("\telse\n\t\tlen = maxlen;\n"), std::string::npos) << block;
+  EXPECT_NE(block.find("calloc((size_t)maxlen + 1, sizeof(str64))"), std::string::npos) << block;
+  // A byte array's block names neither calloc's element size nor the count
+  // outside encoding.
+  const std::string bytes = memberBlock(varArray(prim(CODE_VOID), var("bn"), num(32)), "blob");
+  EXPECT_NE(bytes.find("\t\tprec->blob = (void*) calloc((size_t)maxlen + 1, 1);\n"), std::string::npos) << bytes;
+  EXPECT_NE(bytes.find("\telse\n\t\tlen = 0;\n"), std::string::npos) << bytes;
+
+  // An inout array in a result record holds the argument's elements: only
+  // the buffer is freed there. An out one releases its elements.
+  classType* record = structType("r_out_t", {arg("io", varArray(str64, var("k"), num(3)), DIR_INOUT),
+                                             arg("o", varArray(str64, var("k"), num(3)), DIR_OUT)});
+  record->markArgRecord();
+  std::ostringstream sink;
+  EXPECT_EQ(record->emitFreeHelper(sink),
+            "void mfree_r_out_t(struct r_out_t* pVar){\n\tfree(pVar->io);\n"
+            "\tif(pVar->o) {\n\t\tunsigned int i;\n\t\tunsigned int n = 3;\n\t\tfor(i = 0; i < n; i++)\n"
+            "\t\t\txdr_free((xdrproc_t)xdr_str64, (char*)&pVar->o[i]);\n\t}\n\tfree(pVar->o);\n"
+            "\treturn;\n}\n\n\n");
+}
+
+TEST(InternalAssertions, EndTheCompilerWithStatusTwo) {
+  arrayType* bare = new arrayType(prim(CODE_INT));
+  EXPECT_EXIT(bare->copyCode("pOut->", "v", "pIn->", "v", 0),
+              testing::ExitedWithCode(2), "^Fatal error: size==0&&maxsize==0 [^ ]*array_codegen.cpp[0-9]+\n");
+  EXPECT_EXIT(varArray(nullptr, var("n"), num(2))->copyCode("pOut->", "v", "pIn->", "v", 0),
+              testing::ExitedWithCode(2), "^Fatal error: eleType==0 ");
+  unionType* noDiscriminant = new unionType(1);
+  EXPECT_EXIT(noDiscriminant->xdrCall("xdrp", "pmsg->", "u"), testing::ExitedWithCode(2),
+              "^Fatal error: switch_exp==0 ");
+}
+
+TEST(XdrCode, TypedefWithoutAliasWritesNothing) {
+  typedefType* empty = alias("t", nullptr);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(routine(empty), "");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Typedef alias nothing\n");
+  EXPECT_EQ(routine(alias("u", empty)), "");
+}

@@ -198,7 +198,9 @@ TEST(HeaderLayout, NumberMacrosAndOrder) {
   rpcProcedure* prefixed = procedure("move", prim(CODE_INT), {arg("to", ptr(point))}, 7);
   prefixed->addProperty(prop("SERV_CALL_PREFIX", var("srv_")));
   rpcProcedure* plain = procedure("size", count, {});
-  rpcVersion* v = version(3, {prefixed, plain});
+  // Declared as version 1; VERSION makes it 3 in every name and macro.
+  rpcVersion* v = version(1, {prefixed, plain});
+  v->addProperty(prop("VERSION", num(3)));
   program("Layout", 0x31, {v});
   generate(dir, v);
   EXPECT_EQ(generationErrorCount, 0);
