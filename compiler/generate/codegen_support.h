@@ -35,6 +35,11 @@ Type* finalType(const typedefType* t);
 // its typedef name (the struct's own declaration then names it).
 int isSelfAlias(const typedefType* t);
 
+// The struct or C union when the type is one without tag and without
+// typedef name (a member declared as `struct { ... } m;`); null otherwise.
+// C has no name for it, so it is written and coded in place of the member.
+const classType* unnamedClass(const Type* t);
+
 // 1 when a value of the type may hold memory that its XDR routine allocates
 // when decoding (a pointer or variable-length array anywhere inside it).
 int mayOwnMemory(const Type* t);

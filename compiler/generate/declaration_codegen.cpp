@@ -9,7 +9,23 @@
 #include "model/type.h"
 #include "output/emit.h"
 
+namespace {
+
+// The members of a struct or union between its braces, one line each.
+std::string memberLines(const classType* c) {
+  std::string text;
+  symbolSet::cursor walk = symbolSet::begin(&c->members);
+  while (Symbol* member = walk.next()) text += joinText("\t", member->declaration(0), ";", "\n");
+  return text;
+}
+
+}  // namespace
+
 std::string Type::declarator(Symbol* symbol) const {
+  // A struct without any name is written out in the declarator itself.
+  if (const classType* body = unnamedClass(this))
+    return joinText(keywordPrefix(symbol), tokenText(body->keyword()), "{\n", memberLines(body), "} ",
+                    symbol->name());
   return joinText(keywordPrefix(symbol), generatedTypeText(this), " ", symbol->name());
 }
 

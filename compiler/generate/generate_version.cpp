@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "generate/codegen_support.h"
 #include "generate/procedure_steps.h"
 #include "model/generated_identifiers.h"
 #include "model/rpc_program.h"
@@ -129,12 +130,16 @@ void generateVersion(rpcVersion* version) {
   version->collectTypes(types);
 
   // 4. Declarations.
+  // A struct without any name is written and coded where its member
+  // stands (it has no name to declare or to give a routine).
   typeList::cursor declarations = typeList::begin(&types);
-  while (Type* t = declarations.next()) t->emitDeclaration(headerOut);
+  while (Type* t = declarations.next())
+    if (!unnamedClass(t)) t->emitDeclaration(headerOut);
 
   // 5. XDR prototypes, free macros and routines.
   typeList::cursor routines = typeList::begin(&types);
   while (Type* t = routines.next()) {
+    if (unnamedClass(t)) continue;
     emit(headerOut, t->xdrPrototype(), ";\n\n");
     emit(headerOut, t->freeMacro());
     t->emitXdrRoutine(xdrOut);

@@ -245,6 +245,9 @@ static void holders(void) {
 		if(h.kind == 3) h.u.text = "arm";
 		if(h.kind == 4) h.u.where.y = 5;
 		if(h.kind == 5) h.link.value = 77;
+		h.anon.a = 31;
+		h.anon.label = "in place";
+		h.raw.i = -1;
 		n = encode((xdrproc_t)xdr_holder, &h);
 		CHECK(n > 0);
 		memset(&back, 0, sizeof back);
@@ -254,6 +257,8 @@ static void holders(void) {
 		CHECK(back.l && back.l->value == 1 && back.l->next && back.l->next->value == 2 && !back.l->next->next);
 		CHECK(back.s && strcmp(back.s, "str") == 0 && back.head && back.head->value == 2);
 		CHECK(back.kind == h.kind);
+		CHECK(back.anon.a == 31 && back.anon.label && strcmp(back.anon.label, "in place") == 0);
+		CHECK(back.raw.i == -1);
 		if(h.kind == 1) CHECK(back.u.code == -9);
 		if(h.kind == 2) CHECK(back.u.val == 0.25);
 		if(h.kind == 3) CHECK(back.u.text && strcmp(back.u.text, "arm") == 0);
@@ -266,8 +271,10 @@ static void holders(void) {
 	h.s = "";
 	h.kind = 2;
 	h.u.val = 1.0;
+	h.anon.label = "";
 	n = encode((xdrproc_t)xdr_holder, &h);
-	CHECK(n >= 16 && memcmp(wire + n - 12, "\0\0\0\2" "\77\360\0\0\0\0\0\0", 12) == 0);
+	/* ... kind, val, then anon (a, label "" as count 1 and a padded NUL), raw. */
+	CHECK(n >= 32 && memcmp(wire + n - 28, "\0\0\0\2" "\77\360\0\0\0\0\0\0" "\0\0\0\0" "\0\0\0\1" "\0\0\0\0" "\0\0\0\0", 28) == 0);
 }
 
 static void lists(void) {

@@ -102,7 +102,8 @@ inline rpcVersion* remoteFile(const RemoteFileTypes& t) {
 //                   list l; str64 s; struct node* head; int kind;
 //                   union switch (kind) { case 1: int code; case 2: double val;
 //                                          case 3: str64 text; case 4: point where; } u;
-//                   union switch (kind) { case 5: node_t link; }; };
+//                   union switch (kind) { case 5: node_t link; };
+//                   struct { int a; str64 label; } anon; union { int i; float f; } raw; };
 struct EveryForm {
   classType* prims;
   classType* arrays;
@@ -174,6 +175,9 @@ inline EveryForm everyForm() {
       sym("l", t.list), sym("s", str64), sym("head", ptr(node)), sym("kind", prim(CODE_INT)),
       sym("u", armed)});
   t.holder->addMember(sym("", unnamed));
+  t.holder->addMember(sym("anon", structType("", {sym("a", prim(CODE_INT)), sym("label", str64)})));
+  t.holder->addMember(
+      sym("raw", structType("", {sym("i", prim(CODE_INT)), sym("f", prim(CODE_FLOAT))}, CODE_UNION)));
   return t;
 }
 
