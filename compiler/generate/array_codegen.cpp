@@ -116,14 +116,16 @@ std::string arrayType::xdrCall(const std::string& xdrs, const std::string& prefi
   if (variable) text += "\tunsigned int len; \n";
   text += joinText("\tunsigned int maxlen = ", bound, ";\n");
   if (variable) {
-    // The count is read from the data only when encoding: when decoding the
-    // filter reads it from the stream, and when freeing the operands of the
-    // size expression need not be valid (a null string). Freeing walks the
-    // elements only when they own memory; decoding gave such an array the
-    // bound's worth of zeroed elements (below), so the walk stays inside.
+    // The count is read from the data only when encoding, and a null array
+    // codes as an empty one (a zeroed record sent as an early reply holds
+    // null buffers whatever its size expressions say). When decoding the
+    // filter reads the count from the stream; when freeing, the operands of
+    // the size expression need not be valid (a null string), so the walk
+    // over elements that own memory covers the bound's worth that decoding
+    // gave the array (below).
     const std::string array = arrayLvalue(prefix, name);
-    text += joinText("\tif(", xdrs, "->x_op == XDR_ENCODE)\n", "\t\tlen = ", sizeText(prefix, name),
-                     ";\n", "\telse\n", "\t\tlen = ",
+    text += joinText("\tif(", xdrs, "->x_op == XDR_ENCODE)\n", "\t\tlen = ", array, " == 0 ? 0 : ",
+                     sizeText(prefix, name), ";\n", "\telse\n", "\t\tlen = ",
                      !byteLike && mayOwnMemory(eleType) ? "maxlen" : "0", ";\n");
     // Decoding fills storage of the bound's worth of zeroed elements and one
     // more: whatever count the sender gives, a count or bound evaluated over
@@ -146,7 +148,18 @@ std::string arrayType::xdrCall(const std::string& xdrs, const std::string& prefi
   if (!byteLike)
     text += joinText(",", " sizeof(", generatedTypeText(eleType), "), ", "(xdrproc_t)",
                      eleType ? eleType->xdrRoutineName() : "");
-  text += "))\n\t\treturn 0;\n\t}\n";
+  text += "))\n\t\treturn 0;\n";
+  // In an argument record the size variables are decoded before the arrays:
+  // an array that brings fewer elements than its size says is refused, so
+  // that neither a copy nor the server procedure reads past what was
+  // decoded. (The size is then evaluated over decoded data, which the
+  // decoded storage keeps inside bounds.) A fixed array is left out: its
+  // size is evaluated over its own fixed storage, which a sender may fill
+  // without a terminator, and its copies take the bound.
+  if (checkDecodedCounts && variable && size)
+    text += joinText("\tif(", xdrs, "->x_op == XDR_DECODE && len < (unsigned int)(", sizeText(prefix, name),
+                     "))\n", "\t\treturn 0;\n");
+  text += "\t}\n";
   return text;
 }
 
@@ -198,16 +211,19 @@ std::string arrayType::copyCode(const std::string& dstPrefix, const std::string&
                                 int) const {
   FATAL_IF(size==0&&maxsize==0);
   FATAL_IF(eleType==0);
-  // Both sides hold the bound's worth of elements (a fixed array by its
-  // declaration; a variable-length one through its allocation function on
-  // the destination and its decoding on the source), so the copy takes the
-  // bound: a count from the wire larger than the data decoded can then
-  // neither read nor write past a buffer. The element size comes from the
-  // C type text, since a tagged struct needs its keyword inside sizeof.
+  // Never more than the destination holds, whatever the count from the wire
+  // says. A fixed array holds its bound's worth on both sides and is copied
+  // whole, so no count is evaluated over its storage; a variable-length one
+  // copies the count, at most the destination's bound, between buffers that
+  // both exist. The element size comes from the C type text: a tagged
+  // struct needs its keyword inside sizeof.
   const std::string dst = dstPrefix + dstName;
   const std::string src = srcPrefix + srcName;
-  const std::string copy = joinText("memcpy(", dst, ", ", src, ", ", maxsizeText(srcPrefix, srcName),
-                                    " * ", elementSize(eleType), ");", "\n");
-  if (!variable) return "\t" + copy;
-  return joinText("\tif(", dst, " != 0 && ", src, " != 0)\n", "\t\t", copy);
+  const std::string destinationBound = maxsizeText(dstPrefix, dstName);
+  if (!variable)
+    return joinText("\tmemcpy(", dst, ", ", src, ", ", destinationBound, " * ", elementSize(eleType), ");\n");
+  const std::string count = joinText("(unsigned int)(", sizeText(srcPrefix, srcName), ")");
+  const std::string limit = joinText("(unsigned int)(", destinationBound, ")");
+  return joinText("\tif(", dst, " != 0 && ", src, " != 0)\n", "\t\tmemcpy(", dst, ", ", src, ", (", count,
+                  " < ", limit, " ? ", count, " : ", limit, ") * ", elementSize(eleType), ");\n");
 }

@@ -127,12 +127,16 @@ int main(void) {
 		CHECK(text != 0 && strlen(text) == 1024);
 		str1024_freeres(&text);
 	}
-	/* A record whose string was never set is freed without touching it. */
+	/* A record whose string and array were never set is freed without
+	   touching them, and encodes them as empty whatever its count says. */
 	{
 		struct named empty;
 		memset(&empty, 0, sizeof empty);
 		named_freeres(&empty);
 		CHECK(empty.text == 0);
+		empty.count = 3;
+		n = encode((xdrproc_t)xdr_named, &empty);
+		CHECK(wire_is(n, "00000000" "00000000" "00000003"));
 	}
 )C");
 }

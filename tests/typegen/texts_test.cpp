@@ -192,17 +192,27 @@ TEST(ArrayCode, XdrBlocks) {
 
   // Documented form: "\tif(xdrp->x_op != XDR_DECODE)\n\t\tlen = prec->n;\n".
   // The count is taken from the data only when encoding, never while
-  // freeing; decoding gets the bound's worth of zeroed elements and one
-  // more, so that counts evaluated over decoded data stay inside.
-  EXPECT_EQ(memberBlock(varArray(prim(CODE_INT), var("n"), num(100)), "vals"),
+  // freeing, and a null array codes as an empty one; decoding gets the
+  // bound's worth of zeroed elements and one more, so that counts evaluated
+  // over decoded data stay inside.
+  const std::string vals =
             "\t{\n\tunsigned int len; \n\tunsigned int maxlen = 100;\n"
-            "\tif(xdrp->x_op == XDR_ENCODE)\n\t\tlen = prec->n;\n\telse\n\t\tlen = 0;\n"
+            "\tif(xdrp->x_op == XDR_ENCODE)\n\t\tlen = prec->vals == 0 ? 0 : prec->n;\n\telse\n\t\tlen = 0;\n"
             "\tif(xdrp->x_op == XDR_DECODE && prec->vals == 0 && maxlen > 0) {\n"
             "\t\tprec->vals = (int*) calloc((size_t)maxlen + 1, sizeof(int));\n\t\tif(prec->vals == 0)\n\t\t\treturn 0;\n\t}\n"
-            "\tif(!xdr_array(xdrp, (char**)&prec->vals, &len, maxlen, sizeof(int), (xdrproc_t)xdr_int))\n\t\treturn 0;\n\t}\n");
+            "\tif(!xdr_array(xdrp, (char**)&prec->vals, &len, maxlen, sizeof(int), (xdrproc_t)xdr_int))\n\t\treturn 0;\n";
+  EXPECT_EQ(memberBlock(varArray(prim(CODE_INT), var("n"), num(100)), "vals"), vals + "\t}\n");
+
+  // Inside an argument record, whose size variables are decoded first, an
+  // array bringing fewer elements than its size says is refused.
+  checkDecodedCounts = 1;
+  EXPECT_EQ(memberBlock(varArray(prim(CODE_INT), var("n"), num(100)), "vals"),
+            vals + "\tif(xdrp->x_op == XDR_DECODE && len < (unsigned int)(prec->n))\n\t\treturn 0;\n\t}\n");
+  EXPECT_EQ(memberBlock(fixedArray(prim(CODE_CHAR), num(8), var("n")), "tag").find("len <"), std::string::npos);
+  checkDecodedCounts = 0;
 
   // A variable array with only a bound counts with the bound.
-  EXPECT_NE(memberBlock(varArray(prim(CODE_INT), nullptr, num(100)), "v").find("\t\tlen = 100;\n"),
+  EXPECT_NE(memberBlock(varArray(prim(CODE_INT), nullptr, num(100)), "v").find("\t\tlen = prec->v == 0 ? 0 : 100;\n"),
             std::string::npos);
 
   expressionList* args = new expressionList();
@@ -211,7 +221,7 @@ TEST(ArrayCode, XdrBlocks) {
                                                    new binaryExp(new funcExp("strlen", args), '+', num(1)),
                                                    num(1024)));
   const std::string text = routine(str1024);
-  EXPECT_NE(text.find("\t\tlen = (strlen((*pstr1024))+1);\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\t\tlen = *pstr1024 == 0 ? 0 : (strlen((*pstr1024))+1);\n"), std::string::npos) << text;
   EXPECT_NE(text.find("\tif(!xdr_bytes(xdrp, (char**)pstr1024, &len, maxlen))\n"), std::string::npos) << text;
   EXPECT_EQ(text.find("XDR_FREE"), std::string::npos) << text;
 }
@@ -222,10 +232,11 @@ TEST(ArrayCode, AllocationReleaseAndCopy) {
             "\tpVar->vals = (int*) malloc(100 * sizeof(int));\n\tMEM_ASSERT(pVar->vals);\n\tmemset(pVar->vals, 0, 100 * sizeof(int));\n");
   EXPECT_EQ(vals->freeCode("pVar->", "vals"), "\tfree(pVar->vals);\n");
   // Documented form: "\tmemcpy(pOut->vals, pIn->vals, pIn->n * sizeof(int));\n".
-  // pIn->n comes from the wire and may exceed both buffers; each holds the
-  // bound's worth of elements, so the bound is copied.
+  // pIn->n comes from the wire: the copy takes at most the destination's
+  // bound, between buffers that exist; a fixed array is copied whole.
   EXPECT_EQ(vals->copyCode("pOut->", "vals", "pIn->", "vals", 0),
-            "\tif(pOut->vals != 0 && pIn->vals != 0)\n\t\tmemcpy(pOut->vals, pIn->vals, 100 * sizeof(int));\n");
+            "\tif(pOut->vals != 0 && pIn->vals != 0)\n\t\tmemcpy(pOut->vals, pIn->vals, "
+            "((unsigned int)(pIn->n) < (unsigned int)(100) ? (unsigned int)(pIn->n) : (unsigned int)(100)) * sizeof(int));\n");
   EXPECT_EQ(fixedArray(prim(CODE_CHAR), num(8), var("n"))->copyCode("pOut->", "tag", "pIn->", "tag", 0),
             "\tmemcpy(pOut->tag, pIn->tag, 8 * 1);\n");
   EXPECT_EQ(varArray(prim(CODE_CHAR), var("n"), num(1024))->mallocCode("pVar->", "data").find(
@@ -242,7 +253,8 @@ TEST(ArrayCode, AllocationReleaseAndCopy) {
   // which does not compile for a tagged struct.
   classType* node = structType("node", {sym("value", prim(CODE_INT))});
   EXPECT_EQ(varArray(node, var("n"), num(4))->copyCode("pOut->", "v", "pIn->", "v", 0),
-            "\tif(pOut->v != 0 && pIn->v != 0)\n\t\tmemcpy(pOut->v, pIn->v, 4 * sizeof(struct node));\n");
+            "\tif(pOut->v != 0 && pIn->v != 0)\n\t\tmemcpy(pOut->v, pIn->v, "
+            "((unsigned int)(pIn->n) < (unsigned int)(4) ? (unsigned int)(pIn->n) : (unsigned int)(4)) * sizeof(struct node));\n");
 }
 
 TEST(StructCode, RoutinesAndHelpers) {
