@@ -62,11 +62,6 @@ bool fileExists(const std::string& name)
     return stat(name.c_str(), &st) == 0;
 }
 
-// Follows the version line of the C files: nothing in them reads
-// version_str (it is there for what(1)), and cc -Wall would warn about it.
-const char* const versionStrUnusedLine =
-    "#ifdef __GNUC__\nstatic char *version_str __attribute__((unused));\n#endif\n";
-
 void writePreambles(const versionFileNames& names)
 {
     const char* notice = generatedFileNotice();
@@ -85,15 +80,16 @@ void writePreambles(const versionFileNames& names)
     emit(serverOut, "#define VELORIN_XDR\n", "#define VELORIN_SERVER\n");
     emit(serverOut, includeHeader);
     emit(serverOut, "#include <", pmapClntHeader, ">\n");
-    emit(serverOut, versionStrLine, versionStrUnusedLine);
+    emit(serverOut, versionStrLine);
     emit(serverOut, "static SVCXPRT* tcp_master = 0;\n");
     emit(serverOut, "static SVCXPRT* udp_master = 0;\n\n");
-    emit(serverOut, "static void no_op(void*p) {}\n\n");
+    // Nothing calls no_op: marked so that cc -Wall does not warn about it.
+    emit(serverOut, "static void __attribute__((unused)) no_op(void*p) {}\n\n");
 
     emit(clientOut, notice);
     emit(clientOut, "#define VELORIN_XDR\n", "#define VELORIN_CLIENT\n");
     emit(clientOut, includeHeader);
-    emit(clientOut, versionStrLine, versionStrUnusedLine);
+    emit(clientOut, versionStrLine);
     emit(clientOut, "CLIENT* ", names.handleVar, " = 0;\n");
     emit(clientOut, "struct timeval ", names.timeoutVar, " = {60, 0};\n");
 
@@ -109,7 +105,7 @@ void writePreambles(const versionFileNames& names)
     emit(xdrOut, notice);
     emit(xdrOut, "#define VELORIN_XDR\n");
     emit(xdrOut, includeHeader);
-    emit(xdrOut, versionStrLine, versionStrUnusedLine);
+    emit(xdrOut, versionStrLine);
 
     // Without a template file the stream stays closed and this is lost.
     emit(implTemplateOut, includeHeader);
@@ -121,7 +117,11 @@ int openOutputFiles(const versionFileNames& names)
 {
     resetGenerationSections();
 
-    versionStrLine = std::string("static char *version_str=\"@(#)") + versionString() + "\";\n";
+    // Nothing reads version_str: it is there to be found in the binary, so
+    // it is marked used, which keeps it at every optimisation level and
+    // keeps cc -Wall quiet about it.
+    versionStrLine = std::string("static char *version_str __attribute__((used))=\"@(#)") +
+                     versionString() + "\";\n";
 
     filePrefix = names.fileBase;
     headerFileName = filePrefix + ".h";
@@ -155,12 +155,8 @@ int openOutputFiles(const versionFileNames& names)
 
 int openOutputFiles(rpcVersion* version)
 {
-    versionFileNames names;
-    names.fileBase = version->fileBaseName();
-    names.upperName = version->upperName();
-    names.handleVar = version->handleVarName();
-    names.timeoutVar = version->timeoutVarName();
-    return openOutputFiles(names);
+    return openOutputFiles(versionFileNames{version->fileBaseName(), version->upperName(),
+                                            version->handleVarName(), version->timeoutVarName()});
 }
 
 void closeOutputFiles()
