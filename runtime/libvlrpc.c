@@ -110,6 +110,10 @@ struct io_handlers {
 /* One entry per descriptor number below VL_FD_CAPACITY; null until
  * vl_serv_init. */
 static struct io_handlers *ioh_table = NULL;
+/* No descriptor at or above this one has a handler: the scans of every
+ * pass stop here instead of walking the whole table. Raised by every
+ * registration, lowered when the highest handlers are removed. */
+static int handler_limit = 0;
 /* Non-zero until vl_serv_init has run. */
 static int exit_next = 1;
 
@@ -131,6 +135,12 @@ static int fd_in_capacity(int fd)
     return fd >= 0 && fd < VL_FD_CAPACITY;
 }
 
+static int has_handler(const struct io_handlers *entry)
+{
+    return entry->input != NULL || entry->output != NULL ||
+           entry->exception != NULL;
+}
+
 /* The handler entry of fd, or null when fd is outside the table or the
  * table does not exist yet. */
 static struct io_handlers *handlers_of(int fd)
@@ -140,38 +150,136 @@ static struct io_handlers *handlers_of(int fd)
     return &ioh_table[fd];
 }
 
+/* Keeps handler_limit just above the highest descriptor with a handler
+ * after the entry of fd has changed. */
+static void note_handler_change(int fd)
+{
+    if (has_handler(&ioh_table[fd])) {
+        if (fd >= handler_limit)
+            handler_limit = fd + 1;
+        return;
+    }
+    while (handler_limit > 0 && !has_handler(&ioh_table[handler_limit - 1]))
+        handler_limit--;
+}
+
 void vl_serv_input_handler(int fd, void (*handler)(int fd))
 {
     struct io_handlers *entry = handlers_of(fd);
 
-    if (entry != NULL)
+    if (entry != NULL) {
         entry->input = handler;
+        note_handler_change(fd);
+    }
 }
 
 void vl_serv_output_handler(int fd, void (*handler)(int fd))
 {
     struct io_handlers *entry = handlers_of(fd);
 
-    if (entry != NULL)
+    if (entry != NULL) {
         entry->output = handler;
+        note_handler_change(fd);
+    }
 }
 
 void vl_serv_exception_handler(int fd, void (*handler)(int fd))
 {
     struct io_handlers *entry = handlers_of(fd);
 
-    if (entry != NULL)
+    if (entry != NULL) {
         entry->exception = handler;
+        note_handler_change(fd);
+    }
 }
 
-static int fdset_empty_below(const fd_set *set, int n)
+/* Descriptor sets are walked a word at a time where the C library shows
+ * their words (descriptor d is bit d % FDSET_WORD_BITS of word
+ * d / FDSET_WORD_BITS), and a descriptor at a time elsewhere. Either way
+ * only descriptors below n are looked at. */
+#ifdef __FDS_BITS
+#define FDSET_WORD_BITS __NFDBITS
+#define FDSET_WORD(set, i) (__FDS_BITS(set)[i])
+
+/* The bits of word i that stand for descriptors below n. */
+static __fd_mask word_bits_below(int i, int n)
+{
+    int first = i * FDSET_WORD_BITS;
+
+    if (n >= first + FDSET_WORD_BITS)
+        return (__fd_mask)~0UL;
+    if (n <= first)
+        return 0;
+    return (__fd_mask)((1UL << (n - first)) - 1);
+}
+
+/* The highest descriptor below n set in set, or -1. */
+static int fdset_highest_below(const fd_set *set, int n)
+{
+    int i;
+
+    for (i = (n + FDSET_WORD_BITS - 1) / FDSET_WORD_BITS - 1; i >= 0; i--) {
+        unsigned long word =
+            (unsigned long)(FDSET_WORD(set, i) & word_bits_below(i, n));
+        if (word != 0)
+            return i * FDSET_WORD_BITS + FDSET_WORD_BITS - 1 -
+                   __builtin_clzl(word);
+    }
+    return -1;
+}
+
+/* Clears in set every descriptor below n that is not in keep. */
+static void fdset_keep_only(fd_set *set, const fd_set *keep, int n)
+{
+    int i;
+
+    for (i = 0; i * FDSET_WORD_BITS < n; i++)
+        FDSET_WORD(set, i) &= FDSET_WORD(keep, i) | ~word_bits_below(i, n);
+}
+
+/* to := the descriptors below n of from; nothing at or above n. */
+static void fdset_copy_below(fd_set *to, const fd_set *from, int n)
+{
+    int i;
+
+    FD_ZERO(to);
+    for (i = 0; i * FDSET_WORD_BITS < n; i++)
+        FDSET_WORD(to, i) = FDSET_WORD(from, i) & word_bits_below(i, n);
+}
+#else
+static int fdset_highest_below(const fd_set *set, int n)
+{
+    int fd;
+
+    for (fd = n - 1; fd >= 0; fd--)
+        if (FD_ISSET(fd, set))
+            return fd;
+    return -1;
+}
+
+static void fdset_keep_only(fd_set *set, const fd_set *keep, int n)
 {
     int fd;
 
     for (fd = 0; fd < n; fd++)
-        if (FD_ISSET(fd, set))
-            return 0;
-    return 1;
+        if (!FD_ISSET(fd, keep))
+            FD_CLR(fd, set);
+}
+
+static void fdset_copy_below(fd_set *to, const fd_set *from, int n)
+{
+    int fd;
+
+    FD_ZERO(to);
+    for (fd = 0; fd < n; fd++)
+        if (FD_ISSET(fd, from))
+            FD_SET(fd, to);
+}
+#endif
+
+static int fdset_empty_below(const fd_set *set, int n)
+{
+    return fdset_highest_below(set, n) < 0;
 }
 
 int vl_fdset_empty(fd_set *set)
@@ -210,34 +318,49 @@ void close_fds(int fd)
     close_service_fds(&service, fd);
 }
 
-/* The wait sets of one pass: the RPC service descriptors plus every
- * descriptor with a handler of the matching kind. */
-static void merge_fdsets(int n, fd_set *rd, fd_set *wr, fd_set *ex)
+/* The lower of two descriptor bounds. */
+static int bound(int a, int b)
 {
+    return a < b ? a : b;
+}
+
+/* The wait sets of one pass: the RPC service descriptors plus every
+ * descriptor with a handler of the matching kind, all below n. The result
+ * is one above the highest descriptor in the sets, the first argument
+ * select needs: the kernel then looks at no descriptor that cannot be
+ * ready. */
+static int merge_fdsets(int n, fd_set *rd, fd_set *wr, fd_set *ex)
+{
+    int limit = bound(n, handler_limit);
+    int top = fdset_highest_below(&svc_fdset, n);
     int fd;
 
-    FD_ZERO(rd);
+    fdset_copy_below(rd, &svc_fdset, n);
     FD_ZERO(wr);
     FD_ZERO(ex);
-    *rd = svc_fdset;
-    for (fd = 0; fd < n; fd++) {
+    for (fd = 0; fd < limit; fd++) {
+        if (!has_handler(&ioh_table[fd]))
+            continue;
         if (ioh_table[fd].input != NULL)
             FD_SET(fd, rd);
         if (ioh_table[fd].output != NULL)
             FD_SET(fd, wr);
         if (ioh_table[fd].exception != NULL)
             FD_SET(fd, ex);
+        if (fd > top)
+            top = fd;
     }
+    return top + 1;
 }
 
 /* Calls the handlers of the ready descriptors in ascending order. The
- * table is read afresh before every call: a handler may register or
- * remove handlers of descriptors not yet visited. */
+ * table and its limit are read afresh before every call: a handler may
+ * register or remove handlers of descriptors not yet visited. */
 static void handle_ioe(int n, fd_set *rd, fd_set *wr, fd_set *ex)
 {
     int fd;
 
-    for (fd = 0; fd < n; fd++) {
+    for (fd = 0; fd < bound(n, handler_limit); fd++) {
         if (FD_ISSET(fd, rd) && ioh_table[fd].input != NULL)
             ioh_table[fd].input(fd);
         if (FD_ISSET(fd, wr) && ioh_table[fd].output != NULL)
@@ -245,16 +368,6 @@ static void handle_ioe(int n, fd_set *rd, fd_set *wr, fd_set *ex)
         if (FD_ISSET(fd, ex) && ioh_table[fd].exception != NULL)
             ioh_table[fd].exception(fd);
     }
-}
-
-/* Leaves in rd only the ready descriptors the RPC library serves. */
-static void keep_svc_fdset(int n, fd_set *rd)
-{
-    int fd;
-
-    for (fd = 0; fd < n; fd++)
-        if (!FD_ISSET(fd, &svc_fdset))
-            FD_CLR(fd, rd);
 }
 
 /* ------------------------------------------------------------------ */
@@ -310,6 +423,7 @@ void vl_serv_init(void)
         ioh_table = calloc(VL_FD_CAPACITY, sizeof *ioh_table);
     else
         memset(ioh_table, 0, VL_FD_CAPACITY * sizeof *ioh_table);
+    handler_limit = 0;
     if (ioh_table == NULL) {
         /* Stays uninitialised: the main loop reports it and ends. */
         vlrpc_report_event("Memory exhausted!\n");
@@ -319,12 +433,18 @@ void vl_serv_init(void)
     exit_next = 0;
 }
 
-void vl_serv_validate(void)
+/* The idle check against a table size the caller has taken already. */
+static void validate_below(int n)
 {
-    if (vl_fdset_empty(&svc_fdset))
+    if (fdset_empty_below(&svc_fdset, n))
         exit(0);
     if (exit_next)
         exit(0);
+}
+
+void vl_serv_validate(void)
+{
+    validate_below(vl_getdtablesize());
 }
 
 static int my_fork(fd_set *rd, SVCXPRT *tcp_master, SVCXPRT *udp_master);
@@ -334,7 +454,7 @@ void vl_serv_mainloop(SVCXPRT *tcp_master, SVCXPRT *udp_master, int dofork,
 {
     int n = vl_getdtablesize();
     fd_set rd, wr, ex;
-    int ready;
+    int ready, nfds;
 
     if (exit_next) {
         printf("Server not properly initialized.\n");
@@ -342,9 +462,9 @@ void vl_serv_mainloop(SVCXPRT *tcp_master, SVCXPRT *udp_master, int dofork,
     }
     for (;;) {
         if (exit_idle)
-            vl_serv_validate();
-        merge_fdsets(n, &rd, &wr, &ex);
-        ready = select(n, &rd, &wr, &ex, NULL);
+            validate_below(n);
+        nfds = merge_fdsets(n, &rd, &wr, &ex);
+        ready = select(nfds, &rd, &wr, &ex, NULL);
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
@@ -354,7 +474,8 @@ void vl_serv_mainloop(SVCXPRT *tcp_master, SVCXPRT *udp_master, int dofork,
         if (ready == 0)
             continue;
         handle_ioe(n, &rd, &wr, &ex);
-        keep_svc_fdset(n, &rd);
+        /* Leaves only the ready descriptors the RPC library serves. */
+        fdset_keep_only(&rd, &svc_fdset, n);
         if (fdset_empty_below(&rd, n))
             continue;
         if (dofork)
@@ -369,6 +490,7 @@ void vl_serv_once(struct timeval *timeout)
      * value and lets an interrupted wait go on with the time left. */
     struct timeval left;
     struct timeval *limit = NULL;
+    int n = vl_getdtablesize();
     fd_set rd;
     int ready;
 
@@ -377,8 +499,9 @@ void vl_serv_once(struct timeval *timeout)
         limit = &left;
     }
     do {
-        rd = svc_fdset;
-        ready = select(vl_getdtablesize(), &rd, NULL, NULL, limit);
+        fdset_copy_below(&rd, &svc_fdset, n);
+        ready = select(fdset_highest_below(&rd, n) + 1, &rd, NULL, NULL,
+                       limit);
     } while (ready < 0 && errno == EINTR);
     if (ready < 0) {
         perror("select");
