@@ -98,6 +98,60 @@ TEST(MainLoop, HandlersOfEveryKindRunWithAndWithoutRpcTraffic) {
     close(urgent[0]);
 }
 
+// The two pipes of the next test; the server inherits them.
+int lowerPipe = -1, higherPipe = -1;
+
+// Takes one byte from the higher pipe, then gives up its handler.
+void takeHigherOnce(int fd) {
+    char byte;
+    if (read(fd, &byte, 1) == 1)
+        ++shared()->result[1];
+    vl_serv_input_handler(fd, nullptr);
+}
+
+// Takes one byte from the lower pipe and gives the higher one its handler
+// back.
+void takeLowerAndRearmHigher(int fd) {
+    char byte;
+    if (read(fd, &byte, 1) == 1)
+        ++shared()->result[0];
+    vl_serv_input_handler(higherPipe, takeHigherOnce);
+}
+
+TEST(MainLoop, HandlersAboveAndBelowOneAnotherComeAndGo) {
+    int lower[2], higher[2];
+    ASSERT_EQ(pipe(lower), 0);
+    ASSERT_EQ(pipe(higher), 0);
+    ASSERT_LT(lower[0], higher[0]);
+    lowerPipe = lower[0];
+    higherPipe = higher[0];
+    // The UDP transport is made after the pipes: its descriptor is the
+    // highest of all.
+    ServerProcess server(kUdp, [&](Transports& tr) {
+        vl_serv_init();
+        vl_serv_input_handler(lowerPipe, takeLowerAndRearmHigher);
+        vl_serv_input_handler(higherPipe, takeHigherOnce);
+        vl_serv_mainloop(tr.tcp, tr.udp, 0, 1);
+    });
+    Shared* s = shared();
+    Client udp(IPPROTO_UDP, server.udpPort());
+
+    ASSERT_EQ(write(higher[1], "a", 1), 1);
+    EXPECT_TRUE(eventually([s] { return s->result[1] == 1; }));
+    // The highest handler is gone: its next byte waits, while the call
+    // and the lower handler are still served.
+    ASSERT_EQ(write(higher[1], "b", 1), 1);
+    EXPECT_EQ(udp.sum({5}).total, 5);
+    EXPECT_EQ(s->result[1], 1);
+    ASSERT_EQ(write(lower[1], "c", 1), 1);
+    EXPECT_TRUE(eventually([s] { return s->result[0] == 1; }));
+    // Registered again by the lower handler, it takes the waiting byte.
+    EXPECT_TRUE(eventually([s] { return s->result[1] == 2; }));
+    EXPECT_EQ(udp.sum({6}).total, 6);
+    for (int fd : {lower[0], lower[1], higher[0], higher[1]})
+        close(fd);
+}
+
 TEST(MainLoop, HandlerAndRpcOnOneDescriptorBothRunInOnePass) {
     ServerProcess server(kUdp, [](Transports& tr) {
         vl_serv_init();
@@ -253,6 +307,28 @@ TEST(DescriptorTable, ServerStaysInsideItsSetsUnderAHighLimit) {
     EXPECT_EQ(server.err(), "");
     close(input[0]);
     close(input[1]);
+}
+
+TEST(DescriptorTable, ServiceDescriptorAboveALoweredLimitIsNeverServed) {
+    // A UDP transport on a descriptor above the soft limit the server sets
+    // later: the loop cannot wait on it, so it must never hand it to the
+    // RPC library as ready, where reading it would block the server.
+    const int kAboveLimit = 100;
+    const rlim_t kLimit = 64;
+    u_short tcpPort = 0, udpPort = 0;
+    int tcpFd = loopbackSocket(SOCK_STREAM, &tcpPort);
+    int udpFd = loopbackSocket(SOCK_DGRAM, &udpPort);
+    ASSERT_EQ(dup2(udpFd, kAboveLimit), kAboveLimit);
+    close(udpFd);
+    ASSERT_LT(tcpFd, static_cast<int>(kLimit));
+    ServerProcess server(tcpFd, kAboveLimit, tcpPort, udpPort, [&](Transports& tr) {
+        setSoftDescriptorLimit(kLimit);
+        vl_serv_init();
+        vl_serv_mainloop(tr.tcp, tr.udp, 0, 1);
+    });
+    Client tcp(IPPROTO_TCP, tcpPort, 2);
+    for (int call = 1; call <= 2; ++call)
+        EXPECT_EQ(tcp.sum({call}).total, call);
 }
 
 TEST(DescriptorSets, EmptinessAndKeepingTheMaster) {
