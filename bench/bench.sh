@@ -11,7 +11,15 @@
 #     equivalent .x file.
 #
 #   bash bench/bench.sh            uses ./install (built when missing)
-#   VELORIN_PREFIX=dir SECONDS_PER_RUN=2 ROUNDS=3 SIZES="100 500" bash bench/bench.sh
+#   VELORIN_PREFIX=dir SECONDS_PER_RUN=2 ROUNDS=5 SIZES="100 500" bash bench/bench.sh
+#
+# Like is compared with like: both servers, their XDR code and the client
+# loop are compiled with -O2 (the runtime too: its installation is built
+# RelWithDebInfo, which is -O2), both use the RPC library's default transport
+# buffer sizes, both register with the portmapper and the client finds both
+# through it. Besides calls per second, the table shows the CPU time each
+# server spends per call (user and system, from /proc): on a machine shared
+# with other work it moves far less than the call rate does.
 #
 # The compiler's table of declared types holds 1024 entries, so N stays
 # below 512 (each typedef of a struct takes two).
@@ -19,14 +27,14 @@ set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
 prefix=${VELORIN_PREFIX:-$top/install}
 seconds=${SECONDS_PER_RUN:-2}
-rounds=${ROUNDS:-3}
+rounds=${ROUNDS:-5}
 sizes=${SIZES:-500}
 
 if [ ! -x "$prefix/bin/Velorin" ]; then
   echo "building and installing Velorin into $prefix"
-  cmake -S "$top" -B "$top/build" >/dev/null
-  cmake --build "$top/build" -j "$(nproc 2>/dev/null || echo 4)" >/dev/null
-  cmake --install "$top/build" --prefix "$prefix" >/dev/null
+  cmake -S "$top" -B "$top/build-bench" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$top/build-bench" -j "$(nproc 2>/dev/null || echo 4)" >/dev/null
+  cmake --install "$top/build-bench" --prefix "$prefix" >/dev/null
 fi
 if ! command -v rpcgen >/dev/null; then
   if [ "$(id -u)" -eq 0 ]; then
@@ -85,26 +93,60 @@ wait_registered() {
   exit 1
 }
 "$work/velorin/quote_server" >"$work/velorin.log" 2>&1 &
-pids+=($!)
+velorin_pid=$!
+pids+=($velorin_pid)
 "$work/rpcgen/quote_rpcgen_server" >"$work/rpcgen.log" 2>&1 &
-pids+=($!)
+rpcgen_pid=$!
+pids+=($rpcgen_pid)
 wait_registered $velorin_prog
 wait_registered $rpcgen_prog
 
 loop=$work/velorin/quote_client
+ticks_per_second=$(getconf CLK_TCK)
+
+# CPU time (user and system) of a process so far, in clock ticks.
+cpu_ticks() {
+  awk '{ print $14 + $15 }' "/proc/$1/stat"
+}
+# One run against one server: "calls-per-second microseconds-of-CPU-per-call".
+measure() {
+  local pid=$1 prog=$2 proto=$3 before after rate
+  before=$(cpu_ticks "$pid")
+  rate=$("$loop" 127.0.0.1 "$prog" "$proto" "$seconds")
+  after=$(cpu_ticks "$pid")
+  echo "$rate $(awk -v t=$((after - before)) -v hz="$ticks_per_second" -v r="$rate" -v s="$seconds" \
+    'BEGIN{ printf "%.2f", t * 1e6 / hz / (r * s) }')"
+}
+# Keeps the best of each: the highest rate, the lowest CPU time.
+best_rate() { awk -v a="$1" -v b="$2" 'BEGIN{ print (a > b ? a : b) }'; }
+best_cpu() { awk -v a="$1" -v b="$2" 'BEGIN{ print (b == "" || a < b ? a : b) }'; }
 
 echo
-echo "== calls per second, one client, 127.0.0.1 (best of $rounds runs of ${seconds}s)"
-printf "%-6s %14s %14s %8s\n" proto Velorin rpcgen ratio
+echo "== calls per second and server CPU microseconds per call, one client, 127.0.0.1"
+echo "   (best of $rounds runs of ${seconds}s each, the two servers alternating)"
+printf "%-6s %12s %12s %8s %14s %14s %8s\n" proto "Velorin/s" "rpcgen/s" ratio \
+  "Velorin us" "rpcgen us" ratio
 for proto in tcp udp; do
-  # Alternate the two servers so that drifts of the machine hit both.
-  v=0; g=0
-  for _ in $(seq 1 "$rounds"); do
-    r=$("$loop" 127.0.0.1 $velorin_prog $proto "$seconds"); [ "$r" -gt "$v" ] && v=$r
-    r=$("$loop" 127.0.0.1 $rpcgen_prog $proto "$seconds"); [ "$r" -gt "$g" ] && g=$r
+  v=0; g=0; vc=""; gc=""
+  for round in $(seq 1 "$rounds"); do
+    # Each round the other server goes first, so that drifts of the
+    # machine hit both alike.
+    if [ $((round % 2)) -eq 1 ]; then order="velorin rpcgen"; else order="rpcgen velorin"; fi
+    for server in $order; do
+      if [ "$server" = velorin ]; then
+        set -- $(measure $velorin_pid $velorin_prog $proto)
+        v=$(best_rate "$1" "$v"); vc=$(best_cpu "$2" "$vc")
+      else
+        set -- $(measure $rpcgen_pid $rpcgen_prog $proto)
+        g=$(best_rate "$1" "$g"); gc=$(best_cpu "$2" "$gc")
+      fi
+    done
   done
-  printf "%-6s %14s %14s %8s\n" $proto "$v" "$g" "$(awk -v a="$v" -v b="$g" 'BEGIN{printf "%.3f", a/b}')"
+  printf "%-6s %12s %12s %8s %14s %14s %8s\n" $proto "$v" "$g" \
+    "$(awk -v a="$v" -v b="$g" 'BEGIN{printf "%.3f", a/b}')" "$vc" "$gc" \
+    "$(awk -v a="$vc" -v b="$gc" 'BEGIN{ if (a == 0) a = 1e-9; printf "%.3f", b/a}')"
 done
+echo "   (the CPU ratio is rpcgen's time over Velorin's: above 1, Velorin spends less)"
 
 # Interfaces of n types and n procedures, one for each compiler.
 make_idl() {
