@@ -144,9 +144,9 @@ for proto in tcp udp; do
   done
   printf "%-6s %12s %12s %8s %14s %14s %8s\n" $proto "$v" "$g" \
     "$(awk -v a="$v" -v b="$g" 'BEGIN{printf "%.3f", a/b}')" "$vc" "$gc" \
-    "$(awk -v a="$vc" -v b="$gc" 'BEGIN{ if (a == 0) a = 1e-9; printf "%.3f", b/a}')"
+    "$(awk -v a="$vc" -v b="$gc" 'BEGIN{ if (b == 0) b = 1e-9; printf "%.3f", a/b}')"
 done
-echo "   (the CPU ratio is rpcgen's time over Velorin's: above 1, Velorin spends less)"
+echo "   (ratios are Velorin over rpcgen: more calls is better, less CPU time is better)"
 
 # Interfaces of n types and n procedures, one for each compiler.
 make_idl() {
