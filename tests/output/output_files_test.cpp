@@ -384,7 +384,7 @@ TEST_F(Files, CannotCreateFileEndsWithStatus255) {
 // temporary directory.
 TEST(SectionFiles, CreatedAtStartUpPrivateAndDistinct) {
   const char* tmp = std::getenv("TMPDIR");
-  const fs::path where = fs::absolute((tmp && *tmp) ? tmp : "/tmp");
+  const fs::path where = (tmp && *tmp) ? tmp : "/tmp";
   std::set<std::string> names;
   for (outFile* s : {&argRecordSection, &xdrProtoSection, &clientProtoSection,
                      &serverProtoSection, &serverCodeSection, &leadingTextSection,
@@ -393,7 +393,7 @@ TEST(SectionFiles, CreatedAtStartUpPrivateAndDistinct) {
     ASSERT_FALSE(name.empty());
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(name))) << name;
     EXPECT_EQ(modeOf(name), 0600u) << name;
-    EXPECT_EQ(fs::absolute(name).parent_path(), where) << name;
+    EXPECT_TRUE(fs::equivalent(fs::absolute(name).parent_path(), where)) << name;
     names.insert(name);
   }
   EXPECT_EQ(names.size(), 7u);
