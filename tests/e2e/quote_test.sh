@@ -61,6 +61,31 @@ status=$?
 e2e_expect "no server" "fail connect to server" "$out"
 e2e_expect "no server status" 0 "$status"
 
+# A call that fails after the bind is no quote: a server of the same
+# program whose reply lacks the result fails the client's decoding.
+mismatched=$((program + 1))
+mkdir mismatch mismatch_client
+(
+  cd mismatch || exit 1
+  sed 's/int getQuote(inout stkQuote\* quote);/void getQuote(inout stkQuote* quote);/' \
+    "$examples/quote.idl" >quote.idl
+  grep -q "void getQuote" quote.idl || e2e_abort "no void procedure in the mismatched interface"
+  printf '#include "quote.h"\nvoid getQuote(stkQuote* quote) { (void)quote; }\n' >quote_impl.c
+  e2e_velorin quote.idl -DQUOTE_PROGRAM_NUMBER=$mismatched
+  e2e_make quote
+) || e2e_abort "mismatched server"
+(
+  cd mismatch_client || exit 1
+  cp "$examples/quote.idl" .
+  cp "$examples/tickercaller.c" quote_client.c
+  e2e_velorin quote.idl -DQUOTE_PROGRAM_NUMBER=$mismatched
+  e2e_make quote quote_client
+) || e2e_abort "client of the mismatched server"
+e2e_start_server mismatch "$work/mismatch" "$(e2e_registered $mismatched 1)" ./quote_server
+out=$(mismatch_client/quote_client 127.0.0.1 QRVX 2>&1)
+e2e_expect "failed call" "Fail get quote" "$out"
+e2e_stop_servers
+
 # From the interface file and the server procedure alone, make builds the
 # server, and it runs the compiler again when the generated files are gone.
 mkdir server_only && cd server_only || e2e_abort "cd server_only"
