@@ -4,11 +4,11 @@
 # of binary data, each compared byte for byte.
 source "$(dirname "$0")/lib.sh"
 
-port=41200
-program=$((0x20000310))
 sizes="0 1 1023 1024 1025 1500 1048576"
 
 e2e_setup filemate-transfer
+e2e_claim_port
+e2e_claim_program
 e2e_build_rfile $port $program
 mkdir served local
 for n in $sizes; do

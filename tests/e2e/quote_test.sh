@@ -5,10 +5,10 @@
 # asks the server, found through the portmapper, for quotes.
 source "$(dirname "$0")/lib.sh"
 
-program=$((0x20000300))
 examples=$VELORIN_SOURCE_DIR/examples/quote
 
 e2e_setup quote
+e2e_claim_program
 cp "$examples/quote.idl" .
 cp "$examples/tickerimpl.c" quote_impl.c
 cp "$examples/tickercaller.c" quote_client.c
@@ -63,7 +63,8 @@ e2e_expect "no server status" 0 "$status"
 
 # A call that fails after the bind is no quote: a server of the same
 # program whose reply lacks the result fails the client's decoding.
-mismatched=$((program + 1))
+e2e_claim program $E2E_PROGRAMS
+mismatched=$claimed
 mkdir mismatch mismatch_client
 (
   cd mismatch || exit 1
