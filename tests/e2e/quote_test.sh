@@ -17,7 +17,7 @@ e2e_velorin quote.idl -DQUOTE_PROGRAM_NUMBER=$program
 e2e_make quote
 [ -x quote_server ] && [ -x quote_client ] || e2e_abort "make built no server and client"
 
-# The usage line; arguments after the ticker are ignored.
+# The usage line.
 for args in "" "127.0.0.1"; do
   out=$(./quote_client $args 2>&1)
   status=$?
@@ -29,7 +29,8 @@ e2e_start_server quote "$work" "$(e2e_registered $program 1)" ./quote_server
 
 quote_line="quote: Ticker = QRVX, Low = 40.000000, High= 50.000000, Close = 45.000000"
 long_ticker=$(printf 'QRVX%.0s' $(seq 1 500))
-# ticker | expected line
+# ticker | expected line; an argument after the ticker is ignored, a long
+# ticker is cut to the four characters the record holds.
 while IFS='|' read -r ticker expected; do
   out=$(./quote_client 127.0.0.1 "$ticker" extra 2>&1)
   e2e_expect "ticker '${ticker:0:12}'" "$expected" "$out"
