@@ -1,0 +1,55 @@
+# Steps shared by the tests of generated procedures, on top of the
+# end-to-end harness: the compiler on an interface of this folder, a build
+# with the generated makefile and -Wall, and timed client runs.
+source "$(dirname "${BASH_SOURCE[0]}")/../e2e/lib.sh"
+
+procs_dir=$VELORIN_SOURCE_DIR/tests/e2e_procedures
+
+# proc_build <file base> [make argument...]: builds with the generated
+# makefile and the warnings switched on; warnings in the generated files are
+# shown in the log, not counted (their fixed texts draw some).
+proc_build() {
+  local base=$1
+  shift
+  if ! make -f "$base.mak" CFLAGS="-g -Wall $VELORIN_TEST_CC_FLAGS" \
+      CXXFLAGS="-g -Wall $VELORIN_TEST_CC_FLAGS" "$@" >make.log 2>&1; then
+    cat make.log >&2
+    e2e_abort "make -f $base.mak $* failed"
+  fi
+  grep 'warning:' make.log | sort -u >&2
+}
+
+# proc_compile <directory> <interface> <file base> [Velorin option...]: a
+# fresh directory with the interface and the sources named like its base
+# (<base>_impl.c, <base>_client.c, ...), the compiler run in it.
+proc_compile() {
+  local dir=$1 idl=$2 base=$3
+  shift 3
+  mkdir -p "$work/$dir" && cd "$work/$dir" || e2e_abort "cd $dir"
+  cp "$procs_dir/$idl" .
+  local src
+  for src in "$procs_dir/${base}"_*.c "$procs_dir/${base}"_*.cpp; do
+    [ -e "$src" ] && cp "$src" .
+  done
+  e2e_velorin "$idl" "$@"
+}
+
+# proc_elapsed <variable> <command...>: runs the command, its output into
+# <variable>.out, and stores the seconds it took (with two decimals) in the
+# variable.
+proc_elapsed() {
+  local var=$1
+  shift
+  local start end
+  start=$(date +%s.%N)
+  "$@" >"$work/$var.out" 2>&1
+  end=$(date +%s.%N)
+  printf -v "$var" "%s" "$(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.2f", e - s }')"
+}
+
+# proc_between <what> <low> <high> <value>: low <= value < high.
+proc_between() {
+  if ! awk -v v="$4" -v lo="$2" -v hi="$3" 'BEGIN { exit !(v >= lo && v < hi) }'; then
+    e2e_fail "$1: $4 s, expected at least $2 s and less than $3 s"
+  fi
+}
