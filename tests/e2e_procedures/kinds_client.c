@@ -59,6 +59,7 @@ static void every_procedure(void)
 	split(9, &half, &rest);
 	printf("split %d %d\n", half, rest);
 	printf("length %d\n", length("hello, world"));
+	printf("length of a null string %d\n", length(0));
 	memset(shouted, 'x', sizeof shouted);
 	upper("velorin rpc", shouted);
 	printf("upper %s\n", shouted);

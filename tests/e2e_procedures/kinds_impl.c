@@ -36,10 +36,11 @@ int length(str256 s)
 	return s ? (int)strlen(s) : -1;
 }
 
+/* A client may send a null string; it arrives as a null pointer. */
 void upper(str256 s, str256 r)
 {
 	size_t i;
-	for (i = 0; s[i]; i++)
+	for (i = 0; s && s[i]; i++)
 		r[i] = toupper((unsigned char)s[i]);
 	r[i] = 0;
 }

@@ -36,6 +36,7 @@ scale 1000194.00
 twice 42
 split 4 5
 length 12
+length of a null string -1
 upper VELORIN RPC
 movept 13 4
 mirror 4 3

@@ -1,0 +1,180 @@
+#!/usr/bin/env python3
+"""Sends malformed, truncated and out-of-bounds requests to a server of the
+kinds interface over UDP and TCP and checks that every one is answered
+with an error (or dropped) and that the server goes on answering the null
+procedure afterwards.
+
+    hostile_sender.py <kinds.h> <program> <tcp port> <udp port> [case text]
+
+With a case text, only the cases whose names hold it are sent.
+
+Prints one line per failed case and ends with status 1 when one failed.
+"""
+import re
+import socket
+import struct
+import sys
+
+CALL, REPLY = 0, 1
+SUCCESS, PROG_MISMATCH, PROC_UNAVAIL, GARBAGE_ARGS = 0, 2, 3, 4
+NO_REPLY = "no reply"
+
+
+def procedure_numbers(header):
+    """The procedure number macros of the generated header."""
+    text = open(header).read()
+    return {m.group(1): int(m.group(2))
+            for m in re.finditer(r"#define (\w+)\s+\(unsigned long\)\((\d+)\)", text)}
+
+
+def u32(*values):
+    return b"".join(struct.pack(">I", v & 0xffffffff) for v in values)
+
+
+def opaque(data, count=None):
+    """XDR variable-length opaque data: count, bytes, padding."""
+    count = len(data) if count is None else count
+    return u32(count) + data + b"\0" * (-len(data) % 4)
+
+
+class Target:
+    def __init__(self, program, tcp_port, udp_port):
+        self.program = program
+        self.ports = {"tcp": tcp_port, "udp": udp_port}
+        self.xid = 0x5e1f0000
+
+    def header(self, proc, version=1):
+        self.xid += 1
+        return u32(self.xid, CALL, 2, self.program, version, proc, 0, 0, 0, 0)
+
+    def exchange(self, transport, message, whole_record=True):
+        """Sends the bytes; returns the accept status of the reply, or
+        NO_REPLY when the server sent none within the wait."""
+        if transport == "udp":
+            with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
+                s.settimeout(0.5)
+                s.sendto(message, ("127.0.0.1", self.ports["udp"]))
+                try:
+                    return parse_reply(s.recv(65536))
+                except socket.timeout:
+                    return NO_REPLY
+        try:
+            s = socket.create_connection(("127.0.0.1", self.ports["tcp"]), timeout=2)
+        except OSError:
+            return "refused"
+        with s:
+            s.settimeout(0.5)
+            if whole_record:
+                message = u32(0x80000000 | len(message)) + message
+            s.sendall(message)
+            try:
+                data = b""
+                while len(data) < 4 or len(data) < 4 + (struct.unpack(">I", data[:4])[0] & 0x7fffffff):
+                    chunk = s.recv(65536)
+                    if not chunk:
+                        return NO_REPLY
+                    data += chunk
+                return parse_reply(data[4:])
+            except (socket.timeout, ConnectionResetError):
+                return NO_REPLY
+
+
+def parse_reply(data):
+    xid, kind, reply_stat = struct.unpack(">III", data[:12])
+    if kind != REPLY:
+        return "not a reply"
+    if reply_stat != 0:
+        return "denied"
+    flavor, length = struct.unpack(">II", data[12:20])
+    offset = 20 + length + (-length % 4)
+    return struct.unpack(">I", data[offset:offset + 4])[0]
+
+
+def cases(procs):
+    """(name, transports, procedure, body, statuses accepted).
+
+    A datagram is decoded out of the library's whole receive buffer, not
+    just the bytes received, so over UDP an argument cut short is read from
+    what the buffer held before: such a call may succeed, but it must not
+    hurt the server. Those cases accept SUCCESS over UDP."""
+    refused = (GARBAGE_ARGS, NO_REPLY)
+    cut_short = {"tcp": refused, "udp": refused + (SUCCESS,)}
+    return [
+        ("garbage instead of a call", "both", None, b"\x17" * 9, (NO_REPLY,)),
+        ("header cut after the message type", "both", None, u32(7, CALL), (NO_REPLY,)),
+        ("no arguments for add", "both", procs["ADD"], b"", cut_short),
+        ("one of two arguments for add", "both", procs["ADD"], u32(1), cut_short),
+        ("unknown procedure", "both", 999, u32(1, 2), (PROC_UNAVAIL,)),
+        ("vector count above its bound", "both", procs["SUM"], u32(1000, 1000) + u32(*range(1000)),
+         refused),
+        ("vector count below its size variable", "both", procs["SUM"], u32(5, 3, 1, 2, 3), refused),
+        ("vector cut short", "both", procs["SUM"], u32(5, 5, 1, 2), cut_short),
+        ("fixed array count above its bound", "both", procs["TAGSUM"], u32(64, 64) + b"A" * 64,
+         refused),
+        ("byte count above its bound", "both", procs["BYTESUM"], u32(513) + opaque(b"\1" * 513),
+         refused),
+        ("string above its bound", "both", procs["LENGTH"], opaque(b"x" * 299 + b"\0"), refused),
+        ("string count without its bytes", "both", procs["UPPER"], u32(200) + b"abc\0", cut_short),
+        ("list cut inside a node", "tcp", procs["LISTSUM"], u32(1, 10, 1, 20, 1), refused),
+        # A zero-length string is how a null string travels: the procedure
+        # gets a null pointer, which it may answer.
+        ("zero-length string", "both", procs["UPPER"], opaque(b""), refused + (SUCCESS,)),
+        # Bytes without a NUL are no string: handing them on as one lets
+        # the procedure read past the buffer.
+        ("string without its terminating NUL", "both", procs["UPPER"], opaque(b"abc"), refused),
+    ]
+
+
+def null_call_answers(target, transport):
+    return target.exchange(transport, target.header(0)) == SUCCESS
+
+
+def main():
+    header, program, tcp_port, udp_port = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
+    only = sys.argv[5] if len(sys.argv) > 5 else ""
+    target = Target(program, tcp_port, udp_port)
+    failures = 0
+
+    def check(name, transport, got, accepted):
+        nonlocal failures
+        if only not in name:
+            return
+        if isinstance(accepted, dict):
+            accepted = accepted[transport]
+        if got not in accepted:
+            print("%s over %s: got %s, expected one of %s" % (name, transport, got, accepted))
+            failures += 1
+        if not null_call_answers(target, transport):
+            print("%s over %s: the null procedure gets no answer afterwards" % (name, transport))
+            failures += 1
+
+    for name, transports, proc, body, accepted in cases(procedure_numbers(header)):
+        for transport in ("tcp", "udp") if transports == "both" else (transports,):
+            if only not in name:
+                continue
+            message = body if proc is None else target.header(proc) + body
+            check(name, transport, target.exchange(transport, message), accepted)
+
+    # A version the server does not have.
+    for transport in ("tcp", "udp"):
+        check("unknown version", transport, target.exchange(transport, target.header(0, 7) ),
+              (PROG_MISMATCH,))
+    # TCP records that end before their announced length, or announce one
+    # far beyond any sensible request, and then the connection closes.
+    if only not in "record shorter than announced record of an absurd length unknown version":
+        return 1 if failures else 0
+    check("record shorter than announced", "tcp",
+          target.exchange("tcp", u32(0x80000000 | 400) + target.header(procs_add(header)) + u32(1),
+                          whole_record=False), (NO_REPLY,))
+    check("record of an absurd length", "tcp",
+          target.exchange("tcp", u32(0xffffffff) + target.header(procs_add(header)), whole_record=False),
+          (NO_REPLY,))
+    return 1 if failures else 0
+
+
+def procs_add(header):
+    return procedure_numbers(header)["ADD"]
+
+
+if __name__ == "__main__":
+    sys.exit(main())
