@@ -4,6 +4,9 @@
 source "$(dirname "${BASH_SOURCE[0]}")/../e2e/lib.sh"
 
 procs_dir=$VELORIN_SOURCE_DIR/tests/e2e_procedures
+# The system's interpreter when there is one: a version manager's shim in
+# front of it can take seconds to start on a busy machine.
+if [ -x /usr/bin/python3 ]; then proc_python=/usr/bin/python3; else proc_python=python3; fi
 
 # proc_build <file base> [make argument...]: builds with the generated
 # makefile and the warnings switched on; warnings in the generated files are
@@ -11,7 +14,7 @@ procs_dir=$VELORIN_SOURCE_DIR/tests/e2e_procedures
 proc_build() {
   local base=$1
   shift
-  if ! make -f "$base.mak" CFLAGS="-g -Wall $VELORIN_TEST_CC_FLAGS" \
+  if ! make -j4 -f "$base.mak" CFLAGS="-g -Wall $VELORIN_TEST_CC_FLAGS" \
       CXXFLAGS="-g -Wall $VELORIN_TEST_CC_FLAGS" "$@" >make.log 2>&1; then
     cat make.log >&2
     e2e_abort "make -f $base.mak $* failed"
@@ -34,6 +37,28 @@ proc_compile() {
   e2e_velorin "$idl" "$@"
 }
 
+# proc_prepare <directory> <interface> <file base> [Velorin option...]:
+# proc_compile and proc_build of the default programs, in the background;
+# proc_prepared waits for all of them. Builds are most of a test's time.
+proc_prepare_jobs=()
+proc_prepare() {
+  (proc_compile "$@" && proc_build "$3") >"$work/$1.build.log" 2>&1 &
+  proc_prepare_jobs+=("$!:$1")
+}
+
+proc_prepared() {
+  local job
+  for job in "${proc_prepare_jobs[@]}"; do
+    if ! wait "${job%%:*}"; then
+      cat "$work/${job#*:}.build.log" >&2
+      e2e_abort "building ${job#*:} failed"
+    fi
+    grep 'warning:' "$work/${job#*:}.build.log" | sort -u >&2
+  done
+  proc_prepare_jobs=()
+  cd "$work" || e2e_abort "cd $work"
+}
+
 # proc_elapsed <variable> <command...>: runs the command, its output into
 # <variable>.out, and stores the seconds it took (with two decimals) in the
 # variable.
@@ -52,4 +77,11 @@ proc_between() {
   if ! awk -v v="$4" -v lo="$2" -v hi="$3" 'BEGIN { exit !(v >= lo && v < hi) }'; then
     e2e_fail "$1: $4 s, expected at least $2 s and less than $3 s"
   fi
+}
+
+# proc_null <tcp|udp> <port> <program> <version>: succeeds when the null
+# procedure answers on that port, asked without the portmapper (rpcinfo
+# -n still looks the program up there first).
+proc_null() {
+  timeout 10 "$proc_python" "$procs_dir/rpc_sender.py" null "$@"
 }

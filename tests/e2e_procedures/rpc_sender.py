@@ -1,14 +1,17 @@
 #!/usr/bin/env python3
-"""Sends malformed, truncated and out-of-bounds requests to a server of the
-kinds interface over UDP and TCP and checks that every one is answered
-with an error (or dropped) and that the server goes on answering the null
-procedure afterwards.
+"""Hand-made ONC RPC requests on 127.0.0.1.
 
-    hostile_sender.py <kinds.h> <program> <tcp port> <udp port> [case text]
+    rpc_sender.py null <tcp|udp> <port> <program> <version>
+        A call of the null procedure straight to the port, without the
+        portmapper: status 0 when it succeeds.
 
-With a case text, only the cases whose names hold it are sent.
-
-Prints one line per failed case and ends with status 1 when one failed.
+    rpc_sender.py hostile <kinds.h> <program> <tcp port> <udp port> [case text]
+        Malformed, truncated and out-of-bounds requests to a server of the
+        kinds interface over UDP and TCP: each must be answered with an
+        error (or dropped), and the server must go on answering the null
+        procedure afterwards. With a case text, only the cases whose names
+        hold it are sent. Prints one line per failed case and ends with
+        status 1 when one failed.
 """
 import re
 import socket
@@ -129,9 +132,12 @@ def null_call_answers(target, transport):
     return target.exchange(transport, target.header(0)) == SUCCESS
 
 
-def main():
-    header, program, tcp_port, udp_port = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])
-    only = sys.argv[5] if len(sys.argv) > 5 else ""
+def null_call(transport, port, program, version):
+    target = Target(program, port, port)
+    return 0 if target.exchange(transport, target.header(0, version)) == SUCCESS else 1
+
+
+def hostile(header, program, tcp_port, udp_port, only=""):
     target = Target(program, tcp_port, udp_port)
     failures = 0
 
@@ -176,5 +182,14 @@ def procs_add(header):
     return procedure_numbers(header)["ADD"]
 
 
+def main(args):
+    if args[:1] == ["null"] and len(args) == 5:
+        return null_call(args[1], int(args[2]), int(args[3], 0), int(args[4]))
+    if args[:1] == ["hostile"] and len(args) in (5, 6):
+        return hostile(args[1], int(args[2], 0), int(args[3]), int(args[4]), *args[5:])
+    print(__doc__, file=sys.stderr)
+    return 2
+
+
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(main(sys.argv[1:]))
