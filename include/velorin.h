@@ -11,6 +11,128 @@ extern "C" {
 
 /* ---- Server side: call execution, main loop, process models ---- */
 
+/* The function that performs one call: called as local(pover, pback) with
+ * the addresses of the argument and the result record; its result is
+ * ignored. */
+typedef void *(*local_call_t)();
+/* Releases the buffers of a result record: called as free_after(pback). */
+typedef void (*free_call_t)();
+
+/* One call as a dispatcher hands it to vl_serv_call. The record and the
+ * two records it points to belong to the caller and need to live only
+ * during vl_serv_call. */
+typedef struct {
+    caddr_t pover;              /* argument record, decoded into */
+    int over_size;              /* its size; zeroed before decoding */
+    caddr_t pback;              /* result record, encoded into the reply */
+    int back_size;              /* its size; zeroed before an early reply */
+    SVCXPRT *ptransport;        /* transport the request came in on */
+    struct svc_req *psvc_req;   /* the request */
+    void (*proc)();             /* reserved: set to 0, never read */
+    local_call_t local;         /* performs the call */
+    free_call_t free_after;     /* 0, or releases the result after the reply */
+    xdrproc_t xdr_over;         /* decodes and frees the argument record */
+    xdrproc_t xdr_back;         /* encodes the result record */
+    int reply_now;              /* non-zero: reply with the zeroed result
+                                   record before local runs */
+    int mt_on_call;             /* 0: run in this process; any other value:
+                                   run in a forked child */
+} vlrpc_call_struct;
+
+/* Values of mt_on_call. Both fork a child for the call: no thread is ever
+ * started. */
+enum { VELORIN_FORKING = 1, VELORIN_THREADING = 2 };
+
+/* Executes one request whose procedure the dispatcher has chosen: zeroes
+ * and decodes the arguments (a decode error is answered with
+ * svcerr_decode and local never runs), runs local in this process or in a
+ * forked child (a failed fork is answered with svcerr_systemerr), replies
+ * (a reply that cannot be sent is followed by svcerr_systemerr), calls
+ * free_after and releases the decoded arguments. Returns when the call is
+ * done, or at once when a child runs it. */
+void vl_serv_call(vlrpc_call_struct *info);
+
+/* Start-up: call once, before any handler is registered and before
+ * vl_serv_mainloop. Also installs the SIGCHLD handler that reaps ended
+ * children: from then on it collects every child of the process that
+ * ends, also those the program forks itself. */
+void vl_serv_init(void);
+/* Handlers of the program's own descriptors, called from the main loop
+ * with the descriptor when it is readable, writable or has an exceptional
+ * condition. A null handler removes one. Descriptors outside 0 to
+ * FD_SETSIZE - 1, and registrations before vl_serv_init, are ignored. */
+void vl_serv_input_handler(int fd, void (*handler)(int fd));
+void vl_serv_output_handler(int fd, void (*handler)(int fd));
+void vl_serv_exception_handler(int fd, void (*handler)(int fd));
+/* The server loop over the RPC service descriptors and the handlers.
+ * dofork non-zero forks per connection: a child per new TCP connection
+ * on tcp_master, or, without a TCP transport, a child per datagram on
+ * udp_master (either transport may be null). exit_idle non-zero ends the
+ * process with status 0 once no service descriptor is left. Ends the
+ * process with status 1 when vl_serv_init has not run; returns only
+ * after select fails. */
+void vl_serv_mainloop(SVCXPRT *tcp_master, SVCXPRT *udp_master, int dofork,
+                      int exit_idle);
+/* One wait (timeout as for select; null waits without limit) and one
+ * serving pass over the RPC service descriptors; handlers play no part. */
+void vl_serv_once(struct timeval *timeout);
+/* The idle check: ends the process with status 0 when no service
+ * descriptor is left or vl_serv_init has not run. */
+void vl_serv_validate(void);
+/* Number of descriptors every scan and select covers: the soft
+ * RLIMIT_NOFILE limit, at most FD_SETSIZE. */
+int vl_getdtablesize(void);
+/* 1 when no descriptor below vl_getdtablesize() is set in set, else 0. */
+int vl_fdset_empty(fd_set *set);
+/* Clears every descriptor of set but fd. */
+void vl_keep_master_fd(fd_set *set, int fd);
+/* Closes every RPC service descriptor but fd and removes it from
+ * svc_fdset. */
+void close_fds(int fd);
+/* Installs the SIGCHLD handler that reaps ended children (stopped
+ * children are left alone); always 0. */
+int vl_install_sigchld_handler(void);
+
+/* Forks for the master descriptor fd when it is set in readfds: the child
+ * takes the request (for TCP the connection, which it goes on serving;
+ * for UDP, is_udp non-zero, the whole call, after which it exits), the
+ * parent waits until it has and leaves readfds empty. 0 when fd is not
+ * in readfds, else 1. */
+int fork_on_connect(fd_set *readfds, int fd, int is_udp);
+/* Forks; *status becomes -1 when the fork fails and 1 in the child; it is
+ * left as it was in the parent. */
+void vl_fork_on_call(int *status);
+
+/* Asynchronous mode: for programs busy in a loop of their own. A watcher
+ * child waits for a request on the service descriptors and signals the
+ * server with SIGUSR2; the handler serves the pending requests (one pass,
+ * no waiting) and arms the next watcher.
+ *
+ * The requests are served INSIDE the SIGUSR2 handler: the RPC library,
+ * the dispatcher, the server procedures and whatever they call (malloc,
+ * stdio, ...) run at the point where the program was interrupted. None
+ * of that is async-signal-safe. The program must therefore keep SIGUSR2
+ * blocked (sigprocmask) around its own use of malloc, stdio, the RPC
+ * library and any data its server procedures share, or keep its loop free
+ * of them. Interrupted system calls of the program are restarted where
+ * the system allows it; sleeps and waits such as select may end early
+ * with EINTR. The program must not install its own SIGUSR2 handler.
+ * A watcher watches the service descriptors the process had when it was
+ * armed; transports registered later count from the next request on.
+ *
+ * vl_serv_async_enable: 0 when a watcher was started, -1 when one is
+ * already armed or the fork failed. vl_serv_async_cancel: stops the
+ * watcher (0 when none is armed, else the result of kill); the mode may
+ * be armed again afterwards. */
+int vl_serv_async_enable(void);
+int vl_serv_async_cancel(void);
+
+/* Socket for a server on port (all local addresses) over protocol "tcp"
+ * or "udp", with SO_REUSEADDR; a TCP socket is already listening. Ready
+ * for svctcp_create or svcudp_create. On failure the reason is reported
+ * through vlrpc_report_event and the process ends with status 1. */
+int vl_serv_fd(int port, const char *protocol);
+
 /* ---- Client side: client creation, codecs, serialisation, reporting ---- */
 
 /* Report function: called with the text of every runtime report. */

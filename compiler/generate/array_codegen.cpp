@@ -106,12 +106,15 @@ std::string arrayType::xdrCall(const std::string& xdrs, const std::string& prefi
     // of the size expression may not be valid (a null string). Freeing
     // needs the count only for elements that own memory of their own, and
     // only when there is an array to free.
+    // A null array codes as an empty one (a zeroed record, sent as an early
+    // reply, holds null buffers whatever its size expressions say).
+    const std::string array = prefix.empty() ? "*" + name : prefix + name;
+    const std::string guardedCount = joinText(array, " == 0 ? 0 : ", count);
     if (byteLike || !mayOwnMemory(eleType)) {
-      text += joinText("\tif(", xdrs, "->x_op == XDR_ENCODE)\n", "\t\tlen = ", count, ";\n");
+      text += joinText("\tif(", xdrs, "->x_op == XDR_ENCODE)\n", "\t\tlen = ", guardedCount, ";\n");
     } else {
-      const std::string array = prefix.empty() ? "*" + name : prefix + name;
       text += joinText("\tif(", xdrs, "->x_op == XDR_ENCODE || (", xdrs, "->x_op == XDR_FREE && ",
-                       array, " != 0))\n", "\t\tlen = ", count, ";\n");
+                       array, " != 0))\n", "\t\tlen = ", guardedCount, ";\n");
     }
     text += "\telse\n\t\tlen = 0;\n";
   } else if (size) {
@@ -127,7 +130,14 @@ std::string arrayType::xdrCall(const std::string& xdrs, const std::string& prefi
   if (!byteLike)
     text += joinText(",", " sizeof(", generatedTypeText(eleType), "), ", "(xdrproc_t)",
                      eleType ? eleType->xdrRoutineName() : "");
-  text += "))\n\t\treturn 0;\n\t}\n";
+  text += "))\n\t\treturn 0;\n";
+  // In an argument record the size variables are decoded before the
+  // arrays: an array that brings fewer elements than its size says is
+  // refused, so that no copy by that size reads past what was decoded.
+  if (checkDecodedCounts && (variable || size))
+    text += joinText("\tif(", xdrs, "->x_op == XDR_DECODE && ", variable ? "len" : "maxlen",
+                     " < (unsigned int)(", count, "))\n", "\t\treturn 0;\n");
+  text += "\t}\n";
   return text;
 }
 
@@ -173,7 +183,10 @@ std::string arrayType::copyCode(const std::string& dstPrefix, const std::string&
   FATAL_IF(eleType==0);
   // The element is named by its C type text: a tagged struct needs its
   // keyword inside sizeof.
+  // Never more than the destination holds, whatever the count says.
+  const std::string count = joinText("(unsigned int)(", sizeText(srcPrefix, srcName), ")");
+  const std::string bound = joinText("(unsigned int)(", maxsizeText(dstPrefix, dstName), ")");
   return joinText("\t", "memcpy(", dstPrefix, dstName, ", ", srcPrefix, srcName, ", ",
-                  sizeText(srcPrefix, srcName), " * sizeof(", generatedTypeText(eleType), "));",
-                  "\n");
+                  "(", count, " < ", bound, " ? ", count, " : ", bound, ")", " * sizeof(",
+                  generatedTypeText(eleType), "));", "\n");
 }

@@ -7,6 +7,7 @@
 #include "output/emit.h"
 
 int indentLevel = 0;
+int checkDecodedCounts = 0;
 
 void indentMore() { ++indentLevel; }
 void indentLess() { --indentLevel; }

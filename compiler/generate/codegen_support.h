@@ -19,6 +19,12 @@ void indentLess();
 // indentLevel tab characters.
 std::string currentIndent();
 
+// While set, the XDR code of a sized array refuses, when decoding, an array
+// that brings fewer elements than its size says. Set while the routine of an
+// argument record is written, whose size variables are always decoded before
+// the arrays they size.
+extern int checkDecodedCounts;
+
 // The type as generated C code names it: Type::cTypeText, except that an
 // enumeration (which keeps no type text of its own) is written as the XDR
 // library's enum_t, also below pointer levels.

@@ -43,6 +43,15 @@ class rpcProcedure {
   // program; "" when set nowhere.
   std::string propertyValue(const std::string& name) const;
 
+  // --- argument records (generate/argument_records.cpp) ---
+  // Checks the size variables of the array arguments and sorts them into
+  // inSizeVars and outSizeVars; reports the errors as counted errors.
+  void checkArguments();
+  // Builds <proc>_in_t and <proc>_out_t (once), writes their declarations,
+  // XDR prototypes and routines and the result record's helpers, and
+  // registers the records.
+  void buildArgRecords();
+
   // --- generated identifiers ---
   std::string inRecordName() const;    // <proc>_in_t
   std::string outRecordName() const;   // <proc>_out_t

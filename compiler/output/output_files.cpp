@@ -83,7 +83,8 @@ void writePreambles(const versionFileNames& names)
     emit(serverOut, versionStrLine);
     emit(serverOut, "static SVCXPRT* tcp_master = 0;\n");
     emit(serverOut, "static SVCXPRT* udp_master = 0;\n\n");
-    emit(serverOut, "static void no_op(void*p) {}\n\n");
+    // Nothing calls no_op: marked so that cc -Wall does not warn about it.
+    emit(serverOut, "static void __attribute__((unused)) no_op(void*p) {}\n\n");
 
     emit(clientOut, notice);
     emit(clientOut, "#define VELORIN_XDR\n", "#define VELORIN_CLIENT\n");
@@ -116,7 +117,11 @@ int openOutputFiles(const versionFileNames& names)
 {
     resetGenerationSections();
 
-    versionStrLine = std::string("static char *version_str=\"@(#)") + versionString() + "\";\n";
+    // Nothing reads version_str: it is there to be found in the binary, so
+    // it is marked used, which keeps it at every optimisation level and
+    // keeps cc -Wall quiet about it.
+    versionStrLine = std::string("static char *version_str __attribute__((used))=\"@(#)") +
+                     versionString() + "\";\n";
 
     filePrefix = names.fileBase;
     headerFileName = filePrefix + ".h";
@@ -150,12 +155,8 @@ int openOutputFiles(const versionFileNames& names)
 
 int openOutputFiles(rpcVersion* version)
 {
-    versionFileNames names;
-    names.fileBase = version->fileBaseName();
-    names.upperName = version->upperName();
-    names.handleVar = version->handleVarName();
-    names.timeoutVar = version->timeoutVarName();
-    return openOutputFiles(names);
+    return openOutputFiles(versionFileNames{version->fileBaseName(), version->upperName(),
+                                            version->handleVarName(), version->timeoutVarName()});
 }
 
 void closeOutputFiles()

@@ -184,14 +184,14 @@ TEST(ArrayCode, XdrBlocks) {
 
   // Documented form: "\tif(xdrp->x_op != XDR_DECODE)\n\t\tlen = prec->n;\n".
   // The count is taken from the data only when encoding, never while
-  // freeing.
+  // freeing; a null array codes as an empty one.
   EXPECT_EQ(memberBlock(varArray(prim(CODE_INT), var("n"), num(100)), "vals"),
             "\t{\n\tunsigned int len; \n\tunsigned int maxlen = 100;\n"
-            "\tif(xdrp->x_op == XDR_ENCODE)\n\t\tlen = prec->n;\n\telse\n\t\tlen = 0;\n"
+            "\tif(xdrp->x_op == XDR_ENCODE)\n\t\tlen = prec->vals == 0 ? 0 : prec->n;\n\telse\n\t\tlen = 0;\n"
             "\tif(!xdr_array(xdrp, (char**)&prec->vals, &len, maxlen, sizeof(int), (xdrproc_t)xdr_int))\n\t\treturn 0;\n\t}\n");
 
   // A variable array with only a bound counts with the bound.
-  EXPECT_NE(memberBlock(varArray(prim(CODE_INT), nullptr, num(100)), "v").find("\t\tlen = 100;\n"),
+  EXPECT_NE(memberBlock(varArray(prim(CODE_INT), nullptr, num(100)), "v").find("\t\tlen = prec->v == 0 ? 0 : 100;\n"),
             std::string::npos);
 
   expressionList* args = new expressionList();
@@ -200,7 +200,7 @@ TEST(ArrayCode, XdrBlocks) {
                                                    new binaryExp(new funcExp("strlen", args), '+', num(1)),
                                                    num(1024)));
   const std::string text = routine(str1024);
-  EXPECT_NE(text.find("\t\tlen = (strlen((*pstr1024))+1);\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\t\tlen = *pstr1024 == 0 ? 0 : (strlen((*pstr1024))+1);\n"), std::string::npos) << text;
   EXPECT_NE(text.find("\tif(!xdr_bytes(xdrp, (char**)pstr1024, &len, maxlen))\n"), std::string::npos) << text;
   EXPECT_EQ(text.find("XDR_FREE"), std::string::npos) << text;
 }
@@ -211,7 +211,8 @@ TEST(ArrayCode, AllocationReleaseAndCopy) {
             "\tpVar->vals = (int*) malloc(100 * sizeof(int));\n\tMEM_ASSERT(pVar->vals);\n\tmemset(pVar->vals, 0, 100 * sizeof(int));\n");
   EXPECT_EQ(vals->freeCode("pVar->", "vals"), "\tfree(pVar->vals);\n");
   EXPECT_EQ(vals->copyCode("pOut->", "vals", "pIn->", "vals", 0),
-            "\tmemcpy(pOut->vals, pIn->vals, pIn->n * sizeof(int));\n");
+            "\tmemcpy(pOut->vals, pIn->vals, ((unsigned int)(pIn->n) < (unsigned int)(100) ? "
+            "(unsigned int)(pIn->n) : (unsigned int)(100)) * sizeof(int));\n");
   EXPECT_EQ(varArray(prim(CODE_CHAR), var("n"), num(1024))->mallocCode("pVar->", "data").find(
                 "\tpVar->data = (char*) malloc(1024);\n"),
             0u);
@@ -226,7 +227,8 @@ TEST(ArrayCode, AllocationReleaseAndCopy) {
   // which does not compile for a tagged struct.
   classType* node = structType("node", {sym("value", prim(CODE_INT))});
   EXPECT_EQ(varArray(node, var("n"), num(4))->copyCode("pOut->", "v", "pIn->", "v", 0),
-            "\tmemcpy(pOut->v, pIn->v, pIn->n * sizeof(struct node));\n");
+            "\tmemcpy(pOut->v, pIn->v, ((unsigned int)(pIn->n) < (unsigned int)(4) ? "
+            "(unsigned int)(pIn->n) : (unsigned int)(4)) * sizeof(struct node));\n");
 }
 
 TEST(StructCode, RoutinesAndHelpers) {

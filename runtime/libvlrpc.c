@@ -1,0 +1,616 @@
+/* Server half of the runtime: execution of one call (in place or in a
+ * forked child), the main loop over the RPC service descriptors and the
+ * program's own descriptor handlers, server sockets on a fixed port, and
+ * the process models: fork per connection, fork per call, the
+ * asynchronous mode and the reaping of ended children. No thread is ever
+ * started: every form of concurrency is a forked process. */
+#include <errno.h>
+#include <netdb.h>
+#include <signal.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+#include <netinet/in.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/select.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+
+#include "velorin.h"
+
+/* ------------------------------------------------------------------ */
+/* Call execution                                                      */
+/* ------------------------------------------------------------------ */
+
+/* Sends the reply; a reply that cannot be sent is answered with a system
+ * error so that the client learns of it. */
+static void send_reply(SVCXPRT *xprt, xdrproc_t xdr_back, caddr_t pback)
+{
+    if (!svc_sendreply(xprt, xdr_back, pback))
+        svcerr_systemerr(xprt);
+}
+
+/* Releases what decoding allocated inside the argument record. */
+static void free_arguments(const vlrpc_call_struct *info)
+{
+    if (!svc_freeargs(info->ptransport, info->xdr_over, info->pover)) {
+        fprintf(stderr, "Unable to free arguments.\n");
+        exit(1);
+    }
+}
+
+static void zero_record(caddr_t record, int size)
+{
+    if (size > 0)
+        memset(record, 0, (size_t)size);
+}
+
+/* Runs a call whose arguments are decoded: reply (before or after the
+ * call), the call itself, the release of the result and the arguments. */
+static void vl_rpc_call_2(vlrpc_call_struct *info)
+{
+    if (info->reply_now) {
+        zero_record(info->pback, info->back_size);
+        send_reply(info->ptransport, info->xdr_back, info->pback);
+    }
+    (void)info->local(info->pover, info->pback);
+    if (!info->reply_now)
+        send_reply(info->ptransport, info->xdr_back, info->pback);
+    if (info->free_after != 0)
+        info->free_after(info->pback);
+    free_arguments(info);
+}
+
+void vl_serv_call(vlrpc_call_struct *info)
+{
+    pid_t pid;
+
+    zero_record(info->pover, info->over_size);
+    if (!svc_getargs(info->ptransport, info->xdr_over, info->pover)) {
+        svcerr_decode(info->ptransport);
+        /* A decode that failed half-way may have allocated buffers inside
+         * the record; since the record was zeroed first, the free pass
+         * releases exactly those. Malformed requests thus cost nothing. */
+        (void)svc_freeargs(info->ptransport, info->xdr_over, info->pover);
+        return;
+    }
+    if (info->mt_on_call == 0) {
+        vl_rpc_call_2(info);
+        return;
+    }
+    pid = fork();
+    if (pid == 0) {
+        vl_rpc_call_2(info);
+        exit(0);
+    }
+    if (pid < 0) {
+        perror("fork");
+        /* The call cannot run: tell the client instead of letting it
+         * wait for its timeout. */
+        svcerr_systemerr(info->ptransport);
+    }
+    free_arguments(info);
+}
+
+/* ------------------------------------------------------------------ */
+/* Descriptor table, handlers and descriptor sets                      */
+/* ------------------------------------------------------------------ */
+
+/* Descriptors the handler table and every fd_set can hold. */
+#define VL_FD_CAPACITY FD_SETSIZE
+
+struct io_handlers {
+    void (*input)(int fd);
+    void (*output)(int fd);
+    void (*exception)(int fd);
+};
+
+/* One entry per descriptor number below VL_FD_CAPACITY; null until
+ * vl_serv_init. */
+static struct io_handlers *ioh_table = NULL;
+/* Non-zero until vl_serv_init has run. */
+static int exit_next = 1;
+
+int vl_getdtablesize(void)
+{
+    struct rlimit limit;
+
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return VL_FD_CAPACITY;
+    /* A higher (or unlimited) soft limit is cut to what the handler table
+     * and the descriptor sets can hold. */
+    if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur > VL_FD_CAPACITY)
+        return VL_FD_CAPACITY;
+    return (int)limit.rlim_cur;
+}
+
+static int fd_in_capacity(int fd)
+{
+    return fd >= 0 && fd < VL_FD_CAPACITY;
+}
+
+/* The handler entry of fd, or null when fd is outside the table or the
+ * table does not exist yet. */
+static struct io_handlers *handlers_of(int fd)
+{
+    if (ioh_table == NULL || !fd_in_capacity(fd))
+        return NULL;
+    return &ioh_table[fd];
+}
+
+void vl_serv_input_handler(int fd, void (*handler)(int fd))
+{
+    struct io_handlers *entry = handlers_of(fd);
+
+    if (entry != NULL)
+        entry->input = handler;
+}
+
+void vl_serv_output_handler(int fd, void (*handler)(int fd))
+{
+    struct io_handlers *entry = handlers_of(fd);
+
+    if (entry != NULL)
+        entry->output = handler;
+}
+
+void vl_serv_exception_handler(int fd, void (*handler)(int fd))
+{
+    struct io_handlers *entry = handlers_of(fd);
+
+    if (entry != NULL)
+        entry->exception = handler;
+}
+
+static int fdset_empty_below(const fd_set *set, int n)
+{
+    int fd;
+
+    for (fd = 0; fd < n; fd++)
+        if (FD_ISSET(fd, set))
+            return 0;
+    return 1;
+}
+
+int vl_fdset_empty(fd_set *set)
+{
+    return fdset_empty_below(set, vl_getdtablesize());
+}
+
+void vl_keep_master_fd(fd_set *set, int fd)
+{
+    int keep = fd_in_capacity(fd) && FD_ISSET(fd, set);
+
+    FD_ZERO(set);
+    if (keep)
+        FD_SET(fd, set);
+}
+
+/* Closes every descriptor of which, except keep, and removes it from the
+ * RPC service set. */
+static void close_service_fds(const fd_set *which, int keep)
+{
+    int n = vl_getdtablesize();
+    int fd;
+
+    for (fd = 0; fd < n; fd++) {
+        if (fd != keep && FD_ISSET(fd, which)) {
+            close(fd);
+            FD_CLR(fd, &svc_fdset);
+        }
+    }
+}
+
+void close_fds(int fd)
+{
+    fd_set service = svc_fdset;
+
+    close_service_fds(&service, fd);
+}
+
+/* The wait sets of one pass: the RPC service descriptors plus every
+ * descriptor with a handler of the matching kind. */
+static void merge_fdsets(int n, fd_set *rd, fd_set *wr, fd_set *ex)
+{
+    int fd;
+
+    FD_ZERO(rd);
+    FD_ZERO(wr);
+    FD_ZERO(ex);
+    *rd = svc_fdset;
+    for (fd = 0; fd < n; fd++) {
+        if (ioh_table[fd].input != NULL)
+            FD_SET(fd, rd);
+        if (ioh_table[fd].output != NULL)
+            FD_SET(fd, wr);
+        if (ioh_table[fd].exception != NULL)
+            FD_SET(fd, ex);
+    }
+}
+
+/* Calls the handlers of the ready descriptors in ascending order. The
+ * table is read afresh before every call: a handler may register or
+ * remove handlers of descriptors not yet visited. */
+static void handle_ioe(int n, fd_set *rd, fd_set *wr, fd_set *ex)
+{
+    int fd;
+
+    for (fd = 0; fd < n; fd++) {
+        if (FD_ISSET(fd, rd) && ioh_table[fd].input != NULL)
+            ioh_table[fd].input(fd);
+        if (FD_ISSET(fd, wr) && ioh_table[fd].output != NULL)
+            ioh_table[fd].output(fd);
+        if (FD_ISSET(fd, ex) && ioh_table[fd].exception != NULL)
+            ioh_table[fd].exception(fd);
+    }
+}
+
+/* Leaves in rd only the ready descriptors the RPC library serves. */
+static void keep_svc_fdset(int n, fd_set *rd)
+{
+    int fd;
+
+    for (fd = 0; fd < n; fd++)
+        if (!FD_ISSET(fd, &svc_fdset))
+            FD_CLR(fd, rd);
+}
+
+/* ------------------------------------------------------------------ */
+/* Children                                                            */
+/* ------------------------------------------------------------------ */
+
+/* Reaps every child that has ended. Several children ending together
+ * raise one signal only, so one wait per signal would leave zombies;
+ * children that stop are not waited for (see the installation). */
+static void wait_child(int sig)
+{
+    int saved_errno = errno;
+
+    (void)sig;
+    while (waitpid(-1, NULL, WNOHANG) > 0)
+        ;
+    errno = saved_errno;
+}
+
+int vl_install_sigchld_handler(void)
+{
+    struct sigaction action;
+
+    memset(&action, 0, sizeof action);
+    action.sa_handler = wait_child;
+    sigemptyset(&action.sa_mask);
+    /* No signal for a child that only stops: a stopped child must not
+     * hold up the server. */
+    action.sa_flags = SA_RESTART | SA_NOCLDSTOP;
+    sigaction(SIGCHLD, &action, NULL);
+    return 0;
+}
+
+void vl_fork_on_call(int *status)
+{
+    pid_t pid = fork();
+
+    if (pid < 0)
+        *status = -1;
+    else if (pid == 0)
+        *status = 1;
+}
+
+/* ------------------------------------------------------------------ */
+/* Start-up, idle check, main loop                                     */
+/* ------------------------------------------------------------------ */
+
+void vl_serv_init(void)
+{
+    /* A second call clears the existing table rather than replacing it,
+     * so a handler running from the table never loses it under its feet. */
+    if (ioh_table == NULL)
+        ioh_table = calloc(VL_FD_CAPACITY, sizeof *ioh_table);
+    else
+        memset(ioh_table, 0, VL_FD_CAPACITY * sizeof *ioh_table);
+    if (ioh_table == NULL) {
+        /* Stays uninitialised: the main loop reports it and ends. */
+        vlrpc_report_event("Memory exhausted!\n");
+        return;
+    }
+    vl_install_sigchld_handler();
+    exit_next = 0;
+}
+
+void vl_serv_validate(void)
+{
+    if (vl_fdset_empty(&svc_fdset))
+        exit(0);
+    if (exit_next)
+        exit(0);
+}
+
+static int my_fork(fd_set *rd, SVCXPRT *tcp_master, SVCXPRT *udp_master);
+
+void vl_serv_mainloop(SVCXPRT *tcp_master, SVCXPRT *udp_master, int dofork,
+                      int exit_idle)
+{
+    int n = vl_getdtablesize();
+    fd_set rd, wr, ex;
+    int ready;
+
+    if (exit_next) {
+        printf("Server not properly initialized.\n");
+        exit(1);
+    }
+    for (;;) {
+        if (exit_idle)
+            vl_serv_validate();
+        merge_fdsets(n, &rd, &wr, &ex);
+        ready = select(n, &rd, &wr, &ex, NULL);
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            perror("select");
+            return;
+        }
+        if (ready == 0)
+            continue;
+        handle_ioe(n, &rd, &wr, &ex);
+        keep_svc_fdset(n, &rd);
+        if (fdset_empty_below(&rd, n))
+            continue;
+        if (dofork)
+            (void)my_fork(&rd, tcp_master, udp_master);
+        svc_getreqset(&rd);
+    }
+}
+
+void vl_serv_once(struct timeval *timeout)
+{
+    /* select counts a wait down in its timeout: a copy keeps the caller's
+     * value and lets an interrupted wait go on with the time left. */
+    struct timeval left;
+    struct timeval *limit = NULL;
+    fd_set rd;
+    int ready;
+
+    if (timeout != NULL) {
+        left = *timeout;
+        limit = &left;
+    }
+    do {
+        rd = svc_fdset;
+        ready = select(vl_getdtablesize(), &rd, NULL, NULL, limit);
+    } while (ready < 0 && errno == EINTR);
+    if (ready < 0) {
+        perror("select");
+        return;
+    }
+    if (ready > 0)
+        svc_getreqset(&rd);
+}
+
+/* ------------------------------------------------------------------ */
+/* Fork on connection                                                  */
+/* ------------------------------------------------------------------ */
+
+/* In the child: takes the request on the master, then lets the parent go
+ * on. The descriptors to drop are those the service set held at the fork;
+ * they are closed only after the request is taken, so that the accepted
+ * connection cannot receive the number of a descriptor the RPC library
+ * still keeps a transport for. */
+static void take_request_in_child(fd_set *rd, int release_parent)
+{
+    fd_set inherited = svc_fdset;
+
+    svc_getreqset(rd);
+    close(release_parent);
+    close_service_fds(&inherited, -1);
+    FD_ZERO(rd);
+}
+
+/* The parent waits until the child has taken the request: the read ends
+ * when the child has closed its end of the pipe or has ended. */
+static void wait_for_child(int sync[2])
+{
+    char byte;
+
+    close(sync[1]);
+    while (read(sync[0], &byte, 1) < 0 && errno == EINTR)
+        ;
+    close(sync[0]);
+}
+
+int fork_on_connect(fd_set *rd, int fd, int is_udp)
+{
+    int sync[2];
+    pid_t pid;
+
+    if (!fd_in_capacity(fd) || !FD_ISSET(fd, rd))
+        return 0;
+    vl_keep_master_fd(rd, fd);
+    if (pipe(sync) != 0) {
+        /* Without the pipe the parent could not wait for the child: the
+         * request is served in this process instead. */
+        perror("pipe");
+        return 1;
+    }
+    pid = fork();
+    if (pid == 0) {
+        close(sync[0]);
+        take_request_in_child(rd, sync[1]);
+        if (is_udp)
+            exit(0);
+        /* The TCP child goes on serving its connection in its own loop. */
+        return 1;
+    }
+    /* Also after a failed fork: the request stays pending for the next
+     * pass. */
+    FD_CLR(fd, rd);
+    wait_for_child(sync);
+    return 1;
+}
+
+static int my_fork(fd_set *rd, SVCXPRT *tcp_master, SVCXPRT *udp_master)
+{
+    int tcp = tcp_master != NULL ? tcp_master->xp_sock : -1;
+    int udp = udp_master != NULL ? udp_master->xp_sock : -1;
+
+    if (tcp >= 0)
+        return fork_on_connect(rd, tcp, 0);
+    if (udp >= 0)
+        return fork_on_connect(rd, udp, 1);
+    return 0;
+}
+
+/* ------------------------------------------------------------------ */
+/* Asynchronous mode                                                   */
+/* ------------------------------------------------------------------ */
+
+/* The current watcher child, -1 when none is armed. */
+static pid_t async_pid = -1;
+
+/* The watcher's wait for a pending request on any service descriptor. */
+static void wait4rpc(void)
+{
+    fd_set rd;
+    int ready;
+
+    do {
+        rd = svc_fdset;
+        ready = select(vl_getdtablesize(), &rd, NULL, NULL, NULL);
+    } while (ready < 0 && errno == EINTR);
+    if (ready < 0)
+        perror("select");
+}
+
+/* Serves the pending requests inside the signal handler, then arms the
+ * next watcher. Signals from anything but the current watcher (a watcher
+ * cancelled while its signal was on the way, another process) are
+ * ignored, so that there is never more than one watcher. */
+static void async_siguser(int sig, siginfo_t *info, void *context)
+{
+    struct timeval no_wait = {0, 0};
+    int saved_errno = errno;
+
+    (void)sig;
+    (void)context;
+    if (async_pid <= 0 || info->si_pid != async_pid)
+        return;
+    vl_serv_once(&no_wait);
+    async_pid = -1;
+    (void)vl_serv_async_enable();
+    errno = saved_errno;
+}
+
+static void install_async_handler(void)
+{
+    struct sigaction action;
+
+    memset(&action, 0, sizeof action);
+    action.sa_sigaction = async_siguser;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_SIGINFO | SA_RESTART;
+    sigaction(SIGUSR2, &action, NULL);
+}
+
+/* The watcher: waits for a request, signals the server, ends. It dies
+ * with the server and never signals a process that is not its server. */
+static void run_watcher(pid_t server)
+{
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() == server) {
+        wait4rpc();
+        if (getppid() == server)
+            kill(server, SIGUSR2);
+    }
+    /* Nothing of the program ran here: nothing to flush or finish. */
+    _exit(0);
+}
+
+int vl_serv_async_enable(void)
+{
+    pid_t server = getpid();
+    sigset_t usr2, previous;
+
+    if (async_pid > 0)
+        return -1;
+    install_async_handler();
+    /* The watcher may signal at once; the signal waits until async_pid
+     * names it. */
+    sigemptyset(&usr2);
+    sigaddset(&usr2, SIGUSR2);
+    sigprocmask(SIG_BLOCK, &usr2, &previous);
+    async_pid = fork();
+    if (async_pid == 0)
+        run_watcher(server);
+    sigprocmask(SIG_SETMASK, &previous, NULL);
+    return async_pid < 0 ? -1 : 0;
+}
+
+int vl_serv_async_cancel(void)
+{
+    int result;
+
+    if (async_pid <= 0)
+        return 0;
+    result = kill(async_pid, SIGKILL);
+    /* A cancelled mode may be armed again. */
+    if (result == 0)
+        async_pid = -1;
+    return result;
+}
+
+/* ------------------------------------------------------------------ */
+/* Server sockets on a fixed port                                      */
+/* ------------------------------------------------------------------ */
+
+/* Reports why no socket could be made and ends the server. */
+static void server_socket_failure(int port, const char *protocol,
+                                  const char *step)
+    __attribute__((noreturn));
+static void server_socket_failure(int port, const char *protocol,
+                                  const char *step)
+{
+    char text[256];
+
+    snprintf(text, sizeof text,
+             "Cannot create %s server socket on port %d: %s: %s\n",
+             protocol != NULL ? protocol : "(null)", port, step,
+             strerror(errno));
+    vlrpc_report_event(text);
+    exit(1);
+}
+
+int vl_serv_fd(int port, const char *protocol)
+{
+    struct sockaddr_in addr;
+    int stream, fd;
+    int on = 1;
+
+    if (protocol != NULL && strcmp(protocol, "tcp") == 0) {
+        stream = 1;
+    } else if (protocol != NULL && strcmp(protocol, "udp") == 0) {
+        stream = 0;
+    } else {
+        errno = EPROTONOSUPPORT;
+        server_socket_failure(port, protocol, "protocol");
+    }
+    if (port < 0 || port > 65535) {
+        errno = EINVAL;
+        server_socket_failure(port, protocol, "port");
+    }
+    fd = socket(AF_INET, stream ? SOCK_STREAM : SOCK_DGRAM, 0);
+    if (fd < 0)
+        server_socket_failure(port, protocol, "socket");
+    if (setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0)
+        server_socket_failure(port, protocol, "setsockopt");
+    memset(&addr, 0, sizeof addr);
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_ANY);
+    addr.sin_port = htons((u_short)port);
+    if (bind(fd, (struct sockaddr *)&addr, sizeof addr) != 0)
+        server_socket_failure(port, protocol, "bind");
+    /* The RPC library listens only on sockets it bound itself. */
+    if (stream && listen(fd, SOMAXCONN) != 0)
+        server_socket_failure(port, protocol, "listen");
+    return fd;
+}

@@ -1,0 +1,191 @@
+// The real road: the stock interface generated whole, its server built from
+// the generated server file, the runtime and a small implementation of the
+// server functions, its client from the generated client stubs; the client
+// calls every procedure over TCP and over UDP on 127.0.0.1.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "generate/generate_version.h"
+#include "generation_fixture.h"
+#include "stock_model.h"
+
+using namespace build;
+
+namespace {
+
+// The programmer's server functions. The server announces on its standard
+// output, from its INIT_AFTER_REGISTER function, that it serves.
+const char* const implementation = R"c(
+#define VELORIN_XDR
+#define VELORIN_SERVER
+#include "stock.h"
+#include <unistd.h>
+
+void announce(int argc, char** argv) {
+    (void)argc; (void)argv;
+    if (write(1, "ready\n", 6) != 6) _exit(3);
+}
+int getQuote(stkQuote* quote) { quote->low *= 2; quote->high *= 2; quote->close *= 2; return 1; }
+void reset() {}
+int now() { return 1234; }
+int fetch(int n, char* buf) { memset(buf, 'f', n < 64 ? n : 64); return n; }
+void scale(int count, int* vals) { int i; for (i = 0; i < count && i < 16; i++) vals[i] *= 3; }
+)c";
+
+// The client: every failed check prints its line; the exit status is the
+// number of failed checks.
+const char* const client = R"c(
+#define VELORIN_XDR
+#define VELORIN_CLIENT
+#include "stock.h"
+
+extern CLIENT* STOCK_1_handle;
+static int failures = 0;
+#define CHECK(c) do { if (!(c)) { printf("failed: %s (line %d)\n", #c, __LINE__); failures++; } } while (0)
+
+/* scale's argument record as a client that lies about its count sends it:
+ * the count says 1000, the array brings two elements. */
+static bool_t lyingScaleArguments(XDR* xdrs, void* unused) {
+    int count = 1000;
+    int vals[2] = {1, 2};
+    int* p = vals;
+    u_int n = 2;
+    (void)unused;
+    return xdr_int(xdrs, &count) && xdr_array(xdrs, (char**)&p, &n, 16, sizeof(int), (xdrproc_t)xdr_int);
+}
+
+int main(int argc, char** argv) {
+    stkQuote q = {1.0, 2.0, 3.0};
+    char buf[64];
+    int vals[3] = {1, 2, 3};
+    struct timeval tv = {5, 0};
+
+    CHECK(stock_bind("127.0.0.1", 0, 0, argv[1]) != 0);
+
+    /* inout pointer */
+    CHECK(getQuote(&q) == 1);
+    CHECK(q.low == 2.0 && q.high == 4.0 && q.close == 6.0);
+    /* no argument record: the result still reaches the result record */
+    CHECK(now() == 1234);
+    CHECK(stock_errno(0) == RPC_SUCCESS);
+    /* out array in a forked call, its buffer allocated for the call */
+    memset(buf, 0, sizeof buf);
+    CHECK(fetch(5, buf) == 5);
+    CHECK(memcmp(buf, "fffff", 5) == 0 && buf[5] == 0);
+    /* inout array */
+    scale(3, vals);
+    CHECK(stock_errno(0) == RPC_SUCCESS);
+    CHECK(vals[0] == 3 && vals[1] == 6 && vals[2] == 9);
+    /* early reply with the zeroed result record */
+    reset();
+    CHECK(stock_errno(0) == RPC_SUCCESS);
+    /* arguments whose array brings fewer elements than its count */
+    CHECK(clnt_call(STOCK_1_handle, SCALE, (xdrproc_t)lyingScaleArguments, 0,
+                    (xdrproc_t)xdr_void, 0, tv) == RPC_CANTDECODEARGS);
+    /* the server serves on */
+    CHECK(now() == 1234);
+    stock_unbind(0);
+    return failures;
+}
+)c";
+
+int portFree(int type, int port) {
+  const int fd = socket(AF_INET, type, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const int bound = fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  if (fd >= 0) close(fd);
+  return bound;
+}
+
+// A port of this test's range that is free for TCP and UDP.
+int freeServerPort() {
+  for (int port = 41100; port <= 41149; ++port)
+    if (portFree(SOCK_STREAM, port) && portFree(SOCK_DGRAM, port)) return port;
+  return 0;
+}
+
+// The generated server, started by the test and ended by its process id.
+class serverProcess {
+ public:
+  explicit serverProcess(const std::string& program) {
+    int ready[2];
+    if (pipe(ready) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      dup2(ready[1], 1);
+      close(ready[0]);
+      execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(ready[1]);
+    char line[16] = {0};
+    const ssize_t n = read(ready[0], line, sizeof line - 1);
+    close(ready[0]);
+    ready_ = n > 0 && std::string(line).rfind("ready", 0) == 0;
+  }
+  ~serverProcess() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+  }
+  int ready() const { return ready_; }
+
+ private:
+  pid_t pid_ = -1;
+  int ready_ = 0;
+};
+
+class RoadTest : public GenerationTest {
+ protected:
+  void build(const std::string& command) {
+    SCOPED_TRACE(command);
+    EXPECT_EQ(std::system((std::string(PROCGEN_CC) + " " + command + " 2>&1").c_str()), 0);
+  }
+};
+
+}  // namespace
+
+TEST_F(RoadTest, GeneratedServerAnswersGeneratedClientOverTcpAndUdp) {
+  const int port = freeServerPort();
+  ASSERT_NE(port, 0);
+  rpcVersion* v = stock::version(0x20000260);
+  // A fixed port instead of the portmapper, on which the client binds too.
+  v->program()->addProperty(prop("SERVER_PORT", num(port)));
+  v->program()->addProperty(stock::flag("NO_PMAP_REGISTER"));
+  v->program()->addProperty(stock::flag("INIT_AFTER_REGISTER", "announce"));
+  generateVersion(v);
+  ASSERT_EQ(generationErrorCount, 0);
+
+  std::ofstream("impl.c") << implementation;
+  std::ofstream("client.c") << client;
+  build("-Werror -c stock_svc.c");
+  build("-Werror -c stock_xdr.c");
+  build("-Werror -c stock_cln.c");
+  build("-c impl.c");
+  build("-c client.c");
+  build("stock_svc.o stock_xdr.o impl.o " PROCGEN_LIBS " -o server");
+  build("client.o stock_cln.o stock_xdr.o " PROCGEN_LIBS " -o client");
+  ASSERT_FALSE(HasFailure());
+
+  serverProcess server("./server");
+  ASSERT_TRUE(server.ready());
+  for (const char* protocol : {"tcp", "udp"}) {
+    SCOPED_TRACE(protocol);
+    const std::string command = std::string("./client ") + protocol + " 2>&1";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+  }
+}

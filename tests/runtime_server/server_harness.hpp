@@ -1,0 +1,662 @@
+// Servers of the runtime in forked children on 127.0.0.1, with a
+// hand-written dispatcher that fills the call record the way generated
+// dispatchers do, clients to call them, and memory shared between the
+// test and every server process (also the children a server forks), in
+// which the server procedures note what ran where.
+#ifndef RUNTIME_SERVER_HARNESS_HPP
+#define RUNTIME_SERVER_HARNESS_HPP
+
+#include "velorin.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <stddef.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <malloc.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace harness {
+
+const u_long kProgram = 0x20000100;
+const u_long kVersion = 1;
+
+// Procedures of the test program.
+enum Procedure : u_long {
+    kSum = 1,         // int array in; total and the serving pid out
+    kVoid = 2,        // nothing in, nothing out
+    kEcho = 3,        // string in, the same string out (freed by free_after)
+    kSlow = 4,        // slot and milliseconds in; sleeps; pid out
+    kBadReply = 5,    // int in; a result that cannot be encoded
+    kMemory = 6,      // nothing in; heap bytes in use out
+    kUnfreeable = 7,  // int in, whose release fails; nothing out
+};
+
+// ---- Records of the procedures, as a generated dispatcher holds them ----
+
+struct SumIn {
+    u_int count;
+    int* values;
+};
+struct SumOut {
+    int total;
+    int pid;
+};
+struct EchoIn {
+    char* text;
+};
+struct EchoOut {
+    char* text;
+};
+struct SlowIn {
+    int slot;
+    int ms;
+};
+struct PidOut {
+    int pid;
+};
+struct MemoryOut {
+    u_int bytes;
+};
+
+const u_int kMaxValues = 1u << 20;
+
+inline bool_t xdrSumIn(XDR* x, SumIn* p) {
+    return xdr_array(x, reinterpret_cast<char**>(&p->values), &p->count, kMaxValues, sizeof(int),
+                     reinterpret_cast<xdrproc_t>(xdr_int));
+}
+inline bool_t xdrSumOut(XDR* x, SumOut* p) { return xdr_int(x, &p->total) && xdr_int(x, &p->pid); }
+inline bool_t xdrEchoIn(XDR* x, EchoIn* p) { return xdr_string(x, &p->text, kMaxValues); }
+inline bool_t xdrEchoOut(XDR* x, EchoOut* p) { return xdr_string(x, &p->text, kMaxValues); }
+inline bool_t xdrSlowIn(XDR* x, SlowIn* p) { return xdr_int(x, &p->slot) && xdr_int(x, &p->ms); }
+inline bool_t xdrPidOut(XDR* x, PidOut* p) { return xdr_int(x, &p->pid); }
+inline bool_t xdrMemoryOut(XDR* x, MemoryOut* p) { return xdr_u_int(x, &p->bytes); }
+// Decodes an int, but cannot release it.
+inline bool_t xdrUnfreeable(XDR* x, int* p) { return x->x_op == XDR_FREE ? FALSE : xdr_int(x, p); }
+// Encodes nothing and fails: a reply that cannot be sent.
+inline bool_t xdrFailing(XDR*, void*) { return FALSE; }
+// A count of many ints of which only one follows: decoding allocates the
+// whole array and then fails.
+inline bool_t xdrTruncatedSum(XDR* x, void*) {
+    u_int count = 500000;
+    int first = 1;
+    return xdr_u_int(x, &count) && xdr_int(x, &first);
+}
+
+// Function pointers of any signature, cast the way generated code casts
+// them; the detour through void(*)() says the cast is meant.
+template <typename T, typename F>
+T as(F f) {
+    return reinterpret_cast<T>(reinterpret_cast<void (*)()>(f));
+}
+inline xdrproc_t xdrVoid() { return as<xdrproc_t>(xdr_void); }
+
+// ---- Memory shared by the test and all server processes ----
+
+struct Interval {
+    std::atomic<long> startUs;
+    std::atomic<long> endUs;
+    std::atomic<int> pid;
+};
+struct Exit {
+    std::atomic<int> pid;
+    std::atomic<int> status;
+};
+
+struct Shared {
+    std::atomic<int> sequence;       // source of event order numbers
+    std::atomic<int> localCalls;
+    std::atomic<int> localPid;
+    std::atomic<int> localSeq;       // order number of the last local call
+    std::atomic<int> freeAfterCalls;
+    std::atomic<int> freeAfterSaw;   // total in the record free_after got
+    std::atomic<int> inputCalls;
+    std::atomic<int> inputSeq;
+    std::atomic<int> outputCalls;
+    std::atomic<int> exceptionCalls;
+    std::atomic<int> result[4];      // free use by single tests
+    std::atomic<int> flag;           // set by the test, read by a server body
+    char report[256];                // text of the last runtime report
+    Interval slots[8];
+    std::atomic<int> exitCount;
+    Exit exits[128];
+};
+
+inline Shared* shared() {
+    static Shared* memory = [] {
+        void* p = mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED)
+            throw std::runtime_error("mmap failed");
+        return new (p) Shared();
+    }();
+    return memory;
+}
+
+inline int nextSeq() { return ++shared()->sequence; }
+
+inline long nowUs() {
+    struct timeval t;
+    gettimeofday(&t, nullptr);
+    return t.tv_sec * 1000000L + t.tv_usec;
+}
+
+// Waits up to timeoutMs for cond; true when it held.
+inline bool eventually(const std::function<bool()>& cond, int timeoutMs = 5000) {
+    for (int waited = 0; waited < timeoutMs; waited += 10) {
+        if (cond())
+            return true;
+        usleep(10000);
+    }
+    return cond();
+}
+
+// Every process that ends through exit() notes its pid and status.
+inline void noteExit(int status, void*) {
+    Shared* s = shared();
+    int i = s->exitCount++;
+    if (i < 128) {
+        s->exits[i].pid = getpid();
+        s->exits[i].status = status;
+    }
+}
+
+// Status a process noted when it ended through exit(), or -1.
+inline int exitStatusOf(int pid) {
+    Shared* s = shared();
+    int n = std::min(s->exitCount.load(), 128);
+    for (int i = 0; i < n; ++i)
+        if (s->exits[i].pid == pid)
+            return s->exits[i].status;
+    return -1;
+}
+
+// ---- The server procedures and the dispatcher ----
+
+// How the dispatcher fills the record: set in the server process.
+struct Options {
+    int mtOnCall = 0;
+    int replyNow = 0;
+};
+inline Options& options() {
+    static Options o;
+    return o;
+}
+
+inline void noteLocal() {
+    Shared* s = shared();
+    s->localPid = getpid();
+    s->localSeq = nextSeq();
+    ++s->localCalls;
+}
+
+inline void* sumCall(SumIn* in, SumOut* out) {
+    noteLocal();
+    out->total = 0;
+    for (u_int i = 0; i < in->count; ++i)
+        out->total += in->values[i];
+    out->pid = getpid();
+    return nullptr;
+}
+inline void sumFree(SumOut* out) {
+    shared()->freeAfterSaw = out->total;
+    ++shared()->freeAfterCalls;
+}
+inline void* voidCall(void*, void*) {
+    noteLocal();
+    return nullptr;
+}
+inline void* echoCall(EchoIn* in, EchoOut* out) {
+    noteLocal();
+    out->text = strdup(in->text);
+    return nullptr;
+}
+inline void echoFree(EchoOut* out) {
+    ++shared()->freeAfterCalls;
+    free(out->text);
+}
+inline void* slowCall(SlowIn* in, PidOut* out) {
+    noteLocal();
+    Interval& slot = shared()->slots[in->slot & 7];
+    slot.pid = getpid();
+    slot.startUs = nowUs();
+    usleep(static_cast<useconds_t>(in->ms) * 1000);
+    slot.endUs = nowUs();
+    out->pid = getpid();
+    return nullptr;
+}
+inline void* intCall(int*, int*) {
+    noteLocal();
+    return nullptr;
+}
+inline void countFree(void*) { ++shared()->freeAfterCalls; }
+inline void* memoryCall(void*, MemoryOut* out) {
+    struct mallinfo2 m = mallinfo2();
+    out->bytes = static_cast<u_int>(m.uordblks + m.hblkhd);
+    return nullptr;
+}
+
+inline void dispatch(struct svc_req* rqstp, SVCXPRT* txp) {
+    union {
+        SumIn sum;
+        EchoIn echo;
+        SlowIn slow;
+        int value;
+    } over;
+    union {
+        SumOut sum;
+        EchoOut echo;
+        PidOut pid;
+        MemoryOut memory;
+        int value;
+    } back;
+    vlrpc_call_struct info;
+    info.ptransport = txp;
+    info.pover = reinterpret_cast<caddr_t>(&over);
+    info.pback = reinterpret_cast<caddr_t>(&back);
+    info.reply_now = options().replyNow;
+    info.mt_on_call = options().mtOnCall;
+    info.free_after = 0;
+    info.psvc_req = rqstp;
+    info.proc = 0;
+    switch (rqstp->rq_proc) {
+    case NULLPROC:
+        svc_sendreply(txp, xdrVoid(), nullptr);
+        return;
+    case kSum:
+        info.xdr_over = as<xdrproc_t>(xdrSumIn);
+        info.xdr_back = as<xdrproc_t>(xdrSumOut);
+        info.over_size = sizeof(SumIn);
+        info.back_size = sizeof(SumOut);
+        info.local = as<local_call_t>(sumCall);
+        info.free_after = as<free_call_t>(sumFree);
+        break;
+    case kVoid:
+        info.xdr_over = xdrVoid();
+        info.xdr_back = xdrVoid();
+        info.over_size = 0;
+        info.back_size = 0;
+        info.local = as<local_call_t>(voidCall);
+        break;
+    case kEcho:
+        info.xdr_over = as<xdrproc_t>(xdrEchoIn);
+        info.xdr_back = as<xdrproc_t>(xdrEchoOut);
+        info.over_size = sizeof(EchoIn);
+        info.back_size = sizeof(EchoOut);
+        info.local = as<local_call_t>(echoCall);
+        info.free_after = as<free_call_t>(echoFree);
+        break;
+    case kSlow:
+        info.xdr_over = as<xdrproc_t>(xdrSlowIn);
+        info.xdr_back = as<xdrproc_t>(xdrPidOut);
+        info.over_size = sizeof(SlowIn);
+        info.back_size = sizeof(PidOut);
+        info.local = as<local_call_t>(slowCall);
+        break;
+    case kBadReply:
+        info.xdr_over = as<xdrproc_t>(xdr_int);
+        info.xdr_back = as<xdrproc_t>(xdrFailing);
+        info.over_size = sizeof(int);
+        info.back_size = sizeof(int);
+        info.local = as<local_call_t>(intCall);
+        info.free_after = as<free_call_t>(countFree);
+        break;
+    case kUnfreeable:
+        info.xdr_over = as<xdrproc_t>(xdrUnfreeable);
+        info.xdr_back = xdrVoid();
+        info.over_size = sizeof(int);
+        info.back_size = 0;
+        info.local = as<local_call_t>(intCall);
+        break;
+    case kMemory:
+        info.xdr_over = xdrVoid();
+        info.xdr_back = as<xdrproc_t>(xdrMemoryOut);
+        info.over_size = 0;
+        info.back_size = sizeof(MemoryOut);
+        info.local = as<local_call_t>(memoryCall);
+        info.mt_on_call = 0;
+        break;
+    default:
+        svcerr_noproc(txp);
+        return;
+    }
+    vl_serv_call(&info);
+}
+
+// ---- Sockets, transports, server processes ----
+
+// Binds a socket of the given type to 127.0.0.1 on a port the system
+// picks; stream sockets listen.
+inline int loopbackSocket(int type, u_short* port) {
+    int fd = socket(AF_INET, type, 0);
+    if (fd < 0)
+        throw std::runtime_error("socket failed");
+    struct sockaddr_in addr;
+    std::memset(&addr, 0, sizeof addr);
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0 ||
+        (type == SOCK_STREAM && listen(fd, 64) != 0)) {
+        close(fd);
+        throw std::runtime_error("bind failed");
+    }
+    *port = ntohs(addr.sin_port);
+    return fd;
+}
+
+// The transports of a server process; kept here so that they stay
+// reachable (as a generated server keeps them in file-static variables).
+struct Transports {
+    SVCXPRT* tcp = nullptr;
+    SVCXPRT* udp = nullptr;
+};
+inline Transports& transports() {
+    static Transports t;
+    return t;
+}
+
+inline SVCXPRT* registerTransport(int fd, bool tcp) {
+    SVCXPRT* xprt = tcp ? svctcp_create(fd, 0, 0) : svcudp_create(fd);
+    if (xprt == nullptr || !svc_register(xprt, kProgram, kVersion, dispatch, 0)) {
+        fprintf(stderr, "cannot register the test transport\n");
+        _exit(98);
+    }
+    return xprt;
+}
+
+enum Protocols { kTcp = 1, kUdp = 2, kBoth = 3, kNone = 0 };
+
+// A server in a forked child, in a process group of its own so that the
+// end of the test takes every process it forked with it. Its standard
+// output and error go to files, read by out() and err().
+class ServerProcess {
+public:
+    using Body = std::function<void(Transports&)>;
+
+    // Registers the requested transports on loopback sockets, then runs
+    // body (by default: vl_serv_init and the main loop with the idle check).
+    explicit ServerProcess(int protocols, Body body = mainLoop(0)) {
+        int tcpFd = -1, udpFd = -1;
+        if (protocols & kTcp)
+            tcpFd = loopbackSocket(SOCK_STREAM, &tcpPort_);
+        if (protocols & kUdp)
+            udpFd = loopbackSocket(SOCK_DGRAM, &udpPort_);
+        start(tcpFd, udpFd, body);
+    }
+
+    // The same on sockets that the caller made.
+    ServerProcess(int tcpFd, int udpFd, u_short tcpPort, u_short udpPort, Body body)
+        : tcpPort_(tcpPort), udpPort_(udpPort) {
+        start(tcpFd, udpFd, body);
+    }
+
+    ~ServerProcess() {
+        kill(-pid_, SIGKILL);
+        if (!reaped_)
+            waitpid(pid_, &status_, 0);
+        std::string errors = err();
+        for (const char* mark : {"Sanitizer", "runtime error"})
+            if (errors.find(mark) != std::string::npos)
+                ADD_FAILURE() << "server process reported:\n" << errors;
+        unlink(outPath_.c_str());
+        unlink(errPath_.c_str());
+    }
+
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
+
+    static Body mainLoop(int dofork) {
+        return [dofork](Transports& t) {
+            vl_serv_init();
+            vl_serv_mainloop(t.tcp, t.udp, dofork, 1);
+        };
+    }
+
+    pid_t pid() const { return pid_; }
+    u_short tcpPort() const { return tcpPort_; }
+    u_short udpPort() const { return udpPort_; }
+
+    // Waits for the server to end; its wait status, or -1 after timeoutMs.
+    int wait(int timeoutMs = 5000) {
+        if (reaped_)
+            return status_;
+        bool ended = eventually([this] { return waitpid(pid_, &status_, WNOHANG) == pid_; }, timeoutMs);
+        reaped_ = ended;
+        return ended ? status_ : -1;
+    }
+
+    std::string out() const { return slurp(outPath_); }
+    std::string err() const { return slurp(errPath_); }
+
+private:
+    void start(int tcpFd, int udpFd, const Body& body) {
+        new (shared()) Shared();  // every server starts from clean notes
+        outPath_ = tempFile();
+        errPath_ = tempFile();
+        pid_ = fork();
+        if (pid_ < 0)
+            throw std::runtime_error("fork failed");
+        if (pid_ == 0) {
+            setpgid(0, 0);
+            alarm(60);  // never outlives a broken test
+            redirect(outPath_, 1);
+            redirect(errPath_, 2);
+            on_exit(noteExit, nullptr);
+            Transports& t = transports();
+            if (tcpFd >= 0)
+                t.tcp = registerTransport(tcpFd, true);
+            if (udpFd >= 0)
+                t.udp = registerTransport(udpFd, false);
+            body(t);
+            fflush(nullptr);
+            _exit(99);
+        }
+        setpgid(pid_, pid_);
+        if (tcpFd >= 0)
+            close(tcpFd);
+        if (udpFd >= 0)
+            close(udpFd);
+    }
+
+    static std::string tempFile() {
+        char path[] = "/tmp/vlserverXXXXXX";
+        int fd = mkstemp(path);
+        if (fd < 0)
+            throw std::runtime_error("mkstemp failed");
+        close(fd);
+        return path;
+    }
+
+    static void redirect(const std::string& path, int target) {
+        int fd = open(path.c_str(), O_WRONLY | O_APPEND);
+        if (fd >= 0) {
+            dup2(fd, target);
+            close(fd);
+        }
+    }
+
+    static std::string slurp(const std::string& path) {
+        std::string text;
+        FILE* f = fopen(path.c_str(), "r");
+        if (f == nullptr)
+            return text;
+        char buffer[4096];
+        size_t n;
+        while ((n = fread(buffer, 1, sizeof buffer, f)) > 0)
+            text.append(buffer, n);
+        fclose(f);
+        return text;
+    }
+
+    pid_t pid_ = -1;
+    int status_ = 0;
+    bool reaped_ = false;
+    u_short tcpPort_ = 0;
+    u_short udpPort_ = 0;
+    std::string outPath_;
+    std::string errPath_;
+};
+
+// ---- Clients ----
+
+class Client {
+public:
+    Client(int protocol, u_short port, int timeoutSec = 5) : timeout_{timeoutSec, 0} {
+        struct sockaddr_in addr;
+        std::memset(&addr, 0, sizeof addr);
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = htons(port);
+        int sock = RPC_ANYSOCK;
+        if (protocol == IPPROTO_TCP) {
+            handle_ = clnttcp_create(&addr, kProgram, kVersion, &sock, 0, 0);
+        } else {
+            struct timeval retry = {1, 0};
+            handle_ = clntudp_create(&addr, kProgram, kVersion, retry, &sock);
+        }
+        if (handle_ == nullptr)
+            throw std::runtime_error(clnt_spcreateerror("test client"));
+    }
+    ~Client() { clnt_destroy(handle_); }
+    Client(const Client&) = delete;
+    Client& operator=(const Client&) = delete;
+
+    template <typename In, typename Out>
+    enum clnt_stat call(u_long proc, In xin, void* in, Out xout, void* out) {
+        return clnt_call(handle_, proc, as<xdrproc_t>(xin), static_cast<char*>(in), as<xdrproc_t>(xout),
+                         static_cast<char*>(out), timeout_);
+    }
+
+    // Sum of values and the pid that served it; total -1 after a failure.
+    SumOut sum(std::vector<int> values) {
+        SumIn in = {static_cast<u_int>(values.size()), values.data()};
+        SumOut out = {-1, -1};
+        if (call(kSum, xdrSumIn, &in, xdrSumOut, &out) != RPC_SUCCESS)
+            out.total = -1;
+        return out;
+    }
+
+    CLIENT* handle() { return handle_; }
+
+private:
+    CLIENT* handle_;
+    struct timeval timeout_;
+};
+
+struct Transport {
+    const char* name;
+    int protocol;
+};
+const Transport kTransports[] = {{"tcp", IPPROTO_TCP}, {"udp", IPPROTO_UDP}};
+
+inline u_short portOf(const ServerProcess& server, int protocol) {
+    return protocol == IPPROTO_TCP ? server.tcpPort() : server.udpPort();
+}
+
+// ---- Processes ----
+
+// From here on every fork of this process fails with EAGAIN.
+inline void forbidFork() {
+    struct sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_clone, 4, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_clone3, 3, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fork, 2, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_vfork, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EAGAIN),
+    };
+    struct sock_fprog program = {static_cast<unsigned short>(sizeof filter / sizeof filter[0]), filter};
+    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0) {
+        fprintf(stderr, "cannot forbid fork\n");
+        _exit(97);
+    }
+}
+
+
+// Children of pid with their state letters ('Z' for a zombie).
+inline std::vector<std::pair<int, char>> childrenOf(int pid) {
+    std::vector<std::pair<int, char>> found;
+    DIR* proc = opendir("/proc");
+    if (proc == nullptr)
+        return found;
+    while (struct dirent* entry = readdir(proc)) {
+        int candidate = atoi(entry->d_name);
+        if (candidate <= 0)
+            continue;
+        std::string path = std::string("/proc/") + entry->d_name + "/stat";
+        FILE* f = fopen(path.c_str(), "r");
+        if (f == nullptr)
+            continue;
+        char line[512] = {0};
+        size_t n = fread(line, 1, sizeof line - 1, f);
+        fclose(f);
+        line[n] = 0;
+        const char* close_paren = strrchr(line, ')');
+        char state = 0;
+        int parent = 0;
+        if (close_paren != nullptr && sscanf(close_paren + 1, " %c %d", &state, &parent) == 2 && parent == pid)
+            found.emplace_back(candidate, state);
+    }
+    closedir(proc);
+    return found;
+}
+
+inline int zombiesOf(int pid) {
+    int count = 0;
+    for (auto& child : childrenOf(pid))
+        count += child.second == 'Z';
+    return count;
+}
+
+// State letter of a process, 0 when it is gone.
+inline char processState(int pid) {
+    std::string path = "/proc/" + std::to_string(pid) + "/stat";
+    FILE* f = fopen(path.c_str(), "r");
+    if (f == nullptr)
+        return 0;
+    char line[512] = {0};
+    size_t n = fread(line, 1, sizeof line - 1, f);
+    fclose(f);
+    line[n] = 0;
+    const char* close_paren = strrchr(line, ')');
+    char state = 0;
+    if (close_paren == nullptr || sscanf(close_paren + 1, " %c", &state) != 1)
+        return 0;
+    return state;
+}
+
+// Children of pid that have not ended.
+inline std::vector<int> liveChildrenOf(int pid) {
+    std::vector<int> live;
+    for (auto& child : childrenOf(pid))
+        if (child.second != 'Z')
+            live.push_back(child.first);
+    return live;
+}
+
+}  // namespace harness
+
+#endif
