@@ -59,18 +59,32 @@ proc_prepared() {
   cd "$work" || e2e_abort "cd $work"
 }
 
-# proc_elapsed <variable> <command...>: runs the command, its output into
-# <variable>.out, and stores the seconds it took (with two decimals) in the
-# variable.
-proc_elapsed() {
-  local var=$1
+# proc_timed <name> <command...>: runs the command in the background, its
+# output into <name>.out and the seconds it took (two decimals) into
+# <name>.time, both in the working directory; proc_timed_wait waits for all.
+proc_timed_jobs=()
+proc_timed() {
+  local name=$1
   shift
-  local start end
-  start=$(date +%s.%N)
-  "$@" >"$work/$var.out" 2>&1
-  end=$(date +%s.%N)
-  printf -v "$var" "%s" "$(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.2f", e - s }')"
+  (
+    start=$EPOCHREALTIME
+    "$@" >"$work/$name.out" 2>&1
+    end=$EPOCHREALTIME
+    awk -v s="$start" -v e="$end" 'BEGIN { printf "%.2f\n", e - s }' >"$work/$name.time"
+  ) &
+  proc_timed_jobs+=("$!")
 }
+
+proc_timed_wait() {
+  local job
+  for job in "${proc_timed_jobs[@]}"; do
+    wait "$job"
+  done
+  proc_timed_jobs=()
+}
+
+proc_output_of() { cat "$work/$1.out"; }
+proc_time_of() { cat "$work/$1.time"; }
 
 # proc_between <what> <low> <high> <value>: low <= value < high.
 proc_between() {
