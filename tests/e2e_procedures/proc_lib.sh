@@ -31,7 +31,7 @@ proc_compile() {
   mkdir -p "$work/$dir" && cd "$work/$dir" || e2e_abort "cd $dir"
   cp "$procs_dir/$idl" .
   local src
-  for src in "$procs_dir/${base}"_*.c "$procs_dir/${base}"_*.cpp; do
+  for src in "$procs_dir/${base}"*_*.c "$procs_dir/${base}"*_*.cpp; do
     [ -e "$src" ] && cp "$src" .
   done
   e2e_velorin "$idl" "$@"
