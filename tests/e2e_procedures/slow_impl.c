@@ -48,11 +48,14 @@ int threaded_nap(int key, int ms, int* seen)
 	return nap_for(key, ms, seen);
 }
 
-/* Runs after its reply has gone: leaves a file behind to show it ran. */
+/* Runs after its reply has gone: waits until the test lets it go on (or
+ * ms milliseconds), then leaves a file behind to show it ran. */
 int early(int ms, int* done)
 {
 	FILE* f;
-	usleep((useconds_t)ms * 1000);
+	int waited;
+	for (waited = 0; !exists("early.release") && waited < ms; waited += 10)
+		usleep(10000);
 	f = fopen("early.done", "w");
 	if (f)
 		fclose(f);
