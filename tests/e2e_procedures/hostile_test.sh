@@ -4,6 +4,7 @@
 # UDP and TCP. Each is answered with an error or dropped, and the server
 # keeps serving.
 source "$(dirname "$0")/proc_lib.sh"
+proc_need_python
 
 prog=$((0x20000402))
 

@@ -3,6 +3,7 @@
 # portmapper, and servers on a fixed port that stay out of the portmapper;
 # the generated bind functions pick the matching default protocol and port.
 source "$(dirname "$0")/proc_lib.sh"
+proc_need_python
 
 e2e_setup ports
 

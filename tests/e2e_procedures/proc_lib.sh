@@ -1,12 +1,19 @@
 # Steps shared by the tests of generated procedures, on top of the
 # end-to-end harness: the compiler on an interface of this folder, a build
-# with the generated makefile and -Wall, and timed client runs.
+# with the generated makefile and -Wall, clients in the background, and
+# hand-made requests.
 source "$(dirname "${BASH_SOURCE[0]}")/../e2e/lib.sh"
 
 procs_dir=$VELORIN_SOURCE_DIR/tests/e2e_procedures
 # The system's interpreter when there is one: a version manager's shim in
 # front of it can take seconds to start on a busy machine.
 if [ -x /usr/bin/python3 ]; then proc_python=/usr/bin/python3; else proc_python=python3; fi
+
+# The hand-made requests need the interpreter; without it the test is
+# skipped.
+proc_need_python() {
+  command -v "$proc_python" >/dev/null || { echo "python3 is not installed"; exit 77; }
+}
 
 # proc_build <file base> [make argument...]: builds with the generated
 # makefile and the warnings switched on; warnings in the generated files are
@@ -59,32 +66,24 @@ proc_prepared() {
   cd "$work" || e2e_abort "cd $work"
 }
 
-# proc_timed <name> <command...>: runs the command in the background, its
-# output into <name>.out and the seconds it took (two decimals) into
-# <name>.time, both in the working directory; proc_timed_wait waits for all.
-proc_timed_jobs=()
-proc_timed() {
+# proc_background <name> <command...>: runs the command in the background,
+# its output into <name>.out in the working directory; proc_background_wait
+# waits for all of them.
+proc_background_jobs=()
+proc_background() {
   local name=$1
   shift
-  (
-    start=$EPOCHREALTIME
-    "$@" >"$work/$name.out" 2>&1
-    end=$EPOCHREALTIME
-    awk -v s="$start" -v e="$end" 'BEGIN { printf "%.2f\n", e - s }' >"$work/$name.time"
-  ) &
-  proc_timed_jobs+=("$!")
+  "$@" >"$work/$name.out" 2>&1 &
+  proc_background_jobs+=("$!")
 }
 
-proc_timed_wait() {
+proc_background_wait() {
   local job
-  for job in "${proc_timed_jobs[@]}"; do
+  for job in "${proc_background_jobs[@]}"; do
     wait "$job"
   done
-  proc_timed_jobs=()
+  proc_background_jobs=()
 }
-
-proc_output_of() { cat "$work/$1.out"; }
-proc_time_of() { cat "$work/$1.time"; }
 
 # proc_between <what> <low> <high> <value>: low <= value < high.
 proc_between() {

@@ -62,16 +62,16 @@ forked_udp|$calls_client|udp|forked_nap|102
 threaded|$calls_client|tcp|threaded_nap|103
 per_connection|$conn_client|tcp|nap|104"
 while IFS='|' read -r name client proto proc key; do
-  proc_timed "$name.1" timeout 30 "$client" 127.0.0.1 $proto $proc $key 15000
-  proc_timed "$name.2" timeout 30 "$client" 127.0.0.1 $proto $proc $key 15000
+  proc_background "$name.1" timeout 30 "$client" 127.0.0.1 $proto $proc $key 15000
+  proc_background "$name.2" timeout 30 "$client" 127.0.0.1 $proto $proc $key 15000
 done <<<"$pairs"
 # Timeouts, meanwhile: impatient_nap is forked, so the server stays free.
 # The stub gives up after TIMEOUT_VALUE (1 s); the class ignores it and
 # uses the object's timeout, which stops one call and lets another end.
-proc_timed stub_timeout timeout 20 "$calls_client" 127.0.0.1 tcp impatient_nap 201 4000
-proc_timed class_timeout timeout 20 "$work/calls/slow_cxx_client" 127.0.0.1 2 202 4000
-proc_timed class_in_time timeout 20 "$work/calls/slow_cxx_client" 127.0.0.1 3 203 1500
-proc_timed_wait
+proc_background stub_timeout timeout 20 "$calls_client" 127.0.0.1 tcp impatient_nap 201 4000
+proc_background class_timeout timeout 20 "$work/calls/slow_cxx_client" 127.0.0.1 2 202 4000
+proc_background class_in_time timeout 20 "$work/calls/slow_cxx_client" 127.0.0.1 3 203 1500
+proc_background_wait
 
 while IFS='|' read -r name client proto proc key; do
   e2e_expect "$name: what two calls at once saw" "2 2" "$(seen_of "$name.1") $(seen_of "$name.2")"
@@ -83,9 +83,9 @@ proc_between "class timeout" 1.9 3.5 "$(elapsed_of class_timeout)"
 ran_in child $server "$(head -1 "$work/class_in_time.out")" "class call within its timeout"
 
 # In place the calls take turns: the first waits alone.
-proc_timed in_place.1 timeout 30 "$calls_client" 127.0.0.1 tcp nap 301 1000
-proc_timed in_place.2 timeout 30 "$calls_client" 127.0.0.1 tcp nap 301 1000
-proc_timed_wait
+proc_background in_place.1 timeout 30 "$calls_client" 127.0.0.1 tcp nap 301 1000
+proc_background in_place.2 timeout 30 "$calls_client" 127.0.0.1 tcp nap 301 1000
+proc_background_wait
 e2e_expect "what two calls in place saw" "1 2" "$(printf '%s\n' "$(seen_of in_place.1)" "$(seen_of in_place.2)" | sort | xargs)"
 
 # The early reply comes while the procedure still waits to be let go on,
