@@ -92,37 +92,55 @@ std::string arrayType::xdrRoutineName() const {
   return variable ? "xdr_array" : "xdr_vector";
 }
 
+namespace {
+
+// The array variable behind a prefix; a whole variable (a typedef's routine
+// parameter) is a pointer to it.
+std::string arrayLvalue(const std::string& prefix, const std::string& name) {
+  return prefix.empty() ? "*" + name : prefix + name;
+}
+
+// The size of one element in generated code: byte-like elements (void
+// included) count one byte each.
+std::string elementSize(const Type* element) {
+  return isByteLike(element) ? "1" : joinText("sizeof(", generatedTypeText(element), ")");
+}
+
+}  // namespace
+
 std::string arrayType::xdrCall(const std::string& xdrs, const std::string& prefix,
                                const std::string& name) const {
   const std::string bound = maxsizeText(prefix, name);
-  const std::string count = sizeText(prefix, name);
   const int byteLike = isByteLike(eleType);
   std::string text = "\t{\n";
   if (variable) text += "\tunsigned int len; \n";
   text += joinText("\tunsigned int maxlen = ", bound, ";\n");
   if (variable) {
-    // The count is taken from the data only when encoding: while decoding
-    // the filter reads it from the stream, and while freeing the operands
-    // of the size expression may not be valid (a null string). Freeing
-    // needs the count only for elements that own memory of their own, and
-    // only when there is an array to free.
-    // A null array codes as an empty one (a zeroed record, sent as an early
-    // reply, holds null buffers whatever its size expressions say).
-    const std::string array = prefix.empty() ? "*" + name : prefix + name;
-    const std::string guardedCount = joinText(array, " == 0 ? 0 : ", count);
-    if (byteLike || !mayOwnMemory(eleType)) {
-      text += joinText("\tif(", xdrs, "->x_op == XDR_ENCODE)\n", "\t\tlen = ", guardedCount, ";\n");
-    } else {
-      text += joinText("\tif(", xdrs, "->x_op == XDR_ENCODE || (", xdrs, "->x_op == XDR_FREE && ",
-                       array, " != 0))\n", "\t\tlen = ", guardedCount, ";\n");
-    }
-    text += "\telse\n\t\tlen = 0;\n";
+    // The count is read from the data only when encoding, and a null array
+    // codes as an empty one (a zeroed record sent as an early reply holds
+    // null buffers whatever its size expressions say). When decoding the
+    // filter reads the count from the stream; when freeing, the operands of
+    // the size expression need not be valid (a null string), so the walk
+    // over elements that own memory covers the bound's worth that decoding
+    // gave the array (below).
+    const std::string array = arrayLvalue(prefix, name);
+    text += joinText("\tif(", xdrs, "->x_op == XDR_ENCODE)\n", "\t\tlen = ", array, " == 0 ? 0 : ",
+                     sizeText(prefix, name), ";\n", "\telse\n", "\t\tlen = ",
+                     !byteLike && mayOwnMemory(eleType) ? "maxlen" : "0", ";\n");
+    // Decoding fills storage of the bound's worth of zeroed elements and one
+    // more: whatever count the sender gives, a count or bound evaluated over
+    // the decoded data (a copy, a strlen over a string) stays inside it.
+    text += joinText("\tif(", xdrs, "->x_op == XDR_DECODE && ", array, " == 0 && maxlen > 0) {\n",
+                     "\t\t", array, " = (", generatedPointerText(eleType), ") calloc((size_t)maxlen + 1, ",
+                     elementSize(eleType), ");\n", "\t\tif(", array, " == 0)\n", "\t\t\treturn 0;\n",
+                     "\t}\n");
   } else if (size) {
-    text += joinText("\tmaxlen = ", count, ";\n", "\tif(!xdr_u_int(", xdrs, ", &maxlen))\n",
-                     "\t\treturn 0;\n");
-    // The array has room for its bound's worth of elements: a larger count,
-    // from the stream or from the data, is refused.
-    text += joinText("\tif(maxlen > ", bound, ")\n", "\t\treturn 0;\n");
+    // The count travels ahead of the elements. It is read from the data only
+    // when encoding; the array has room for its bound's worth of elements,
+    // so a larger count, from the stream or from the data, is refused.
+    text += joinText("\tif(", xdrs, "->x_op == XDR_ENCODE)\n", "\t\tmaxlen = ", sizeText(prefix, name),
+                     ";\n", "\tif(!xdr_u_int(", xdrs, ", &maxlen))\n", "\t\treturn 0;\n",
+                     "\tif(maxlen > ", bound, ")\n", "\t\treturn 0;\n");
   }
   text += joinText("\tif(!", xdrRoutineName(), "(", xdrs, variable ? ", (char**)" : ", (char*)",
                    (variable && !prefix.empty()) ? "&" : "", prefix, name, ", ",
@@ -131,12 +149,16 @@ std::string arrayType::xdrCall(const std::string& xdrs, const std::string& prefi
     text += joinText(",", " sizeof(", generatedTypeText(eleType), "), ", "(xdrproc_t)",
                      eleType ? eleType->xdrRoutineName() : "");
   text += "))\n\t\treturn 0;\n";
-  // In an argument record the size variables are decoded before the
-  // arrays: an array that brings fewer elements than its size says is
-  // refused, so that no copy by that size reads past what was decoded.
-  if (checkDecodedCounts && (variable || size))
-    text += joinText("\tif(", xdrs, "->x_op == XDR_DECODE && ", variable ? "len" : "maxlen",
-                     " < (unsigned int)(", count, "))\n", "\t\treturn 0;\n");
+  // In an argument record the size variables are decoded before the arrays:
+  // an array that brings fewer elements than its size says is refused, so
+  // that neither a copy nor the server procedure reads past what was
+  // decoded. (The size is then evaluated over decoded data, which the
+  // decoded storage keeps inside bounds.) A fixed array is left out: its
+  // size is evaluated over its own fixed storage, which a sender may fill
+  // without a terminator, and its copies take the bound.
+  if (checkDecodedCounts && variable && size)
+    text += joinText("\tif(", xdrs, "->x_op == XDR_DECODE && len < (unsigned int)(", sizeText(prefix, name),
+                     "))\n", "\t\treturn 0;\n");
   text += "\t}\n";
   return text;
 }
@@ -163,15 +185,23 @@ std::string arrayType::mallocCode(const std::string& prefix, const std::string& 
 
 std::string arrayType::freeCode(const std::string& prefix, const std::string& name) const {
   if (!variable || isReturnMember(name)) return "";
+  return arrayReleaseCode(this, prefix, name, 1);
+}
+
+std::string arrayReleaseCode(const arrayType* array, const std::string& prefix,
+                             const std::string& name, int releaseElements) {
   const std::string v = prefix + name;
   std::string text;
   // Elements that own memory (strings, lists) are released through their
-  // own routine first; the count is the server's, bounded by the buffer.
-  if (eleType && !isByteLike(eleType) && mayOwnMemory(eleType)) {
-    text = joinText("\tif(", v, ") {\n", "\t\tunsigned int i;\n", "\t\tfor(i = 0; i < (unsigned int)(",
-                    sizeText(prefix, name), ") && i < (unsigned int)(", maxsizeText(prefix, name),
-                    "); i++)\n", "\t\t\txdr_free((xdrproc_t)", eleType->xdrRoutineName(),
-                    ", (char*)&", v, "[i]);\n", "\t}\n");
+  // own routine first. The allocation function gave the buffer the bound's
+  // worth of zeroed elements, so the walk covers the bound and reads no
+  // count that the data may have left invalid.
+  const Type* element = array->eleType;
+  if (releaseElements && element && !isByteLike(element) && mayOwnMemory(element)) {
+    text = joinText("\tif(", v, ") {\n", "\t\tunsigned int i;\n", "\t\tunsigned int n = ",
+                    array->maxsizeText(prefix, name), ";\n", "\t\tfor(i = 0; i < n; i++)\n",
+                    "\t\t\txdr_free((xdrproc_t)", element->xdrRoutineName(), ", (char*)&", v, "[i]);\n",
+                    "\t}\n");
   }
   return text + joinText("\t", "free(", v, ");", "\n");
 }
@@ -181,12 +211,19 @@ std::string arrayType::copyCode(const std::string& dstPrefix, const std::string&
                                 int) const {
   FATAL_IF(size==0&&maxsize==0);
   FATAL_IF(eleType==0);
-  // The element is named by its C type text: a tagged struct needs its
-  // keyword inside sizeof.
-  // Never more than the destination holds, whatever the count says.
+  // Never more than the destination holds, whatever the count from the wire
+  // says. A fixed array holds its bound's worth on both sides and is copied
+  // whole, so no count is evaluated over its storage; a variable-length one
+  // copies the count, at most the destination's bound, between buffers that
+  // both exist. The element size comes from the C type text: a tagged
+  // struct needs its keyword inside sizeof.
+  const std::string dst = dstPrefix + dstName;
+  const std::string src = srcPrefix + srcName;
+  const std::string destinationBound = maxsizeText(dstPrefix, dstName);
+  if (!variable)
+    return joinText("\tmemcpy(", dst, ", ", src, ", ", destinationBound, " * ", elementSize(eleType), ");\n");
   const std::string count = joinText("(unsigned int)(", sizeText(srcPrefix, srcName), ")");
-  const std::string bound = joinText("(unsigned int)(", maxsizeText(dstPrefix, dstName), ")");
-  return joinText("\t", "memcpy(", dstPrefix, dstName, ", ", srcPrefix, srcName, ", ",
-                  "(", count, " < ", bound, " ? ", count, " : ", bound, ")", " * sizeof(",
-                  generatedTypeText(eleType), "));", "\n");
+  const std::string limit = joinText("(unsigned int)(", destinationBound, ")");
+  return joinText("\tif(", dst, " != 0 && ", src, " != 0)\n", "\t\tmemcpy(", dst, ", ", src, ", (", count,
+                  " < ", limit, " ? ", count, " : ", limit, ") * ", elementSize(eleType), ");\n");
 }

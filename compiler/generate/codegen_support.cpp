@@ -90,6 +90,12 @@ int symbolsMayOwnMemory(const symbolSet& symbols, int depth) {
 
 int mayOwnMemory(const Type* t) { return mayOwnMemoryAt(t, 0); }
 
+const classType* unnamedClass(const Type* t) {
+  if (!t || t->kind() != KIND_CLASS) return nullptr;
+  const classType* c = dynamic_cast<const classType*>(t);
+  return c && c->name().empty() ? c : nullptr;
+}
+
 std::string mallocHelperPrototype(const classType* record) {
   return joinText("int ", record->mallocHelperName(), "(", generatedPointerText(record), " pVar)");
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 class Type;
+class arrayType;
 class classType;
 class typedefType;
 
@@ -40,6 +41,11 @@ Type* finalType(const typedefType* t);
 // its typedef name (the struct's own declaration then names it).
 int isSelfAlias(const typedefType* t);
 
+// The struct or C union when the type is one without tag and without
+// typedef name (a member declared as `struct { ... } m;`); null otherwise.
+// C has no name for it, so it is written and coded in place of the member.
+const classType* unnamedClass(const Type* t);
+
 // 1 when a value of the type may hold memory that its XDR routine allocates
 // when decoding (a pointer or variable-length array anywhere inside it).
 int mayOwnMemory(const Type* t);
@@ -47,6 +53,12 @@ int mayOwnMemory(const Type* t);
 // "int malloc_<T>(<C*> pVar)" and "void mfree_<T>(<C*> pVar)".
 std::string mallocHelperPrototype(const classType* record);
 std::string freeHelperPrototype(const classType* record);
+
+// The release statements of a variable-length array member behind
+// `prefix`: with `releaseElements`, what its elements own is released
+// through their XDR routine before the buffer itself is freed.
+std::string arrayReleaseCode(const arrayType* array, const std::string& prefix,
+                             const std::string& name, int releaseElements);
 
 // The name of the member that holds a procedure's result in <proc>_out_t.
 int isReturnMember(const std::string& name);

@@ -9,7 +9,23 @@
 #include "model/type.h"
 #include "output/emit.h"
 
+namespace {
+
+// The members of a struct or union between its braces, one line each.
+std::string memberLines(const classType* c) {
+  std::string text;
+  symbolSet::cursor walk = symbolSet::begin(&c->members);
+  while (Symbol* member = walk.next()) text += joinText("\t", member->declaration(0), ";", "\n");
+  return text;
+}
+
+}  // namespace
+
 std::string Type::declarator(Symbol* symbol) const {
+  // A struct without any name is written out in the declarator itself.
+  if (const classType* body = unnamedClass(this))
+    return joinText(keywordPrefix(symbol), tokenText(body->keyword()), "{\n", memberLines(body), "} ",
+                    symbol->name());
   return joinText(keywordPrefix(symbol), generatedTypeText(this), " ", symbol->name());
 }
 
@@ -53,8 +69,11 @@ std::string classType::emitDeclaration(std::ostream& out) {
 
 std::string Type::freeMacro() const {
   const std::string p = "p" + name();
-  return joinText("#define ", name(), "_freeres", "( ", p, " ) \\\n", " do { if(", p,
-                  ") xdr_free ( (xdrproc_t)", xdrRoutineName(), ",(char*)", p, ");}while(0)\n\n");
+  // The argument is evaluated once, into a local: tested directly, the
+  // address of a variable (the usual argument) draws a warning from cc -Wall
+  // that it is never null.
+  return joinText("#define ", name(), "_freeres", "( ", p, " ) \\\n", " do { char* _vlrpc_p_ = (char*)(", p,
+                  "); if(_vlrpc_p_) xdr_free ( (xdrproc_t)", xdrRoutineName(), ",_vlrpc_p_);}while(0)\n\n");
 }
 
 std::string primType::freeMacro() const { return ""; }

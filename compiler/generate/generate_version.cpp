@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "generate/codegen_support.h"
 #include "generate/procedure_steps.h"
 #include "model/generated_identifiers.h"
 #include "model/rpc_program.h"
@@ -26,12 +27,18 @@ std::string upperCase(const std::string& text) {
 }
 
 // Numbers that would make the dispatcher ambiguous, and names that would
-// give two procedures one number macro, are counted errors.
+// give two procedures one number macro (or a procedure the macro of its
+// version or program), are counted errors.
 void checkProcedureNumbers(rpcVersion* version) {
   const procedureList* procedures = version->procedures();
   const int count = procedures ? procedures->count() : 0;
+  const rpcProgram* program = version->program();
   for (int i = 0; i < count; ++i) {
     rpcProcedure* procedure = procedures->at(i);
+    const std::string macro = procedure->upperName();
+    if (macro == version->upperName() || (program && macro == program->upperName()))
+      reportError() << " procedure " << procedure->name() << " would have the number macro " << macro
+                    << " of its " << (macro == version->upperName() ? "version" : "program") << ".\n";
     if (procedure->number() == 0)
       reportError() << " procedure " << procedure->name()
                     << " has the number 0, which belongs to the null procedure.\n";
@@ -49,25 +56,45 @@ void checkProcedureNumbers(rpcVersion* version) {
   }
 }
 
-// The versions generated so far in this run, by program and number.
+// The versions generated so far in this run, by program and number, with
+// the names of the files each one wrote.
 struct generatedVersion {
   const rpcProgram* program;
   std::int64_t number;
+  std::vector<std::string> fileNames;
 };
 std::vector<generatedVersion> generatedVersions;
 
-// 1 when an earlier version of the same program already got this number
-// (and with it the same output files).
-int repeatsEarlierVersion(const rpcVersion* version) {
-  for (const generatedVersion& earlier : generatedVersions)
-    if (earlier.program == version->program() && earlier.number == version->number()) return 1;
-  return 0;
+std::vector<std::string*> outputFileNames() {
+  return {&headerFileName, &serverFileName, &xdrFileName, &clientFileName,
+          &classHeaderFileName, &classSourceFileName, &implTemplateFileName};
 }
 
-void forgetOutputFileNames() {
-  for (std::string* name : {&headerFileName, &serverFileName, &xdrFileName, &clientFileName,
-                            &classHeaderFileName, &classSourceFileName, &implTemplateFileName})
-    name->clear();
+// The earlier version of the same program that already got this number
+// (and with it the same output files); null when there is none.
+const generatedVersion* earlierVersionWithNumber(const rpcVersion* version) {
+  for (const generatedVersion& earlier : generatedVersions)
+    if (earlier.program == version->program() && earlier.number == version->number()) return &earlier;
+  return nullptr;
+}
+
+void rememberGeneratedVersion(const rpcVersion* version) {
+  generatedVersion generated{version->program(), version->number(), {}};
+  for (const std::string* name : outputFileNames()) generated.fileNames.push_back(*name);
+  generatedVersions.push_back(generated);
+}
+
+// A version whose number repeats an earlier one would write the earlier
+// one's files: it writes nothing, and its files are those of the earlier
+// version, which the compile flow removes for the counted error.
+void refuseRepeatedVersion(const rpcVersion* version, const generatedVersion& earlier) {
+  const rpcProgram* program = version->program();
+  reportError() << " version " << version->number() << " of program "
+                << (program ? program->name() : std::string()) << " is defined twice;"
+                << " its files would replace those of the first one.\n";
+  std::vector<std::string*> names = outputFileNames();
+  for (size_t i = 0; i < names.size() && i < earlier.fileNames.size(); ++i)
+    *names[i] = earlier.fileNames[i];
   generateImplTemplate = 0;
 }
 
@@ -95,30 +122,30 @@ void generateVersion(rpcVersion* version) {
 
   // 1. Numbers.
   numberProcedures(version);
-  if (repeatsEarlierVersion(version)) {
-    // Generating it would overwrite the files of the earlier version.
-    reportError() << " version " << version->number() << " of program "
-                  << (program ? program->name() : std::string()) << " is defined twice;"
-                  << " its files would replace those of the first one.\n";
-    forgetOutputFileNames();
+  if (const generatedVersion* earlier = earlierVersionWithNumber(version)) {
+    refuseRepeatedVersion(version, *earlier);
     return;
   }
-  generatedVersions.push_back({program, version->number()});
 
   // 2. Files and preambles.
   openOutputFiles(version);
+  rememberGeneratedVersion(version);
 
   // 3. The types the procedures reach.
   typeList types;
   version->collectTypes(types);
 
   // 4. Declarations.
+  // A struct without any name is written and coded where its member
+  // stands (it has no name to declare or to give a routine).
   typeList::cursor declarations = typeList::begin(&types);
-  while (Type* t = declarations.next()) t->emitDeclaration(headerOut);
+  while (Type* t = declarations.next())
+    if (!unnamedClass(t)) t->emitDeclaration(headerOut);
 
   // 5. XDR prototypes, free macros and routines.
   typeList::cursor routines = typeList::begin(&types);
   while (Type* t = routines.next()) {
+    if (unnamedClass(t)) continue;
     emit(headerOut, t->xdrPrototype(), ";\n\n");
     emit(headerOut, t->freeMacro());
     t->emitXdrRoutine(xdrOut);

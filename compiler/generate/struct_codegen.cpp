@@ -34,10 +34,27 @@ std::string classType::emitMallocHelper(std::ostream& out) {
   return text;
 }
 
+namespace {
+
+// The release statements of one result-record member. An inout array was
+// filled by copying the decoded argument's elements, so what those elements
+// own belongs to the argument record (released with it after the call):
+// only the buffer itself is freed here.
+std::string memberReleaseCode(const Symbol* member) {
+  Type* resolved = member->type() ? member->type()->resolve() : nullptr;
+  if (member->isParameter() && member->direction() == DIR_INOUT && resolved &&
+      resolved->kind() == KIND_ARRAY && member->type()->isPointerLike() &&
+      !isReturnMember(member->name()))
+    return arrayReleaseCode(static_cast<arrayType*>(resolved), "pVar->", member->name(), 0);
+  return member->freeCode("pVar->");
+}
+
+}  // namespace
+
 std::string classType::emitFreeHelper(std::ostream& out) {
   std::string text = joinText(freeHelperPrototype(this), "{", "\n");
   symbolSet::cursor walk = symbolSet::begin(&members);
-  while (Symbol* member = walk.next()) text += member->freeCode("pVar->");
+  while (Symbol* member = walk.next()) text += memberReleaseCode(member);
   text += joinText("\treturn;", "\n", "}", "\n\n\n");
   emit(out, text);
   return text;

@@ -52,6 +52,18 @@ std::string filterAddress(const std::string& prefix, const std::string& name) {
 
 std::string Type::xdrCall(const std::string& xdrs, const std::string& prefix,
                           const std::string& name) const {
+  // A struct without any name has no routine: its members are coded in
+  // place, as its routine would code them; a C union travels as raw bytes.
+  if (const classType* body = unnamedClass(this)) {
+    const std::string member = prefix + name;
+    if (body->keyword() == CODE_UNION)
+      return joinText(currentIndent(), "if(!xdr_opaque(", xdrs, ", (char*)&", member, ", sizeof(", member,
+                      ")))", "\n", currentIndent(), "\treturn 0;", "\n");
+    std::string text;
+    symbolSet::cursor walk = symbolSet::begin(&body->members);
+    while (Symbol* inner = walk.next()) text += inner->xdrCall(xdrs, member + ".");
+    return text;
+  }
   return joinText(currentIndent(), "if(!", xdrRoutineName(), "(", xdrs, ", ",
                   filterAddress(prefix, name), "))", "\n", currentIndent(), "\treturn 0;", "\n");
 }
@@ -110,7 +122,9 @@ std::string typedefType::emitXdrRoutine(std::ostream& out) {
   indentMore();
   text += final->xdrCall("xdrp", "", p);
   indentLess();
-  text += joinText("\t\treturn 1;", "\n", "}", "\n\n");
+  // One tab, level with the statement above: a second tab would make the
+  // return look guarded by that statement's "if" (cc -Wall warns).
+  text += joinText("\treturn 1;", "\n", "}", "\n\n");
   emit(out, text);
   return text;
 }

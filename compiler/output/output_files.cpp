@@ -47,10 +47,19 @@ void cannotCreateFile(const std::string& name)
 
 namespace {
 
+// Opens a stream on name for writing with truncation. A stream left open by
+// an earlier version is closed first, so that opening cannot fail for that.
+bool openForWriting(std::ofstream& out, const std::string& name)
+{
+    out.close();
+    out.clear();
+    out.open(name, std::ios::out | std::ios::trunc | std::ios::binary);
+    return static_cast<bool>(out);
+}
+
 void openOrDie(std::ofstream& out, const std::string& name)
 {
-    out.open(name, std::ios::out | std::ios::trunc | std::ios::binary);
-    if (!out) {
+    if (!openForWriting(out, name)) {
         std::perror(name.c_str());
         cannotCreateFile(name);
     }
@@ -142,8 +151,7 @@ int openOutputFiles(const versionFileNames& names)
     if (!fileExists(implTemplateFileName))
         generateImplTemplate = 1;
     if (generateImplTemplate) {
-        implTemplateOut.open(implTemplateFileName, std::ios::out | std::ios::trunc | std::ios::binary);
-        if (!implTemplateOut) {
+        if (!openForWriting(implTemplateOut, implTemplateFileName)) {
             std::perror(implTemplateFileName.c_str());
             generateImplTemplate = 0;
         }

@@ -89,8 +89,11 @@ TEST(TypeDeclarations, DiscriminatedUnionBlockAndFreeMacros) {
 
   classType* point = structType("", {sym("x", prim(CODE_INT))});
   alias("point", point);
+  // Documented form: " do { if(ppoint) xdr_free ( (xdrproc_t)xdr_point,(char*)ppoint);}while(0)".
+  // The argument is taken into a local once: tested directly, the address
+  // of a variable draws a cc -Wall warning in every program that uses it.
   EXPECT_EQ(point->freeMacro(),
-            "#define point_freeres( ppoint ) \\\n do { if(ppoint) xdr_free ( (xdrproc_t)xdr_point,(char*)ppoint);}while(0)\n\n");
+            "#define point_freeres( ppoint ) \\\n do { char* _vlrpc_p_ = (char*)(ppoint); if(_vlrpc_p_) xdr_free ( (xdrproc_t)xdr_point,_vlrpc_p_);}while(0)\n\n");
   for (Type* none : std::initializer_list<Type*>{prim(CODE_INT), ptr(prim(CODE_INT)),
                                                  fixedArray(prim(CODE_INT), num(3)), u})
     EXPECT_EQ(none->freeMacro(), "");
@@ -112,17 +115,20 @@ TEST(XdrCode, FilterNames) {
     EXPECT_EQ(prim(row.base, row.sign)->xdrRoutineName(), row.filter) << row.base << " " << row.sign;
 }
 
+// Documented typedef routines end with "\t\treturn 1;"; one tab is written,
+// since the second makes cc -Wall report the return as misleadingly
+// indented under the "if" above it.
 TEST(XdrCode, TypedefAndPointerRoutines) {
   typedefType* count = alias("count", prim(CODE_INT, CODE_UNSIGNED));
   EXPECT_EQ(count->xdrSignature(), "xdr_count(XDR*, count*)");
   EXPECT_EQ(routine(count),
-            "bool_t xdr_count(XDR*xdrp, count* pcount){\n\tif(!xdr_u_int(xdrp, pcount))\n\t\treturn 0;\n\t\treturn 1;\n}\n\n");
+            "bool_t xdr_count(XDR*xdrp, count* pcount){\n\tif(!xdr_u_int(xdrp, pcount))\n\t\treturn 0;\n\treturn 1;\n}\n\n");
 
   classType* point = structType("", {sym("x", prim(CODE_INT))});
   typedefType* pointAlias = alias("point", point);
   EXPECT_EQ(routine(pointAlias), "");
   EXPECT_EQ(routine(alias("pt", pointAlias)),
-            "bool_t xdr_pt(XDR*xdrp, pt* ppt){\n\tif(!xdr_point(xdrp, ppt))\n\t\treturn 0;\n\t\treturn 1;\n}\n\n");
+            "bool_t xdr_pt(XDR*xdrp, pt* ppt){\n\tif(!xdr_point(xdrp, ppt))\n\t\treturn 0;\n\treturn 1;\n}\n\n");
 
   classType* node = structType("node", {sym("value", prim(CODE_INT))});
   refType* next = ptr(node);
@@ -132,7 +138,7 @@ TEST(XdrCode, TypedefAndPointerRoutines) {
             "\tif(!xdr_pointer(xdrp, (char**)&pnode->next, sizeof(struct node), (xdrproc_t)xdr_node))\n\t\treturn 0;\n");
   indentLess();
   EXPECT_EQ(routine(alias("list", next)),
-            "bool_t xdr_list(XDR*xdrp, list* plist){\n\tif(!xdr_pointer(xdrp, (char**)plist, sizeof(struct node), (xdrproc_t)xdr_node))\n\t\treturn 0;\n\t\treturn 1;\n}\n\n");
+            "bool_t xdr_list(XDR*xdrp, list* plist){\n\tif(!xdr_pointer(xdrp, (char**)plist, sizeof(struct node), (xdrproc_t)xdr_node))\n\t\treturn 0;\n\treturn 1;\n}\n\n");
 }
 
 TEST(XdrCode, PointerAllocationReleaseAndCopy) {
@@ -175,20 +181,35 @@ TEST(ArrayCode, XdrBlocks) {
   EXPECT_EQ(memberBlock(fixedArray(prim(CODE_CHAR), num(8)), "tag"),
             "\t{\n\tunsigned int maxlen = 8;\n\tif(!xdr_opaque(xdrp, (char*)prec->tag, maxlen))\n\t\treturn 0;\n\t}\n");
 
-  // Documented form plus the refusal of a count above the bound (the two
-  // lines after the count is coded).
+  // Documented form: "\tmaxlen = prec->count;\n" unguarded. The count is
+  // read from the data only when encoding (freeing must not evaluate it
+  // over decoded data), and a count above the bound is refused.
   EXPECT_EQ(memberBlock(fixedArray(prim(CODE_CHAR), num(64), var("count")), "name"),
-            "\t{\n\tunsigned int maxlen = 64;\n\tmaxlen = prec->count;\n\tif(!xdr_u_int(xdrp, &maxlen))\n\t\treturn 0;\n"
+            "\t{\n\tunsigned int maxlen = 64;\n\tif(xdrp->x_op == XDR_ENCODE)\n\t\tmaxlen = prec->count;\n"
+            "\tif(!xdr_u_int(xdrp, &maxlen))\n\t\treturn 0;\n"
             "\tif(maxlen > 64)\n\t\treturn 0;\n"
             "\tif(!xdr_opaque(xdrp, (char*)prec->name, maxlen))\n\t\treturn 0;\n\t}\n");
 
   // Documented form: "\tif(xdrp->x_op != XDR_DECODE)\n\t\tlen = prec->n;\n".
   // The count is taken from the data only when encoding, never while
-  // freeing; a null array codes as an empty one.
-  EXPECT_EQ(memberBlock(varArray(prim(CODE_INT), var("n"), num(100)), "vals"),
+  // freeing, and a null array codes as an empty one; decoding gets the
+  // bound's worth of zeroed elements and one more, so that counts evaluated
+  // over decoded data stay inside.
+  const std::string vals =
             "\t{\n\tunsigned int len; \n\tunsigned int maxlen = 100;\n"
             "\tif(xdrp->x_op == XDR_ENCODE)\n\t\tlen = prec->vals == 0 ? 0 : prec->n;\n\telse\n\t\tlen = 0;\n"
-            "\tif(!xdr_array(xdrp, (char**)&prec->vals, &len, maxlen, sizeof(int), (xdrproc_t)xdr_int))\n\t\treturn 0;\n\t}\n");
+            "\tif(xdrp->x_op == XDR_DECODE && prec->vals == 0 && maxlen > 0) {\n"
+            "\t\tprec->vals = (int*) calloc((size_t)maxlen + 1, sizeof(int));\n\t\tif(prec->vals == 0)\n\t\t\treturn 0;\n\t}\n"
+            "\tif(!xdr_array(xdrp, (char**)&prec->vals, &len, maxlen, sizeof(int), (xdrproc_t)xdr_int))\n\t\treturn 0;\n";
+  EXPECT_EQ(memberBlock(varArray(prim(CODE_INT), var("n"), num(100)), "vals"), vals + "\t}\n");
+
+  // Inside an argument record, whose size variables are decoded first, an
+  // array bringing fewer elements than its size says is refused.
+  checkDecodedCounts = 1;
+  EXPECT_EQ(memberBlock(varArray(prim(CODE_INT), var("n"), num(100)), "vals"),
+            vals + "\tif(xdrp->x_op == XDR_DECODE && len < (unsigned int)(prec->n))\n\t\treturn 0;\n\t}\n");
+  EXPECT_EQ(memberBlock(fixedArray(prim(CODE_CHAR), num(8), var("n")), "tag").find("len <"), std::string::npos);
+  checkDecodedCounts = 0;
 
   // A variable array with only a bound counts with the bound.
   EXPECT_NE(memberBlock(varArray(prim(CODE_INT), nullptr, num(100)), "v").find("\t\tlen = prec->v == 0 ? 0 : 100;\n"),
@@ -210,9 +231,14 @@ TEST(ArrayCode, AllocationReleaseAndCopy) {
   EXPECT_EQ(vals->mallocCode("pVar->", "vals"),
             "\tpVar->vals = (int*) malloc(100 * sizeof(int));\n\tMEM_ASSERT(pVar->vals);\n\tmemset(pVar->vals, 0, 100 * sizeof(int));\n");
   EXPECT_EQ(vals->freeCode("pVar->", "vals"), "\tfree(pVar->vals);\n");
+  // Documented form: "\tmemcpy(pOut->vals, pIn->vals, pIn->n * sizeof(int));\n".
+  // pIn->n comes from the wire: the copy takes at most the destination's
+  // bound, between buffers that exist; a fixed array is copied whole.
   EXPECT_EQ(vals->copyCode("pOut->", "vals", "pIn->", "vals", 0),
-            "\tmemcpy(pOut->vals, pIn->vals, ((unsigned int)(pIn->n) < (unsigned int)(100) ? "
-            "(unsigned int)(pIn->n) : (unsigned int)(100)) * sizeof(int));\n");
+            "\tif(pOut->vals != 0 && pIn->vals != 0)\n\t\tmemcpy(pOut->vals, pIn->vals, "
+            "((unsigned int)(pIn->n) < (unsigned int)(100) ? (unsigned int)(pIn->n) : (unsigned int)(100)) * sizeof(int));\n");
+  EXPECT_EQ(fixedArray(prim(CODE_CHAR), num(8), var("n"))->copyCode("pOut->", "tag", "pIn->", "tag", 0),
+            "\tmemcpy(pOut->tag, pIn->tag, 8 * 1);\n");
   EXPECT_EQ(varArray(prim(CODE_CHAR), var("n"), num(1024))->mallocCode("pVar->", "data").find(
                 "\tpVar->data = (char*) malloc(1024);\n"),
             0u);
@@ -227,8 +253,8 @@ TEST(ArrayCode, AllocationReleaseAndCopy) {
   // which does not compile for a tagged struct.
   classType* node = structType("node", {sym("value", prim(CODE_INT))});
   EXPECT_EQ(varArray(node, var("n"), num(4))->copyCode("pOut->", "v", "pIn->", "v", 0),
-            "\tmemcpy(pOut->v, pIn->v, ((unsigned int)(pIn->n) < (unsigned int)(4) ? "
-            "(unsigned int)(pIn->n) : (unsigned int)(4)) * sizeof(struct node));\n");
+            "\tif(pOut->v != 0 && pIn->v != 0)\n\t\tmemcpy(pOut->v, pIn->v, "
+            "((unsigned int)(pIn->n) < (unsigned int)(4) ? (unsigned int)(pIn->n) : (unsigned int)(4)) * sizeof(struct node));\n");
 }
 
 TEST(StructCode, RoutinesAndHelpers) {
@@ -297,4 +323,76 @@ TEST(UnionCode, SwitchBlocks) {
   EXPECT_NE(where->xdrCall("xdrp", "pmsg->", "u").find("\t\tif(!xdr_point(xdrp, &pmsg->u.where))\n\t\t\treturn 0;\n"),
             std::string::npos);
   indentLess();
+}
+
+TEST(ArrayCode, AttributesKeepTheFirstValue) {
+  // A bare bound is an attribute named maxsize: [10, maxsize = 20] keeps 10.
+  arrayType* a = new arrayType(prim(CODE_INT));
+  testing::internal::CaptureStderr();
+  a->applyAttributes(prop("maxsize", num(10)));
+  a->applyAttribute(prop("maxsize", num(20)));
+  a->applyAttribute(prop("size", var("n")));
+  a->applyAttribute(prop("size", var("m")));
+  (new arrayType(prim(CODE_INT)))->applyAttribute(prop("maxsize", nullptr));
+  const std::string errors = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(a->maxsizeText("pVar->", "v"), "10");
+  EXPECT_EQ(a->sizeText("pVar->", "v"), "pVar->n");
+  EXPECT_EQ(errors, "Error:  maxsize redefined for array!\nError:  size redefined for array!\nSize variable not found\n");
+
+  // Neither attribute: an uncounted message naming the array, empty text.
+  arrayType* bare = new arrayType(prim(CODE_INT));
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(bare->sizeText("pVar->", "v"), "");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "No size specified for array pVar->v\n");
+}
+
+TEST(ArrayCode, ReleaseOfElementsThatOwnMemory) {
+  // Strings in a result-record array are released through their routine
+  // over the bound the allocation function gave the buffer; the count is
+  // never read while freeing.
+  typedefType* str64 = alias("str64", varArray(prim(CODE_CHAR), new binaryExp(var("x"), '+', num(1)), num(64)));
+  arrayType* names = varArray(str64, var("k"), num(3));
+  EXPECT_EQ(names->freeCode("pVar->", "names"),
+            "\tif(pVar->names) {\n\t\tunsigned int i;\n\t\tunsigned int n = 3;\n\t\tfor(i = 0; i < n; i++)\n"
+            "\t\t\txdr_free((xdrproc_t)xdr_str64, (char*)&pVar->names[i]);\n\t}\n\tfree(pVar->names);\n");
+  // When decoding frees, the walk covers the bound's worth decoding made.
+  const std::string block = memberBlock(names, "names");
+  EXPECT_NE(block.find("\telse\n\t\tlen = maxlen;\n"), std::string::npos) << block;
+  EXPECT_NE(block.find("calloc((size_t)maxlen + 1, sizeof(str64))"), std::string::npos) << block;
+  // A byte array's block names neither calloc's element size nor the count
+  // outside encoding.
+  const std::string bytes = memberBlock(varArray(prim(CODE_VOID), var("bn"), num(32)), "blob");
+  EXPECT_NE(bytes.find("\t\tprec->blob = (void*) calloc((size_t)maxlen + 1, 1);\n"), std::string::npos) << bytes;
+  EXPECT_NE(bytes.find("\telse\n\t\tlen = 0;\n"), std::string::npos) << bytes;
+
+  // An inout array in a result record holds the argument's elements: only
+  // the buffer is freed there. An out one releases its elements.
+  classType* record = structType("r_out_t", {arg("io", varArray(str64, var("k"), num(3)), DIR_INOUT),
+                                             arg("o", varArray(str64, var("k"), num(3)), DIR_OUT)});
+  record->markArgRecord();
+  std::ostringstream sink;
+  EXPECT_EQ(record->emitFreeHelper(sink),
+            "void mfree_r_out_t(struct r_out_t* pVar){\n\tfree(pVar->io);\n"
+            "\tif(pVar->o) {\n\t\tunsigned int i;\n\t\tunsigned int n = 3;\n\t\tfor(i = 0; i < n; i++)\n"
+            "\t\t\txdr_free((xdrproc_t)xdr_str64, (char*)&pVar->o[i]);\n\t}\n\tfree(pVar->o);\n"
+            "\treturn;\n}\n\n\n");
+}
+
+TEST(InternalAssertions, EndTheCompilerWithStatusTwo) {
+  arrayType* bare = new arrayType(prim(CODE_INT));
+  EXPECT_EXIT(bare->copyCode("pOut->", "v", "pIn->", "v", 0),
+              testing::ExitedWithCode(2), "^Fatal error: size==0&&maxsize==0 [^ ]*array_codegen.cpp[0-9]+\n");
+  EXPECT_EXIT(varArray(nullptr, var("n"), num(2))->copyCode("pOut->", "v", "pIn->", "v", 0),
+              testing::ExitedWithCode(2), "^Fatal error: eleType==0 ");
+  unionType* noDiscriminant = new unionType(1);
+  EXPECT_EXIT(noDiscriminant->xdrCall("xdrp", "pmsg->", "u"), testing::ExitedWithCode(2),
+              "^Fatal error: switch_exp==0 ");
+}
+
+TEST(XdrCode, TypedefWithoutAliasWritesNothing) {
+  typedefType* empty = alias("t", nullptr);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(routine(empty), "");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Typedef alias nothing\n");
+  EXPECT_EQ(routine(alias("u", empty)), "");
 }
