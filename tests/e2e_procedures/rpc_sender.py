@@ -93,43 +93,54 @@ def parse_reply(data):
     return struct.unpack(">I", data[offset:offset + 4])[0]
 
 
-def cases(procs):
-    """(name, transports, procedure, body, statuses accepted).
+def cases(procs, call):
+    """(name, transports, message, statuses accepted, whole record): call
+    makes the header of a call to a procedure (and version).
 
     A datagram is decoded out of the library's whole receive buffer, not
     just the bytes received, so over UDP an argument cut short is read from
     what the buffer held before: such a call may succeed, but it must not
-    hurt the server. Those cases accept SUCCESS over UDP."""
+    hurt the server. Those cases accept SUCCESS over UDP.
+
+    Over TCP a message normally goes as one whole record; the cases that
+    bring their own record mark break that framing on purpose."""
     refused = (GARBAGE_ARGS, NO_REPLY)
     cut_short = {"tcp": refused, "udp": refused + (SUCCESS,)}
+    add = procs["ADD"]
     return [
-        ("garbage instead of a call", "both", None, b"\x17" * 9, (NO_REPLY,)),
-        ("header cut after the message type", "both", None, u32(7, CALL), (NO_REPLY,)),
-        ("no arguments for add", "both", procs["ADD"], b"", cut_short),
-        ("one of two arguments for add", "both", procs["ADD"], u32(1), cut_short),
-        ("unknown procedure", "both", 999, u32(1, 2), (PROC_UNAVAIL,)),
-        ("vector count above its bound", "both", procs["SUM"], u32(1000, 1000) + u32(*range(1000)),
-         refused),
-        ("vector count below its size variable", "both", procs["SUM"], u32(5, 3, 1, 2, 3), refused),
-        ("vector cut short", "both", procs["SUM"], u32(5, 5, 1, 2), cut_short),
-        ("fixed array count above its bound", "both", procs["TAGSUM"], u32(64, 64) + b"A" * 64,
-         refused),
-        ("byte count above its bound", "both", procs["BYTESUM"], u32(513) + opaque(b"\1" * 513),
-         refused),
-        ("string above its bound", "both", procs["LENGTH"], opaque(b"x" * 299 + b"\0"), refused),
-        ("string count without its bytes", "both", procs["UPPER"], u32(200) + b"abc\0", cut_short),
-        ("list cut inside a node", "tcp", procs["LISTSUM"], u32(1, 10, 1, 20, 1), refused),
+        ("garbage instead of a call", "both", b"\x17" * 9, (NO_REPLY,), True),
+        ("header cut after the message type", "both", u32(7, CALL), (NO_REPLY,), True),
+        ("no arguments for add", "both", call(add), cut_short, True),
+        ("one of two arguments for add", "both", call(add) + u32(1), cut_short, True),
+        ("unknown procedure", "both", call(999) + u32(1, 2), (PROC_UNAVAIL,), True),
+        ("unknown version", "both", call(0, 7), (PROG_MISMATCH,), True),
+        ("vector count above its bound", "both",
+         call(procs["SUM"]) + u32(1000, 1000) + u32(*range(1000)), refused, True),
+        ("vector count below its size variable", "both", call(procs["SUM"]) + u32(5, 3, 1, 2, 3),
+         refused, True),
+        ("vector cut short", "both", call(procs["SUM"]) + u32(5, 5, 1, 2), cut_short, True),
+        ("fixed array count above its bound", "both", call(procs["TAGSUM"]) + u32(64, 64) + b"A" * 64,
+         refused, True),
+        ("byte count above its bound", "both", call(procs["BYTESUM"]) + u32(513) + opaque(b"\1" * 513),
+         refused, True),
+        ("string above its bound", "both", call(procs["LENGTH"]) + opaque(b"x" * 299 + b"\0"),
+         refused, True),
+        ("string count without its bytes", "both", call(procs["UPPER"]) + u32(200) + b"abc\0",
+         cut_short, True),
+        ("list cut inside a node", "tcp", call(procs["LISTSUM"]) + u32(1, 10, 1, 20, 1), refused, True),
+        # A record that ends before its announced length, or announces one
+        # far beyond any sensible request, and then the connection closes.
+        ("record shorter than announced", "tcp", u32(0x80000000 | 400) + call(add) + u32(1),
+         (NO_REPLY,), False),
+        ("record of an absurd length", "tcp", u32(0xffffffff) + call(add), (NO_REPLY,), False),
         # A zero-length string is how a null string travels: the procedure
         # gets a null pointer, which it may answer.
-        ("zero-length string", "both", procs["UPPER"], opaque(b""), refused + (SUCCESS,)),
+        ("zero-length string", "both", call(procs["UPPER"]) + opaque(b""), refused + (SUCCESS,), True),
         # Bytes without a NUL are no string: handing them on as one lets
         # the procedure read past the buffer.
-        ("string without its terminating NUL", "both", procs["UPPER"], opaque(b"abc"), refused),
+        ("string without its terminating NUL", "both", call(procs["UPPER"]) + opaque(b"abc"), refused,
+         True),
     ]
-
-
-def null_call_answers(target, transport):
-    return target.exchange(transport, target.header(0)) == SUCCESS
 
 
 def null_call(transport, port, program, version):
@@ -139,47 +150,20 @@ def null_call(transport, port, program, version):
 
 def hostile(header, program, tcp_port, udp_port, only=""):
     target = Target(program, tcp_port, udp_port)
-    failures = 0
-
-    def check(name, transport, got, accepted):
-        nonlocal failures
+    failures = []
+    for name, transports, message, accepted, whole_record in cases(procedure_numbers(header),
+                                                                   target.header):
         if only not in name:
-            return
-        if isinstance(accepted, dict):
-            accepted = accepted[transport]
-        if got not in accepted:
-            print("%s over %s: got %s, expected one of %s" % (name, transport, got, accepted))
-            failures += 1
-        if not null_call_answers(target, transport):
-            print("%s over %s: the null procedure gets no answer afterwards" % (name, transport))
-            failures += 1
-
-    for name, transports, proc, body, accepted in cases(procedure_numbers(header)):
+            continue
         for transport in ("tcp", "udp") if transports == "both" else (transports,):
-            if only not in name:
-                continue
-            message = body if proc is None else target.header(proc) + body
-            check(name, transport, target.exchange(transport, message), accepted)
-
-    # A version the server does not have.
-    for transport in ("tcp", "udp"):
-        check("unknown version", transport, target.exchange(transport, target.header(0, 7) ),
-              (PROG_MISMATCH,))
-    # TCP records that end before their announced length, or announce one
-    # far beyond any sensible request, and then the connection closes.
-    if only not in "record shorter than announced record of an absurd length unknown version":
-        return 1 if failures else 0
-    check("record shorter than announced", "tcp",
-          target.exchange("tcp", u32(0x80000000 | 400) + target.header(procs_add(header)) + u32(1),
-                          whole_record=False), (NO_REPLY,))
-    check("record of an absurd length", "tcp",
-          target.exchange("tcp", u32(0xffffffff) + target.header(procs_add(header)), whole_record=False),
-          (NO_REPLY,))
+            expected = accepted[transport] if isinstance(accepted, dict) else accepted
+            got = target.exchange(transport, message, whole_record)
+            if got not in expected:
+                failures.append("%s over %s: got %s, expected one of %s" % (name, transport, got, expected))
+            if target.exchange(transport, target.header(0)) != SUCCESS:
+                failures.append("%s over %s: the null procedure gets no answer afterwards" % (name, transport))
+    print("\n".join(failures))
     return 1 if failures else 0
-
-
-def procs_add(header):
-    return procedure_numbers(header)["ADD"]
 
 
 def main(args):
