@@ -36,7 +36,7 @@ int length(str256 s)
 	return s ? (int)strlen(s) : -1;
 }
 
-/* A client may send a null string; it arrives as a null pointer. */
+/* A client may send a null string. */
 void upper(str256 s, str256 r)
 {
 	size_t i;

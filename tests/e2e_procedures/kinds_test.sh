@@ -31,12 +31,13 @@ unbound movept 0 0
 unbound twice 21
 unbound counter 0
 unbound add_wrap -125"
+# A null string travels as an empty one.
 results="add -42
 scale 1000194.00
 twice 42
 split 4 5
 length 12
-length of a null string -1
+length of a null string 0
 upper VELORIN RPC
 movept 13 4
 mirror 4 3
