@@ -1,26 +1,32 @@
 #!/usr/bin/env bash
 # The process models and timeouts of generated servers and clients: calls
 # in place, forked per call (FORK_ON_CALL, THREAD_ON_CALL), answered before
-# they run (NON_BLOCKING), a server that forks per connection, and the
-# client timeouts of the stubs (TIMEOUT_VALUE) and of the class (the
-# object's own timeout). Whether two calls overlap is seen by the calls
+# they run (NON_BLOCKING), servers that fork per connection (per datagram
+# when they have no TCP transport), and the client timeouts of the stubs
+# (TIMEOUT_VALUE) and of the class (the object's own timeout). Whether two calls overlap is seen by the calls
 # themselves (see slow.idl), so a busy machine does not change the answers.
 source "$(dirname "$0")/proc_lib.sh"
 
 prog=$((0x20000407))
 conn_prog=$((0x20000408))
+dgram_prog=$((0x2000040c))
 
 e2e_setup slow
 proc_prepare calls slow.idl slow -DSLOW_PROGRAM_NUMBER=$prog
 proc_prepare connection slow.idl slow -DSLOW_PROGRAM_NUMBER=$conn_prog -DSLOW_FORK_ON_CONNECTION
+proc_prepare datagram slow.idl slow -DSLOW_PROGRAM_NUMBER=$dgram_prog -DSLOW_FORK_ON_CONNECTION \
+  -DSLOW_TRANSPORT=udp
 proc_prepared
 
 e2e_start_server calls "$work/calls" "$(e2e_registered $prog 1)" ./slow_server
 server=${e2e_server_pids[-1]}
 e2e_start_server connection "$work/connection" "$(e2e_registered $conn_prog 1)" ./slow_server
 conn_server=${e2e_server_pids[-1]}
+e2e_start_server datagram "$work/datagram" "rpcinfo -u 127.0.0.1 $dgram_prog 1" ./slow_server
+dgram_server=${e2e_server_pids[-1]}
 calls_client=$work/calls/slow_client
 conn_client=$work/connection/slow_client
+dgram_client=$work/datagram/slow_client
 
 # ran_in <server or child> <server pid> <client output> <what>: the call
 # succeeded and ran in the server itself, or in another process.
@@ -53,6 +59,8 @@ ran_in child $conn_server "$(timeout 20 "$conn_client" 127.0.0.1 tcp nap $key 0)
   "nap on a TCP connection of the server that forks per connection"
 ran_in server $conn_server "$(timeout 20 "$conn_client" 127.0.0.1 udp nap $((key + 1)) 0)" \
   "nap over UDP to the server that forks per connection (it has a TCP transport)"
+ran_in child $dgram_server "$(timeout 20 "$dgram_client" 127.0.0.1 udp nap $((key + 2)) 0)" \
+  "nap over UDP to a server without TCP that forks per connection"
 
 # Two calls of the same key at once: both see each other when the call, or
 # the connection, has a process of its own.
@@ -82,11 +90,20 @@ e2e_expect "class timeout" "result 0 seen -1 status 5" "$(head -1 "$work/class_t
 proc_between "class timeout" 1.9 3.5 "$(elapsed_of class_timeout)"
 ran_in child $server "$(head -1 "$work/class_in_time.out")" "class call within its timeout"
 
-# In place the calls take turns: the first waits alone.
-proc_background in_place.1 timeout 30 "$calls_client" 127.0.0.1 tcp nap 301 1000
-proc_background in_place.2 timeout 30 "$calls_client" 127.0.0.1 tcp nap 301 1000
+# In place the calls take turns: the first waits alone. So they do in the
+# server without TCP that forks per datagram, whose main loop waits for
+# each child to serve its datagram.
+turns="in_place|$calls_client|nap|301
+per_datagram|$dgram_client|nap|302"
+while IFS='|' read -r name client proc key; do
+  proc_background "$name.1" timeout 30 "$client" 127.0.0.1 udp $proc $key 1000
+  proc_background "$name.2" timeout 30 "$client" 127.0.0.1 udp $proc $key 1000
+done <<<"$turns"
 proc_background_wait
-e2e_expect "what two calls in place saw" "1 2" "$(printf '%s\n' "$(seen_of in_place.1)" "$(seen_of in_place.2)" | sort | xargs)"
+while IFS='|' read -r name client proc key; do
+  e2e_expect "$name: what two calls saw" "1 2" \
+    "$(printf '%s\n' "$(seen_of "$name.1")" "$(seen_of "$name.2")" | sort | xargs)"
+done <<<"$turns"
 
 # The early reply comes while the procedure still waits to be let go on,
 # with the zeroed result; the procedure goes on afterwards.
@@ -103,10 +120,11 @@ done
 # Every child has ended and was reaped; the servers still serve.
 children_left() { ps -o pid=,stat=,args= --ppid "$1"; }
 for _ in $(seq 1 80); do
-  [ -z "$(children_left $server)$(children_left $conn_server)" ] && break
+  [ -z "$(children_left $server)$(children_left $conn_server)$(children_left $dgram_server)" ] && break
   sleep 0.1
 done
-e2e_expect "children left behind" "" "$(children_left $server)$(children_left $conn_server)"
+e2e_expect "children left behind" "" \
+  "$(children_left $server)$(children_left $conn_server)$(children_left $dgram_server)"
 ran_in server $server "$(timeout 20 "$calls_client" 127.0.0.1 udp nap 401 0)" "nap at the end"
 e2e_servers_alive
 e2e_finish
