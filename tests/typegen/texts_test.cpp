@@ -224,6 +224,14 @@ TEST(ArrayCode, XdrBlocks) {
   EXPECT_NE(text.find("\t\tlen = *pstr1024 == 0 ? 0 : (strlen((*pstr1024))+1);\n"), std::string::npos) << text;
   EXPECT_NE(text.find("\tif(!xdr_bytes(xdrp, (char**)pstr1024, &len, maxlen))\n"), std::string::npos) << text;
   EXPECT_EQ(text.find("XDR_FREE"), std::string::npos) << text;
+
+  // In a member, `this` is the member's address: the string is the member.
+  const std::string member = memberBlock(varArray(prim(CODE_CHAR),
+                                                  new binaryExp(new funcExp("strlen", args), '+', num(1)),
+                                                  num(64)),
+                                         "name");
+  EXPECT_NE(member.find("\t\tlen = prec->name == 0 ? 0 : (strlen((*(&prec->name)))+1);\n"), std::string::npos)
+      << member;
 }
 
 TEST(ArrayCode, AllocationReleaseAndCopy) {
