@@ -23,8 +23,21 @@ Symbol* newDeclarator(std::string* name)
     return declarator;
 }
 
+namespace {
+
+// 1 when one more pointer or array level keeps the declarator within the
+// nesting limit.
+int roomForLevel(const Symbol* declarator)
+{
+    return !declarator->type() || declarator->type()->indirectionDepth() < maxNestingDepth;
+}
+
+}  // namespace
+
 Symbol* addArraySuffix(Symbol* declarator, property* attributes)
 {
+    if (!roomForLevel(declarator))
+        return nullptr;
     arrayType* array = new arrayType(nullptr);
     array->applyAttributes(attributes);
     attachBaseType(declarator, array, 0);
@@ -43,6 +56,8 @@ Type* arrayPrefix(property* attributes)
 
 Symbol* applyPrefix(Type* prefix, Symbol* declarator)
 {
+    if (!roomForLevel(declarator))
+        return nullptr;
     attachBaseType(declarator, prefix, 0);
     return declarator;
 }

@@ -1,11 +1,32 @@
 // Actions of the token rules (identifiers, numbers, literals), of the
 // expression ladder and of the array attributes and property entries.
+#include <algorithm>
 #include <cstdlib>
+#include <unordered_map>
 
 #include "frontend/parser_actions.h"
 #include "model/expression.h"
 #include "model/property.h"
 #include "model/symbol.h"
+
+namespace {
+
+// Depth of every composite expression built so far; a leaf has depth 1.
+std::unordered_map<const expression*, int> expressionDepths;
+
+int depthOf(const expression* e)
+{
+    auto found = expressionDepths.find(e);
+    return found == expressionDepths.end() ? 1 : found->second;
+}
+
+expression* recordDepth(expression* e, int depth)
+{
+    expressionDepths[e] = depth;
+    return e;
+}
+
+}  // namespace
 
 std::string* newIdentifier(const char* text) { return new std::string(text); }
 
@@ -40,19 +61,32 @@ expression* thisReference() { return thisExpression; }
 
 expression* binaryExpression(expression* left, int op, expression* right)
 {
-    return new binaryExp(left, op, right);
+    const int depth = 1 + std::max(depthOf(left), depthOf(right));
+    return depth > maxNestingDepth ? nullptr : recordDepth(new binaryExp(left, op, right), depth);
 }
 
-expression* unaryExpression(int op, expression* operand) { return new unaryExp(op, operand); }
+expression* unaryExpression(int op, expression* operand)
+{
+    const int depth = 1 + depthOf(operand);
+    return depth > maxNestingDepth ? nullptr : recordDepth(new unaryExp(op, operand), depth);
+}
 
 expression* conditionalExpression(expression* condition, expression* whenTrue, expression* whenFalse)
 {
-    return new condExp(condition, whenTrue, whenFalse);
+    const int depth = 1 + std::max({depthOf(condition), depthOf(whenTrue), depthOf(whenFalse)});
+    if (depth > maxNestingDepth)
+        return nullptr;
+    return recordDepth(new condExp(condition, whenTrue, whenFalse), depth);
 }
 
 expression* callExpression(std::string* name, expressionList* arguments)
 {
-    return new funcExp(*name, arguments);
+    int deepest = 0;
+    expressionList::cursor walk = expressionList::begin(arguments);
+    while (expression* argument = walk.next())
+        deepest = std::max(deepest, depthOf(argument));
+    const int depth = 1 + deepest;
+    return depth > maxNestingDepth ? nullptr : recordDepth(new funcExp(*name, arguments), depth);
 }
 
 expressionList* startArguments(expression* first)

@@ -45,6 +45,14 @@ struct armList;
 // scanner's yylex and reports through yyerror under their own names.
 #undef yylex
 #undef yyerror
+
+// An action that refused to build a tree deeper than the parser stack could
+// hold (maxNestingDepth) ends the parse with the report of a full stack.
+#define REFUSE_TOO_DEEP(value)            \
+    if (!(value)) {                       \
+        yyerror("nesting too deep");      \
+        YYABORT;                          \
+    }
 }
 
 %define api.prefix {idl}
@@ -192,7 +200,7 @@ procedure_number
 
 procedure_name
     : identifier                        { $$ = newDeclarator($1); }
-    | declarator_prefix procedure_name  { $$ = applyPrefix($1, $2); }
+    | declarator_prefix procedure_name  { $$ = applyPrefix($1, $2); REFUSE_TOO_DEEP($$); }
     ;
 
 parameters
@@ -422,8 +430,8 @@ opt_enumerator_value
 
 declarator
     : identifier                            { $$ = newDeclarator($1); }
-    | declarator '[' attribute_block ']'    { $$ = addArraySuffix($1, $3); }
-    | declarator_prefix declarator          { $$ = applyPrefix($1, $2); }
+    | declarator '[' attribute_block ']'    { $$ = addArraySuffix($1, $3); REFUSE_TOO_DEEP($$); }
+    | declarator_prefix declarator          { $$ = applyPrefix($1, $2); REFUSE_TOO_DEEP($$); }
     | '(' declarator ')'                    { $$ = $2; }
     ;
 
@@ -456,73 +464,89 @@ attribute_name
 conditional_expression
     : logical_or_expression
     | logical_or_expression '?' conditional_expression ':' conditional_expression
-        { $$ = conditionalExpression($1, $3, $5); }
+        { $$ = conditionalExpression($1, $3, $5); REFUSE_TOO_DEEP($$); }
     ;
 
 logical_or_expression
     : logical_and_expression
     | logical_or_expression OR_OP logical_and_expression
-        { $$ = binaryExpression($1, OP_OR, $3); }
+        { $$ = binaryExpression($1, OP_OR, $3); REFUSE_TOO_DEEP($$); }
     ;
 
 logical_and_expression
     : inclusive_or_expression
     | logical_and_expression AND_OP inclusive_or_expression
-        { $$ = binaryExpression($1, OP_AND, $3); }
+        { $$ = binaryExpression($1, OP_AND, $3); REFUSE_TOO_DEEP($$); }
     ;
 
 inclusive_or_expression
     : exclusive_or_expression
-    | inclusive_or_expression '|' exclusive_or_expression   { $$ = binaryExpression($1, '|', $3); }
+    | inclusive_or_expression '|' exclusive_or_expression
+        { $$ = binaryExpression($1, '|', $3); REFUSE_TOO_DEEP($$); }
     ;
 
 exclusive_or_expression
     : and_expression
-    | exclusive_or_expression '^' and_expression    { $$ = binaryExpression($1, '^', $3); }
+    | exclusive_or_expression '^' and_expression
+        { $$ = binaryExpression($1, '^', $3); REFUSE_TOO_DEEP($$); }
     ;
 
 and_expression
     : equality_expression
-    | and_expression '&' equality_expression    { $$ = binaryExpression($1, '&', $3); }
+    | and_expression '&' equality_expression
+        { $$ = binaryExpression($1, '&', $3); REFUSE_TOO_DEEP($$); }
     ;
 
 equality_expression
     : relational_expression
-    | equality_expression EQ_OP relational_expression   { $$ = binaryExpression($1, OP_EQ, $3); }
-    | equality_expression NE_OP relational_expression   { $$ = binaryExpression($1, OP_NE, $3); }
+    | equality_expression EQ_OP relational_expression
+        { $$ = binaryExpression($1, OP_EQ, $3); REFUSE_TOO_DEEP($$); }
+    | equality_expression NE_OP relational_expression
+        { $$ = binaryExpression($1, OP_NE, $3); REFUSE_TOO_DEEP($$); }
     ;
 
 relational_expression
     : shift_expression
-    | relational_expression '<' shift_expression    { $$ = binaryExpression($1, '<', $3); }
-    | relational_expression '>' shift_expression    { $$ = binaryExpression($1, '>', $3); }
-    | relational_expression LE_OP shift_expression  { $$ = binaryExpression($1, OP_LE, $3); }
-    | relational_expression GE_OP shift_expression  { $$ = binaryExpression($1, OP_GE, $3); }
+    | relational_expression '<' shift_expression
+        { $$ = binaryExpression($1, '<', $3); REFUSE_TOO_DEEP($$); }
+    | relational_expression '>' shift_expression
+        { $$ = binaryExpression($1, '>', $3); REFUSE_TOO_DEEP($$); }
+    | relational_expression LE_OP shift_expression
+        { $$ = binaryExpression($1, OP_LE, $3); REFUSE_TOO_DEEP($$); }
+    | relational_expression GE_OP shift_expression
+        { $$ = binaryExpression($1, OP_GE, $3); REFUSE_TOO_DEEP($$); }
     ;
 
 shift_expression
     : additive_expression
-    | shift_expression LSHIFT additive_expression   { $$ = binaryExpression($1, OP_LSHIFT, $3); }
-    | shift_expression RSHIFT additive_expression   { $$ = binaryExpression($1, OP_RSHIFT, $3); }
+    | shift_expression LSHIFT additive_expression
+        { $$ = binaryExpression($1, OP_LSHIFT, $3); REFUSE_TOO_DEEP($$); }
+    | shift_expression RSHIFT additive_expression
+        { $$ = binaryExpression($1, OP_RSHIFT, $3); REFUSE_TOO_DEEP($$); }
     ;
 
 additive_expression
     : multiplicative_expression
-    | additive_expression '+' multiplicative_expression { $$ = binaryExpression($1, '+', $3); }
-    | additive_expression '-' multiplicative_expression { $$ = binaryExpression($1, '-', $3); }
+    | additive_expression '+' multiplicative_expression
+        { $$ = binaryExpression($1, '+', $3); REFUSE_TOO_DEEP($$); }
+    | additive_expression '-' multiplicative_expression
+        { $$ = binaryExpression($1, '-', $3); REFUSE_TOO_DEEP($$); }
     ;
 
 multiplicative_expression
     : unary_expression
-    | multiplicative_expression '*' unary_expression    { $$ = binaryExpression($1, '*', $3); }
-    | multiplicative_expression '/' unary_expression    { $$ = binaryExpression($1, '/', $3); }
-    | multiplicative_expression '%' unary_expression    { $$ = binaryExpression($1, '%', $3); }
+    | multiplicative_expression '*' unary_expression
+        { $$ = binaryExpression($1, '*', $3); REFUSE_TOO_DEEP($$); }
+    | multiplicative_expression '/' unary_expression
+        { $$ = binaryExpression($1, '/', $3); REFUSE_TOO_DEEP($$); }
+    | multiplicative_expression '%' unary_expression
+        { $$ = binaryExpression($1, '%', $3); REFUSE_TOO_DEEP($$); }
     ;
 
 /* One unary operator at most, applied to a primary expression. */
 unary_expression
     : primary_expression
-    | unary_operator primary_expression     { $$ = unaryExpression($1, $2); }
+    | unary_operator primary_expression     { $$ = unaryExpression($1, $2); REFUSE_TOO_DEEP($$); }
     ;
 
 unary_operator
@@ -538,7 +562,7 @@ primary_expression
     | '(' conditional_expression ')'        { $$ = $2; }
     | THIS                                  { $$ = thisReference(); }
     | RETURN                                { $$ = returnReference(); }
-    | identifier '(' opt_arguments ')'      { $$ = callExpression($1, $3); }
+    | identifier '(' opt_arguments ')'      { $$ = callExpression($1, $3); REFUSE_TOO_DEEP($$); }
     ;
 
 opt_arguments

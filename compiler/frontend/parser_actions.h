@@ -29,6 +29,16 @@ extern int nestingDepth;
 // The innermost struct or union body being parsed; null at file level.
 extern classType* currentClass;
 
+// ---------------------------------------------------------------- nesting limit
+
+// The deepest expression tree or declarator type chain the actions build:
+// as deep as the parser stack may grow. Left-recursive rules (binary
+// operators, array suffixes) could otherwise build trees of any depth from
+// a flat stack, and the model's recursive operations would overflow the C
+// stack on them. An action that would exceed it returns null, and the
+// grammar ends the parse as for a full parser stack.
+constexpr int maxNestingDepth = 10000;
+
 // ---------------------------------------------------------------- tokens and expressions
 
 // A new string holding a copy of the token text.
@@ -45,6 +55,7 @@ expression* nameReference(std::string* name);
 // "return": the result member of the procedure's result record.
 expression* returnReference();
 expression* thisReference();
+// The composite expressions; null beyond maxNestingDepth.
 expression* binaryExpression(expression* left, int op, expression* right);
 expression* unaryExpression(int op, expression* operand);
 expression* conditionalExpression(expression* condition, expression* whenTrue, expression* whenFalse);
@@ -65,10 +76,12 @@ property* appendProperty(property* head, property* next);
 
 Symbol* newDeclarator(std::string* name);
 // `declarator [ attributes ]`: a fixed array level inside the declarator.
+// Null when the declarator would get more than maxNestingDepth levels.
 Symbol* addArraySuffix(Symbol* declarator, property* attributes);
 Type* pointerPrefix();
 // `[ attributes ]` written in front of a name: a variable-length array.
 Type* arrayPrefix(property* attributes);
+// Null when the declarator would get more than maxNestingDepth levels.
 Symbol* applyPrefix(Type* prefix, Symbol* declarator);
 // Declarator lists of a member declaration; a repeated name is reported.
 symbolSet* startDeclaratorList(Symbol* first);

@@ -157,12 +157,8 @@ int openOutputFiles(const versionFileNames& names)
 
 int openOutputFiles(rpcVersion* version)
 {
-    versionFileNames names;
-    names.fileBase = version->fileBaseName();
-    names.upperName = version->upperName();
-    names.handleVar = version->handleVarName();
-    names.timeoutVar = version->timeoutVarName();
-    return openOutputFiles(names);
+    return openOutputFiles(versionFileNames{version->fileBaseName(), version->upperName(),
+                                            version->handleVarName(), version->timeoutVarName()});
 }
 
 void closeOutputFiles()

@@ -8,6 +8,7 @@
 // session. The session also ends at the end of standard input, so filemate
 // can be driven by a pipe.
 #include <cctype>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -249,6 +250,9 @@ int main(int argc, char** argv)
 		fprintf(stderr, "Usage: %s hostname\n", argv[0]);
 		return 1;
 	}
+	// A server that goes away mid-session must fail the next call, not end
+	// the client: writing to its closed connection would raise SIGPIPE.
+	signal(SIGPIPE, SIG_IGN);
 	pc = new Crfile_5();
 	if (pc->bind(argv[1], nullptr, RFILE, RFILE_5) == 0) {
 		fprintf(stderr, "Fail to connect to server!\n");

@@ -36,7 +36,10 @@ echo beta >served/b.txt
 echo inner >served/sub/inner.txt
 echo secret >outside/secret
 ln -s ../outside served/link
+ln -s ../outside/secret served/peek
 echo mine >local/keep.txt
+mkdir local/link
+echo evil >local/link/evil
 e2e_start_rfile $port $program served
 
 long_word=$(printf 'x%.0s' $(seq 1 300))
@@ -59,6 +62,8 @@ ls nosuchdir
 cd link
 get link/secret
 get ../outside/secret
+get peek
+put link/evil
 get
 put
 get keep.txt
@@ -86,6 +91,7 @@ failed="command failed."
 root_listing="a.txt
 b.txt
 link
+peek
 sub"
 expected="${P}$help
 $ok
@@ -101,6 +107,8 @@ ${P}$ok
 ${P}$failed
 ${P}$root_listing
 $ok
+${P}$failed
+${P}$failed
 ${P}$failed
 ${P}$failed
 ${P}$failed
@@ -125,13 +133,41 @@ e2e_expect "messages" "connected to server!
 Fail to open remote file!
 Fail to open remote file!
 Fail to open remote file!
+Fail to open remote file!
+Fail to open remote file!
 nolocal.txt: No such file or directory
 $cut_name: File name too long" "$(cat session.err)"
 
 e2e_expect "file got from a subdirectory" inner "$(cat local/inner.txt)"
 # A remote file that is missing leaves the local one alone.
 e2e_expect "local file of a failed get" mine "$(cat local/keep.txt)"
-[ -e local/secret ] && e2e_fail "a file outside the served directory was copied"
+[ -e local/secret ] || [ -e local/peek ] && e2e_fail "a file outside the served directory was copied"
+[ -e outside/evil ] && e2e_fail "a file was written outside the served directory"
 
 e2e_servers_alive
+
+# A server that goes away during a session: every command that needs it
+# reports the failure.
+mkfifo commands
+(cd local && ../filemate 127.0.0.1 <../commands >../late.out 2>../late.err) &
+client=$!
+exec 3>commands
+echo "ls" >&3
+for _ in $(seq 1 100); do
+  grep -q "command successful\." late.out && break
+  sleep 0.1
+done
+e2e_stop_servers
+printf '%s\n' "ls" "cd sub" "get a.txt" >&3
+exec 3>&-
+wait $client
+e2e_expect "status after the server went away" 0 "$?"
+e2e_expect "commands after the server went away" "${P}$root_listing
+$ok
+${P}$failed
+${P}$failed
+${P}$failed
+${P}" "$(cat late.out)"
+[ -e local/a.txt ] && e2e_fail "a failed get left a local file"
+
 e2e_finish

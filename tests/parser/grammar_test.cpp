@@ -200,6 +200,50 @@ TEST(Grammar, ParserStackLimit)
     EXPECT_EQ(tooDeep.firstErrorLine(), nearToken("("));
 }
 
+// Left-recursive rules build deep trees from a flat stack: a chain of
+// operators or array suffixes may be as deep as the stack could grow and no
+// deeper, so that later recursive work on the model cannot overflow the C
+// stack. Beyond that the parse ends like a full stack, even for inputs far
+// deeper than any stack.
+TEST(Grammar, NestingLimitOfFlatChains)
+{
+    auto sum = [](int terms) {
+        std::string bound = "x";
+        for (int i = 1; i < terms; ++i)
+            bound += "+x";
+        return decl(("struct s { int (*p)[" + bound + "]; };").c_str());
+    };
+    auto suffixes = [](int prefixes, int count) {
+        std::string levels;
+        for (int i = 0; i < count; ++i)
+            levels += "[1]";
+        return decl(("struct s { int " + std::string(prefixes, '*') + "a" + levels + "; };").c_str());
+    };
+    struct LimitCase {
+        std::string source;
+        const char* firstError;
+    };
+    const LimitCase cases[] = {
+        {sum(10000), nullptr},
+        {sum(10001), "]"},
+        {sum(300000), "+"},
+        {suffixes(0, 10001), "]"},
+        {suffixes(1, 10000), ";"},
+        {suffixes(0, 200000), "]"},
+    };
+    for (const LimitCase& c : cases) {
+        SCOPED_TRACE(c.source.substr(0, 40));
+        ParseRun run = parseIsolated(c.source);
+        ASSERT_FALSE(run.crashed);
+        if (!c.firstError) {
+            EXPECT_EQ(run.result, 0) << run.firstErrorLine();
+        } else {
+            EXPECT_EQ(run.result, 1);
+            EXPECT_EQ(run.firstErrorLine(), nearToken(c.firstError));
+        }
+    }
+}
+
 // Long lists are left-recursive and do not deepen the stacks.
 TEST(Grammar, LongListsNeedNoStack)
 {

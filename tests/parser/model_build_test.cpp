@@ -4,6 +4,9 @@
 // own, since declared types and tags stay registered for the whole process.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "frontend/parser_actions.h"
 #include "frontend/scanner.h"
 #include "model/expression.h"
@@ -12,6 +15,7 @@
 #include "model/symbol.h"
 #include "model/type.h"
 #include "model/type_table.h"
+#include "output/section_files.h"
 #include "parse_support.h"
 
 namespace {
@@ -61,6 +65,15 @@ Type* elementOf(Type* level)
     if (auto* pointer = dynamic_cast<refType*>(level))
         return pointer->elementType() ? pointer->elementType()->resolve() : nullptr;
     return nullptr;
+}
+
+std::string sectionText(outFile& section)
+{
+    section.stream().flush();
+    std::ifstream in(section.name(), std::ios::binary);
+    std::stringstream contents;
+    contents << in.rdbuf();
+    return contents.str();
 }
 
 std::string text(const expression* e) { return e ? e->codeText("") : "<none>"; }
@@ -371,4 +384,23 @@ TEST(ModelBuild, NoProgramAfterASyntaxErrorInTheBlock)
     EXPECT_EQ(run.result, 1);
     EXPECT_EQ(currentProgram, nullptr);
     EXPECT_EQ(beforeProgramBlock, 1);
+}
+
+// The block is complete at its last ";": "%" lines up to there belong before
+// the program block, every later one after it.
+TEST(ModelBuild, PercentLinesFollowTheEndOfTheBlock)
+{
+    leadingTextSection.reopen();
+    trailingTextSection.reopen();
+    ParseRun run = parseHere(
+        "%#include <first.h>\n"
+        "struct pct { int a; };\n"
+        "program Pct {\n"
+        "%inside the block\n"
+        "  version one { int f(); } = 1;\n"
+        "} = 3;\n"
+        "%#include <last.h>\n");
+    expectAccepted(run);
+    EXPECT_EQ(sectionText(leadingTextSection), "#include <first.h>\ninside the block\n");
+    EXPECT_EQ(sectionText(trailingTextSection), "#include <last.h>\n");
 }

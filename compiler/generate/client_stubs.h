@@ -1,0 +1,51 @@
+// The client side of one procedure as text: the call function <proc>_wrap,
+// the C stub and the C++ method. The emit functions of procedure_steps.h
+// write these texts into the open output files; the texts are also asked
+// for directly where a caller (or a test) needs them without writing.
+#ifndef VELORIN_GENERATE_CLIENT_STUBS_H
+#define VELORIN_GENERATE_CLIENT_STUBS_H
+
+#include <string>
+#include <vector>
+
+class Symbol;
+class rpcProcedure;
+
+// "int <proc>_wrap(CLIENT* pclnt, struct timeval* ptimeout[, <in>* pIn][, <out>* pOut])"
+std::string callPrototype(const rpcProcedure* procedure);
+// The definition of <proc>_wrap, preceded by the procedure's bounded reply
+// filter when it needs one.
+std::string callFunctionText(const rpcProcedure* procedure);
+// The C stub on the version's global handle.
+std::string clientStubText(rpcProcedure* procedure);
+// The C++ method on the object's own handle and timeout.
+std::string clientMethodText(rpcProcedure* procedure);
+
+// --- Bounded replies ---
+//
+// An out or inout variable-length array argument hands the caller's storage
+// to the result record, and the reply is decoded straight into it. Its bound
+// is computed from members of the result record that the reply itself
+// carries (rfread's size and nm), so a server could claim a larger bound
+// than the caller's buffer has room for. For such a procedure the call
+// function decodes the reply with a filter of its own: it keeps the bound
+// of the request, which the stub leaves in the result record before the
+// call, and refuses a reply whose bound exceeds it.
+
+// The out and inout variable-length arrays whose bound the request fixes:
+// every variable of the bound is an in or inout argument that is also a
+// member of the result record. Arrays whose bound names an out argument or
+// the result are left out: the request says nothing about their size.
+std::vector<Symbol*> requestBoundedArrays(const rpcProcedure* procedure);
+// The in arguments (inout ones the stub copies anyway) that those bounds
+// name, each once: the stub copies them into the result record as well.
+std::vector<Symbol*> requestBoundVariables(const rpcProcedure* procedure);
+// "xdr_<proc>_out_t_bounded": the file-static filter of the client file.
+std::string boundedReplyFilterName(const rpcProcedure* procedure);
+// The filter's definition; "" for a procedure without such arrays.
+std::string boundedReplyFilterText(const rpcProcedure* procedure);
+// The filter the call function passes to clnt_call for the result record:
+// the bounded one when there is one, else the record's own routine.
+std::string replyFilterName(const rpcProcedure* procedure);
+
+#endif
