@@ -20,7 +20,4 @@ std::string unbindFunctionText(const rpcVersion* version);
 std::string errnoFunctionText(const rpcVersion* version);
 std::string classBindText(const rpcVersion* version);
 
-// The opening of the client class C<prog>_<vers>: constructors and bind.
-std::string clientClassHeadText(const rpcVersion* version);
-
 #endif

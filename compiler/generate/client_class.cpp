@@ -3,7 +3,7 @@
 // generateVersion adds the method declarations and closes the class.
 #include <string>
 
-#include "generate/client_binding.h"
+#include "generate/client_class.h"
 #include "generate/procedure_steps.h"
 #include "model/rpc_program.h"
 #include "output/emit.h"

@@ -27,12 +27,18 @@ std::string upperCase(const std::string& text) {
 }
 
 // Numbers that would make the dispatcher ambiguous, and names that would
-// give two procedures one number macro, are counted errors.
+// give two procedures one number macro (or a procedure the macro of its
+// version or program), are counted errors.
 void checkProcedureNumbers(rpcVersion* version) {
   const procedureList* procedures = version->procedures();
   const int count = procedures ? procedures->count() : 0;
+  const rpcProgram* program = version->program();
   for (int i = 0; i < count; ++i) {
     rpcProcedure* procedure = procedures->at(i);
+    const std::string macro = procedure->upperName();
+    if (macro == version->upperName() || (program && macro == program->upperName()))
+      reportError() << " procedure " << procedure->name() << " would have the number macro " << macro
+                    << " of its " << (macro == version->upperName() ? "version" : "program") << ".\n";
     if (procedure->number() == 0)
       reportError() << " procedure " << procedure->name()
                     << " has the number 0, which belongs to the null procedure.\n";

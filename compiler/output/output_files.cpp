@@ -47,10 +47,19 @@ void cannotCreateFile(const std::string& name)
 
 namespace {
 
+// Opens a stream on name for writing with truncation. A stream left open by
+// an earlier version is closed first, so that opening cannot fail for that.
+bool openForWriting(std::ofstream& out, const std::string& name)
+{
+    out.close();
+    out.clear();
+    out.open(name, std::ios::out | std::ios::trunc | std::ios::binary);
+    return static_cast<bool>(out);
+}
+
 void openOrDie(std::ofstream& out, const std::string& name)
 {
-    out.open(name, std::ios::out | std::ios::trunc | std::ios::binary);
-    if (!out) {
+    if (!openForWriting(out, name)) {
         std::perror(name.c_str());
         cannotCreateFile(name);
     }
@@ -61,11 +70,6 @@ bool fileExists(const std::string& name)
     struct stat st;
     return stat(name.c_str(), &st) == 0;
 }
-
-// Follows the version line of the C files: nothing in them reads
-// version_str (it is there for what(1)), and cc -Wall would warn about it.
-const char* const versionStrUnusedLine =
-    "#ifdef __GNUC__\nstatic char *version_str __attribute__((unused));\n#endif\n";
 
 void writePreambles(const versionFileNames& names)
 {
@@ -85,17 +89,16 @@ void writePreambles(const versionFileNames& names)
     emit(serverOut, "#define VELORIN_XDR\n", "#define VELORIN_SERVER\n");
     emit(serverOut, includeHeader);
     emit(serverOut, "#include <", pmapClntHeader, ">\n");
-    emit(serverOut, versionStrLine, versionStrUnusedLine);
+    emit(serverOut, versionStrLine);
     emit(serverOut, "static SVCXPRT* tcp_master = 0;\n");
     emit(serverOut, "static SVCXPRT* udp_master = 0;\n\n");
-    // Nothing calls no_op, and cc -Wall would warn about it.
-    emit(serverOut, "#ifdef __GNUC__\nstatic void no_op(void*p) __attribute__((unused));\n#endif\n");
-    emit(serverOut, "static void no_op(void*p) {}\n\n");
+    // Nothing calls no_op: marked so that cc -Wall does not warn about it.
+    emit(serverOut, "static void __attribute__((unused)) no_op(void*p) {}\n\n");
 
     emit(clientOut, notice);
     emit(clientOut, "#define VELORIN_XDR\n", "#define VELORIN_CLIENT\n");
     emit(clientOut, includeHeader);
-    emit(clientOut, versionStrLine, versionStrUnusedLine);
+    emit(clientOut, versionStrLine);
     emit(clientOut, "CLIENT* ", names.handleVar, " = 0;\n");
     emit(clientOut, "struct timeval ", names.timeoutVar, " = {60, 0};\n");
 
@@ -111,7 +114,7 @@ void writePreambles(const versionFileNames& names)
     emit(xdrOut, notice);
     emit(xdrOut, "#define VELORIN_XDR\n");
     emit(xdrOut, includeHeader);
-    emit(xdrOut, versionStrLine, versionStrUnusedLine);
+    emit(xdrOut, versionStrLine);
 
     // Without a template file the stream stays closed and this is lost.
     emit(implTemplateOut, includeHeader);
@@ -123,7 +126,11 @@ int openOutputFiles(const versionFileNames& names)
 {
     resetGenerationSections();
 
-    versionStrLine = std::string("static char *version_str=\"@(#)") + versionString() + "\";\n";
+    // Nothing reads version_str: it is there to be found in the binary, so
+    // it is marked used, which keeps it at every optimisation level and
+    // keeps cc -Wall quiet about it.
+    versionStrLine = std::string("static char *version_str __attribute__((used))=\"@(#)") +
+                     versionString() + "\";\n";
 
     filePrefix = names.fileBase;
     headerFileName = filePrefix + ".h";
@@ -144,8 +151,7 @@ int openOutputFiles(const versionFileNames& names)
     if (!fileExists(implTemplateFileName))
         generateImplTemplate = 1;
     if (generateImplTemplate) {
-        implTemplateOut.open(implTemplateFileName, std::ios::out | std::ios::trunc | std::ios::binary);
-        if (!implTemplateOut) {
+        if (!openForWriting(implTemplateOut, implTemplateFileName)) {
             std::perror(implTemplateFileName.c_str());
             generateImplTemplate = 0;
         }

@@ -11,6 +11,7 @@
 
 #include "client_models.h"
 #include "generate/client_binding.h"
+#include "generate/client_class.h"
 #include "generate/client_stubs.h"
 #include "generate/procedure_steps.h"
 

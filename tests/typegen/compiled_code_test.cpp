@@ -13,7 +13,7 @@ using namespace generated;
 namespace {
 
 // Generates the version into the test's directory and compiles the header
-// (as C and C++) and the XDR file; the directory.
+// (as C and C++), the XDR file and the other C files; the directory.
 std::string generateAndCompile(rpcVersion* version, const std::string& base) {
   const std::string dir = testDirectory();
   generate(dir, version);
@@ -22,6 +22,9 @@ std::string generateAndCompile(rpcVersion* version, const std::string& base) {
   std::string output;
   EXPECT_EQ(compileHeader(dir, base, &output), 0) << output;
   EXPECT_EQ(run(dir, "cc " + cFlags() + " -c " + base + "_xdr.c", &output), 0) << output;
+  // The other C files of the version include the same header.
+  EXPECT_EQ(run(dir, "cc " + cFlags() + " -fsyntax-only " + base + "_svc.c " + base + "_cln.c", &output), 0)
+      << output;
   return dir;
 }
 
