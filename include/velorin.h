@@ -12,8 +12,9 @@ extern "C" {
 /* ---- Server side: call execution, main loop, process models ---- */
 
 /* The function that performs one call: called as local(pover, pback) with
- * the addresses of the argument and the result record; its result is
- * ignored. */
+ * the addresses of the argument and the result record. It returns null; a
+ * non-null result means that the call could not run, and the client is
+ * answered with a system error instead of the reply. */
 typedef void *(*local_call_t)();
 /* Releases the buffers of a result record: called as free_after(pback). */
 typedef void (*free_call_t)();

@@ -55,9 +55,15 @@ static void vl_rpc_call_2(vlrpc_call_struct *info)
         zero_record(info->pback, info->back_size);
         send_reply(info->ptransport, info->xdr_back, info->pback);
     }
-    (void)info->local(info->pover, info->pback);
-    if (!info->reply_now)
+    /* A non-null result: the call could not run (a generated wrapper whose
+     * result buffers could not be allocated). The client learns of it as a
+     * system error instead of a reply that holds nothing. */
+    if (info->local(info->pover, info->pback) != 0) {
+        if (!info->reply_now)
+            svcerr_systemerr(info->ptransport);
+    } else if (!info->reply_now) {
         send_reply(info->ptransport, info->xdr_back, info->pback);
+    }
     if (info->free_after != 0)
         info->free_after(info->pback);
     free_arguments(info);
