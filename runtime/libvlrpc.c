@@ -308,6 +308,20 @@ void vl_fork_on_call(int *status)
 /* Start-up, idle check, main loop                                     */
 /* ------------------------------------------------------------------ */
 
+/* libtirpc writes replies with write(): a reply to a client that has
+ * reset its connection would raise SIGPIPE, whose default action ends the
+ * server (or the child serving the call). Ignored, the write fails with
+ * EPIPE and libtirpc destroys that one transport. A disposition the
+ * program chose itself is left as it is. */
+static void ignore_sigpipe_by_default(void)
+{
+    struct sigaction current;
+
+    if (sigaction(SIGPIPE, NULL, &current) == 0 && !(current.sa_flags & SA_SIGINFO) &&
+        current.sa_handler == SIG_DFL)
+        signal(SIGPIPE, SIG_IGN);
+}
+
 void vl_serv_init(void)
 {
     /* A second call clears the existing table rather than replacing it,
@@ -322,6 +336,7 @@ void vl_serv_init(void)
         return;
     }
     vl_install_sigchld_handler();
+    ignore_sigpipe_by_default();
     exit_next = 0;
 }
 
