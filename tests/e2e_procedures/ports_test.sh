@@ -17,7 +17,7 @@ on_port() {
 }
 
 # name | program | Velorin options | ready check | tcp | udp | on port tcp | on port udp | clients
-cases="tcp|0x20000403|-DPORTS_TRANSPORT=tcp|\$(e2e_registered \$prog 1)|ok|none|||-=ok tcp=ok udp=none
+cases="tcp|0x20000403|-DPORTS_TRANSPORT=tcp|rpcinfo -t 127.0.0.1 \$prog 1|ok|none|||-=ok tcp=ok udp=none
 udp|0x20000404|-DPORTS_TRANSPORT=udp|rpcinfo -u 127.0.0.1 \$prog 1|none|ok|||-=ok udp=ok tcp=none
 port|0x20000405|-DPORTS_SERVER_PORT=41300|proc_null tcp 41300 \$prog 1|none|none|ok|ok|-=ok tcp=ok udp=ok
 udpport|0x20000406|-DPORTS_TRANSPORT=udp -DPORTS_SERVER_PORT=41301|proc_null udp 41301 \$prog 1|none|none|none|ok|-=ok udp=ok"
