@@ -12,8 +12,9 @@ extern "C" {
 /* ---- Server side: call execution, main loop, process models ---- */
 
 /* The function that performs one call: called as local(pover, pback) with
- * the addresses of the argument and the result record; its result is
- * ignored. */
+ * the addresses of the argument and the result record. It returns null; a
+ * non-null result means that the call could not run, and the client is
+ * answered with a system error instead of the reply. */
 typedef void *(*local_call_t)();
 /* Releases the buffers of a result record: called as free_after(pback). */
 typedef void (*free_call_t)();
@@ -55,7 +56,13 @@ void vl_serv_call(vlrpc_call_struct *info);
 /* Start-up: call once, before any handler is registered and before
  * vl_serv_mainloop. Also installs the SIGCHLD handler that reaps ended
  * children: from then on it collects every child of the process that
- * ends, also those the program forks itself. */
+ * ends, also those the program forks itself. And it sets SIGPIPE to
+ * ignored when its disposition is still the default, so that a client
+ * that goes away before its reply is written costs the server only that
+ * connection (the write fails with EPIPE) instead of the process; a
+ * handler the program installed before keeps its place. Like every
+ * ignored signal, it stays ignored in the server's children, also across
+ * exec. */
 void vl_serv_init(void);
 /* Handlers of the program's own descriptors, called from the main loop
  * with the descriptor when it is readable, writable or has an exceptional

@@ -55,9 +55,15 @@ static void vl_rpc_call_2(vlrpc_call_struct *info)
         zero_record(info->pback, info->back_size);
         send_reply(info->ptransport, info->xdr_back, info->pback);
     }
-    (void)info->local(info->pover, info->pback);
-    if (!info->reply_now)
+    /* A non-null result: the call could not run (a generated wrapper whose
+     * result buffers could not be allocated). The client learns of it as a
+     * system error instead of a reply that holds nothing. */
+    if (info->local(info->pover, info->pback) != 0) {
+        if (!info->reply_now)
+            svcerr_systemerr(info->ptransport);
+    } else if (!info->reply_now) {
         send_reply(info->ptransport, info->xdr_back, info->pback);
+    }
     if (info->free_after != 0)
         info->free_after(info->pback);
     free_arguments(info);
@@ -415,6 +421,20 @@ void vl_fork_on_call(int *status)
 /* Start-up, idle check, main loop                                     */
 /* ------------------------------------------------------------------ */
 
+/* libtirpc writes replies with write(): a reply to a client that has
+ * reset its connection would raise SIGPIPE, whose default action ends the
+ * server (or the child serving the call). Ignored, the write fails with
+ * EPIPE and libtirpc destroys that one transport. A disposition the
+ * program chose itself is left as it is. */
+static void ignore_sigpipe_by_default(void)
+{
+    struct sigaction current;
+
+    if (sigaction(SIGPIPE, NULL, &current) == 0 && !(current.sa_flags & SA_SIGINFO) &&
+        current.sa_handler == SIG_DFL)
+        signal(SIGPIPE, SIG_IGN);
+}
+
 void vl_serv_init(void)
 {
     /* A second call clears the existing table rather than replacing it,
@@ -430,6 +450,7 @@ void vl_serv_init(void)
         return;
     }
     vl_install_sigchld_handler();
+    ignore_sigpipe_by_default();
     exit_next = 0;
 }
 

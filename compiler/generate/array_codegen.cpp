@@ -34,8 +34,12 @@ void arrayType::applyAttribute(property* attribute) {
 
 namespace {
 
+// With a member prefix, `this` is the address of the member itself (so that
+// "strlen(*this)" reads the member's string); without one, as in the routine
+// of a typedef, the variable's own name, a pointer to the value, stands for it.
 std::string boundCode(const expression* e, const std::string& p1, const std::string& p2) {
-  return e->codeText(p1.empty() ? p2 : p1);
+  if (p1.empty()) return e->codeText(p2);
+  return e->codeText(p1, "(&" + p1 + p2 + ")");
 }
 
 // Element types whose XDR filter is one of the byte filters.

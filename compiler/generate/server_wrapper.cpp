@@ -17,7 +17,7 @@ namespace {
 const char* const inParameter = "pIn";
 const char* const outParameter = "pOut";
 
-std::string member(const char* record) { return std::string(record) + "->"; }
+std::string member(const std::string& record) { return record + "->"; }
 
 // The parameter for one record: its pointer text, or an untyped pointer
 // when the record is absent (the runtime passes an address all the same).
@@ -33,7 +33,7 @@ std::string sizeCopies(rpcProcedure* procedure, const std::string& in, const std
   symbolSet::cursor walk = symbolSet::begin(&procedure->outSizeVars);
   while (Symbol* size = walk.next())
     if (procedure->hasInRecord() && procedure->inRecord->findMember(size))
-      text += size->copySizeCode(member(out.c_str()), member(in.c_str()));
+      text += size->copySizeCode(member(out), member(in));
   return text;
 }
 
@@ -55,7 +55,7 @@ std::string inoutCopies(rpcProcedure* procedure, const std::string& in, const st
   symbolSet::cursor walk = symbolSet::begin(procedure->arguments);
   while (Symbol* argument = walk.next())
     if (argument->direction() == DIR_INOUT)
-      text += argument->copyCode(member(out.c_str()), member(in.c_str()));
+      text += argument->copyCode(member(out), member(in));
   return text;
 }
 

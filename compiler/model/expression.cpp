@@ -14,9 +14,9 @@ int expression::isPointerLike() const { return 0; }
 binaryExp::binaryExp(expression* left, int op, expression* right)
     : op(op), right(right), left(left) {}
 
-std::string binaryExp::codeText(const std::string& prefix) const {
+std::string binaryExp::codeText(const std::string& prefix, const std::string& thisText) const {
   if (!left || !right || op == CODE_NONE) return "";
-  return "(" + left->codeText(prefix) + tokenText(op) + right->codeText(prefix) + ")";
+  return "(" + left->codeText(prefix, thisText) + tokenText(op) + right->codeText(prefix, thisText) + ")";
 }
 
 std::string binaryExp::plainText() const {
@@ -36,9 +36,9 @@ int binaryExp::isConstant() const {
 
 unaryExp::unaryExp(int op, expression* operand) : op(op), operand(operand) {}
 
-std::string unaryExp::codeText(const std::string& prefix) const {
+std::string unaryExp::codeText(const std::string& prefix, const std::string& thisText) const {
   if (!operand || op == CODE_NONE) return "";
-  return "(" + tokenText(op) + operand->codeText(prefix) + ")";
+  return "(" + tokenText(op) + operand->codeText(prefix, thisText) + ")";
 }
 
 std::string unaryExp::plainText() const { return operand ? operand->plainText() : ""; }
@@ -57,10 +57,10 @@ int unaryExp::isConstant() const {
 condExp::condExp(expression* condition, expression* whenTrue, expression* whenFalse)
     : condition(condition), whenTrue(whenTrue), whenFalse(whenFalse) {}
 
-std::string condExp::codeText(const std::string& prefix) const {
+std::string condExp::codeText(const std::string& prefix, const std::string& thisText) const {
   if (!condition || !whenTrue || !whenFalse) return "";
-  return "(" + condition->codeText(prefix) + " ? " + whenTrue->codeText(prefix) + " : " +
-         whenFalse->codeText(prefix) + ")";
+  return "(" + condition->codeText(prefix, thisText) + " ? " + whenTrue->codeText(prefix, thisText) + " : " +
+         whenFalse->codeText(prefix, thisText) + ")";
 }
 
 std::string condExp::plainText() const {
@@ -86,8 +86,8 @@ primExp::primExp(Symbol* symbol) : symbol(symbol) {}
 
 int primExp::isThis(const expression* e) { return e == thisExpression; }
 
-std::string primExp::codeText(const std::string& prefix) const {
-  if (isThis(this)) return prefix;
+std::string primExp::codeText(const std::string& prefix, const std::string& thisText) const {
+  if (isThis(this)) return thisText;
   return symbol ? prefix + symbol->name() : "";
 }
 
@@ -107,12 +107,12 @@ int primExp::isConstant() const { return 0; }
 funcExp::funcExp(const std::string& name, expressionList* arguments)
     : name(name), arguments(arguments) {}
 
-std::string funcExp::codeText(const std::string& prefix) const {
+std::string funcExp::codeText(const std::string& prefix, const std::string& thisText) const {
   std::string text = name + "(";
   const char* separator = "";
   expressionList::cursor walk = expressionList::begin(arguments);
   while (expression* argument = walk.next()) {
-    text += separator + argument->codeText(prefix);
+    text += separator + argument->codeText(prefix, thisText);
     separator = ", ";
   }
   return text + ")";
@@ -137,7 +137,7 @@ void liteExp::setText(const std::string& newText) {
   kind = LITERAL_TEXT;
 }
 
-std::string liteExp::codeText(const std::string&) const { return plainText(); }
+std::string liteExp::codeText(const std::string&, const std::string&) const { return plainText(); }
 
 std::string liteExp::plainText() const {
   if (kind == LITERAL_INTEGER) return std::to_string(value);

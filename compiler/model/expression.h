@@ -16,8 +16,11 @@ class expressionList;
 
 class expression {
  public:
-  // 0: C text in which every variable name carries `prefix`.
-  virtual std::string codeText(const std::string& prefix) const = 0;
+  // 0: C text in which every variable name carries `prefix`; `this` gives
+  // thisText.
+  virtual std::string codeText(const std::string& prefix, const std::string& thisText) const = 0;
+  // As above, with `this` standing for the prefix itself.
+  std::string codeText(const std::string& prefix) const { return codeText(prefix, prefix); }
   // 1: text without operators (for identifiers and case labels).
   virtual std::string plainText() const = 0;
   // 2: adds every variable the expression names to `vars`, once each.
@@ -32,7 +35,8 @@ class expression {
 class binaryExp : public expression {
  public:
   binaryExp(expression* left, int op, expression* right);
-  std::string codeText(const std::string& prefix) const override;
+  using expression::codeText;
+  std::string codeText(const std::string& prefix, const std::string& thisText) const override;
   std::string plainText() const override;
   void collectVars(symbolSet& vars) const override;
   int isConstant() const override;
@@ -46,7 +50,8 @@ class binaryExp : public expression {
 class unaryExp : public expression {
  public:
   unaryExp(int op, expression* operand);
-  std::string codeText(const std::string& prefix) const override;
+  using expression::codeText;
+  std::string codeText(const std::string& prefix, const std::string& thisText) const override;
   std::string plainText() const override;
   void collectVars(symbolSet& vars) const override;
   int isConstant() const override;
@@ -59,7 +64,8 @@ class unaryExp : public expression {
 class condExp : public expression {
  public:
   condExp(expression* condition, expression* whenTrue, expression* whenFalse);
-  std::string codeText(const std::string& prefix) const override;
+  using expression::codeText;
+  std::string codeText(const std::string& prefix, const std::string& thisText) const override;
   std::string plainText() const override;
   void collectVars(symbolSet& vars) const override;
   int isConstant() const override;
@@ -74,7 +80,8 @@ class primExp : public expression {
  public:
   primExp();
   explicit primExp(Symbol* symbol);
-  std::string codeText(const std::string& prefix) const override;
+  using expression::codeText;
+  std::string codeText(const std::string& prefix, const std::string& thisText) const override;
   std::string plainText() const override;
   void collectVars(symbolSet& vars) const override;
   int isConstant() const override;
@@ -89,7 +96,8 @@ class primExp : public expression {
 class funcExp : public expression {
  public:
   funcExp(const std::string& name, expressionList* arguments);
-  std::string codeText(const std::string& prefix) const override;
+  using expression::codeText;
+  std::string codeText(const std::string& prefix, const std::string& thisText) const override;
   std::string plainText() const override;
   void collectVars(symbolSet& vars) const override;
 
@@ -103,7 +111,8 @@ class liteExp : public expression {
   liteExp() = default;
   void setInt(std::int64_t value);
   void setText(const std::string& text);
-  std::string codeText(const std::string& prefix) const override;
+  using expression::codeText;
+  std::string codeText(const std::string& prefix, const std::string& thisText) const override;
   std::string plainText() const override;
   void collectVars(symbolSet& vars) const override;
   int isConstant() const override;

@@ -31,7 +31,7 @@ extern std::string implTemplateFileName;
 // FILE_PREFIX.
 extern std::string filePrefix;
 
-// "static char *version_str=\"@(#)...\";\n", written into the server,
+// "static char *version_str __attribute__((used))=\"@(#)...\";\n", written into the server,
 // client and XDR files.
 extern std::string versionStrLine;
 

@@ -5,11 +5,12 @@
 # was started in.
 source "$(dirname "$0")/lib.sh"
 
-port=41201
-program=$((0x20000311))
-idle_port=41202
-
 e2e_setup filemate-commands
+e2e_claim_port
+e2e_claim_program
+# A port that nothing listens on.
+e2e_claim port $E2E_PORTS
+idle_port=$claimed
 e2e_build_rfile $port $program
 
 # The command line, and a server that is not running.

@@ -4,11 +4,11 @@
 # of binary data, each compared byte for byte.
 source "$(dirname "$0")/lib.sh"
 
-port=41200
-program=$((0x20000310))
 sizes="0 1 1023 1024 1025 1500 1048576"
 
 e2e_setup filemate-transfer
+e2e_claim_port
+e2e_claim_program
 e2e_build_rfile $port $program
 mkdir served local
 for n in $sizes; do
@@ -29,6 +29,21 @@ done
 count=$(grep -o "command successful\." session.out | wc -l)
 e2e_expect "outcome lines" "$(echo "$commands" | wc -l)" "$count"
 e2e_expect "messages" "connected to server!" "$(cat session.err)"
+
+e2e_servers_alive
+e2e_stop_servers
+
+# A server that cannot store the whole file (its file size limit is 1 KiB):
+# put reports the loss, whether the write or the closing flush fails.
+e2e_start_server rfile-limited served "$(e2e_on_port $port $program 5)" \
+  bash -c "trap '' XFSZ; ulimit -f 1; exec '$work/rfile_server'"
+(cd local && printf '%s\n' "put up_1500" "put up_1048576" | ../filemate 127.0.0.1 >../limited.out 2>../limited.err)
+e2e_expect "puts beyond the limit" "../filemate> command failed.
+../filemate> command failed.
+../filemate> " "$(cat limited.out)"
+e2e_expect "messages beyond the limit" "connected to server!
+Fail to write remote file!
+Fail to write remote file!" "$(cat limited.err)"
 
 e2e_servers_alive
 e2e_finish

@@ -106,7 +106,7 @@ e2e_start_server() {
       e2e_abort "server $name ended at start"
     fi
     if eval "$ready" >/dev/null 2>&1; then
-      return 0
+      kill -0 "$pid" 2>/dev/null && return 0
     fi
     sleep 0.1
   done
@@ -131,10 +131,55 @@ e2e_stop_servers() {
   e2e_server_pids=()
 }
 
-# Ready checks: a null call of the program through the portmapper, or on a
-# fixed port without it.
-e2e_registered() { echo "rpcinfo -t 127.0.0.1 $1 $2"; }
-e2e_on_port() { echo "rpcinfo -n $1 -t 127.0.0.1 $2 $3"; }
+# Ready checks: a null call of the program over TCP and UDP, through the
+# portmapper or on a fixed port without it.
+e2e_registered() { echo "rpcinfo -t 127.0.0.1 $1 $2 && rpcinfo -u 127.0.0.1 $1 $2"; }
+e2e_on_port() { echo "rpcinfo -n $1 -t 127.0.0.1 $2 $3 && rpcinfo -n $1 -u 127.0.0.1 $2 $3"; }
+
+# Program numbers and ports of the tests. The same tests may run at the same
+# time from several build trees on this host, so each run claims the numbers
+# it uses: a lock on a file per number, which goes with the process that
+# holds it, also when it is killed.
+# The first numbers of the ranges 0x20000300... and 41200... are left to
+# earlier versions of these tests, which used fixed ones.
+E2E_PROGRAMS="$((0x20000340)) $((0x200003ef))"
+E2E_PORTS="41220 41299"
+E2E_CLAIMS=/tmp/velorin-e2e-claims
+
+# e2e_claim <kind> <first> <last>: sets claimed to the first number of the
+# range that no other run holds and holds it until this test ends.
+e2e_claim() {
+  local kind=$1 first=$2 last=$3 n fd
+  mkdir -p "$E2E_CLAIMS" 2>/dev/null
+  for ((n = first; n <= last; n++)); do
+    exec {fd}>>"$E2E_CLAIMS/$kind-$n" || continue
+    if flock -n "$fd"; then
+      claimed=$n
+      return 0
+    fi
+    exec {fd}>&-
+  done
+  e2e_abort "no free $kind in $first..$last"
+}
+
+# e2e_claim_program, e2e_claim_port: set program, or port, to a claimed one.
+e2e_claim_program() {
+  e2e_claim program $E2E_PROGRAMS
+  program=$claimed
+}
+e2e_claim_port() {
+  e2e_claim port $E2E_PORTS
+  port=$claimed
+}
+
+# e2e_wait_claim <kind> <number>: waits for a fixed number that every run
+# uses (at most two minutes).
+e2e_wait_claim() {
+  local fd
+  mkdir -p "$E2E_CLAIMS" 2>/dev/null
+  exec {fd}>>"$E2E_CLAIMS/$1-$2" || e2e_abort "no claim file for $1 $2"
+  flock -w 120 "$fd" || e2e_abort "$1 $2 stayed taken"
+}
 
 # e2e_expect <what> <expected> <actual>
 e2e_expect() {

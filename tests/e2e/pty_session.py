@@ -13,7 +13,7 @@ import select
 import sys
 import time
 
-TIMEOUT = 30.0
+TIMEOUT = 60.0
 
 
 def main():

@@ -5,10 +5,10 @@
 # asks the server, found through the portmapper, for quotes.
 source "$(dirname "$0")/lib.sh"
 
-program=$((0x20000300))
 examples=$VELORIN_SOURCE_DIR/examples/quote
 
 e2e_setup quote
+e2e_claim_program
 cp "$examples/quote.idl" .
 cp "$examples/tickerimpl.c" quote_impl.c
 cp "$examples/tickercaller.c" quote_client.c
@@ -17,7 +17,7 @@ e2e_velorin quote.idl -DQUOTE_PROGRAM_NUMBER=$program
 e2e_make quote
 [ -x quote_server ] && [ -x quote_client ] || e2e_abort "make built no server and client"
 
-# The usage line; arguments after the ticker are ignored.
+# The usage line.
 for args in "" "127.0.0.1"; do
   out=$(./quote_client $args 2>&1)
   status=$?
@@ -29,7 +29,8 @@ e2e_start_server quote "$work" "$(e2e_registered $program 1)" ./quote_server
 
 quote_line="quote: Ticker = QRVX, Low = 40.000000, High= 50.000000, Close = 45.000000"
 long_ticker=$(printf 'QRVX%.0s' $(seq 1 500))
-# ticker | expected line
+# ticker | expected line; an argument after the ticker is ignored, a long
+# ticker is cut to the four characters the record holds.
 while IFS='|' read -r ticker expected; do
   out=$(./quote_client 127.0.0.1 "$ticker" extra 2>&1)
   e2e_expect "ticker '${ticker:0:12}'" "$expected" "$out"
@@ -60,6 +61,32 @@ out=$(./quote_client 127.0.0.1 QRVX 2>&1)
 status=$?
 e2e_expect "no server" "fail connect to server" "$out"
 e2e_expect "no server status" 0 "$status"
+
+# A call that fails after the bind is no quote: a server of the same
+# program whose reply lacks the result fails the client's decoding.
+e2e_claim program $E2E_PROGRAMS
+mismatched=$claimed
+mkdir mismatch mismatch_client
+(
+  cd mismatch || exit 1
+  sed 's/int getQuote(inout stkQuote\* quote);/void getQuote(inout stkQuote* quote);/' \
+    "$examples/quote.idl" >quote.idl
+  grep -q "void getQuote" quote.idl || e2e_abort "no void procedure in the mismatched interface"
+  printf '#include "quote.h"\nvoid getQuote(stkQuote* quote) { (void)quote; }\n' >quote_impl.c
+  e2e_velorin quote.idl -DQUOTE_PROGRAM_NUMBER=$mismatched
+  e2e_make quote
+) || e2e_abort "mismatched server"
+(
+  cd mismatch_client || exit 1
+  cp "$examples/quote.idl" .
+  cp "$examples/tickercaller.c" quote_client.c
+  e2e_velorin quote.idl -DQUOTE_PROGRAM_NUMBER=$mismatched
+  e2e_make quote quote_client
+) || e2e_abort "client of the mismatched server"
+e2e_start_server mismatch "$work/mismatch" "$(e2e_registered $mismatched 1)" ./quote_server
+out=$(mismatch_client/quote_client 127.0.0.1 QRVX 2>&1)
+e2e_expect "failed call" "Fail get quote" "$out"
+e2e_stop_servers
 
 # From the interface file and the server procedure alone, make builds the
 # server, and it runs the compiler again when the generated files are gone.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "generate/generate_version.h"
@@ -32,4 +33,52 @@ TEST_F(CompiledVersion, ServerAndXdrFilesCompileWithoutWarnings) {
   EXPECT_EQ(generationErrorCount, 0);
   compile(serverFileName);
   compile(xdrFileName);
+}
+
+namespace {
+
+// Two versions that repeat procedure names, as the compiler reads them.
+const char* const twoVersions = R"idl(
+typedef struct { double low; double high; double close; } stkQuote;
+
+program multi {
+	property TRANSPORT_PROTOCOL = tcp;
+	version one {
+		int getQuote(inout stkQuote* quote);
+		int now();
+	} = 1;
+	version two {
+		int getQuote(inout stkQuote* quote);
+		int now();
+		void scale(in int count, inout int [size = count, maxsize = 16] vals) {
+			property THREAD_ON_CALL = true;
+		};
+	} = 2;
+} = 0x20000270;
+)idl";
+
+const char* const unknownTransport = R"idl(
+interface odd {
+	property TRANSPORT_PROTOCOL = TCP;
+	int now();
+} = 0x20000271;
+)idl";
+
+}  // namespace
+
+TEST_F(CompiledVersion, InterfaceFilesThroughTheCompiler) {
+  std::ofstream("multi.x") << twoVersions;
+  std::ofstream("odd.x") << unknownTransport;
+  ASSERT_EQ(std::system(PROCGEN_VELORIN " multi.x > multi.out 2> multi.err"), 0) << readFile("multi.err");
+  EXPECT_EQ(readFile("multi.err").find("Error"), std::string::npos) << readFile("multi.err");
+  for (const char* file : {"multi1_svc.c", "multi1_xdr.c", "multi2_svc.c", "multi2_xdr.c"}) compile(file);
+  const std::string server = readFile("multi2_svc.c");
+  EXPECT_NE(server.find("\t\tcallInfo.mt_on_call = VELORIN_THREADING;\n"), std::string::npos);
+  EXPECT_EQ(server.find("IPPROTO_UDP))"), std::string::npos);
+
+  ASSERT_EQ(std::system(PROCGEN_VELORIN " odd.x > odd.out 2> odd.err"), 0) << readFile("odd.err");
+  EXPECT_NE(readFile("odd.err").find("Warning: TRANSPORT_PROTOCOL TCP is neither tcp, udp nor "
+                                     "tcp_and_udp: the server registers no transport.\n"),
+            std::string::npos)
+      << readFile("odd.err");
 }

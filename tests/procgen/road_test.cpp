@@ -13,6 +13,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <initializer_list>
 #include <string>
 
 #include "generate/generate_version.h"
@@ -24,12 +25,17 @@ using namespace build;
 namespace {
 
 // The programmer's server functions. The server announces on its standard
-// output, from its INIT_AFTER_REGISTER function, that it serves.
+// output, from its INIT_AFTER_REGISTER function, that it serves. Its result
+// buffers are allocated through test_malloc, which fails in a server started
+// with ROAD_EXHAUSTED set.
 const char* const implementation = R"c(
 #define VELORIN_XDR
 #define VELORIN_SERVER
 #include "stock.h"
+#include <stdlib.h>
 #include <unistd.h>
+
+void* test_malloc(size_t size) { return getenv("ROAD_EXHAUSTED") ? 0 : malloc(size); }
 
 void announce(int argc, char** argv) {
     (void)argc; (void)argv;
@@ -71,6 +77,18 @@ int main(int argc, char** argv) {
     struct timeval tv = {5, 0};
 
     CHECK(stock_bind("127.0.0.1", 0, 0, argv[1]) != 0);
+
+    if (argc > 2) {
+        /* The server cannot allocate fetch's buffer: a system error, and
+         * nothing written into the caller's buffer. */
+        memset(buf, 0, sizeof buf);
+        CHECK(fetch(5, buf) == 0);
+        CHECK(stock_errno(0) == RPC_SYSTEMERROR);
+        CHECK(buf[0] == 0);
+        CHECK(now() == 1234);
+        stock_unbind(0);
+        return failures;
+    }
 
     /* inout pointer */
     CHECK(getQuote(&q) == 1);
@@ -120,13 +138,15 @@ int freeServerPort() {
 // The generated server, started by the test and ended by its process id.
 class serverProcess {
  public:
-  explicit serverProcess(const std::string& program) {
+  // With `exhausted` set, the server's result buffers cannot be allocated.
+  serverProcess(const std::string& program, bool exhausted) {
     int ready[2];
     if (pipe(ready) != 0) return;
     pid_ = fork();
     if (pid_ == 0) {
       dup2(ready[1], 1);
       close(ready[0]);
+      if (exhausted) setenv("ROAD_EXHAUSTED", "1", 1);
       execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
@@ -155,6 +175,38 @@ class RoadTest : public GenerationTest {
     SCOPED_TRACE(command);
     EXPECT_EQ(std::system((std::string(PROCGEN_CC) + " " + command + " 2>&1").c_str()), 0);
   }
+
+  // Generates the version, builds its server and client, and runs the
+  // client against the server over both transports; `exhausted` servers
+  // cannot allocate result buffers.
+  void generateBuildAndCall(rpcVersion* v, std::initializer_list<bool> exhaustedServers) {
+    v->program()->addProperty(stock::flag("INIT_AFTER_REGISTER", "announce"));
+    generateVersion(v);
+    ASSERT_EQ(generationErrorCount, 0);
+
+    std::ofstream("impl.c") << implementation;
+    std::ofstream("client.c") << client;
+    build("-Werror -Dmalloc=test_malloc -c stock_svc.c");
+    build("-Werror -c stock_xdr.c");
+    build("-Werror -c stock_cln.c");
+    build("-c impl.c");
+    build("-c client.c");
+    build("stock_svc.o stock_xdr.o impl.o " PROCGEN_LIBS " -o server");
+    build("client.o stock_cln.o stock_xdr.o " PROCGEN_LIBS " -o client");
+    ASSERT_FALSE(HasFailure());
+
+    for (const bool exhausted : exhaustedServers) {
+      SCOPED_TRACE(exhausted ? "allocations fail" : "allocations succeed");
+      serverProcess server("./server", exhausted);
+      ASSERT_TRUE(server.ready());
+      for (const char* protocol : {"tcp", "udp"}) {
+        SCOPED_TRACE(protocol);
+        const std::string command =
+            std::string("./client ") + protocol + (exhausted ? " exhausted" : "") + " 2>&1";
+        EXPECT_EQ(std::system(command.c_str()), 0);
+      }
+    }
+  }
 };
 
 }  // namespace
@@ -166,26 +218,11 @@ TEST_F(RoadTest, GeneratedServerAnswersGeneratedClientOverTcpAndUdp) {
   // A fixed port instead of the portmapper, on which the client binds too.
   v->program()->addProperty(prop("SERVER_PORT", num(port)));
   v->program()->addProperty(stock::flag("NO_PMAP_REGISTER"));
-  v->program()->addProperty(stock::flag("INIT_AFTER_REGISTER", "announce"));
-  generateVersion(v);
-  ASSERT_EQ(generationErrorCount, 0);
+  generateBuildAndCall(v, {false, true});
+}
 
-  std::ofstream("impl.c") << implementation;
-  std::ofstream("client.c") << client;
-  build("-Werror -c stock_svc.c");
-  build("-Werror -c stock_xdr.c");
-  build("-Werror -c stock_cln.c");
-  build("-c impl.c");
-  build("-c client.c");
-  build("stock_svc.o stock_xdr.o impl.o " PROCGEN_LIBS " -o server");
-  build("client.o stock_cln.o stock_xdr.o " PROCGEN_LIBS " -o client");
-  ASSERT_FALSE(HasFailure());
-
-  serverProcess server("./server");
-  ASSERT_TRUE(server.ready());
-  for (const char* protocol : {"tcp", "udp"}) {
-    SCOPED_TRACE(protocol);
-    const std::string command = std::string("./client ") + protocol + " 2>&1";
-    EXPECT_EQ(std::system(command.c_str()), 0);
-  }
+TEST_F(RoadTest, ThroughThePortmapper) {
+  // The server unregisters the program, registers both transports with the
+  // portmapper; the client finds them there.
+  generateBuildAndCall(stock::version(0x20000261), {false});
 }

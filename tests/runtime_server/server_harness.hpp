@@ -51,6 +51,7 @@ enum Procedure : u_long {
     kBadReply = 5,    // int in; a result that cannot be encoded
     kMemory = 6,      // nothing in; heap bytes in use out
     kUnfreeable = 7,  // int in, whose release fails; nothing out
+    kHeldBulk = 8,    // byte count in; waits for the test's flag; that many bytes out
 };
 
 // ---- Records of the procedures, as a generated dispatcher holds them ----
@@ -79,6 +80,10 @@ struct PidOut {
 struct MemoryOut {
     u_int bytes;
 };
+struct BulkOut {
+    u_int length;
+    char* bytes;
+};
 
 const u_int kMaxValues = 1u << 20;
 
@@ -92,6 +97,7 @@ inline bool_t xdrEchoOut(XDR* x, EchoOut* p) { return xdr_string(x, &p->text, kM
 inline bool_t xdrSlowIn(XDR* x, SlowIn* p) { return xdr_int(x, &p->slot) && xdr_int(x, &p->ms); }
 inline bool_t xdrPidOut(XDR* x, PidOut* p) { return xdr_int(x, &p->pid); }
 inline bool_t xdrMemoryOut(XDR* x, MemoryOut* p) { return xdr_u_int(x, &p->bytes); }
+inline bool_t xdrBulkOut(XDR* x, BulkOut* p) { return xdr_bytes(x, &p->bytes, &p->length, 16u << 20); }
 // Decodes an int, but cannot release it.
 inline bool_t xdrUnfreeable(XDR* x, int* p) { return x->x_op == XDR_FREE ? FALSE : xdr_int(x, p); }
 // Encodes nothing and fails: a reply that cannot be sent.
@@ -245,6 +251,20 @@ inline void* slowCall(SlowIn* in, PidOut* out) {
     out->pid = getpid();
     return nullptr;
 }
+// Holds the call until the test sets the shared flag (at most 5 s), so
+// that the test can act between the start of the call and its reply.
+inline void* heldBulkCall(u_int* bytes, BulkOut* out) {
+    noteLocal();
+    for (int waited = 0; shared()->flag == 0 && waited < 5000; ++waited)
+        usleep(1000);
+    out->length = *bytes;
+    out->bytes = static_cast<char*>(calloc(*bytes + 1, 1));
+    return nullptr;
+}
+inline void bulkFree(BulkOut* out) {
+    ++shared()->freeAfterCalls;
+    free(out->bytes);
+}
 inline void* intCall(int*, int*) {
     noteLocal();
     return nullptr;
@@ -262,12 +282,14 @@ inline void dispatch(struct svc_req* rqstp, SVCXPRT* txp) {
         EchoIn echo;
         SlowIn slow;
         int value;
+        u_int bytes;
     } over;
     union {
         SumOut sum;
         EchoOut echo;
         PidOut pid;
         MemoryOut memory;
+        BulkOut bulk;
         int value;
     } back;
     vlrpc_call_struct info;
@@ -327,6 +349,14 @@ inline void dispatch(struct svc_req* rqstp, SVCXPRT* txp) {
         info.over_size = sizeof(int);
         info.back_size = 0;
         info.local = as<local_call_t>(intCall);
+        break;
+    case kHeldBulk:
+        info.xdr_over = as<xdrproc_t>(xdr_u_int);
+        info.xdr_back = as<xdrproc_t>(xdrBulkOut);
+        info.over_size = sizeof(u_int);
+        info.back_size = sizeof(BulkOut);
+        info.local = as<local_call_t>(heldBulkCall);
+        info.free_after = as<free_call_t>(bulkFree);
         break;
     case kMemory:
         info.xdr_over = xdrVoid();
