@@ -7,6 +7,7 @@
 #define RUNTIME_SERVER_HARNESS_HPP
 
 #include "velorin.h"
+#include "../support/loopback_socket.hpp"
 
 #include <gtest/gtest.h>
 
@@ -378,21 +379,11 @@ inline void dispatch(struct svc_req* rqstp, SVCXPRT* txp) {
 // Binds a socket of the given type to 127.0.0.1 on a port the system
 // picks; stream sockets listen.
 inline int loopbackSocket(int type, u_short* port) {
-    int fd = socket(AF_INET, type, 0);
-    if (fd < 0)
-        throw std::runtime_error("socket failed");
-    struct sockaddr_in addr;
-    std::memset(&addr, 0, sizeof addr);
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0 ||
-        (type == SOCK_STREAM && listen(fd, 64) != 0)) {
+    int fd = testsupport::boundLoopbackSocket(type, port);
+    if (type == SOCK_STREAM && listen(fd, 64) != 0) {
         close(fd);
-        throw std::runtime_error("bind failed");
+        throw std::runtime_error("listen failed");
     }
-    *port = ntohs(addr.sin_port);
     return fd;
 }
 
