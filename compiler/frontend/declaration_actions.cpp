@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include "frontend/diagnostics.h"
+#include "frontend/list_actions.h"
 #include "frontend/parser_actions.h"
 #include "frontend/scanner.h"
 #include "model/codes.h"
@@ -64,9 +65,7 @@ Symbol* applyPrefix(Type* prefix, Symbol* declarator)
 
 symbolSet* startDeclaratorList(Symbol* first)
 {
-    symbolSet* list = new symbolSet;
-    list->add(first);
-    return list;
+    return startList<symbolSet>(first);
 }
 
 symbolSet* addDeclarator(symbolSet* list, Symbol* next)
@@ -100,9 +99,7 @@ Symbol* setParameterDirection(int directionCode, Symbol* parameter)
 
 symbolSet* startParameterList(Symbol* first)
 {
-    symbolSet* list = new symbolSet;
-    list->add(first);
-    return list;
+    return startList<symbolSet>(first);
 }
 
 symbolSet* addParameter(symbolSet* list, Symbol* next)

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <unordered_map>
 
+#include "frontend/list_actions.h"
 #include "frontend/parser_actions.h"
 #include "model/expression.h"
 #include "model/property.h"
@@ -91,9 +92,7 @@ expression* callExpression(std::string* name, expressionList* arguments)
 
 expressionList* startArguments(expression* first)
 {
-    expressionList* list = new expressionList;
-    list->add(first);
-    return list;
+    return startList<expressionList>(first);
 }
 
 expressionList* addArgument(expressionList* list, expression* next)

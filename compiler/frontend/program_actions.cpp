@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "frontend/diagnostics.h"
+#include "frontend/list_actions.h"
 #include "frontend/parser_actions.h"
 #include "frontend/scanner.h"
 #include "model/property.h"
@@ -51,9 +52,7 @@ rpcProcedure* numberProcedure(rpcProcedure* procedure, std::int64_t number)
 
 procedureList* startProcedures(rpcProcedure* first)
 {
-    procedureList* list = new procedureList;
-    list->add(first);
-    return list;
+    return startList<procedureList>(first);
 }
 
 procedureList* addProcedure(procedureList* list, rpcProcedure* next)
@@ -74,9 +73,7 @@ rpcVersion* newVersion(property* properties, procedureList* procedures, std::int
 
 versionList* startVersions(rpcVersion* first)
 {
-    versionList* list = new versionList;
-    list->add(first);
-    return list;
+    return startList<versionList>(first);
 }
 
 versionList* addVersion(versionList* list, rpcVersion* next, const std::string& programName)

@@ -4,13 +4,6 @@
 // calls every procedure over TCP and over UDP on 127.0.0.1.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <initializer_list>
@@ -19,10 +12,14 @@
 #include "generate/generate_version.h"
 #include "generation_fixture.h"
 #include "stock_model.h"
+#include "../support/server_process.hpp"
 
 using namespace build;
 
 namespace {
+
+using testsupport::freeServerPort;
+using testsupport::serverProcess;
 
 // The programmer's server functions. The server announces on its standard
 // output, from its INIT_AFTER_REGISTER function, that it serves. Its result
@@ -117,57 +114,9 @@ int main(int argc, char** argv) {
 }
 )c";
 
-int portFree(int type, int port) {
-  const int fd = socket(AF_INET, type, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const int bound = fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-  if (fd >= 0) close(fd);
-  return bound;
-}
-
-// A port of this test's range that is free for TCP and UDP.
-int freeServerPort() {
-  for (int port = 41100; port <= 41149; ++port)
-    if (portFree(SOCK_STREAM, port) && portFree(SOCK_DGRAM, port)) return port;
-  return 0;
-}
-
-// The generated server, started by the test and ended by its process id.
-class serverProcess {
- public:
-  // With `exhausted` set, the server's result buffers cannot be allocated.
-  serverProcess(const std::string& program, bool exhausted) {
-    int ready[2];
-    if (pipe(ready) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(ready[1], 1);
-      close(ready[0]);
-      if (exhausted) setenv("ROAD_EXHAUSTED", "1", 1);
-      execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(ready[1]);
-    char line[16] = {0};
-    const ssize_t n = read(ready[0], line, sizeof line - 1);
-    close(ready[0]);
-    ready_ = n > 0 && std::string(line).rfind("ready", 0) == 0;
-  }
-  ~serverProcess() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  int ready() const { return ready_; }
-
- private:
-  pid_t pid_ = -1;
-  int ready_ = 0;
-};
+// The tests' ports, apart from those of the other tests.
+const int kFirstPort = 41100;
+const int kLastPort = 41149;
 
 class RoadTest : public GenerationTest {
  protected:
@@ -197,7 +146,9 @@ class RoadTest : public GenerationTest {
 
     for (const bool exhausted : exhaustedServers) {
       SCOPED_TRACE(exhausted ? "allocations fail" : "allocations succeed");
-      serverProcess server("./server", exhausted);
+      serverProcess::environment variables;
+      if (exhausted) variables.emplace_back("ROAD_EXHAUSTED", "1");
+      serverProcess server("./server", {}, variables);
       ASSERT_TRUE(server.ready());
       for (const char* protocol : {"tcp", "udp"}) {
         SCOPED_TRACE(protocol);
@@ -212,7 +163,7 @@ class RoadTest : public GenerationTest {
 }  // namespace
 
 TEST_F(RoadTest, GeneratedServerAnswersGeneratedClientOverTcpAndUdp) {
-  const int port = freeServerPort();
+  const int port = freeServerPort(kFirstPort, kLastPort);
   ASSERT_NE(port, 0);
   rpcVersion* v = stock::version(0x20000260);
   // A fixed port instead of the portmapper, on which the client binds too.

@@ -5,10 +5,6 @@
 // 127.0.0.1.
 #include <gtest/gtest.h>
 
-#include <netinet/in.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -22,10 +18,14 @@
 #include "driver/configuration.h"
 #include "generate/generate_version.h"
 #include "output/output_files.h"
+#include "../support/server_process.hpp"
 
 using namespace build;
 
 namespace {
+
+using testsupport::freeServerPort;
+using testsupport::serverProcess;
 
 std::string readFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -406,62 +406,15 @@ int main(int argc, char** argv) {
 }
 )";
 
-// 1 when a socket of that type can be bound to 127.0.0.1 at the port.
-int portFree(int type, int port) {
-  const int fd = socket(AF_INET, type, 0);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<uint16_t>(port));
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const int bound = fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
-  if (fd >= 0) close(fd);
-  return bound;
-}
-
-// A port of this test's range (41151-41199) that is free for TCP and UDP;
-// the generated bind functions connect to it directly.
-int freeServerPort() {
-  for (int port = 41151; port <= 41199; ++port)
-    if (portFree(SOCK_STREAM, port) && portFree(SOCK_DGRAM, port)) return port;
-  return 0;
-}
-
-// A server process started by the test, ended by its id.
-class serverProcess {
- public:
-  serverProcess(const std::string& program, int port) {
-    int ready[2];
-    if (pipe(ready) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(ready[1], 1);
-      close(ready[0]);
-      execl(program.c_str(), program.c_str(), std::to_string(port).c_str(), (char*)nullptr);
-      _exit(127);
-    }
-    close(ready[1]);
-    char line[16] = {0};
-    const ssize_t n = read(ready[0], line, sizeof line - 1);
-    close(ready[0]);
-    ready_ = n > 0 && std::string(line).rfind("ready", 0) == 0;
-  }
-  ~serverProcess() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  int ready() const { return ready_; }
-
- private:
-  pid_t pid_ = -1;
-  int ready_ = 0;
-};
+// The test's ports (41151-41199), apart from those of the other tests; the
+// generated bind functions connect to one directly.
+const int kFirstPort = 41151;
+const int kLastPort = 41199;
 
 }  // namespace
 
 TEST_F(GeneratedVersion, ClientsCallAServerOverTcpAndUdp) {
-  const int port = freeServerPort();
+  const int port = freeServerPort(kFirstPort, kLastPort);
   ASSERT_NE(port, 0);
   roadModel model(port);
   generate(model.version);
@@ -477,7 +430,7 @@ TEST_F(GeneratedVersion, ClientsCallAServerOverTcpAndUdp) {
   link("c++", "classclient.o rfileClient.o rfile_cln.o rfile_xdr.o", "classclient");
   ASSERT_FALSE(HasFailure());
 
-  serverProcess server(file("server"), port);
+  serverProcess server(file("server"), {std::to_string(port)});
   ASSERT_TRUE(server.ready());
   for (const char* protocol : {"tcp", "udp"}) {
     SCOPED_TRACE(protocol);

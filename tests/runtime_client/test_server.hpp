@@ -12,6 +12,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "../support/loopback_socket.hpp"
+
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -30,29 +32,12 @@ inline u_long uniqueProgram() {
     return 0x20000000u + ((static_cast<u_long>(getpid()) & 0xFFFFFu) << 4) + (next++ & 0xFu);
 }
 
-// Binds a socket of the given type to 127.0.0.1 on a port the system picks.
-inline int loopbackSocket(int type, u_short* port) {
-    int fd = socket(AF_INET, type, 0);
-    if (fd < 0)
-        throw std::runtime_error("socket failed");
-    struct sockaddr_in addr;
-    std::memset(&addr, 0, sizeof addr);
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-        close(fd);
-        throw std::runtime_error("bind failed");
-    }
-    *port = ntohs(addr.sin_port);
-    return fd;
-}
+using testsupport::boundLoopbackSocket;
 
 // A port on 127.0.0.1 that nothing listens on (just released).
 inline u_short unusedPort() {
     u_short port = 0;
-    close(loopbackSocket(SOCK_STREAM, &port));
+    close(boundLoopbackSocket(SOCK_STREAM, &port));
     return port;
 }
 
@@ -62,7 +47,7 @@ public:
 
     TestServer(int protocol, Registration registration)
         : program_(uniqueProgram()), protocol_(protocol), registered_(false) {
-        int fd = loopbackSocket(protocol == IPPROTO_TCP ? SOCK_STREAM : SOCK_DGRAM, &port_);
+        int fd = boundLoopbackSocket(protocol == IPPROTO_TCP ? SOCK_STREAM : SOCK_DGRAM, &port_);
         // The library listens only on sockets it bound itself.
         if (protocol == IPPROTO_TCP && listen(fd, 8) != 0) {
             close(fd);

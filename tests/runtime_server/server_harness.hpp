@@ -7,6 +7,7 @@
 #define RUNTIME_SERVER_HARNESS_HPP
 
 #include "velorin.h"
+#include "../support/loopback_socket.hpp"
 
 #include <gtest/gtest.h>
 
@@ -276,6 +277,18 @@ inline void* memoryCall(void*, MemoryOut* out) {
     return nullptr;
 }
 
+// Points the call record at a procedure: the filters and sizes of its
+// argument and result records, its body, and what releases its result.
+inline void route(vlrpc_call_struct& info, xdrproc_t xdrOver, int overSize, xdrproc_t xdrBack, int backSize,
+                  local_call_t local, free_call_t freeAfter = 0) {
+    info.xdr_over = xdrOver;
+    info.over_size = overSize;
+    info.xdr_back = xdrBack;
+    info.back_size = backSize;
+    info.local = local;
+    info.free_after = freeAfter;
+}
+
 inline void dispatch(struct svc_req* rqstp, SVCXPRT* txp) {
     union {
         SumIn sum;
@@ -298,7 +311,6 @@ inline void dispatch(struct svc_req* rqstp, SVCXPRT* txp) {
     info.pback = reinterpret_cast<caddr_t>(&back);
     info.reply_now = options().replyNow;
     info.mt_on_call = options().mtOnCall;
-    info.free_after = 0;
     info.psvc_req = rqstp;
     info.proc = 0;
     switch (rqstp->rq_proc) {
@@ -306,64 +318,33 @@ inline void dispatch(struct svc_req* rqstp, SVCXPRT* txp) {
         svc_sendreply(txp, xdrVoid(), nullptr);
         return;
     case kSum:
-        info.xdr_over = as<xdrproc_t>(xdrSumIn);
-        info.xdr_back = as<xdrproc_t>(xdrSumOut);
-        info.over_size = sizeof(SumIn);
-        info.back_size = sizeof(SumOut);
-        info.local = as<local_call_t>(sumCall);
-        info.free_after = as<free_call_t>(sumFree);
+        route(info, as<xdrproc_t>(xdrSumIn), sizeof(SumIn), as<xdrproc_t>(xdrSumOut), sizeof(SumOut),
+              as<local_call_t>(sumCall), as<free_call_t>(sumFree));
         break;
     case kVoid:
-        info.xdr_over = xdrVoid();
-        info.xdr_back = xdrVoid();
-        info.over_size = 0;
-        info.back_size = 0;
-        info.local = as<local_call_t>(voidCall);
+        route(info, xdrVoid(), 0, xdrVoid(), 0, as<local_call_t>(voidCall));
         break;
     case kEcho:
-        info.xdr_over = as<xdrproc_t>(xdrEchoIn);
-        info.xdr_back = as<xdrproc_t>(xdrEchoOut);
-        info.over_size = sizeof(EchoIn);
-        info.back_size = sizeof(EchoOut);
-        info.local = as<local_call_t>(echoCall);
-        info.free_after = as<free_call_t>(echoFree);
+        route(info, as<xdrproc_t>(xdrEchoIn), sizeof(EchoIn), as<xdrproc_t>(xdrEchoOut), sizeof(EchoOut),
+              as<local_call_t>(echoCall), as<free_call_t>(echoFree));
         break;
     case kSlow:
-        info.xdr_over = as<xdrproc_t>(xdrSlowIn);
-        info.xdr_back = as<xdrproc_t>(xdrPidOut);
-        info.over_size = sizeof(SlowIn);
-        info.back_size = sizeof(PidOut);
-        info.local = as<local_call_t>(slowCall);
+        route(info, as<xdrproc_t>(xdrSlowIn), sizeof(SlowIn), as<xdrproc_t>(xdrPidOut), sizeof(PidOut),
+              as<local_call_t>(slowCall));
         break;
     case kBadReply:
-        info.xdr_over = as<xdrproc_t>(xdr_int);
-        info.xdr_back = as<xdrproc_t>(xdrFailing);
-        info.over_size = sizeof(int);
-        info.back_size = sizeof(int);
-        info.local = as<local_call_t>(intCall);
-        info.free_after = as<free_call_t>(countFree);
+        route(info, as<xdrproc_t>(xdr_int), sizeof(int), as<xdrproc_t>(xdrFailing), sizeof(int),
+              as<local_call_t>(intCall), as<free_call_t>(countFree));
         break;
     case kUnfreeable:
-        info.xdr_over = as<xdrproc_t>(xdrUnfreeable);
-        info.xdr_back = xdrVoid();
-        info.over_size = sizeof(int);
-        info.back_size = 0;
-        info.local = as<local_call_t>(intCall);
+        route(info, as<xdrproc_t>(xdrUnfreeable), sizeof(int), xdrVoid(), 0, as<local_call_t>(intCall));
         break;
     case kHeldBulk:
-        info.xdr_over = as<xdrproc_t>(xdr_u_int);
-        info.xdr_back = as<xdrproc_t>(xdrBulkOut);
-        info.over_size = sizeof(u_int);
-        info.back_size = sizeof(BulkOut);
-        info.local = as<local_call_t>(heldBulkCall);
-        info.free_after = as<free_call_t>(bulkFree);
+        route(info, as<xdrproc_t>(xdr_u_int), sizeof(u_int), as<xdrproc_t>(xdrBulkOut), sizeof(BulkOut),
+              as<local_call_t>(heldBulkCall), as<free_call_t>(bulkFree));
         break;
     case kMemory:
-        info.xdr_over = xdrVoid();
-        info.xdr_back = as<xdrproc_t>(xdrMemoryOut);
-        info.over_size = 0;
-        info.back_size = sizeof(MemoryOut);
-        info.local = as<local_call_t>(memoryCall);
+        route(info, xdrVoid(), 0, as<xdrproc_t>(xdrMemoryOut), sizeof(MemoryOut), as<local_call_t>(memoryCall));
         info.mt_on_call = 0;
         break;
     default:
@@ -378,21 +359,11 @@ inline void dispatch(struct svc_req* rqstp, SVCXPRT* txp) {
 // Binds a socket of the given type to 127.0.0.1 on a port the system
 // picks; stream sockets listen.
 inline int loopbackSocket(int type, u_short* port) {
-    int fd = socket(AF_INET, type, 0);
-    if (fd < 0)
-        throw std::runtime_error("socket failed");
-    struct sockaddr_in addr;
-    std::memset(&addr, 0, sizeof addr);
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0 ||
-        (type == SOCK_STREAM && listen(fd, 64) != 0)) {
+    int fd = testsupport::boundLoopbackSocket(type, port);
+    if (type == SOCK_STREAM && listen(fd, 64) != 0) {
         close(fd);
-        throw std::runtime_error("bind failed");
+        throw std::runtime_error("listen failed");
     }
-    *port = ntohs(addr.sin_port);
     return fd;
 }
 
