@@ -125,13 +125,13 @@ struct armList;
 %type <symbols> declarator_list parameter_list parameters
 %type <arms> arm_list
 
-%start specification
+%start interface_file
 
 %%
 
-/* ---------------------------------------------------------------- specification */
+/* ---------------------------------------------------------------- interface file */
 
-specification
+interface_file
     : declarations program_definition
     | declarations interface_definition
     ;
@@ -613,7 +613,7 @@ SAME_TOKEN(GE_OP); SAME_TOKEN(EQ_OP); SAME_TOKEN(NE_OP); SAME_TOKEN(AND_OP);
 SAME_TOKEN(OR_OP); SAME_TOKEN(SIZEOF); SAME_TOKEN(IF); SAME_TOKEN(ELSE);
 #undef SAME_TOKEN
 
-// 0 when the specification was accepted; 1 after a syntax error or when the
+// 0 when the interface file was accepted; 1 after a syntax error or when the
 // parser stack ran out (the generated parser tells the two apart).
 #undef yyparse
 int yyparse()
