@@ -433,6 +433,15 @@ class InteractiveSetup(CompilerRun):
         self.err += err
         return self.proc.returncode, out.decode(), self.err.decode()
 
+    def complete_setup(self, env):
+        """Runs the setup with valid answers to both questions; returns end()."""
+        self.start(env)
+        self.expect(SETUP_DIR_PROMPT)
+        self.answer(PREFIX + "\n")
+        self.expect(SETUP_CPP_PROMPT)
+        self.answer("/lib/cpp\n")
+        return self.end()
+
     def user_config(self):
         with open(os.path.join(self.home, ".velorin")) as f:
             return f.read()
@@ -518,12 +527,7 @@ class InteractiveSetup(CompilerRun):
 
     def test_configuration_file_cannot_be_written(self):
         env = dict(self.env, HOME=self.path("no", "such", "home"))
-        self.start(env)
-        self.expect(SETUP_DIR_PROMPT)
-        self.answer(PREFIX + "\n")
-        self.expect(SETUP_CPP_PROMPT)
-        self.answer("/lib/cpp\n")
-        status, out, err = self.end()
+        status, out, err = self.complete_setup(env)
         self.assertEqual(status, 255, err)
         target = self.path("no", "such", "home", ".velorin")
         self.assertTrue(err.endswith("Check if CPP works ...\n%s: No such file or directory\n"
@@ -534,12 +538,7 @@ class InteractiveSetup(CompilerRun):
         # Without HOME the answers go to .velorin in the working directory.
         env = dict(self.env)
         del env["HOME"]
-        self.start(env)
-        self.expect(SETUP_DIR_PROMPT)
-        self.answer(PREFIX + "\n")
-        self.expect(SETUP_CPP_PROMPT)
-        self.answer("/lib/cpp\n")
-        status, out, err = self.end()
+        status, out, err = self.complete_setup(env)
         self.assertEqual(status, 0, err)
         with open(os.path.join(self.work, ".velorin")) as f:
             self.assertEqual(f.read(), "VELORIN_HOME=%s\n\nCPP=/lib/cpp\n\n" % PREFIX)
