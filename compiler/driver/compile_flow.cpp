@@ -1,10 +1,15 @@
 #include "driver/compile_flow.h"
 
+#include "diagnostics/error_report.h"
 #include "driver/configuration.h"
 #include "driver/driver_state.h"
-#include "driver/pipeline.h"
+#include "driver/path_utils.h"
 #include "driver/preprocessor.h"
 #include "driver/signals.h"
+#include "frontend/parser.h"
+#include "frontend/scanner.h"
+#include "generate/makefile_generator.h"
+#include "model/rpc_program.h"
 #include "output/output_files.h"
 
 #include <cstdio>
@@ -22,10 +27,10 @@ void removeGeneratedFiles()
 
 void reportGeneration()
 {
-    if (generationErrorCount > 0) {
-        std::cerr << "\nError: " << generationErrorCount << " semantic errors have been found!\n";
+    if (errorCount.generation > 0) {
+        std::cerr << "\nError: " << errorCount.generation << " semantic errors have been found!\n";
         removeGeneratedFiles();
-        generationErrorCount = 0;
+        errorCount.generation = 0;
         versionsFailed = 1;
     } else {
         std::cout << "Files " << headerFileName << " " << serverFileName << " " << xdrFileName
@@ -36,6 +41,13 @@ void reportGeneration()
     if (generateImplTemplate)
         std::cout << "Template server implementation file " << implTemplateFileName
                   << " has been generated.\n";
+}
+
+makefileSettings makefileSettingsOfRun()
+{
+    return makefileSettings{ccCommand,  programName, inputFileName,
+                            filePrefix, sysLdflags,  installDir,
+                            path_append(installDir, "data/makefile.tml")};
 }
 
 int runCompiler(int argc, char** argv)
@@ -56,13 +68,13 @@ int runCompiler(int argc, char** argv)
     yyin = preprocessed;
     yyparse();
 
-    if (syntaxErrorCount > 0 || semanticErrorCount > 0)
+    if (errorCount.syntax > 0 || errorCount.semantic > 0)
         std::exit(1);
 
     if (currentProgram)
         compileVersions(currentProgram);
 
-    generateMakefile();
+    generateMakefile(makefileSettingsOfRun());
 
     removePreprocessedFile();
     return versionsFailed ? 1 : 0;

@@ -1,6 +1,8 @@
 #ifndef VELORIN_DRIVER_COMPILE_FLOW_H
 #define VELORIN_DRIVER_COMPILE_FLOW_H
 
+#include "generate/makefile_generator.h"
+
 class rpcProgram;
 
 // The whole compiler run; the result is the process's exit status.
@@ -14,6 +16,11 @@ void reportGeneration();
 
 // Removes the header and the three C files of the current version.
 void removeGeneratedFiles();
+
+// The makefile of this run: the configuration's compiler, flags and
+// installation, the program's name, the input file and the file base of the
+// last version generated.
+makefileSettings makefileSettingsOfRun();
 
 // Set once a version counted generation errors; the run then ends with
 // status 1, since that version's header and C files were removed.

@@ -2,7 +2,7 @@
 // report of its files.
 
 #include "driver/compile_flow.h"
-#include "driver/pipeline.h"
+#include "generate/generate_version.h"
 #include "model/rpc_program.h"
 
 #include <iostream>

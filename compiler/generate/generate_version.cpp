@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "diagnostics/error_report.h"
 #include "generate/codegen_support.h"
 #include "generate/procedure_steps.h"
 #include "model/generated_identifiers.h"

@@ -7,7 +7,7 @@ class rpcVersion;
 
 // Numbers the procedures, opens the version's output files, and runs every
 // generator in order; closes the files at the end. Errors that generators
-// count (generationErrorCount) do not stop the sequence.
+// count (errorCount.generation) do not stop the sequence.
 void generateVersion(rpcVersion* version);
 
 // Gives numbers to the procedures that have none (negative number) and

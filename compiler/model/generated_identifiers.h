@@ -14,7 +14,5 @@ std::string defineText(const std::string& name, const std::string& value);
 std::string numberDefineText(const std::string& name, std::int64_t number);
 // Writes numberDefineText to `out` (the generated header).
 void writeNumberDefine(std::ostream& out, const std::string& name, std::int64_t number);
-// Writes numberDefineText to the header of the version being generated.
-void writeNumberDefine(const std::string& name, std::int64_t number);
 
 #endif

@@ -2,8 +2,8 @@
 
 #include <iostream>
 
+#include "diagnostics/error_report.h"
 #include "model/expression.h"
-#include "output/output_files.h"
 #include "model/type.h"
 
 typeTable declaredTypes;

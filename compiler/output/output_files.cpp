@@ -1,10 +1,9 @@
 #include "output/output_files.h"
 
-#include "driver/configuration.h"
-#include "driver/version_info.h"
 #include "model/rpc_program.h"
 #include "output/emit.h"
 #include "output/section_files.h"
+#include "output/version_info.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -27,18 +26,12 @@ std::string classHeaderFileName;
 std::string classSourceFileName;
 std::string implTemplateFileName;
 
+std::string oncRpcHeader;
+std::string pmapClntHeader;
+
 std::string filePrefix;
 std::string versionStrLine;
 int generateImplTemplate = 1;
-int generationErrorCount = 0;
-
-std::ostream& reportError()
-{
-    std::cerr << "Error: ";
-    ++generationErrorCount;
-    return std::cerr;
-}
-
 void cannotCreateFile(const std::string& name)
 {
     std::cerr << "Error: could not create file " << name << " for output.\n";

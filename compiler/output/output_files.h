@@ -35,15 +35,14 @@ extern std::string filePrefix;
 // client and XDR files.
 extern std::string versionStrLine;
 
+// The system headers the preambles include: <rpc/rpc.h> or its
+// replacement in the header, <rpc/pmap_clnt.h> or its replacement in the
+// server file. The driver sets them from the configuration.
+extern std::string oncRpcHeader;
+extern std::string pmapClntHeader;
+
 // Non-zero unless the current version's template file failed to open.
 extern int generateImplTemplate;
-
-// Errors counted through reportError; read and reset after each version.
-extern int generationErrorCount;
-
-// Writes "Error: " on the error stream, counts one generation error and
-// returns the error stream for the rest of the message.
-std::ostream& reportError();
 
 // The names a version's output files and preambles are made of.
 struct versionFileNames {

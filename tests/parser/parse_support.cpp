@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "diagnostics/error_report.h"
 #include "frontend/diagnostics.h"
 #include "frontend/scanner.h"
 #include "model/rpc_program.h"
@@ -43,8 +44,8 @@ int runParser(FILE* input)
 {
     yyin = input;
     resetScanner();
-    syntaxErrorCount = 0;
-    semanticErrorCount = 0;
+    errorCount.syntax = 0;
+    errorCount.semantic = 0;
     currentProgram = nullptr;
     return yyparse();
 }
@@ -75,8 +76,8 @@ ParseRun parseIsolated(const std::string& source)
         std::cerr.flush();
         std::fflush(nullptr);
         // The counts travel in the exit status: result, syntax, semantic.
-        _exit((result & 1) | (std::min(syntaxErrorCount, 3) << 1) |
-              (std::min(semanticErrorCount, 15) << 3) | ((currentProgram ? 1 : 0) << 7));
+        _exit((result & 1) | (std::min(errorCount.syntax, 3) << 1) |
+              (std::min(errorCount.semantic, 15) << 3) | ((currentProgram ? 1 : 0) << 7));
     }
     int status = 0;
     waitpid(child, &status, 0);
@@ -107,8 +108,8 @@ ParseRun parseHere(const std::string& source)
     run.result = runParser(input);
     run.output = testing::internal::GetCapturedStdout();
     run.errors = testing::internal::GetCapturedStderr();
-    run.syntaxErrors = syntaxErrorCount;
-    run.semanticErrors = semanticErrorCount;
+    run.syntaxErrors = errorCount.syntax;
+    run.semanticErrors = errorCount.semantic;
     run.programSet = currentProgram != nullptr;
     std::fclose(input);
     return run;

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "diagnostics/error_report.h"
 #include "generate/generate_version.h"
 #include "generation_fixture.h"
 #include "model_builder.h"
@@ -177,7 +178,7 @@ class GeneratedServerCode : public GenerationTest {
 
 TEST_F(GeneratedServerCode, WrappersAndRecordsBehaveAsTheRuntimeNeeds) {
   generateVersion(behaveVersion());
-  ASSERT_EQ(generationErrorCount, 0);
+  ASSERT_EQ(errorCount.generation, 0);
   std::ofstream("harness.c") << harness;
   const std::string cc = PROCGEN_CC;
   // The allocation helpers of the server file allocate through

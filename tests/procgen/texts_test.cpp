@@ -8,6 +8,7 @@
 #include <iostream>
 #include <string>
 
+#include "diagnostics/error_report.h"
 #include "generate/generate_version.h"
 #include "generate/impl_template.h"
 #include "generate/procedure_steps.h"
@@ -305,7 +306,7 @@ TEST_F(ServerTexts, ArgumentRecordsAndTheirPrototypes) {
   EXPECT_LT(code.find("int malloc_fetch_out_t(struct fetch_out_t* pVar){"),
             code.find("void mfree_fetch_out_t(struct fetch_out_t* pVar){"));
   EXPECT_LT(code.find("void mfree_fetch_out_t"), code.find("void* fetch_call("));
-  EXPECT_EQ(generationErrorCount, 0);
+  EXPECT_EQ(errorCount.generation, 0);
 }
 
 TEST_F(ServerTexts, ServerWrappers) {
@@ -335,7 +336,7 @@ TEST_F(ServerTexts, InoutArrayCopyFollowsTheAllocation) {
 TEST_F(ServerTexts, Dispatcher) {
   generateProcedures(stock::version());
   EXPECT_EQ(serverText([&] { emitDispatcher(version); }), dispatcher);
-  EXPECT_EQ(generationErrorCount, 0);
+  EXPECT_EQ(errorCount.generation, 0);
 }
 
 TEST_F(ServerTexts, RegistrationAndServerMain) {
@@ -436,7 +437,7 @@ TEST_F(ServerTexts, TransportsPortAndMainByProperty) {
     // Without portmapper registration and without a port the clients
     // cannot find the server: a warning on standard output.
     EXPECT_EQ(output, !c.unmap ? "Warning: portmap registration disabled without specifying a server port.\n" : "");
-    EXPECT_EQ(generationErrorCount, 0);
+    EXPECT_EQ(errorCount.generation, 0);
   }
 }
 
@@ -486,12 +487,12 @@ TEST_F(ServerTexts, SizeVariableErrors) {
   long number = 0x20000240;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    generationErrorCount = 0;
+    errorCount.generation = 0;
     openOutputFiles(versionOf(c.procedure, number++));
     testing::internal::CaptureStderr();
     generateProcedure(c.procedure);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), c.message);
-    EXPECT_EQ(generationErrorCount, 1);
+    EXPECT_EQ(errorCount.generation, 1);
     // Generation goes on: the wrapper is written all the same.
     EXPECT_NE(sectionText(serverCodeSection).find(c.procedure->callName()), std::string::npos);
     EXPECT_TRUE(c.procedure->inSizeVars.isEmpty());
@@ -522,7 +523,7 @@ TEST_F(ServerTexts, RecordMembersAndHelpers) {
   rpcVersion* v = build::version(1, {rfread, rfwrite, named, renamed, tick});
   program("rfile", 0x20000250, {v});
   generateProcedures(v);
-  EXPECT_EQ(generationErrorCount, 0);
+  EXPECT_EQ(errorCount.generation, 0);
 
   EXPECT_EQ(declaration(rfread->inRecord),
             "typedef struct rfread_in_t{\n\tint size;\n\tint nm;\n\tint stream;\n}rfread_in_t;\n\n");
@@ -583,7 +584,7 @@ TEST_F(ServerTexts, DispatcherFlagsFollowTheLookup) {
   const std::string text = serverText([&] { emitDispatcher(v); });
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "Error: funtion both, only one of FORK_ON_CALL and THREAD_ON_CALL can be set\n");
-  EXPECT_EQ(generationErrorCount, 1);
+  EXPECT_EQ(errorCount.generation, 1);
   EXPECT_NE(text.find("\t\tcallInfo.free_after = (free_call_t)0;\n\t\tcallInfo.reply_now = 1;\n"
                       "\t\tcallInfo.mt_on_call = VELORIN_FORKING;\n"
                       "\t\tcallInfo.mt_on_call = VELORIN_THREADING;\n\t\tbreak;\n"),
@@ -625,7 +626,7 @@ TEST_F(ServerTexts, VersionsRepeatingProcedureNamesAreAllGenerated) {
     testing::internal::CaptureStderr();
     generateVersion(v);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    EXPECT_EQ(generationErrorCount, 0);
+    EXPECT_EQ(errorCount.generation, 0);
   }
   for (const char* header : {"stock1.h", "stock2.h"}) {
     const std::string text = readFile(header);
@@ -640,7 +641,7 @@ TEST_F(ServerTexts, VersionsRepeatingProcedureNamesAreAllGenerated) {
   testing::internal::CaptureStderr();
   generateVersion(versionOf(clash, 0x20000255));
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error:  type struct clash_in_t redefined.\n");
-  EXPECT_EQ(generationErrorCount, 1);
+  EXPECT_EQ(errorCount.generation, 1);
 }
 
 TEST(ProcedureGeneration, ProcedureWithoutVersionIsAnInternalError) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "client_models.h"
+#include "diagnostics/error_report.h"
 #include "driver/configuration.h"
 #include "generate/generate_version.h"
 #include "output/output_files.h"
@@ -88,10 +89,10 @@ class GeneratedVersion : public ::testing::Test {
     ASSERT_EQ(chdir(dir.c_str()), 0);
     oncRpcHeader = "rpc/rpc.h";
     pmapClntHeader = "rpc/pmap_clnt.h";
-    generationErrorCount = 0;
+    errorCount.generation = 0;
     generateVersion(version);
     ASSERT_EQ(chdir(here), 0);
-    ASSERT_EQ(generationErrorCount, 0);
+    ASSERT_EQ(errorCount.generation, 0);
   }
 
   std::string file(const std::string& name) const { return dir + "/" + name; }

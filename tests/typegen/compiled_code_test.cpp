@@ -5,6 +5,7 @@
 // allocated (leak-checked in the sanitizer build).
 #include <gtest/gtest.h>
 
+#include "diagnostics/error_report.h"
 #include "generated_files.h"
 #include "interface_models.h"
 
@@ -17,8 +18,8 @@ namespace {
 std::string generateAndCompile(rpcVersion* version, const std::string& base) {
   const std::string dir = testDirectory();
   generate(dir, version);
-  EXPECT_EQ(generationErrorCount, 0);
-  generationErrorCount = 0;
+  EXPECT_EQ(errorCount.generation, 0);
+  errorCount.generation = 0;
   std::string output;
   EXPECT_EQ(compileHeader(dir, base, &output), 0) << output;
   EXPECT_EQ(run(dir, "cc " + cFlags() + " -c " + base + "_xdr.c", &output), 0) << output;

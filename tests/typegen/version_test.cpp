@@ -6,6 +6,7 @@
 #include <functional>
 #include <vector>
 
+#include "diagnostics/error_report.h"
 #include "driver/compile_flow.h"
 #include "generate/procedure_steps.h"
 #include "generated_files.h"
@@ -53,7 +54,7 @@ TEST(Numbering, UnnumberedProceduresFollowTheHighest) {
     rpcVersion* v = numberedVersion(row.given);
     numberProcedures(v);
     EXPECT_EQ(numbersOf(v), row.numbered);
-    EXPECT_EQ(generationErrorCount, 0);
+    EXPECT_EQ(errorCount.generation, 0);
   }
 }
 
@@ -74,7 +75,7 @@ TEST(Numbering, VersionPropertyRenumbersTheVersion) {
   noDigits->addProperty(prop("VERSION", text));
   numberProcedures(noDigits);
   EXPECT_EQ(noDigits->number(), 0);
-  EXPECT_EQ(generationErrorCount, 0);
+  EXPECT_EQ(errorCount.generation, 0);
 }
 
 // Every counted error of numbering and of array attributes: its message,
@@ -133,13 +134,13 @@ TEST(CountedErrors, MessageAndRemovalOfTheVersionFiles) {
     rpcVersion* v = c.model();
     program("faulty", 99, {v});
     generate(dir, v);
-    const int counted = generationErrorCount;
+    const int counted = errorCount.generation;
     testing::internal::CaptureStdout();
     inDirectory(dir, reportGeneration);
     testing::internal::GetCapturedStdout();
     const std::string errors = testing::internal::GetCapturedStderr();
     EXPECT_GE(counted, 1);
-    EXPECT_EQ(generationErrorCount, 0);
+    EXPECT_EQ(errorCount.generation, 0);
     EXPECT_NE(errors.find(c.message), std::string::npos) << errors;
     for (const char* removed : {"faulty.h", "faulty_svc.c", "faulty_xdr.c", "faulty_cln.c"})
       EXPECT_FALSE(exists(dir + "/" + removed)) << removed;
@@ -159,7 +160,7 @@ TEST(CountedErrors, UncountedAttributeMessagesKeepTheFiles) {
   program("fine", 98, {v});
   generate(dir, v);
   EXPECT_NE(testing::internal::GetCapturedStderr().find("Size variable not found\n"), std::string::npos);
-  EXPECT_EQ(generationErrorCount, 0);
+  EXPECT_EQ(errorCount.generation, 0);
   EXPECT_TRUE(exists(dir + "/fine.h"));
 }
 
@@ -173,14 +174,14 @@ TEST(CountedErrors, TwoVersionsWithOneNumber) {
   program("twice", 97, {first, second});
   testing::internal::CaptureStdout();
   generate(dir, first);
-  EXPECT_EQ(generationErrorCount, 0);
+  EXPECT_EQ(errorCount.generation, 0);
   inDirectory(dir, reportGeneration);
   const std::string firstHeader = readFile(dir + "/twice1.h");
   EXPECT_NE(firstHeader.find("#define GET  (unsigned long)(1)\n"), std::string::npos);
 
   testing::internal::CaptureStderr();
   generate(dir, second);
-  EXPECT_EQ(generationErrorCount, 1);
+  EXPECT_EQ(errorCount.generation, 1);
   EXPECT_EQ(readFile(dir + "/twice1.h"), firstHeader);  // not overwritten
   inDirectory(dir, reportGeneration);
   testing::internal::GetCapturedStdout();
@@ -209,7 +210,7 @@ TEST(HeaderLayout, NumberMacrosAndOrder) {
   v->addProperty(prop("VERSION", num(3)));
   program("Layout", 0x31, {v});
   generate(dir, v);
-  EXPECT_EQ(generationErrorCount, 0);
+  EXPECT_EQ(errorCount.generation, 0);
   const std::string header = readFile(dir + "/layout.h");
 
   EXPECT_NE(header.find("#define MOVE  (unsigned long)(7)\n#define SIZE  (unsigned long)(8)\n"
