@@ -18,28 +18,28 @@
 
 int versionsFailed = 0;
 
-void removeGeneratedFiles()
+void removeGeneratedFiles(const versionFileSet& files)
 {
-    for (const std::string* name : {&headerFileName, &serverFileName, &xdrFileName, &clientFileName})
+    for (const std::string* name : files.headerAndCFiles())
         if (!name->empty())
             std::remove(name->c_str());
 }
 
-void reportGeneration()
+void reportGeneration(const versionFileSet& files)
 {
     if (errorCount.generation > 0) {
         std::cerr << "\nError: " << errorCount.generation << " semantic errors have been found!\n";
-        removeGeneratedFiles();
+        removeGeneratedFiles(files);
         errorCount.generation = 0;
         versionsFailed = 1;
     } else {
-        std::cout << "Files " << headerFileName << " " << serverFileName << " " << xdrFileName
-                  << " " << clientFileName << " have been generated!\n";
+        std::cout << "Files " << files.header << " " << files.server << " " << files.xdr << " "
+                  << files.client << " have been generated!\n";
     }
-    std::cout << "Files " << classHeaderFileName << " " << classSourceFileName
+    std::cout << "Files " << files.classHeader << " " << files.classSource
               << " have been generated!\n";
     if (generateImplTemplate)
-        std::cout << "Template server implementation file " << implTemplateFileName
+        std::cout << "Template server implementation file " << files.implTemplate
                   << " has been generated.\n";
 }
 

@@ -2,6 +2,7 @@
 #define VELORIN_DRIVER_COMPILE_FLOW_H
 
 #include "generate/makefile_generator.h"
+#include "output/version_file_set.h"
 
 class rpcProgram;
 
@@ -11,11 +12,12 @@ int runCompiler(int argc, char** argv);
 // Generates and reports every version of the program.
 void compileVersions(rpcProgram* program);
 
-// Reports the files of the version just generated, or its generation errors.
-void reportGeneration();
+// Reports the files of the version just generated, or its generation errors
+// (and then removes its header and C files).
+void reportGeneration(const versionFileSet& files);
 
-// Removes the header and the three C files of the current version.
-void removeGeneratedFiles();
+// Removes the header and the three C files of the set.
+void removeGeneratedFiles(const versionFileSet& files);
 
 // The makefile of this run: the configuration's compiler, flags and
 // installation, the program's name, the input file and the file base of the

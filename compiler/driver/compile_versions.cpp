@@ -16,7 +16,6 @@ void compileVersions(rpcProgram* program)
         // The number as declared: a VERSION property replaces it only
         // during generation.
         std::cout << "Compiling version " << version->number() << "\n";
-        generateVersion(version);
-        reportGeneration();
+        reportGeneration(generateVersion(version));
     }
 }

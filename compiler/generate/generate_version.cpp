@@ -58,18 +58,13 @@ void checkProcedureNumbers(rpcVersion* version) {
 }
 
 // The versions generated so far in this run, by program and number, with
-// the names of the files each one wrote.
+// the files each one wrote.
 struct generatedVersion {
   const rpcProgram* program;
   std::int64_t number;
-  std::vector<std::string> fileNames;
+  versionFileSet files;
 };
 std::vector<generatedVersion> generatedVersions;
-
-std::vector<std::string*> outputFileNames() {
-  return {&headerFileName, &serverFileName, &xdrFileName, &clientFileName,
-          &classHeaderFileName, &classSourceFileName, &implTemplateFileName};
-}
 
 // The earlier version of the same program that already got this number
 // (and with it the same output files); null when there is none.
@@ -80,23 +75,19 @@ const generatedVersion* earlierVersionWithNumber(const rpcVersion* version) {
 }
 
 void rememberGeneratedVersion(const rpcVersion* version) {
-  generatedVersion generated{version->program(), version->number(), {}};
-  for (const std::string* name : outputFileNames()) generated.fileNames.push_back(*name);
-  generatedVersions.push_back(generated);
+  generatedVersions.push_back(generatedVersion{version->program(), version->number(), currentFiles});
 }
 
 // A version whose number repeats an earlier one would write the earlier
 // one's files: it writes nothing, and its files are those of the earlier
 // version, which the compile flow removes for the counted error.
-void refuseRepeatedVersion(const rpcVersion* version, const generatedVersion& earlier) {
+versionFileSet refuseRepeatedVersion(const rpcVersion* version, const generatedVersion& earlier) {
   const rpcProgram* program = version->program();
   reportError() << " version " << version->number() << " of program "
                 << (program ? program->name() : std::string()) << " is defined twice;"
                 << " its files would replace those of the first one.\n";
-  std::vector<std::string*> names = outputFileNames();
-  for (size_t i = 0; i < names.size() && i < earlier.fileNames.size(); ++i)
-    *names[i] = earlier.fileNames[i];
   generateImplTemplate = 0;
+  return earlier.files;
 }
 
 }  // namespace
@@ -117,16 +108,14 @@ void numberProcedures(rpcVersion* version) {
   checkProcedureNumbers(version);
 }
 
-void generateVersion(rpcVersion* version) {
+versionFileSet generateVersion(rpcVersion* version) {
   rpcProgram* program = version->program();
   const procedureList* procedures = version->procedures();
 
   // 1. Numbers.
   numberProcedures(version);
-  if (const generatedVersion* earlier = earlierVersionWithNumber(version)) {
-    refuseRepeatedVersion(version, *earlier);
-    return;
-  }
+  if (const generatedVersion* earlier = earlierVersionWithNumber(version))
+    return refuseRepeatedVersion(version, *earlier);
 
   // 2. Files and preambles.
   openOutputFiles(version);
@@ -228,4 +217,5 @@ void generateVersion(rpcVersion* version) {
 
   // 21.
   closeOutputFiles();
+  return currentFiles;
 }

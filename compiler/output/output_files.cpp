@@ -18,13 +18,7 @@ std::ofstream classHeaderOut;
 std::ofstream classSourceOut;
 std::ofstream implTemplateOut;
 
-std::string headerFileName;
-std::string serverFileName;
-std::string xdrFileName;
-std::string clientFileName;
-std::string classHeaderFileName;
-std::string classSourceFileName;
-std::string implTemplateFileName;
+versionFileSet currentFiles;
 
 std::string oncRpcHeader;
 std::string pmapClntHeader;
@@ -39,6 +33,10 @@ void cannotCreateFile(const std::string& name)
 }
 
 namespace {
+
+// The stream of each file of the set, in the order of versionFileSet.
+std::ofstream* const outputStreams[] = {&headerOut,      &serverOut,      &xdrOut,         &clientOut,
+                                        &classHeaderOut, &classSourceOut, &implTemplateOut};
 
 // Opens a stream on name for writing with truncation. A stream left open by
 // an earlier version is closed first, so that opening cannot fail for that.
@@ -67,7 +65,7 @@ bool fileExists(const std::string& name)
 void writePreambles(const versionFileNames& names)
 {
     const char* notice = generatedFileNotice();
-    const std::string includeHeader = "#include \"" + headerFileName + "\"\n";
+    const std::string includeHeader = "#include \"" + currentFiles.header + "\"\n";
     const std::string guard = names.upperName + "_H";
 
     emit(headerOut, notice);
@@ -102,7 +100,7 @@ void writePreambles(const versionFileNames& names)
     emit(classHeaderOut, "\n#include <rpcclient.hpp>\n");
 
     emit(classSourceOut, notice);
-    emit(classSourceOut, "\n#include \"", classHeaderFileName, "\"\n\n");
+    emit(classSourceOut, "\n#include \"", currentFiles.classHeader, "\"\n\n");
 
     emit(xdrOut, notice);
     emit(xdrOut, "#define VELORIN_XDR\n");
@@ -126,26 +124,20 @@ int openOutputFiles(const versionFileNames& names)
                      versionString() + "\";\n";
 
     filePrefix = names.fileBase;
-    headerFileName = filePrefix + ".h";
-    serverFileName = filePrefix + "_svc.c";
-    xdrFileName = filePrefix + "_xdr.c";
-    clientFileName = filePrefix + "_cln.c";
-    classHeaderFileName = filePrefix + "Client.hpp";
-    classSourceFileName = filePrefix + "Client.cpp";
-    implTemplateFileName = filePrefix + "_impl_tmp.c";
+    currentFiles = versionFileSet::forBase(filePrefix);
 
-    openOrDie(headerOut, headerFileName);
-    openOrDie(xdrOut, xdrFileName);
-    openOrDie(serverOut, serverFileName);
-    openOrDie(clientOut, clientFileName);
-    openOrDie(classHeaderOut, classHeaderFileName);
-    openOrDie(classSourceOut, classSourceFileName);
+    openOrDie(headerOut, currentFiles.header);
+    openOrDie(xdrOut, currentFiles.xdr);
+    openOrDie(serverOut, currentFiles.server);
+    openOrDie(clientOut, currentFiles.client);
+    openOrDie(classHeaderOut, currentFiles.classHeader);
+    openOrDie(classSourceOut, currentFiles.classSource);
 
-    if (!fileExists(implTemplateFileName))
+    if (!fileExists(currentFiles.implTemplate))
         generateImplTemplate = 1;
     if (generateImplTemplate) {
-        if (!openForWriting(implTemplateOut, implTemplateFileName)) {
-            std::perror(implTemplateFileName.c_str());
+        if (!openForWriting(implTemplateOut, currentFiles.implTemplate)) {
+            std::perror(currentFiles.implTemplate.c_str());
             generateImplTemplate = 0;
         }
     }
@@ -162,8 +154,7 @@ int openOutputFiles(rpcVersion* version)
 
 void closeOutputFiles()
 {
-    for (std::ofstream* out : {&headerOut, &serverOut, &xdrOut, &clientOut,
-                               &classHeaderOut, &classSourceOut, &implTemplateOut}) {
+    for (std::ofstream* out : outputStreams) {
         out->close();
         out->clear();
     }

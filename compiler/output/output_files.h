@@ -1,6 +1,8 @@
 #ifndef VELORIN_OUTPUT_OUTPUT_FILES_H
 #define VELORIN_OUTPUT_OUTPUT_FILES_H
 
+#include "output/version_file_set.h"
+
 #include <fstream>
 #include <ostream>
 #include <string>
@@ -19,13 +21,8 @@ extern std::ofstream classHeaderOut;    // <base>Client.hpp
 extern std::ofstream classSourceOut;    // <base>Client.cpp
 extern std::ofstream implTemplateOut;   // <base>_impl_tmp.c
 
-extern std::string headerFileName;
-extern std::string serverFileName;
-extern std::string xdrFileName;
-extern std::string clientFileName;
-extern std::string classHeaderFileName;
-extern std::string classSourceFileName;
-extern std::string implTemplateFileName;
+// The names of the seven files of the version being (or last) generated.
+extern versionFileSet currentFiles;
 
 // The <base> of the version being (or last) generated; the makefile's
 // FILE_PREFIX.
@@ -59,7 +56,8 @@ struct versionFileNames {
 int openOutputFiles(rpcVersion* version);
 int openOutputFiles(const versionFileNames& names);
 
-// Closes the seven output files of the version just generated.
+// Closes the seven output files of the version just generated. Their names
+// stay in currentFiles.
 void closeOutputFiles();
 
 // Reports an output file that cannot be created and ends the process with

@@ -145,13 +145,13 @@ TEST_F(OutputFiles, SingleVersionProgramGetsSevenFilesWithTheirPreambles) {
 
   EXPECT_EQ(filePrefix, "rfile");
   EXPECT_EQ(versionStrLine, versionLine);
-  EXPECT_EQ(headerFileName, "rfile.h");
-  EXPECT_EQ(serverFileName, "rfile_svc.c");
-  EXPECT_EQ(xdrFileName, "rfile_xdr.c");
-  EXPECT_EQ(clientFileName, "rfile_cln.c");
-  EXPECT_EQ(classHeaderFileName, "rfileClient.hpp");
-  EXPECT_EQ(classSourceFileName, "rfileClient.cpp");
-  EXPECT_EQ(implTemplateFileName, "rfile_impl_tmp.c");
+  EXPECT_EQ(currentFiles.header, "rfile.h");
+  EXPECT_EQ(currentFiles.server, "rfile_svc.c");
+  EXPECT_EQ(currentFiles.xdr, "rfile_xdr.c");
+  EXPECT_EQ(currentFiles.client, "rfile_cln.c");
+  EXPECT_EQ(currentFiles.classHeader, "rfileClient.hpp");
+  EXPECT_EQ(currentFiles.classSource, "rfileClient.cpp");
+  EXPECT_EQ(currentFiles.implTemplate, "rfile_impl_tmp.c");
   expectPreambles("rfile", expectedPreambles("rfile", "RFILE_5", ""));
   EXPECT_EQ(generateImplTemplate, 1);
 }

@@ -183,9 +183,9 @@ TEST_F(GeneratedServerCode, WrappersAndRecordsBehaveAsTheRuntimeNeeds) {
   const std::string cc = PROCGEN_CC;
   // The allocation helpers of the server file allocate through
   // failing_malloc, so that the harness can make them fail.
-  ASSERT_EQ(run(cc + " -c -Dmalloc=failing_malloc " + serverFileName + " -o svc.o"), 0)
-      << readFile(serverFileName);
-  ASSERT_EQ(run(cc + " -c " + xdrFileName + " -o xdr.o"), 0) << readFile(xdrFileName);
+  ASSERT_EQ(run(cc + " -c -Dmalloc=failing_malloc " + currentFiles.server + " -o svc.o"), 0)
+      << readFile(currentFiles.server);
+  ASSERT_EQ(run(cc + " -c " + currentFiles.xdr + " -o xdr.o"), 0) << readFile(currentFiles.xdr);
   ASSERT_EQ(run(cc + " -c harness.c -o harness.o"), 0);
   ASSERT_EQ(run(cc + " harness.o svc.o xdr.o " PROCGEN_LIBS " -o harness"), 0);
   EXPECT_EQ(run("./harness"), 0);

@@ -32,8 +32,8 @@ class CompiledVersion : public GenerationTest {
 TEST_F(CompiledVersion, ServerAndXdrFilesCompileWithoutWarnings) {
   generateVersion(stock::version(0x20000220));
   EXPECT_EQ(errorCount.generation, 0);
-  compile(serverFileName);
-  compile(xdrFileName);
+  compile(currentFiles.server);
+  compile(currentFiles.xdr);
 }
 
 namespace {

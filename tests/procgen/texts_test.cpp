@@ -40,7 +40,7 @@ class ServerTexts : public GenerationTest {
   }
 
   std::string serverText(const std::function<void()>& write) {
-    return appended(serverOut, serverFileName, write);
+    return appended(serverOut, currentFiles.server, write);
   }
 
   rpcVersion* version = nullptr;
@@ -297,7 +297,7 @@ TEST_F(ServerTexts, ArgumentRecordsAndTheirPrototypes) {
   // The record routines follow each other in the XDR file, argument record
   // first; the helpers stand in front of the wrapper in the server code.
   xdrOut.flush();
-  const std::string xdr = readFile(xdrFileName);
+  const std::string xdr = readFile(currentFiles.xdr);
   EXPECT_LT(xdr.find("bool_t xdr_getQuote_in_t(XDR*xdrp, struct getQuote_in_t* pgetQuote_in_t){"),
             xdr.find("bool_t xdr_getQuote_out_t(XDR*xdrp, struct getQuote_out_t* pgetQuote_out_t){"));
   EXPECT_EQ(xdr.find("xdr_reset_"), std::string::npos);
@@ -607,14 +607,14 @@ TEST_F(ServerTexts, PrefixAndTemplate) {
             std::string::npos);
   // Without a template file for the version nothing is written.
   generateImplTemplate = 0;
-  EXPECT_EQ(appended(implTemplateOut, implTemplateFileName, [&] { emitImplTemplate(find("now")); }), "");
+  EXPECT_EQ(appended(implTemplateOut, currentFiles.implTemplate, [&] { emitImplTemplate(find("now")); }), "");
   generateImplTemplate = 1;
   closeOutputFiles();
-  EXPECT_EQ(readFile(implTemplateFileName).substr(0, std::string("#include \"stock.h\"\n").size()),
+  EXPECT_EQ(readFile(currentFiles.implTemplate).substr(0, std::string("#include \"stock.h\"\n").size()),
             "#include \"stock.h\"\n");
   const std::string body = "\n\n" + clientPrototype(find("now"), 1, 0) +
                            "{\n\n\t/* Add server implementation code here */\n\n}\n\n\n";
-  EXPECT_NE(readFile(implTemplateFileName).find(body), std::string::npos);
+  EXPECT_NE(readFile(currentFiles.implTemplate).find(body), std::string::npos);
 }
 
 TEST_F(ServerTexts, VersionsRepeatingProcedureNamesAreAllGenerated) {

@@ -55,11 +55,14 @@ void inDirectory(const std::string& dir, Function function) {
   ASSERT_EQ(chdir(previous), 0);
 }
 
-// Generates one version in `dir`; the file base is the version's.
-inline void generate(const std::string& dir, rpcVersion* version) {
+// Generates one version in `dir`; the file base is the version's. Returns
+// the files the version's report concerns.
+inline versionFileSet generate(const std::string& dir, rpcVersion* version) {
   if (oncRpcHeader.empty()) oncRpcHeader = "rpc/rpc.h";
   if (pmapClntHeader.empty()) pmapClntHeader = "rpc/pmap_clnt.h";
-  inDirectory(dir, [&] { generateVersion(version); });
+  versionFileSet files;
+  inDirectory(dir, [&] { files = generateVersion(version); });
+  return files;
 }
 
 // Runs a shell command in `dir`; its output (both streams) goes to *output.

@@ -133,10 +133,10 @@ TEST(CountedErrors, MessageAndRemovalOfTheVersionFiles) {
     testing::internal::CaptureStderr();
     rpcVersion* v = c.model();
     program("faulty", 99, {v});
-    generate(dir, v);
+    const versionFileSet files = generate(dir, v);
     const int counted = errorCount.generation;
     testing::internal::CaptureStdout();
-    inDirectory(dir, reportGeneration);
+    inDirectory(dir, [&] { reportGeneration(files); });
     testing::internal::GetCapturedStdout();
     const std::string errors = testing::internal::GetCapturedStderr();
     EXPECT_GE(counted, 1);
@@ -173,17 +173,17 @@ TEST(CountedErrors, TwoVersionsWithOneNumber) {
   second->addProperty(prop("VERSION", num(1)));
   program("twice", 97, {first, second});
   testing::internal::CaptureStdout();
-  generate(dir, first);
+  const versionFileSet firstFiles = generate(dir, first);
   EXPECT_EQ(errorCount.generation, 0);
-  inDirectory(dir, reportGeneration);
+  inDirectory(dir, [&] { reportGeneration(firstFiles); });
   const std::string firstHeader = readFile(dir + "/twice1.h");
   EXPECT_NE(firstHeader.find("#define GET  (unsigned long)(1)\n"), std::string::npos);
 
   testing::internal::CaptureStderr();
-  generate(dir, second);
+  const versionFileSet secondFiles = generate(dir, second);
   EXPECT_EQ(errorCount.generation, 1);
   EXPECT_EQ(readFile(dir + "/twice1.h"), firstHeader);  // not overwritten
-  inDirectory(dir, reportGeneration);
+  inDirectory(dir, [&] { reportGeneration(secondFiles); });
   testing::internal::GetCapturedStdout();
   EXPECT_NE(testing::internal::GetCapturedStderr().find(
                 "Error:  version 1 of program twice is defined twice; its files would replace those of the first one.\n"),
