@@ -1,6 +1,7 @@
 #include "driver/compile_flow.h"
 
 #include "diagnostics/error_report.h"
+#include "driver/compile_run.h"
 #include "driver/configuration.h"
 #include "driver/driver_state.h"
 #include "driver/path_utils.h"
@@ -54,6 +55,7 @@ int runCompiler(int argc, char** argv)
 {
     installSignalHandlers();
     initConfiguration(argc, argv);
+    startRun();
 
     std::cerr << "Compiling " << inputFileName << "\n";
 

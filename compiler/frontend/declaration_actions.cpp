@@ -15,6 +15,15 @@ int scopeLevel = 0;
 int nestingDepth = 0;
 classType* currentClass = nullptr;
 
+void resetParseState()
+{
+    resetScanner();
+    scopeLevel = 0;
+    nestingDepth = 0;
+    currentClass = nullptr;
+    forgetExpressionDepths();
+}
+
 // ---------------------------------------------------------------- declarators
 
 Symbol* newDeclarator(std::string* name)

@@ -92,6 +92,11 @@ versionFileSet refuseRepeatedVersion(const rpcVersion* version, const generatedV
 
 }  // namespace
 
+void resetGenerationState() {
+  generatedVersions.clear();
+  indentLevel = 0;
+}
+
 void numberProcedures(rpcVersion* version) {
   const procedureList* procedures = version->procedures();
   const int count = procedures ? procedures->count() : 0;

@@ -15,6 +15,10 @@ class rpcVersion;
 // it would have overwritten (it writes nothing itself).
 versionFileSet generateVersion(rpcVersion* version);
 
+// Forgets the versions generated so far, so that a version is only refused
+// for a number repeated within one run.
+void resetGenerationState();
+
 // Gives numbers to the procedures that have none (negative number) and
 // applies the VERSION property; reports repeated numbers, an explicit 0 and
 // procedure names that differ only in letter case as counted errors.

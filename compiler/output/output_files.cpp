@@ -152,6 +152,17 @@ int openOutputFiles(rpcVersion* version)
                                             version->handleVarName(), version->timeoutVarName()});
 }
 
+void resetOutputState()
+{
+    closeOutputFiles();
+    currentFiles = versionFileSet();
+    filePrefix.clear();
+    generateImplTemplate = 1;
+    resetGenerationSections();
+    leadingTextSection.reopen();
+    trailingTextSection.reopen();
+}
+
 void closeOutputFiles()
 {
     for (std::ofstream* out : outputStreams) {

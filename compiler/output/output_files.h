@@ -56,6 +56,11 @@ struct versionFileNames {
 int openOutputFiles(rpcVersion* version);
 int openOutputFiles(const versionFileNames& names);
 
+// Returns the output to the start of a run: no version generated yet (no
+// file names, no file prefix, the template switched on), the seven streams
+// closed and every section, the "%" text sections included, empty.
+void resetOutputState();
+
 // Closes the seven output files of the version just generated. Their names
 // stay in currentFiles.
 void closeOutputFiles();

@@ -4,6 +4,7 @@
 
 #include "diagnostics/error_report.h"
 #include "driver/compile_flow.h"
+#include "driver/compile_run.h"
 #include "driver/configuration.h"
 #include "driver/driver_state.h"
 #include "driver/options.h"
@@ -418,10 +419,9 @@ protected:
     void SetUp() override
     {
         InScratchDir::SetUp();
+        startRun();
         oncRpcHeader = "rpc/rpc.h";
         pmapClntHeader = "rpc/pmap_clnt.h";
-        errorCount.generation = 0;
-        versionsFailed = 0;
     }
 };
 

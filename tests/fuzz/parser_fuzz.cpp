@@ -2,20 +2,18 @@
 // with an accepted parse or a reported error, never with a crash.
 
 #include "diagnostics/error_report.h"
-#include "frontend/diagnostics.h"
+#include "driver/compile_run.h"
+#include "frontend/parser.h"
 #include "scanner_input.h"
 
 #include <cstdint>
-
-int yyparse();
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     scannerInput input(data, size);
     if (!input.opened())
         return 0;
-    errorCount.syntax = 0;
-    errorCount.semantic = 0;
+    startRun();
 
     int result = yyparse();
     // A rejected input is reported exactly once; an accepted one not at all.

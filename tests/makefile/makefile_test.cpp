@@ -1,3 +1,4 @@
+#include "driver/compile_run.h"
 #include "generate/makefile_generator.h"
 
 #include "diagnostics/error_report.h"
@@ -51,13 +52,13 @@ protected:
         mkdir("home/data", 0755);
         writeFile("home/data/makefile.tml", templateText);
 
+        startRun();
         ccCommand = "cc";
         programName = "rfile";
         inputFileName = "rfile.idl";
         filePrefix = "rfile";
         sysLdflags = "";
         installDir = dir + "/home";
-        errorCount.generation = 0;
     }
 
     void TearDown() override

@@ -15,6 +15,7 @@
 #include <unistd.h>
 
 #include "diagnostics/error_report.h"
+#include "driver/compile_run.h"
 #include "driver/configuration.h"
 #include "output/version_info.h"
 #include "model_builder.h"
@@ -68,13 +69,9 @@ class OutputDir : public ::testing::Test {
     if (!deathTestCopy) fs::remove_all(dir);   // left over from an aborted run
     fs::create_directories(dir);
     fs::current_path(dir);
+    startRun();
     oncRpcHeader = "rpc/rpc.h";
     pmapClntHeader = "rpc/pmap_clnt.h";
-    generateImplTemplate = 1;
-    errorCount.generation = 0;
-    leadingTextSection.reopen();
-    trailingTextSection.reopen();
-    resetGenerationSections();
   }
   void TearDown() override {
     closeOutputFiles();

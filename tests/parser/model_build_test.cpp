@@ -82,7 +82,7 @@ std::string text(const expression* e) { return e ? e->codeText("") : "<none>"; }
 
 TEST(ModelBuild, InterfaceIsOneVersionOfAProgram)
 {
-    ParseRun run = parseHere(
+    ParseRun run = parse(
         "interface RFile {\n"
         "  property TIMEOUT_VALUE = 30;\n"
         "  int get(in int [size = n, maxsize = 100] data, int n, out char *name, inout long *count) = 3;\n"
@@ -137,7 +137,7 @@ TEST(ModelBuild, InterfaceIsOneVersionOfAProgram)
 
 TEST(ModelBuild, ProgramVersionsKeepTheirOwnProcedures)
 {
-    ParseRun run = parseHere(
+    ParseRun run = parse(
         "program Multi {\n"
         "  property SERVER_PORT = 4000;\n"
         "  version one { int f(); } = 1;\n"
@@ -176,7 +176,7 @@ TEST(ModelBuild, ProgramVersionsKeepTheirOwnProcedures)
 
 TEST(ModelBuild, PropertyListsTestEveryNameButTheFirst)
 {
-    ParseRun run = parseHere(
+    ParseRun run = parse(
         "interface Props { property TIMOUT_VALUE = 1; property FORK_ON_CONNECTION = true; "
         "property BOGUS = 2; int f(); } 1;");
     expectAccepted(run);
@@ -191,7 +191,7 @@ TEST(ModelBuild, PropertyListsTestEveryNameButTheFirst)
 
 TEST(ModelBuild, ResultTypeTakesThePrefixesOfTheName)
 {
-    ParseRun run = parseHere("interface Ptrs { char **lookup(in int key); } 1;");
+    ParseRun run = parse("interface Ptrs { char **lookup(in int key); } 1;");
     expectAccepted(run);
     rpcProcedure* lookup = versionAt(currentProgram, 0)->procedures()->at(0);
     EXPECT_EQ(lookup->name(), "lookup");
@@ -206,7 +206,7 @@ TEST(ModelBuild, ResultTypeTakesThePrefixesOfTheName)
 
 TEST(ModelBuild, DeclaratorsGroupSuffixesBeforePrefixes)
 {
-    ParseRun run = parseHere(withBlock(
+    ParseRun run = parse(withBlock(
         "struct grouping {\n"
         "  int *a[3];\n"
         "  int (*b)[4];\n"
@@ -258,7 +258,7 @@ TEST(ModelBuild, DeclaratorsGroupSuffixesBeforePrefixes)
 
 TEST(ModelBuild, ExpressionsGroupAsInC)
 {
-    ParseRun run = parseHere(withBlock(
+    ParseRun run = parse(withBlock(
         "struct exprs {\n"
         "  int a[x - y - z];\n"
         "  int b[p ? q : r ? s : t];\n"
@@ -318,7 +318,7 @@ TEST(ModelBuild, ExpressionsGroupAsInC)
 
 TEST(ModelBuild, StructsUnionsEnumsAndTypedefs)
 {
-    ParseRun run = parseHere(withBlock(
+    ParseRun run = parse(withBlock(
         "struct link { struct link *next; long double weight; enum colour c; union nowhere *u; };\n"
         "typedef struct { int x; } anon_t;\n"
         "struct outer { struct inner { int v; } i; };\n"
@@ -380,7 +380,7 @@ TEST(ModelBuild, StructsUnionsEnumsAndTypedefs)
 
 TEST(ModelBuild, NoProgramAfterASyntaxErrorInTheBlock)
 {
-    ParseRun run = parseHere("interface Broken { int f(); int g(; } 1;");
+    ParseRun run = parse("interface Broken { int f(); int g(; } 1;");
     EXPECT_EQ(run.result, 1);
     EXPECT_EQ(currentProgram, nullptr);
     EXPECT_EQ(beforeProgramBlock, 1);
@@ -392,7 +392,7 @@ TEST(ModelBuild, PercentLinesFollowTheEndOfTheBlock)
 {
     leadingTextSection.reopen();
     trailingTextSection.reopen();
-    ParseRun run = parseHere(
+    ParseRun run = parse(
         "%#include <first.h>\n"
         "struct pct { int a; };\n"
         "program Pct {\n"

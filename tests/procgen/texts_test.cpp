@@ -9,6 +9,7 @@
 #include <string>
 
 #include "diagnostics/error_report.h"
+#include "driver/compile_run.h"
 #include "generate/generate_version.h"
 #include "generate/impl_template.h"
 #include "generate/procedure_steps.h"
@@ -487,7 +488,7 @@ TEST_F(ServerTexts, SizeVariableErrors) {
   long number = 0x20000240;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    errorCount.generation = 0;
+    startRun();
     openOutputFiles(versionOf(c.procedure, number++));
     testing::internal::CaptureStderr();
     generateProcedure(c.procedure);

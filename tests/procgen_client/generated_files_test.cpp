@@ -16,6 +16,7 @@
 
 #include "client_models.h"
 #include "diagnostics/error_report.h"
+#include "driver/compile_run.h"
 #include "driver/configuration.h"
 #include "generate/generate_version.h"
 #include "output/output_files.h"
@@ -87,9 +88,9 @@ class GeneratedVersion : public ::testing::Test {
     char here[4096];
     ASSERT_NE(getcwd(here, sizeof here), nullptr);
     ASSERT_EQ(chdir(dir.c_str()), 0);
+    startRun();
     oncRpcHeader = "rpc/rpc.h";
     pmapClntHeader = "rpc/pmap_clnt.h";
-    errorCount.generation = 0;
     generateVersion(version);
     ASSERT_EQ(chdir(here), 0);
     ASSERT_EQ(errorCount.generation, 0);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "diagnostics/error_report.h"
+#include "driver/compile_run.h"
 #include "generated_files.h"
 #include "interface_models.h"
 
@@ -17,9 +18,9 @@ namespace {
 // (as C and C++), the XDR file and the other C files; the directory.
 std::string generateAndCompile(rpcVersion* version, const std::string& base) {
   const std::string dir = testDirectory();
+  startRun();
   generate(dir, version);
   EXPECT_EQ(errorCount.generation, 0);
-  errorCount.generation = 0;
   std::string output;
   EXPECT_EQ(compileHeader(dir, base, &output), 0) << output;
   EXPECT_EQ(run(dir, "cc " + cFlags() + " -c " + base + "_xdr.c", &output), 0) << output;
