@@ -602,7 +602,8 @@ identifier
 
 // The model keeps token numbers as its own codes: every one of them must be
 // the number of its token here.
-#define SAME_CODE(code, token) static_assert(int{code} == int{TOK_##token}, #code " is the number of " #token)
+#define SAME_CODE(code, token) \
+    static_assert(int{code} == int{TOK_##token}, #code " is the number of " #token)
 SAME_CODE(CODE_AUTO, AUTO); SAME_CODE(CODE_STATIC, STATIC); SAME_CODE(CODE_EXTERN, EXTERN);
 SAME_CODE(CODE_CHAR, CHAR); SAME_CODE(CODE_SHORT, SHORT); SAME_CODE(CODE_INT, INT);
 SAME_CODE(CODE_LONG, LONG); SAME_CODE(CODE_FLOAT, FLOAT); SAME_CODE(CODE_DOUBLE, DOUBLE);

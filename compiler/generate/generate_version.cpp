@@ -75,7 +75,8 @@ const generatedVersion* earlierVersionWithNumber(const rpcVersion* version) {
 }
 
 void rememberGeneratedVersion(const rpcVersion* version) {
-  generatedVersions.push_back(generatedVersion{version->program(), version->number(), currentFiles});
+  generatedVersions.push_back(
+      generatedVersion{version->program(), version->number(), currentFiles});
 }
 
 // A version whose number repeats an earlier one would write the earlier

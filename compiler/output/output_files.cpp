@@ -35,8 +35,9 @@ void cannotCreateFile(const std::string& name)
 namespace {
 
 // The stream of each file of the set, in the order of versionFileSet.
-std::ofstream* const outputStreams[] = {&headerOut,      &serverOut,      &xdrOut,         &clientOut,
-                                        &classHeaderOut, &classSourceOut, &implTemplateOut};
+std::ofstream* const outputStreams[] = {&headerOut,      &serverOut,      &xdrOut,
+                                        &clientOut,      &classHeaderOut, &classSourceOut,
+                                        &implTemplateOut};
 
 // Opens a stream on name for writing with truncation. A stream left open by
 // an earlier version is closed first, so that opening cannot fail for that.
