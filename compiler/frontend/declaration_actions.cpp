@@ -1,6 +1,8 @@
 // Actions of the declarations: declarators, type specifiers, struct and
 // union bodies, discriminated unions and typedefs.
+#include <algorithm>
 #include <iostream>
+#include <vector>
 
 #include "frontend/diagnostics.h"
 #include "frontend/list_actions.h"
@@ -134,14 +136,43 @@ Type* typedefNamed(std::string* name)
 
 Type* normalizedTypedef(Type* named) { return named->normalize(0); }
 
-// The tag is looked up whatever keyword was written; an unknown tag becomes
-// an unregistered struct so that the parse can go on.
+namespace {
+
+// Tags named before their bodies were read, oldest first. C's incomplete
+// types: the body that comes later fills the same object.
+std::vector<classType*> pendingTags;
+
+// The tag named but not defined yet at `level` or in a body around it.
+classType* pendingTag(const std::string& tag, int level)
+{
+    for (classType* pending : pendingTags)
+        if (pending->nameField() == tag && pending->level() >= level)
+            return pending;
+    return nullptr;
+}
+
+}  // namespace
+
+// The tag is looked up whatever keyword was written. A tag not visible yet
+// is a struct that a later body of that tag completes; one that stays
+// without a body is reported when a version's code needs it.
 Type* taggedType(std::string* tag)
 {
     if (scopeNode* found = tagScopes.findNode(*tag, scopeLevel))
         return found->type;
-    std::cerr << "struct or union " << *tag << " not defined\n";
-    return new classType(*tag, scopeLevel);
+    if (classType* pending = pendingTag(*tag, scopeLevel))
+        return pending;
+    classType* named = new classType(*tag, scopeLevel);
+    named->markIncomplete();
+    named->setLocation(currentFileName, yylineno);
+    pendingTags.push_back(named);
+    return named;
+}
+
+void reportUndefinedTags()
+{
+    for (classType* pending : pendingTags)
+        std::cerr << "struct or union " << pending->nameField() << " not defined\n";
 }
 
 Type* enumerationType() { return new primType(CODE_ENUM, CODE_NONE); }
@@ -150,7 +181,13 @@ Type* enumerationType() { return new primType(CODE_ENUM, CODE_NONE); }
 
 classType* structHead(int keywordCode, std::string* tag)
 {
-    classType* body = new classType(*tag, nestingDepth);
+    classType* body = nullptr;
+    if (!tag->empty() && (body = pendingTag(*tag, nestingDepth))) {
+        body->completeAt(nestingDepth);
+        pendingTags.erase(std::find(pendingTags.begin(), pendingTags.end(), body));
+    } else {
+        body = new classType(*tag, nestingDepth);
+    }
     body->setKeyword(keywordCode);
     // Where the body starts: named by the message of a body without any name.
     body->setLocation(currentFileName, yylineno);

@@ -132,8 +132,8 @@ struct armList;
 /* ---------------------------------------------------------------- interface file */
 
 interface_file
-    : declarations program_definition
-    | declarations interface_definition
+    : declarations program_definition       { reportUndefinedTags(); }
+    | declarations interface_definition     { reportUndefinedTags(); }
     ;
 
 declarations

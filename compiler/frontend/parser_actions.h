@@ -108,6 +108,10 @@ Type* typedefNamed(std::string* name);
 Type* normalizedTypedef(Type* named);
 // A struct or union named by its tag alone.
 Type* taggedType(std::string* tag);
+// Writes "struct or union <tag> not defined" for every tag that was named
+// and never given a body (not counted here: a version whose code needs the
+// tag counts it when generated).
+void reportUndefinedTags();
 Type* enumerationType();
 
 // ---------------------------------------------------------------- struct and union bodies

@@ -8,6 +8,7 @@
 #include "model/symbol.h"
 #include "model/type.h"
 #include "output/emit.h"
+#include "output/output_files.h"
 
 namespace {
 
@@ -48,6 +49,12 @@ std::string typedefType::emitDeclaration(std::ostream& out) {
 }
 
 std::string classType::emitDeclaration(std::ostream& out) {
+  // A tag that was named but never defined: without its members neither its
+  // declaration nor its routine would say what travels.
+  if (isIncomplete()) {
+    reportError() << "struct or union " << nameField() << " not defined\n";
+    return "";
+  }
   std::string text;
   if (!typedefName().empty()) text += "typedef ";
   text += tokenText(keyword());

@@ -296,6 +296,15 @@ class classType : public Type {
   const std::string& typedefName() const { return typedefName_; }
   void setTypedefName(const std::string& name) { typedefName_ = name; }
   void markArgRecord() { argRecord_ = 1; }
+  // 1 for a tag named before its body was read (`struct t *p;`); the body,
+  // when it comes, fills this same object, so that the earlier uses see it.
+  int isIncomplete() const { return incomplete_; }
+  void markIncomplete() { incomplete_ = 1; }
+  // The body of the tag is being read at scope `level`.
+  void completeAt(int level) {
+    incomplete_ = 0;
+    level_ = level;
+  }
   int isArgRecord() const { return argRecord_ == 1; }
 
   // Generated names of a record's helpers: "malloc_<record>",
@@ -309,6 +318,7 @@ class classType : public Type {
  private:
   int keyword_ = CODE_STRUCT;
   int argRecord_ = 0;
+  int incomplete_ = 0;
   std::string typedefName_;
 };
 
