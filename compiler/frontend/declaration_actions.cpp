@@ -9,6 +9,7 @@
 #include "frontend/parser_actions.h"
 #include "frontend/scanner.h"
 #include "model/codes.h"
+#include "model/expression.h"
 #include "model/symbol.h"
 #include "model/type.h"
 #include "model/type_table.h"
@@ -176,6 +177,24 @@ void reportUndefinedTags()
 }
 
 Type* enumerationType() { return new primType(CODE_ENUM, CODE_NONE); }
+
+enumeration* startEnumeration(std::string* name, expression* value)
+{
+    return addEnumerator(new enumeration, name, value);
+}
+
+enumeration* addEnumerator(enumeration* list, std::string* name, expression* value)
+{
+    list->constants.push_back({*name, value ? value->plainText() : std::string()});
+    return list;
+}
+
+Type* enumerationDefinition(std::string* tag, enumeration* constants)
+{
+    constants->tag = *tag;
+    declaredEnumerations.push_back(constants);
+    return enumerationType();
+}
 
 // ---------------------------------------------------------------- struct and union bodies
 

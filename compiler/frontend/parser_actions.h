@@ -12,6 +12,7 @@ class classType;
 class Symbol;
 class symbolSet;
 class expression;
+struct enumeration;
 class expressionList;
 class property;
 class rpcProgram;
@@ -113,6 +114,11 @@ Type* taggedType(std::string* tag);
 // tag counts it when generated).
 void reportUndefinedTags();
 Type* enumerationType();
+// An enumeration definition: kept, in file order, for the headers
+// (declaredEnumerations); its value is a plain enum type.
+enumeration* startEnumeration(std::string* name, expression* value);
+enumeration* addEnumerator(enumeration* list, std::string* name, expression* value);
+Type* enumerationDefinition(std::string* tag, enumeration* constants);
 
 // ---------------------------------------------------------------- struct and union bodies
 

@@ -1,7 +1,9 @@
 // C declarations of the interface's types in the generated header: the
 // declarator of one variable, typedefs, structs, C unions and argument
 // records, the block of a discriminated union, and the <type>_freeres macros.
+#include <algorithm>
 #include <ostream>
+#include <vector>
 
 #include "model/token_table.h"
 #include "generate/codegen_support.h"
@@ -87,3 +89,23 @@ std::string primType::freeMacro() const { return ""; }
 std::string refType::freeMacro() const { return ""; }
 std::string arrayType::freeMacro() const { return ""; }
 std::string unionType::freeMacro() const { return ""; }
+
+std::string emitEnumerationDeclarations(std::ostream& out) {
+  std::string text;
+  std::vector<std::string> names;
+  for (const enumeration* e : declaredEnumerations) {
+    std::string constants;
+    for (const enumeration::constant& c : e->constants) {
+      if (std::find(names.begin(), names.end(), c.name) != names.end())
+        reportError() << " enumeration constant " << c.name << " is defined twice.\n";
+      names.push_back(c.name);
+      if (!constants.empty()) constants += ",\n";
+      constants += fillTemplate(c.value.empty() ? "\t$name" : "\t$name = $value",
+                                {{"name", c.name}, {"value", c.value}});
+    }
+    text += fillTemplate("enum $tag{\n$constants\n};\n\n",
+                         {{"tag", e->tag.empty() ? "" : e->tag + " "}, {"constants", constants}});
+  }
+  emit(out, text);
+  return text;
+}

@@ -10,6 +10,8 @@
 #include "model/type_table.h"
 #include "output/output_files.h"
 
+std::vector<enumeration*> declaredEnumerations;
+
 // ---------------------------------------------------------------- Type
 
 Type::Type() = default;

@@ -10,6 +10,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "model/codes.h"
 #include "model/symbol.h"
@@ -321,5 +322,23 @@ class classType : public Type {
   int incomplete_ = 0;
   std::string typedefName_;
 };
+
+// An enumeration definition as written: its tag ("" when none) and its
+// constants in order, each with the text of the value written for it (""
+// where the value is the one before plus one, as in C).
+struct enumeration {
+  struct constant {
+    std::string name;
+    std::string value;
+  };
+  std::string tag;
+  std::vector<constant> constants;
+};
+// The enumeration definitions of the interface file, in file order. Values
+// of an enumeration type travel as enum_t; the headers declare these so
+// that generated and hand-written code can name the constants.
+extern std::vector<enumeration*> declaredEnumerations;
+// Writes the declarations of declaredEnumerations; returns the same text.
+std::string emitEnumerationDeclarations(std::ostream& out);
 
 #endif
