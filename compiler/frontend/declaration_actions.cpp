@@ -185,7 +185,17 @@ enumeration* startEnumeration(std::string* name, expression* value)
 
 enumeration* addEnumerator(enumeration* list, std::string* name, expression* value)
 {
-    list->constants.push_back({*name, value ? value->plainText() : std::string()});
+    enumeration::constant constant{*name, value ? value->plainText() : std::string(), 0, 0};
+    const liteExp* literal = dynamic_cast<const liteExp*>(value);
+    if (literal && literal->kind == LITERAL_INTEGER) {
+        constant.number = literal->value;
+        constant.known = 1;
+    } else if (!value) {
+        const enumeration::constant* before = list->constants.empty() ? nullptr : &list->constants.back();
+        constant.number = before ? before->number + 1 : 0;
+        constant.known = !before || before->known;
+    }
+    list->constants.push_back(constant);
     return list;
 }
 

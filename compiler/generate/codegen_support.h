@@ -13,6 +13,7 @@ class classType;
 class typedefType;
 class unionType;
 class symbolSet;
+class Symbol;
 
 // Number of tabs in front of the statements of an XDR routine body; 0
 // between routines. Raised around a typedef or struct routine body and
@@ -71,6 +72,8 @@ std::string arrayReleaseCode(const arrayType* array, const std::string& prefix,
 void refuseUnboundedArray(const Type* t, const std::string& name, const std::string& owner);
 void refuseUncodableUnion(const unionType* u, const std::string& name, const std::string& owner,
                           const symbolSet& earlier);
+// Either of the two above for one member of `c`, as it applies.
+void refuseUncodableMember(const classType* c, const Symbol* member);
 
 // A generated block from its shape: every "$name" hole of `shape` is
 // replaced by the value given for that name (names are letters, digits and

@@ -62,23 +62,6 @@ const char* const chainRoutine =
     "\t}\n"
     "}\n\n";
 
-// A member that the generated code could not code is a counted error that
-// names it: a variable-length array without any bound, or a discriminated
-// union that cannot be coded as written.
-void refuseUncodableMember(const classType* c, const Symbol* member) {
-  const std::string owner = tokenText(c->keyword()) + " " + c->name();
-  refuseUnboundedArray(member->type(), member->name(), owner);
-  if (const unionType* u = dynamic_cast<const unionType*>(member->type())) {
-    symbolSet earlier;
-    symbolSet::cursor walk = symbolSet::begin(&c->members);
-    while (Symbol* m = walk.next()) {
-      if (m == member) break;
-      earlier.add(m);
-    }
-    refuseUncodableUnion(u, member->name(), owner, earlier);
-  }
-}
-
 // The statements of the members, in member order, but for `skipped`.
 std::string memberStatements(const classType* c, const std::string& p, const Symbol* skipped) {
   std::string text;
@@ -152,4 +135,21 @@ std::string classType::emitFreeHelper(std::ostream& out) {
   text += joinText("\treturn;", "\n", "}", "\n\n\n");
   emit(out, text);
   return text;
+}
+
+// A member that generated code could not code is a counted error that names
+// it: a variable-length array without any bound, or a discriminated union
+// that cannot be coded as written.
+void refuseUncodableMember(const classType* c, const Symbol* member) {
+  const std::string owner = tokenText(c->keyword()) + " " + (c->name().empty() ? "(unnamed)" : c->name());
+  refuseUnboundedArray(member->type(), member->name(), owner);
+  if (const unionType* u = dynamic_cast<const unionType*>(member->type())) {
+    symbolSet earlier;
+    symbolSet::cursor walk = symbolSet::begin(&c->members);
+    while (Symbol* m = walk.next()) {
+      if (m == member) break;
+      earlier.add(m);
+    }
+    refuseUncodableUnion(u, member->name(), owner, earlier);
+  }
 }

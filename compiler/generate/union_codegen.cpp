@@ -35,10 +35,13 @@ std::string unionType::xdrCall(const std::string& xdrs, const std::string& prefi
 
 namespace {
 
-// A case label as its value: the number of an integer literal, else its text.
+// A case label as its value: the number of an integer literal or of an
+// enumeration constant, else its text.
 std::string labelValue(const Symbol* arm) {
   const liteExp* literal = dynamic_cast<const liteExp*>(arm->caseValue());
   if (literal && literal->kind == LITERAL_INTEGER) return std::to_string(literal->value);
+  const enumeration::constant* constant = findEnumerationConstant(arm->caseLabel());
+  if (constant && constant->known) return std::to_string(constant->number);
   return arm->caseLabel();
 }
 

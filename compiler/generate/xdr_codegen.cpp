@@ -62,7 +62,10 @@ std::string Type::xdrCall(const std::string& xdrs, const std::string& prefix,
                       ")))", "\n", currentIndent(), "\treturn 0;", "\n");
     std::string text;
     symbolSet::cursor walk = symbolSet::begin(&body->members);
-    while (Symbol* inner = walk.next()) text += inner->xdrCall(xdrs, member + ".");
+    while (Symbol* inner = walk.next()) {
+      refuseUncodableMember(body, inner);
+      text += inner->xdrCall(xdrs, member + ".");
+    }
     return text;
   }
   return joinText(currentIndent(), "if(!", xdrRoutineName(), "(", xdrs, ", ",

@@ -12,6 +12,13 @@
 
 std::vector<enumeration*> declaredEnumerations;
 
+const enumeration::constant* findEnumerationConstant(const std::string& name) {
+  for (const enumeration* e : declaredEnumerations)
+    for (const enumeration::constant& c : e->constants)
+      if (c.name == name) return &c;
+  return nullptr;
+}
+
 // ---------------------------------------------------------------- Type
 
 Type::Type() = default;

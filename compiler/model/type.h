@@ -8,6 +8,7 @@
 #ifndef VELORIN_MODEL_TYPE_H
 #define VELORIN_MODEL_TYPE_H
 
+#include <cstdint>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -330,6 +331,10 @@ struct enumeration {
   struct constant {
     std::string name;
     std::string value;
+    // The constant's number, when its value is written as a number or
+    // counts on from one that is (known is 0 otherwise).
+    std::int64_t number;
+    int known;
   };
   std::string tag;
   std::vector<constant> constants;
@@ -338,6 +343,8 @@ struct enumeration {
 // of an enumeration type travel as enum_t; the headers declare these so
 // that generated and hand-written code can name the constants.
 extern std::vector<enumeration*> declaredEnumerations;
+// The constant `name` of declaredEnumerations; null when there is none.
+const enumeration::constant* findEnumerationConstant(const std::string& name);
 // Writes the declarations of declaredEnumerations; returns the same text.
 std::string emitEnumerationDeclarations(std::ostream& out);
 
