@@ -99,6 +99,8 @@ std::string emitEnumerationDeclarations(std::ostream& out) {
       if (std::find(names.begin(), names.end(), c.name) != names.end())
         reportError() << " enumeration constant " << c.name << " is defined twice.\n";
       names.push_back(c.name);
+      if (!c.value.empty() && c.value[0] == '"')
+        reportError() << " enumeration constant " << c.name << " has a string as its value.\n";
       if (!constants.empty()) constants += ",\n";
       constants += fillTemplate(c.value.empty() ? "\t$name" : "\t$name = $value",
                                 {{"name", c.name}, {"value", c.value}});

@@ -165,6 +165,8 @@ TEST(InterfaceFiles, UncodableDeclarationsAreCountedErrors) {
        "Error:  case label 6 of arm b in union u of struct s repeats the label of arm a.\n"},
       {"constant_twice", "enum a { X };\nenum b { Y, X };\nstruct s { enum a v; };\n",
        "Error:  enumeration constant X is defined twice.\n"},
+      {"string_constant", "enum a { X = \"x\" };\nstruct s { enum a v; };\n",
+       "Error:  enumeration constant X has a string as its value.\n"},
       {"unnamed_struct_member", "struct s { struct { int n; int [] v; } inner; };\n",
        "Error:  array v of struct (unnamed) has neither size nor maxsize.\n"},
       {"discriminant_after", "struct s { union switch (k) { case 1: int a; } u; int k; };\n",
