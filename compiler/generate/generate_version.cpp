@@ -135,6 +135,7 @@ versionFileSet generateVersion(rpcVersion* version) {
   // Their declarations, in the header.
   // A struct without any name is written and coded where its member
   // stands (it has no name to declare or to give a routine).
+  emitEnumerationDeclarations(headerOut);
   typeList::cursor declarations = typeList::begin(&types);
   while (Type* t = declarations.next())
     if (!unnamedClass(t)) t->emitDeclaration(headerOut);

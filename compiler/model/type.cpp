@@ -10,6 +10,15 @@
 #include "model/token_table.h"
 #include "model/type_table.h"
 
+std::vector<enumeration*> declaredEnumerations;
+
+const enumeration::constant* findEnumerationConstant(const std::string& name) {
+  for (const enumeration* e : declaredEnumerations)
+    for (const enumeration::constant& c : e->constants)
+      if (c.name == name) return &c;
+  return nullptr;
+}
+
 // ---------------------------------------------------------------- Type
 
 Type::Type() = default;

@@ -1,6 +1,7 @@
 #ifndef VELORIN_OUTPUT_OUTPUT_FILES_H
 #define VELORIN_OUTPUT_OUTPUT_FILES_H
 
+#include "diagnostics/error_report.h"  // the generators writing these files report through it
 #include "output/version_file_set.h"
 
 #include <fstream>

@@ -1,8 +1,8 @@
-#include "driver/compile_run.h"
 #include "generate/makefile_generator.h"
 
 #include "diagnostics/error_report.h"
 #include "driver/compile_flow.h"
+#include "driver/compile_run.h"
 #include "driver/configuration.h"
 #include "driver/driver_state.h"
 #include "output/output_files.h"

@@ -5,39 +5,10 @@
 // allocated (leak-checked in the sanitizer build).
 #include <gtest/gtest.h>
 
-#include "diagnostics/error_report.h"
-#include "driver/compile_run.h"
 #include "generated_files.h"
 #include "interface_models.h"
 
 using namespace generated;
-
-namespace {
-
-// Generates the version into the test's directory and compiles the header
-// (as C and C++), the XDR file and the other C files; the directory.
-std::string generateAndCompile(rpcVersion* version, const std::string& base) {
-  const std::string dir = testDirectory();
-  startRun();
-  generate(dir, version);
-  EXPECT_EQ(errorCount.generation, 0);
-  std::string output;
-  EXPECT_EQ(compileHeader(dir, base, &output), 0) << output;
-  EXPECT_EQ(run(dir, "cc " + cFlags() + " -c " + base + "_xdr.c", &output), 0) << output;
-  // The other C files of the version include the same header.
-  EXPECT_EQ(run(dir, "cc " + cFlags() + " -fsyntax-only " + base + "_svc.c " + base + "_cln.c", &output), 0)
-      << output;
-  return dir;
-}
-
-void expectProgramPasses(const std::string& dir, const std::string& base, const std::string& body) {
-  std::string output;
-  EXPECT_EQ(compileAndRun(dir, base, programPrelude(base) + body + programEnd(), &output), 0) << output;
-  output = "\n" + output;
-  EXPECT_NE(output.find("\n0 failed"), std::string::npos) << output;
-}
-
-}  // namespace
 
 TEST(CompiledCode, QuoteRecordOnTheWire) {
   const std::string dir = generateAndCompile(models::quote(), "quote");
