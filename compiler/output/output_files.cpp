@@ -24,7 +24,6 @@ std::string oncRpcHeader;
 std::string pmapClntHeader;
 
 std::string filePrefix;
-std::string versionStrLine;
 int generateImplTemplate = 1;
 void cannotCreateFile(const std::string& name)
 {
@@ -63,8 +62,19 @@ bool fileExists(const std::string& name)
     return stat(name.c_str(), &st) == 0;
 }
 
+// The version text written into the server, client and XDR files. Nothing
+// reads version_str: it is there to be found in the binary, so it is marked
+// used, which keeps it at every optimisation level and keeps cc -Wall quiet
+// about it.
+std::string versionStrLine()
+{
+    return std::string("static char *version_str __attribute__((used))=\"@(#)") +
+           versionString() + "\";\n";
+}
+
 void writePreambles(const versionFileNames& names)
 {
+    const std::string versionLine = versionStrLine();
     const char* notice = generatedFileNotice();
     const std::string includeHeader = "#include \"" + currentFiles.header + "\"\n";
     const std::string guard = names.upperName + "_H";
@@ -81,7 +91,7 @@ void writePreambles(const versionFileNames& names)
     emit(serverOut, "#define VELORIN_XDR\n", "#define VELORIN_SERVER\n");
     emit(serverOut, includeHeader);
     emit(serverOut, "#include <", pmapClntHeader, ">\n");
-    emit(serverOut, versionStrLine);
+    emit(serverOut, versionLine);
     emit(serverOut, "static SVCXPRT* tcp_master = 0;\n");
     emit(serverOut, "static SVCXPRT* udp_master = 0;\n\n");
     // Nothing calls no_op: marked so that cc -Wall does not warn about it.
@@ -90,7 +100,7 @@ void writePreambles(const versionFileNames& names)
     emit(clientOut, notice);
     emit(clientOut, "#define VELORIN_XDR\n", "#define VELORIN_CLIENT\n");
     emit(clientOut, includeHeader);
-    emit(clientOut, versionStrLine);
+    emit(clientOut, versionLine);
     emit(clientOut, "CLIENT* ", names.handleVar, " = 0;\n");
     emit(clientOut, "struct timeval ", names.timeoutVar, " = {60, 0};\n");
 
@@ -106,7 +116,7 @@ void writePreambles(const versionFileNames& names)
     emit(xdrOut, notice);
     emit(xdrOut, "#define VELORIN_XDR\n");
     emit(xdrOut, includeHeader);
-    emit(xdrOut, versionStrLine);
+    emit(xdrOut, versionLine);
 
     // Without a template file the stream stays closed and this is lost.
     emit(implTemplateOut, includeHeader);
@@ -117,12 +127,6 @@ void writePreambles(const versionFileNames& names)
 int openOutputFiles(const versionFileNames& names)
 {
     resetGenerationSections();
-
-    // Nothing reads version_str: it is there to be found in the binary, so
-    // it is marked used, which keeps it at every optimisation level and
-    // keeps cc -Wall quiet about it.
-    versionStrLine = std::string("static char *version_str __attribute__((used))=\"@(#)") +
-                     versionString() + "\";\n";
 
     filePrefix = names.fileBase;
     currentFiles = versionFileSet::forBase(filePrefix);

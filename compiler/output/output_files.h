@@ -29,10 +29,6 @@ extern versionFileSet currentFiles;
 // FILE_PREFIX.
 extern std::string filePrefix;
 
-// "static char *version_str __attribute__((used))=\"@(#)...\";\n", written into the server,
-// client and XDR files.
-extern std::string versionStrLine;
-
 // The system headers the preambles include: <rpc/rpc.h> or its
 // replacement in the header, <rpc/pmap_clnt.h> or its replacement in the
 // server file. The driver sets them from the configuration.

@@ -141,7 +141,6 @@ TEST_F(OutputFiles, SingleVersionProgramGetsSevenFilesWithTheirPreambles) {
   closeOutputFiles();
 
   EXPECT_EQ(filePrefix, "rfile");
-  EXPECT_EQ(versionStrLine, versionLine);
   EXPECT_EQ(currentFiles.header, "rfile.h");
   EXPECT_EQ(currentFiles.server, "rfile_svc.c");
   EXPECT_EQ(currentFiles.xdr, "rfile_xdr.c");
