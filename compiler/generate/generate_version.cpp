@@ -132,7 +132,7 @@ versionFileSet generateVersion(rpcVersion* version) {
   typeList types;
   version->collectTypes(types);
 
-  // Their declarations, in the header.
+  // The declarations in the header: the enumerations, then those types.
   // A struct without any name is written and coded where its member
   // stands (it has no name to declare or to give a routine).
   emitEnumerationDeclarations(headerOut);
@@ -140,8 +140,8 @@ versionFileSet generateVersion(rpcVersion* version) {
   while (Type* t = declarations.next())
     if (!unnamedClass(t)) t->emitDeclaration(headerOut);
 
-  // Their XDR prototypes and free macros in the header, their routines in
-  // the XDR file.
+  // The types' XDR prototypes and free macros in the header, their routines
+  // in the XDR file.
   typeList::cursor routines = typeList::begin(&types);
   while (Type* t = routines.next()) {
     if (unnamedClass(t)) continue;
