@@ -1,12 +1,13 @@
 // The model the parser builds from a correct interface: program, versions,
 // procedures, arguments, properties, array attributes, struct members and
-// the grouping of declarators and expressions. Every test uses names of its
-// own, since declared types and tags stay registered for the whole process.
+// the grouping of declarators and expressions. Every parse starts a run of
+// its own, from an empty model.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>
 
+#include "diagnostics/error_report.h"
 #include "frontend/parser_actions.h"
 #include "frontend/scanner.h"
 #include "model/expression.h"
@@ -444,4 +445,24 @@ TEST(ModelBuild, PercentLinesFollowTheEndOfTheBlock)
     expectAccepted(run);
     EXPECT_EQ(sectionText(leadingTextSection), "#include <first.h>\ninside the block\n");
     EXPECT_EQ(sectionText(trailingTextSection), "#include <last.h>\n");
+}
+
+// Two runs in one process see nothing of each other: the second meets no
+// registered type, tag or program of the first, so the same text is read
+// the same way again instead of redefining everything.
+TEST(ModelBuild, EveryRunStartsFromAnEmptyModel)
+{
+    const std::string text =
+        withBlock("typedef int counter; struct tally { counter n; }; struct later *p;");
+    ParseRun first = parse(text);
+    expectAccepted(first);
+    const int typesOfOneRun = declaredTypes.count();
+    ASSERT_GT(typesOfOneRun, 0);
+
+    ParseRun second = parse(text);
+    expectAccepted(second);
+    EXPECT_EQ(second.errors, first.errors);
+    EXPECT_EQ(declaredTypes.count(), typesOfOneRun);
+    EXPECT_EQ(errorCount.generation, 0);
+    EXPECT_TRUE(second.programSet);
 }
