@@ -43,7 +43,8 @@ TEST(ServerSocket, BoundOnAllAddressesAndReadyForTheTransport) {
         int fd = vl_serv_fd(c.port, c.protocol);
         ASSERT_GE(fd, 0);
         EXPECT_EQ(intOption(fd, SOL_SOCKET, SO_TYPE), c.type);
-        EXPECT_EQ(intOption(fd, SOL_SOCKET, SO_REUSEADDR), 1);
+        // Only TCP may take a port that lingering connections still name.
+        EXPECT_EQ(intOption(fd, SOL_SOCKET, SO_REUSEADDR), c.type == SOCK_STREAM ? 1 : 0);
         EXPECT_EQ(intOption(fd, SOL_SOCKET, SO_ACCEPTCONN), c.type == SOCK_STREAM ? 1 : 0);
         struct sockaddr_in addr;
         socklen_t len = sizeof addr;
@@ -62,6 +63,10 @@ TEST(ServerSocket, BoundOnAllAddressesAndReadyForTheTransport) {
 TEST(ServerSocket, FailureIsReportedAndEndsTheProcessWithStatusOne) {
     int tcpTaken = occupy(SOCK_STREAM, 41002);
     int udpTaken = occupy(SOCK_DGRAM, 41003);
+    // Ports held by a server socket of the runtime itself, as by a first
+    // server started on the same fixed port.
+    int tcpServing = vl_serv_fd(41005, "tcp");
+    int udpServing = vl_serv_fd(41006, "udp");
     const struct {
         int port;
         const char* protocol;
@@ -69,6 +74,8 @@ TEST(ServerSocket, FailureIsReportedAndEndsTheProcessWithStatusOne) {
     } cases[] = {
         {41002, "tcp", "Address already in use"},
         {41003, "udp", "Address already in use"},
+        {41005, "tcp", "Address already in use"},
+        {41006, "udp", "Address already in use"},
         {41004, "sctp", "sctp"},
         {70000, "tcp", "70000"},
     };
@@ -87,8 +94,8 @@ TEST(ServerSocket, FailureIsReportedAndEndsTheProcessWithStatusOne) {
         EXPECT_NE(report.find(c.reason), std::string::npos) << report;
         EXPECT_EQ(report.back(), '\n');
     }
-    close(tcpTaken);
-    close(udpTaken);
+    for (int fd : {tcpTaken, udpTaken, tcpServing, udpServing})
+        close(fd);
 }
 
 // The whole road of a C server on a fixed port.
