@@ -642,7 +642,7 @@ void vl_serv_mainloop(SVCXPRT *tcp_master, SVCXPRT *udp_master, int dofork,
 {
     int n = vl_getdtablesize();
     fd_set rd, wr, ex;
-    struct timeval wait;
+    struct timeval wait, *limit;
     int ready, nfds;
 
     if (exit_next) {
@@ -652,9 +652,12 @@ void vl_serv_mainloop(SVCXPRT *tcp_master, SVCXPRT *udp_master, int dofork,
     for (;;) {
         if (exit_idle)
             validate_below(n);
+        /* Without a paused listener the wait has no limit. The pause is
+         * looked at first: one that is over puts its listener back into
+         * the sets. */
+        limit = pause_left(&wait);
         nfds = merge_fdsets(n, &rd, &wr, &ex);
-        /* Without a paused listener the wait has no limit. */
-        ready = select(nfds, &rd, &wr, &ex, pause_left(&wait));
+        ready = select(nfds, &rd, &wr, &ex, limit);
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
@@ -702,9 +705,11 @@ void vl_serv_once(struct timeval *timeout)
         limit = &left;
     }
     do {
+        struct timeval *pause = pause_left(&paused);
+
         copy_watched_service_fds(&rd, n);
         ready = select(fdset_highest_below(&rd, service_bound(n)) + 1, &rd,
-                       NULL, NULL, earlier(limit, pause_left(&paused)));
+                       NULL, NULL, earlier(limit, pause));
     } while (ready < 0 && errno == EINTR);
     if (ready < 0) {
         perror("select");
@@ -811,9 +816,11 @@ static void wait4rpc(void)
     int ready;
 
     do {
+        struct timeval *pause = pause_left(&paused);
+
         copy_watched_service_fds(&rd, n);
         ready = select(fdset_highest_below(&rd, service_bound(n)) + 1, &rd,
-                       NULL, NULL, pause_left(&paused));
+                       NULL, NULL, pause);
     } while (ready < 0 && errno == EINTR);
     if (ready < 0)
         perror("select");
