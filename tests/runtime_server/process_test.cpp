@@ -207,6 +207,16 @@ TEST(AsyncMode, CancelStopsServingAndTheModeCanBeArmedAgain) {
     EXPECT_EQ(servingPid(client), server.pid());
 }
 
+// Kills the one watcher of the server once the server has armed it, and
+// waits until the server has reaped it.
+void killTheWatcher(ServerProcess& server) {
+    ASSERT_TRUE(eventually([] { return shared()->flag == 1; }));
+    std::vector<int> watchers;
+    ASSERT_TRUE(eventually([&] { return (watchers = liveChildrenOf(server.pid())).size() == 1; }));
+    ASSERT_EQ(kill(watchers[0], SIGKILL), 0);
+    ASSERT_TRUE(eventually([&] { return processState(watchers[0]) == 0; }));
+}
+
 TEST(AsyncMode, DeadWatcherDisarmsTheModeSoThatItCanBeArmedAgain) {
     ServerProcess server(kBoth, [](Transports&) {
         Shared* s = shared();
@@ -220,13 +230,8 @@ TEST(AsyncMode, DeadWatcherDisarmsTheModeSoThatItCanBeArmedAgain) {
         for (;;)
             ;
     });
+    ASSERT_NO_FATAL_FAILURE(killTheWatcher(server));
     Shared* s = shared();
-    ASSERT_TRUE(eventually([s] { return s->flag == 1; }));
-    std::vector<int> watchers;
-    ASSERT_TRUE(eventually([&] { return (watchers = liveChildrenOf(server.pid())).size() == 1; }));
-    ASSERT_EQ(kill(watchers[0], SIGKILL), 0);
-    // Reaped by the server.
-    ASSERT_TRUE(eventually([&] { return processState(watchers[0]) == 0; }));
     s->flag = 2;
     ASSERT_TRUE(eventually([s] { return s->flag == 3; }));
     EXPECT_EQ(s->result[0], 0);
@@ -243,12 +248,7 @@ TEST(AsyncMode, MainLoopServesOnAfterTheWatcherDies) {
         shared()->flag = 1;
         vl_serv_mainloop(tr.tcp, tr.udp, 0, 1);
     });
-    Shared* s = shared();
-    ASSERT_TRUE(eventually([s] { return s->flag == 1; }));
-    std::vector<int> watchers;
-    ASSERT_TRUE(eventually([&] { return (watchers = liveChildrenOf(server.pid())).size() == 1; }));
-    ASSERT_EQ(kill(watchers[0], SIGKILL), 0);
-    ASSERT_TRUE(eventually([&] { return processState(watchers[0]) == 0; }));
+    ASSERT_NO_FATAL_FAILURE(killTheWatcher(server));
     for (const Transport& t : kTransports) {
         Client client(t.protocol, portOf(server, t.protocol));
         EXPECT_EQ(servingPid(client), server.pid()) << t.name;

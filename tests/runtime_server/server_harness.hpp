@@ -644,6 +644,21 @@ inline void forbidFork() {
 }
 
 
+// The fields of /proc/<pid>/stat after the process name (state first),
+// or an empty text when the process is gone.
+inline std::string statFields(const std::string& pid) {
+    std::string path = "/proc/" + pid + "/stat";
+    FILE* f = fopen(path.c_str(), "r");
+    if (f == nullptr)
+        return "";
+    char line[1024] = {0};
+    size_t n = fread(line, 1, sizeof line - 1, f);
+    fclose(f);
+    line[n] = 0;
+    const char* close_paren = strrchr(line, ')');
+    return close_paren == nullptr ? "" : close_paren + 1;
+}
+
 // Children of pid with their state letters ('Z' for a zombie).
 inline std::vector<std::pair<int, char>> childrenOf(int pid) {
     std::vector<std::pair<int, char>> found;
@@ -654,18 +669,9 @@ inline std::vector<std::pair<int, char>> childrenOf(int pid) {
         int candidate = atoi(entry->d_name);
         if (candidate <= 0)
             continue;
-        std::string path = std::string("/proc/") + entry->d_name + "/stat";
-        FILE* f = fopen(path.c_str(), "r");
-        if (f == nullptr)
-            continue;
-        char line[512] = {0};
-        size_t n = fread(line, 1, sizeof line - 1, f);
-        fclose(f);
-        line[n] = 0;
-        const char* close_paren = strrchr(line, ')');
         char state = 0;
         int parent = 0;
-        if (close_paren != nullptr && sscanf(close_paren + 1, " %c %d", &state, &parent) == 2 && parent == pid)
+        if (sscanf(statFields(entry->d_name).c_str(), " %c %d", &state, &parent) == 2 && parent == pid)
             found.emplace_back(candidate, state);
     }
     closedir(proc);
@@ -681,19 +687,10 @@ inline int zombiesOf(int pid) {
 
 // CPU time (user and system) a process has used so far, in seconds.
 inline double cpuSeconds(int pid) {
-    std::string path = "/proc/" + std::to_string(pid) + "/stat";
-    FILE* f = fopen(path.c_str(), "r");
-    if (f == nullptr)
-        return 0;
-    char line[1024] = {0};
-    size_t n = fread(line, 1, sizeof line - 1, f);
-    fclose(f);
-    line[n] = 0;
-    const char* close_paren = strrchr(line, ')');
     unsigned long user = 0, system = 0;
-    // After the name: state, then ten fields before utime and stime.
-    if (close_paren == nullptr ||
-        sscanf(close_paren + 1, " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &user, &system) != 2)
+    // After the state, ten fields come before utime and stime.
+    if (sscanf(statFields(std::to_string(pid)).c_str(), " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu",
+               &user, &system) != 2)
         return 0;
     return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
@@ -721,17 +718,8 @@ inline int openDescriptors(int pid) {
 
 // State letter of a process, 0 when it is gone.
 inline char processState(int pid) {
-    std::string path = "/proc/" + std::to_string(pid) + "/stat";
-    FILE* f = fopen(path.c_str(), "r");
-    if (f == nullptr)
-        return 0;
-    char line[512] = {0};
-    size_t n = fread(line, 1, sizeof line - 1, f);
-    fclose(f);
-    line[n] = 0;
-    const char* close_paren = strrchr(line, ')');
     char state = 0;
-    if (close_paren == nullptr || sscanf(close_paren + 1, " %c", &state) != 1)
+    if (sscanf(statFields(std::to_string(pid)).c_str(), " %c", &state) != 1)
         return 0;
     return state;
 }
