@@ -24,6 +24,7 @@
 
 #include "velorin.h"
 
+/* rpc_control; the header needs the types of rpc.h before it. */
 #include <rpc/rpc_com.h>
 
 /* ------------------------------------------------------------------ */
@@ -383,7 +384,8 @@ static struct timeval *pause_left(struct timeval *wait)
     return wait;
 }
 
-/* Reports text once while condition stays set. */
+/* Reports what failed and why, unless *condition shows that this run of
+ * failures was reported already; the next success clears it. */
 static void report_once(int *condition, const char *what, int error)
 {
     char text[256];
