@@ -7,18 +7,18 @@
 #include <poll.h>
 #include <sys/resource.h>
 
-#include <memory>
-
 #include "server_harness.hpp"
 
 using namespace harness;
 
 namespace {
 
-// Milliseconds a call takes; the client waits far longer than any of the
-// checks below allows for an answer.
+// Seconds a client waits for a reply: far longer than any check below
+// allows a call to take.
 const int kPatientSec = 20;
 
+// Milliseconds a call takes; total receives its result (-1 after a
+// failure).
 long msOfCall(Client& client, int* total, std::vector<int> values) {
     long start = nowUs();
     *total = client.sum(std::move(values)).total;
