@@ -16,13 +16,8 @@ namespace {
 void tcpPair(int fds[2]) {
     u_short port = 0;
     int listener = loopbackSocket(SOCK_STREAM, &port);
-    fds[0] = socket(AF_INET, SOCK_STREAM, 0);
-    struct sockaddr_in addr;
-    std::memset(&addr, 0, sizeof addr);
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(port);
-    if (connect(fds[0], reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
+    fds[0] = connectTcp(port);
+    if (fds[0] < 0)
         throw std::runtime_error("connect failed");
     fds[1] = accept(listener, nullptr, nullptr);
     close(listener);

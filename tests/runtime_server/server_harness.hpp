@@ -529,14 +529,20 @@ private:
 
 // ---- Clients ----
 
+// The IPv4 address host (host byte order) with port.
+inline struct sockaddr_in inetAddress(in_addr_t host, u_short port) {
+    struct sockaddr_in addr;
+    std::memset(&addr, 0, sizeof addr);
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(host);
+    addr.sin_port = htons(port);
+    return addr;
+}
+
 class Client {
 public:
     Client(int protocol, u_short port, int timeoutSec = 5) : timeout_{timeoutSec, 0} {
-        struct sockaddr_in addr;
-        std::memset(&addr, 0, sizeof addr);
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        addr.sin_port = htons(port);
+        struct sockaddr_in addr = inetAddress(INADDR_LOOPBACK, port);
         int sock = RPC_ANYSOCK;
         if (protocol == IPPROTO_TCP) {
             handle_ = clnttcp_create(&addr, kProgram, kVersion, &sock, 0, 0);
@@ -576,11 +582,7 @@ private:
 // A plain TCP connection to port on 127.0.0.1, or -1.
 inline int connectTcp(u_short port) {
     int fd = socket(AF_INET, SOCK_STREAM, 0);
-    struct sockaddr_in addr;
-    std::memset(&addr, 0, sizeof addr);
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(port);
+    struct sockaddr_in addr = inetAddress(INADDR_LOOPBACK, port);
     if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
         close(fd);
         fd = -1;

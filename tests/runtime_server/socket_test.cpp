@@ -19,11 +19,7 @@ int intOption(int fd, int level, int name) {
 // A socket on port of all local addresses, made the plain way.
 int occupy(int type, u_short port) {
     int fd = socket(AF_INET, type, 0);
-    struct sockaddr_in addr;
-    std::memset(&addr, 0, sizeof addr);
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_ANY);
-    addr.sin_port = htons(port);
+    struct sockaddr_in addr = inetAddress(INADDR_ANY, port);
     if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
         (type == SOCK_STREAM && listen(fd, 1) != 0))
         throw std::runtime_error("cannot occupy the port");
