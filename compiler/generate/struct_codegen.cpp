@@ -16,8 +16,12 @@ std::string classType::emitXdrRoutine(std::ostream& out) {
     text += joinText("\tif(!xdr_opaque(xdrp, (char*)", p, ", sizeof(*", p, ")))", "\n",
                      "\t\treturn 0;", "\n");
   } else {
+    symbolSet codedBefore;
     symbolSet::cursor walk = symbolSet::begin(&members);
-    while (Symbol* member = walk.next()) text += member->xdrCall("xdrp", p + "->");
+    while (Symbol* member = walk.next()) {
+      text += memberXdrCode(member, "xdrp", p + "->", codedBefore);
+      codedBefore.add(member);
+    }
   }
   indentLess();
   text += joinText("\n\treturn 1;", "\n", "}", "\n\n");
