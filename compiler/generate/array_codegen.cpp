@@ -142,8 +142,8 @@ int isSelfMeasured(const arrayType* array) {
 }
 
 // 1 when the size can be evaluated right after the array was decoded: every
-// variable it names was coded before it in the same routine (a routine of
-// its own, such as a typedef's, has none).
+// variable it names was coded before it in the same routine. A size of the
+// array's own data alone (a string's length) always can.
 int sizeIsDecodedBefore(const arrayType* array, const arrayCoding& coding) {
   if (!array->size) return 0;
   symbolSet variables;
@@ -157,16 +157,21 @@ int sizeIsDecodedBefore(const arrayType* array, const arrayCoding& coding) {
 // The test, over freshly decoded data whose count is `count`, that refuses
 // the value: a string must hold its terminator; a size evaluated over the
 // decoded data may not exceed what arrived, and where the elements own
-// memory it must equal it, since freeing walks the size.
+// memory it must equal it, since freeing walks the size. A variable-length
+// string of count 0 is how a null string travels: it decodes as empty.
 std::string decodedValueRefusal(const arrayType* array, const std::string& prefix, const std::string& name,
                                 const std::string& bytes, const std::string& count, const std::string& room,
                                 const arrayCoding& coding) {
   std::string test;
-  if (isSelfMeasured(array))
+  const int selfMeasured = isSelfMeasured(array);
+  if (selfMeasured)
     test = joinText("!", terminatedFunction, "((char*)", bytes, ", ", count, ", ", room, ")");
   if (sizeIsDecodedBefore(array, coding)) {
     const char* comparison = mayOwnMemory(array->eleType) ? " != " : " > ";
-    test += joinText(test.empty() ? "" : " || ", arraySizeValue(array, prefix, name), comparison, count);
+    const std::string sizeTest = joinText(arraySizeValue(array, prefix, name), comparison, count);
+    const std::string guarded =
+        selfMeasured && array->variable ? joinText("(", count, " != 0 && ", sizeTest, ")") : sizeTest;
+    test += joinText(test.empty() ? "" : " || ", guarded);
   }
   return test;
 }
