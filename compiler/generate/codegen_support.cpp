@@ -218,13 +218,17 @@ static inline bool_t @decode@(XDR* xdrs, char** array, u_int count, u_int size, 
 }
 /* Bytes measured by their own terminator: TRUE when one ends the `count`
    bytes decoded, written behind them where `room` has a place for it, or
-   found among them. */
+   found among them. FALSE otherwise, and the last byte becomes one, so
+   that storage refused this way still holds a string. */
 static inline bool_t @terminated@(char* bytes, u_int count, u_int room) {
 	if(count < room) {
 		bytes[count] = 0;
 		return TRUE;
 	}
-	return count > 0 && memchr(bytes, 0, count) != 0;
+	if(count == 0 || memchr(bytes, 0, count) != 0)
+		return count > 0;
+	bytes[count - 1] = 0;
+	return FALSE;
 }
 #endif
 
