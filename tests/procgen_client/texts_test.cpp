@@ -317,7 +317,9 @@ TEST(BoundedReply, OnlyBoundsTheRequestFixes) {
     EXPECT_EQ(replyFilterName(get), bounded ? "xdr_get_out_t_bounded" : "xdr_get_out_t");
     const std::string filter = boundedReplyFilterText(get);
     EXPECT_EQ(filter.empty(), !bounded);
-    if (bounded) EXPECT_TRUE(contains(filter, std::string(", ") + c.limit + ");\n")) << filter;
+    if (bounded) {
+      EXPECT_TRUE(contains(filter, std::string(", ") + c.limit + ");\n")) << filter;
+    }
     // An in variable is copied into the result record only for the limit.
     const int namesN = c.size->plainText() == "n" || c.bound->plainText() == "n";
     EXPECT_EQ(contains(clientStubText(get), "\tOutput.n = n;\n"),
