@@ -184,19 +184,19 @@ std::string decodedValueRefusal(const arrayType* array, const std::string& prefi
 const char* const kVariableBlock =
     "\t{\n"
     "\tunsigned int len; \n"
-    "\tunsigned int maxlen = @clamp@(@bound@, @limit@);\n"
-    "\tif(@xdrs@->x_op == XDR_DECODE) {\n"
-    "@fresh@"
-    "\t\tif(!xdr_u_int(@xdrs@, &len) || len > maxlen)\n"
+    "\tunsigned int maxlen = $clamp($bound, $limit);\n"
+    "\tif($xdrs->x_op == XDR_DECODE) {\n"
+    "$fresh"
+    "\t\tif(!xdr_u_int($xdrs, &len) || len > maxlen)\n"
     "\t\t\treturn 0;\n"
-    "\t\tif(!@decode@(@xdrs@, (char**)@address@, len, @elementSize@, @elementFilter@))\n"
+    "\t\tif(!$decode($xdrs, (char**)$address, len, $elementSize, $elementFilter))\n"
     "\t\t\treturn 0;\n"
-    "@refusal@"
+    "$refusal"
     "\t} else {\n"
-    "\t\tlen = @freeCount@;\n"
-    "\t\tif(@xdrs@->x_op == XDR_ENCODE && !@fits@(@array@ == 0 ? 0 : @size@, maxlen, &len))\n"
+    "\t\tlen = $freeCount;\n"
+    "\t\tif($xdrs->x_op == XDR_ENCODE && !$fits($array == 0 ? 0 : $size, maxlen, &len))\n"
     "\t\t\treturn 0;\n"
-    "\t\tif(!@filter@(@xdrs@, (char**)@address@, &len, maxlen@elementArguments@))\n"
+    "\t\tif(!$filter($xdrs, (char**)$address, &len, maxlen$elementArguments))\n"
     "\t\t\treturn 0;\n"
     "\t}\n"
     "\t}\n";
@@ -204,9 +204,9 @@ const char* const kVariableBlock =
 // Refusing a decoded variable-length value: what decoding allocated for it
 // is released, so that freeing the record later walks nothing that is gone.
 const char* const kVariableRefusal =
-    "\t\tif(@test@) {\n"
+    "\t\tif($test) {\n"
     "\t\t\tif(fresh)\n"
-    "\t\t\t\t@release@((char**)@address@, len, @elementSize@, @elementFilter@);\n"
+    "\t\t\t\t$release((char**)$address, len, $elementSize, $elementFilter);\n"
     "\t\t\treturn 0;\n"
     "\t\t}\n";
 
@@ -214,25 +214,25 @@ const char* const kVariableRefusal =
 // data gives, at most the bound) travels ahead of the elements.
 const char* const kCountedFixedBlock =
     "\t{\n"
-    "\tunsigned int maxlen = @bound@;\n"
-    "@encodeCheck@"
-    "\tif(@xdrs@->x_op == XDR_ENCODE && !@fits@(@size@, @bound@, &maxlen))\n"
+    "\tunsigned int maxlen = $bound;\n"
+    "$encodeCheck"
+    "\tif($xdrs->x_op == XDR_ENCODE && !$fits($size, $bound, &maxlen))\n"
     "\t\treturn 0;\n"
-    "@freeCount@"
-    "\tif(!xdr_u_int(@xdrs@, &maxlen))\n"
+    "$freeCount"
+    "\tif(!xdr_u_int($xdrs, &maxlen))\n"
     "\t\treturn 0;\n"
-    "\tif(maxlen > @bound@)\n"
+    "\tif(maxlen > $bound)\n"
     "\t\treturn 0;\n"
-    "\tif(!@filter@(@xdrs@, (char*)@address@, maxlen@elementArguments@))\n"
+    "\tif(!$filter($xdrs, (char*)$address, maxlen$elementArguments))\n"
     "\t\treturn 0;\n"
-    "@refusal@"
+    "$refusal"
     "\t}\n";
 
 // The block of a fixed array without size: its bound's worth travels.
 const char* const kFixedBlock =
     "\t{\n"
-    "\tunsigned int maxlen = @bound@;\n"
-    "\tif(!@filter@(@xdrs@, (char*)@address@, maxlen@elementArguments@))\n"
+    "\tunsigned int maxlen = $bound;\n"
+    "\tif(!$filter($xdrs, (char*)$address, maxlen$elementArguments))\n"
     "\t\treturn 0;\n"
     "\t}\n";
 
@@ -379,10 +379,10 @@ std::string arrayReleaseCode(const arrayType* array, const std::string& prefix,
 // at most the destination's bound, between buffers that both exist; a
 // string keeps a terminator at the end of what was copied.
 const char* const kVariableCopy =
-    "\tif(@dst@ != 0 && @src@ != 0) {\n"
-    "\t\tunsigned int n = @clamp@(@count@, @limit@);\n"
-    "\t\tmemcpy(@dst@, @src@, n * @elementSize@);\n"
-    "@terminate@"
+    "\tif($dst != 0 && $src != 0) {\n"
+    "\t\tunsigned int n = $clamp($count, $limit);\n"
+    "\t\tmemcpy($dst, $src, n * $elementSize);\n"
+    "$terminate"
     "\t}\n";
 
 std::string arrayType::copyCode(const std::string& dstPrefix, const std::string& dstName,

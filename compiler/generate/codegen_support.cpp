@@ -1,5 +1,6 @@
 #include "generate/codegen_support.h"
 
+#include <cctype>
 #include <iostream>
 
 #include "model/expression.h"
@@ -106,21 +107,24 @@ std::string freeHelperPrototype(const classType* record) {
 
 int isReturnMember(const std::string& name) { return name == returnMemberName; }
 
-std::string fillTemplate(const std::string& format,
-                         std::initializer_list<std::pair<const char*, std::string>> holes) {
+std::string fillTemplate(const std::string& shape, std::initializer_list<templateHole> holes) {
   std::string text;
-  std::string::size_type at = 0;
-  while (at < format.size()) {
-    const std::string::size_type open = format.find('@', at);
-    const std::string::size_type close = open == std::string::npos ? open : format.find('@', open + 1);
-    if (close == std::string::npos) break;
-    text.append(format, at, open - at);
-    const std::string hole = format.substr(open + 1, close - open - 1);
-    for (const auto& filling : holes)
-      if (hole == filling.first) text += filling.second;
-    at = close + 1;
+  size_t at = 0;
+  while (at < shape.size()) {
+    const size_t hole = shape.find('$', at);
+    if (hole == std::string::npos) break;
+    size_t end = hole + 1;
+    while (end < shape.size() && (std::isalnum(static_cast<unsigned char>(shape[end])) || shape[end] == '_')) ++end;
+    text.append(shape, at, hole - at);
+    const std::string name = shape.substr(hole + 1, end - hole - 1);
+    const templateHole* found = nullptr;
+    for (const templateHole& h : holes)
+      if (name == h.name) found = &h;
+    text += found ? found->value : shape.substr(hole, end - hole);
+    at = end;
   }
-  return text + format.substr(at);
+  text.append(shape, at, std::string::npos);
+  return text;
 }
 
 namespace {
@@ -132,29 +136,29 @@ const char* const kXdrHelpers = R"C(#ifndef VELORIN_XDR_HELPERS_H
 #define VELORIN_XDR_HELPERS_H
 /* Sizes of the XDR code in 64 bits: an overflow, a negative value or a
    division by zero gives a value that no 32-bit count reaches. */
-static inline unsigned long long @add@(unsigned long long a, unsigned long long b) {
+static inline unsigned long long $add(unsigned long long a, unsigned long long b) {
 	return a + b < a ? ~0ULL : a + b;
 }
-static inline unsigned long long @sub@(unsigned long long a, unsigned long long b) {
+static inline unsigned long long $sub(unsigned long long a, unsigned long long b) {
 	return a < b ? ~0ULL : a - b;
 }
-static inline unsigned long long @mul@(unsigned long long a, unsigned long long b) {
+static inline unsigned long long $mul(unsigned long long a, unsigned long long b) {
 	return a != 0 && b > ~0ULL / a ? ~0ULL : a * b;
 }
-static inline unsigned long long @div@(unsigned long long a, unsigned long long b) {
+static inline unsigned long long $div(unsigned long long a, unsigned long long b) {
 	return b == 0 ? ~0ULL : a / b;
 }
-static inline unsigned long long @mod@(unsigned long long a, unsigned long long b) {
+static inline unsigned long long $mod(unsigned long long a, unsigned long long b) {
 	return b == 0 ? ~0ULL : a % b;
 }
 /* The smaller of a size and a limit, as a count of the wire. */
-static inline u_int @clamp@(unsigned long long n, unsigned long long limit) {
+static inline u_int $clamp(unsigned long long n, unsigned long long limit) {
 	if(n > limit)
 		n = limit;
 	return n > 0xffffffffULL ? 0xffffffffU : (u_int)n;
 }
 /* The count to send for a size, when it is within the bound. */
-static inline bool_t @fits@(unsigned long long n, unsigned long long bound, u_int* count) {
+static inline bool_t $fits(unsigned long long n, unsigned long long bound, u_int* count) {
 	if(n > bound || n > 0xffffffffULL)
 		return FALSE;
 	*count = (u_int)n;
@@ -163,13 +167,13 @@ static inline bool_t @fits@(unsigned long long n, unsigned long long bound, u_in
 /* Zeroed storage of n elements for a result buffer; none for a count that
    the wire cannot carry. calloc checks the product and leaves the pages
    untouched until the procedure writes them. */
-static inline void* @alloc@(unsigned long long n, size_t size) {
+static inline void* $alloc(unsigned long long n, size_t size) {
 	if(n > 0xffffffffULL)
 		return 0;
 	return calloc(n ? (size_t)n : 1, size);
 }
 /* Releases `count` decoded elements and the storage that holds them. */
-static inline void @release@(char** array, u_int count, u_int size, xdrproc_t element) {
+static inline void $release(char** array, u_int count, u_int size, xdrproc_t element) {
 	u_int i;
 	if(element != 0)
 		for(i = 0; i < count; i++)
@@ -182,7 +186,7 @@ static inline void @release@(char** array, u_int count, u_int size, xdrproc_t el
    allocated as the elements arrive, with one zeroed element behind them
    (a terminator for bytes): a count sent without its data takes no more
    memory than what came. When decoding fails that storage is released. */
-static inline bool_t @decode@(XDR* xdrs, char** array, u_int count, u_int size, xdrproc_t element) {
+static inline bool_t $decode(XDR* xdrs, char** array, u_int count, u_int size, xdrproc_t element) {
 	int own = *array == 0;
 	u_int room = count, done = 0;
 	bool_t ok = TRUE;
@@ -213,14 +217,14 @@ static inline bool_t @decode@(XDR* xdrs, char** array, u_int count, u_int size, 
 		}
 	}
 	if(!ok && own)
-		@release@(array, done, size, element);
+		$release(array, done, size, element);
 	return ok;
 }
 /* Bytes measured by their own terminator: TRUE when one ends the `count`
    bytes decoded, written behind them where `room` has a place for it, or
    found among them. FALSE otherwise, and the last byte becomes one, so
    that storage refused this way still holds a string. */
-static inline bool_t @terminated@(char* bytes, u_int count, u_int room) {
+static inline bool_t $terminated(char* bytes, u_int count, u_int room) {
 	if(count < room) {
 		bytes[count] = 0;
 		return TRUE;

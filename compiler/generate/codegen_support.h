@@ -6,7 +6,6 @@
 
 #include <initializer_list>
 #include <string>
-#include <utility>
 
 class Symbol;
 class Type;
@@ -15,6 +14,9 @@ class classType;
 class expression;
 class symbolSet;
 class typedefType;
+class unionType;
+class symbolSet;
+class Symbol;
 
 // Number of tabs in front of the statements of an XDR routine body; 0
 // between routines. Raised around a typedef or struct routine body and
@@ -24,11 +26,6 @@ void indentMore();
 void indentLess();
 // indentLevel tab characters.
 std::string currentIndent();
-
-// A generated block written from one format: every "@name@" in `format`
-// is replaced by the text given for that name.
-std::string fillTemplate(const std::string& format,
-                         std::initializer_list<std::pair<const char*, std::string>> holes);
 
 // The header's helper block: the static functions that the XDR code of
 // arrays and the result-record helpers call (64-bit size arithmetic,
@@ -95,6 +92,26 @@ std::string freeHelperPrototype(const classType* record);
 // through their XDR routine before the buffer itself is freed.
 std::string arrayReleaseCode(const arrayType* array, const std::string& prefix,
                              const std::string& name, int releaseElements);
+
+// Counted errors of what cannot be coded, naming the member `name` of
+// `owner` (e.g. "struct s"): a variable-length array with neither size nor
+// maxsize; a discriminated union whose discriminant is not one of the
+// `earlier` members (those before it, which are decoded first), or with a
+// string or a repeated case label.
+void refuseUnboundedArray(const Type* t, const std::string& name, const std::string& owner);
+void refuseUncodableUnion(const unionType* u, const std::string& name, const std::string& owner,
+                          const symbolSet& earlier);
+// Either of the two above for one member of `c`, as it applies.
+void refuseUncodableMember(const classType* c, const Symbol* member);
+
+// A generated block from its shape: every "$name" hole of `shape` is
+// replaced by the value given for that name (names are letters, digits and
+// underscores; a hole without a value stays as written).
+struct templateHole {
+  const char* name;
+  std::string value;
+};
+std::string fillTemplate(const std::string& shape, std::initializer_list<templateHole> holes);
 
 // The name of the member that holds a procedure's result in <proc>_out_t.
 int isReturnMember(const std::string& name);
