@@ -29,7 +29,7 @@ rpcgen -c -o heap_rpcgen_xdr.c heap_rpcgen.x
 cc -O2 $tirpc_cflags -I"$prefix/include" -o velorin_heap heap_decode.c heap_xdr.c $tirpc_libs
 cc -O2 $tirpc_cflags -DRPCGEN -o rpcgen_heap heap_decode.c heap_rpcgen_xdr.c $tirpc_libs 2>/dev/null
 
-# Both decoders follow the list's next pointers recursively.
+# rpcgen's decoder follows the list's next pointers recursively.
 ulimit -s 65536
 read -r _ vlist _ vwide _ < <(./velorin_heap)
 read -r _ glist _ gwide _ < <(./rpcgen_heap)
