@@ -7,20 +7,9 @@
 #   VELORIN_PREFIX=dir bash bench/heap.sh
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
-prefix=${VELORIN_PREFIX:-$top/install}
-if [ ! -x "$prefix/bin/Velorin" ]; then
-  echo "building and installing Velorin into $prefix"
-  cmake -S "$top" -B "$top/build-bench" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build "$top/build-bench" -j "$(nproc 2>/dev/null || echo 4)" >/dev/null
-  cmake --install "$top/build-bench" --prefix "$prefix" >/dev/null
-fi
-command -v rpcgen >/dev/null || { echo "rpcgen is missing: install the package rpcsvc-proto" >&2; exit 1; }
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export HOME=$work VELORIN_HOME=$prefix
-tirpc_cflags=$(pkg-config --cflags libtirpc)
-tirpc_libs=$(pkg-config --libs libtirpc)
+source "$top/bench/lib.sh"
+bench_installation
+bench_workdir
 cp "$top/bench/heap.idl" "$top/bench/heap_rpcgen.x" "$top/bench/heap_decode.c" "$work"
 cd "$work"
 "$prefix/bin/Velorin" heap.idl >velorin.log 2>&1 || { cat velorin.log >&2; exit 1; }

@@ -23,7 +23,7 @@ import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from rpc_sender import (GARBAGE_ARGS, NO_REPLY, SUCCESS, Target, opaque,  # noqa: E402
-                        procedure_numbers, u32)
+                        procedure_numbers, send_cases, u32)
 
 SYSTEM_ERR = 5
 FILL, FILLNAMED, NAME, ECHO = 1, 2, 3, 4
@@ -118,31 +118,22 @@ def hostile(header, program, tcp_port, udp_port):
     target = Target(program, tcp_port, udp_port)
     call = target.header
     refused = (GARBAGE_ARGS, NO_REPLY)
-    cases = [
-        ("inout string of 16 bytes without NUL", call(procs["ECHO"]) + opaque(b"s" * 16) + opaque(b"c\0"),
-         refused),
-        ("inout string whose NUL is missing", call(procs["ECHO"]) + opaque(b"abc") + opaque(b"c\0"), refused),
-        ("inout fixed string of 16 bytes without NUL", call(procs["ECHO"]) + opaque(b"s\0") + opaque(b"c" * 16),
-         refused),
-        ("inout strings with their NUL", call(procs["ECHO"]) + opaque(b"s\0") + opaque(b"c\0"), (SUCCESS,)),
+    echo, put, get = procs["ECHO"], procs["PUT"], procs["GET"]
+    return send_cases(target, [
+        ("inout string of 16 bytes without NUL", "both", call(echo) + opaque(b"s" * 16) + opaque(b"c\0"),
+         refused, True),
+        ("inout string whose NUL is missing", "both", call(echo) + opaque(b"abc") + opaque(b"c\0"), refused, True),
+        ("inout fixed string of 16 bytes without NUL", "both", call(echo) + opaque(b"s\0") + opaque(b"c" * 16),
+         refused, True),
+        ("inout strings with their NUL", "both", call(echo) + opaque(b"s\0") + opaque(b"c\0"), (SUCCESS,), True),
         # nm, size, then the bytes: 2 * 0x80000001 promised, 2 sent.
-        ("a product beyond 32 bits", call(procs["PUT"]) + u32(2, 0x80000001) + opaque(b"ab"), refused),
-        ("a product that fits", call(procs["PUT"]) + u32(2, 2) + opaque(b"abcd"), (SUCCESS,)),
+        ("a product beyond 32 bits", "both", call(put) + u32(2, 0x80000001) + opaque(b"ab"), refused, True),
+        ("a product that fits", "both", call(put) + u32(2, 2) + opaque(b"abcd"), (SUCCESS,), True),
         # size, nm: a result buffer of 2 GiB is allocated untouched (or,
         # where the system refuses it, answered with a system error).
-        ("a result buffer of 2 GiB", call(procs["GET"]) + u32(1, 0x80000000), (SUCCESS, SYSTEM_ERR)),
-        ("a result buffer beyond 32 bits", call(procs["GET"]) + u32(0xffffffff, 0xffffffff), (SYSTEM_ERR,)),
-    ]
-    failures = []
-    for name, message, accepted in cases:
-        for transport in ("tcp", "udp"):
-            got = target.exchange(transport, message)
-            if got not in accepted:
-                failures.append("%s over %s: got %s, expected one of %s" % (name, transport, got, accepted))
-            if target.exchange(transport, target.header(0)) != SUCCESS:
-                failures.append("%s over %s: the null procedure gets no answer afterwards" % (name, transport))
-    print("\n".join(failures))
-    return 1 if failures else 0
+        ("a result buffer of 2 GiB", "both", call(get) + u32(1, 0x80000000), (SUCCESS, SYSTEM_ERR), True),
+        ("a result buffer beyond 32 bits", "both", call(get) + u32(0xffffffff, 0xffffffff), (SYSTEM_ERR,), True),
+    ])
 
 
 def main(args):

@@ -188,9 +188,8 @@ TEST(ArrayCode, XdrBlocks) {
   EXPECT_EQ(memberBlock(fixedArray(prim(CODE_CHAR), num(8)), "tag"),
             "\t{\n\tunsigned int maxlen = 8;\n\tif(!xdr_opaque(xdrp, (char*)prec->tag, maxlen))\n\t\treturn 0;\n\t}\n");
 
-  // Literal form: "\tmaxlen = prec->count;\n" unguarded. The count is
-  // taken from the data (in 64 bits) only when encoding, and a count above
-  // the bound is refused either way.
+  // The count is taken from the data (in 64 bits) only when encoding, never
+  // while freeing, and a count above the bound is refused either way.
   EXPECT_EQ(memberBlock(fixedArray(prim(CODE_CHAR), num(64), var("count")), "name"),
             "\t{\n\tunsigned int maxlen = 64;\n"
             "\tif(xdrp->x_op == XDR_ENCODE && !vlrpc_count_fits(((unsigned long long)(prec->count)), 64, &maxlen))\n"
@@ -199,11 +198,10 @@ TEST(ArrayCode, XdrBlocks) {
             "\tif(maxlen > 64)\n\t\treturn 0;\n"
             "\tif(!xdr_opaque(xdrp, (char*)prec->name, maxlen))\n\t\treturn 0;\n\t}\n");
 
-  // Literal form: "\tif(xdrp->x_op != XDR_DECODE)\n\t\tlen = prec->n;\n"
-  // and one xdr_array call. Decoding reads the count and fills storage that
-  // grows with the elements that arrive; encoding sends the size the data
-  // gives (a null array as an empty one, a size beyond the bound refused);
-  // freeing needs no count for elements that own nothing.
+  // Decoding reads the count and fills storage that grows with the elements
+  // that arrive, rather than handing xdr_array the bound; encoding sends the
+  // size the data gives (a null array as an empty one, a size beyond the
+  // bound refused); freeing needs no count for elements that own nothing.
   const std::string vals =
       "\t{\n\tunsigned int len; \n\tunsigned int maxlen = vlrpc_clamp(100ULL, 0xffffffffULL);\n"
       "\tif(xdrp->x_op == XDR_DECODE) {\n"
@@ -279,9 +277,8 @@ TEST(ArrayCode, XdrBlocks) {
 }
 
 TEST(ArrayCode, AllocationReleaseAndCopy) {
-  // Literal form: "\tpVar->vals = (int*) malloc(100 * sizeof(int));" with a
-  // MEM_ASSERT and a memset of the whole buffer. The buffer is zeroed
-  // without touching its pages, its size checked in 64 bits.
+  // The buffer is zeroed by calloc without touching its pages (no memset of
+  // the whole buffer), its size checked in 64 bits.
   arrayType* vals = varArray(prim(CODE_INT), var("n"), num(100));
   EXPECT_EQ(vals->mallocCode("pVar->", "vals"),
             "\tpVar->vals = (int*) vlrpc_alloc(100ULL, sizeof(int));\n\tMEM_ASSERT(pVar->vals);\n");
