@@ -5,8 +5,8 @@
 
 #include "generate/codegen_support.h"
 #include "model/expression.h"
-#include "model/generated_identifiers.h"
 #include "model/fatal.h"
+#include "model/generated_identifiers.h"
 #include "model/property.h"
 #include "model/type.h"
 #include "output/emit.h"
@@ -127,12 +127,6 @@ std::string elementFilter(const Type* element) {
 std::string elementArguments(const Type* element) {
   if (isByteLike(element)) return "";
   return joinText(", sizeof(", generatedTypeText(element), "), ", elementFilter(element));
-}
-
-// 1 when the expression reads the array's own data (`this`), as the length
-// of a string does.
-int readsOwnData(const expression* e) {
-  return e && e->codeText("", "a") != e->codeText("", "b");
 }
 
 // Bytes whose count is measured over their own data: a string, which must

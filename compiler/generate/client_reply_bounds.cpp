@@ -31,7 +31,7 @@ int isResultMember(const rpcProcedure* procedure, const std::string& name) {
 // leaves the request's value there), and it does not read the array's own
 // data, which the caller has not filled.
 int fixedByRequest(const rpcProcedure* procedure, const expression* e) {
-  if (!e || e->codeText("", "a") != e->codeText("", "b")) return 0;
+  if (!e || readsOwnData(e)) return 0;
   symbolSet variables;
   e->collectVars(variables);
   symbolSet::cursor walk = symbolSet::begin(&variables);

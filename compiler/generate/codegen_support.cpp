@@ -127,6 +127,10 @@ std::string fillTemplate(const std::string& shape, std::initializer_list<templat
   return text;
 }
 
+int readsOwnData(const expression* e) {
+  return e && e->codeText("", "a") != e->codeText("", "b");
+}
+
 namespace {
 
 // The helpers as C that compiles as C and as C++ (the header is included

@@ -53,6 +53,10 @@ std::string arrayXdrBlock(const arrayType* array, const std::string& xdrs, const
 std::string memberXdrCode(const Symbol* member, const std::string& xdrs, const std::string& prefix,
                           const symbolSet& codedBefore);
 
+// 1 when the expression reads the data it sizes (names `this`), as the
+// length of a string does.
+int readsOwnData(const expression* e);
+
 // The array's count and bound as 64-bit size texts (see
 // expression::sizeCodeText), with the same fallbacks and the same meaning
 // of the prefixes as arrayType::sizeText and arrayType::maxsizeText.
