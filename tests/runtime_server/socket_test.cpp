@@ -16,14 +16,26 @@ int intOption(int fd, int level, int name) {
     return value;
 }
 
-// A socket on port of all local addresses, made the plain way.
-int occupy(int type, u_short port) {
+// A socket on port of all local addresses, made the plain way; port 0
+// lets the system pick one, which *picked receives.
+int occupy(int type, u_short port, u_short* picked = nullptr) {
     int fd = socket(AF_INET, type, 0);
     struct sockaddr_in addr = inetAddress(INADDR_ANY, port);
+    socklen_t len = sizeof addr;
     if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        (type == SOCK_STREAM && listen(fd, 1) != 0))
+        (type == SOCK_STREAM && listen(fd, 1) != 0) ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
         throw std::runtime_error("cannot occupy the port");
+    if (picked != nullptr)
+        *picked = ntohs(addr.sin_port);
     return fd;
+}
+
+// A port of the given type that no socket holds at the moment.
+u_short freePort(int type) {
+    u_short port = 0;
+    close(occupy(type, 0, &port));
+    return port;
 }
 
 void keepReport(char* text) { snprintf(shared()->report, sizeof shared()->report, "%s", text); }
@@ -33,7 +45,7 @@ TEST(ServerSocket, BoundOnAllAddressesAndReadyForTheTransport) {
         const char* protocol;
         u_short port;
         int type;
-    } cases[] = {{"tcp", 41000, SOCK_STREAM}, {"udp", 41001, SOCK_DGRAM}};
+    } cases[] = {{"tcp", freePort(SOCK_STREAM), SOCK_STREAM}, {"udp", freePort(SOCK_DGRAM), SOCK_DGRAM}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.protocol);
         int fd = vl_serv_fd(c.port, c.protocol);
@@ -57,22 +69,25 @@ TEST(ServerSocket, BoundOnAllAddressesAndReadyForTheTransport) {
 }
 
 TEST(ServerSocket, FailureIsReportedAndEndsTheProcessWithStatusOne) {
-    int tcpTaken = occupy(SOCK_STREAM, 41002);
-    int udpTaken = occupy(SOCK_DGRAM, 41003);
+    // Ports the system picks, so that no other test's port is in the way.
+    u_short tcpPort = 0, udpPort = 0;
+    int tcpTaken = occupy(SOCK_STREAM, 0, &tcpPort);
+    int udpTaken = occupy(SOCK_DGRAM, 0, &udpPort);
     // Ports held by a server socket of the runtime itself, as by a first
     // server started on the same fixed port.
-    int tcpServing = vl_serv_fd(41005, "tcp");
-    int udpServing = vl_serv_fd(41006, "udp");
+    u_short tcpServingPort = freePort(SOCK_STREAM), udpServingPort = freePort(SOCK_DGRAM);
+    int tcpServing = vl_serv_fd(tcpServingPort, "tcp");
+    int udpServing = vl_serv_fd(udpServingPort, "udp");
     const struct {
         int port;
         const char* protocol;
         const char* reason;
     } cases[] = {
-        {41002, "tcp", "Address already in use"},
-        {41003, "udp", "Address already in use"},
-        {41005, "tcp", "Address already in use"},
-        {41006, "udp", "Address already in use"},
-        {41004, "sctp", "sctp"},
+        {tcpPort, "tcp", "Address already in use"},
+        {udpPort, "udp", "Address already in use"},
+        {tcpServingPort, "tcp", "Address already in use"},
+        {udpServingPort, "udp", "Address already in use"},
+        {freePort(SOCK_STREAM), "sctp", "sctp"},
         {70000, "tcp", "70000"},
     };
     for (const auto& c : cases) {
