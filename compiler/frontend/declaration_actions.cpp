@@ -30,7 +30,7 @@ namespace {
 // nesting limit.
 int roomForLevel(const Symbol* declarator)
 {
-    return !declarator->type() || declarator->type()->indirectionDepth() < maxNestingDepth;
+    return declarator->indirectionDepth() < maxNestingDepth;
 }
 
 }  // namespace
