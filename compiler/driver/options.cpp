@@ -23,7 +23,7 @@ void parseOptions(int argc, char** argv)
             includeOptions += " -I" + shellQuoted(optarg);
             break;
         case 'D':
-            defineOptions += std::string(" -D") + optarg;
+            defineOptions += " -D" + shellQuoted(optarg);
             break;
         case 'h':
             printUsage(argv[0]);
