@@ -226,6 +226,21 @@ class Failures(CompilerRun):
         self.assertEqual(err, "Compiling calc.idl\ncan not open calc.idl\n")
         self.assertNoTemporaryFiles()
 
+    def test_procedure_number_wider_than_32_bits(self):
+        # The scanner reads the number as the largest 64-bit value; counting
+        # on from it must neither overflow nor leave a file behind.
+        write(os.path.join(self.work, "wide.idl"),
+              "interface wide { int f() = 99999999999999999999; int g(); } = 1;\n")
+        status, out, err = self.run_velorin(["wide.idl"])
+        self.assertEqual(status, 1, err)     # a version with counted errors fails the run
+        self.assertNotIn("runtime error", err)
+        self.assertIn("Error:  procedure f has the number 9223372036854775807, more than the 32 "
+                      "bits of a call can carry.\n", err)
+        self.assertIn("\nError: 1 semantic errors have been found!\n", err)
+        for name in ("wide.h", "wide_svc.c", "wide_xdr.c", "wide_cln.c"):
+            self.assertFalse(os.path.exists(os.path.join(self.work, name)), name)
+        self.assertNoTemporaryFiles()
+
     def test_successful_run_leaves_no_temporary_file(self):
         status, out, err = self.run_velorin(["calc.idl"])
         self.assertEqual(status, 0, err)
