@@ -62,13 +62,10 @@ scopeNode* scopeList::push(Type* t) {
   if (header_.next) header_.next->previous = added;
   header_.next = added;
 
-  pushed record{added, t != nullptr, {}};
+  pushed record{t != nullptr, {}};
   if (t) {
-    while (!visible_.empty() && visible_.back()->type->level() > t->level()) {
-      record.hid.push_back(visible_.back());
-      hideNewest();
-    }
-    show(added);
+    while (!visible_.empty() && visible_.back().level > t->level()) record.hid.push_back(hideNewest());
+    show(entry{added, t->level(), t->nameField()});
   }
   pushes_.push_back(std::move(record));
   return added;
@@ -79,7 +76,7 @@ int scopeList::pop() {
   if (!first) return 0;
   pushed& record = pushes_.back();
   if (record.visible) hideNewest();
-  for (auto n = record.hid.rbegin(); n != record.hid.rend(); ++n) show(*n);
+  for (auto e = record.hid.rbegin(); e != record.hid.rend(); ++e) show(*e);
   pushes_.pop_back();
 
   header_.next = first->next;
@@ -88,18 +85,19 @@ int scopeList::pop() {
   return 1;
 }
 
-void scopeList::show(scopeNode* n) {
-  visible_.push_back(n);
-  visibleByName_[n->type->nameField()].push_back(n);
+void scopeList::show(const entry& e) {
+  visible_.push_back(e);
+  visibleByName_[e.name].emplace_back(e.level, e.node);
 }
 
 // The newest visible node is also the newest visible one of its name.
-void scopeList::hideNewest() {
-  scopeNode* n = visible_.back();
+scopeList::entry scopeList::hideNewest() {
+  entry e = std::move(visible_.back());
   visible_.pop_back();
-  auto named = visibleByName_.find(n->type->nameField());
+  auto named = visibleByName_.find(e.name);
   named->second.pop_back();
   if (named->second.empty()) visibleByName_.erase(named);
+  return e;
 }
 
 Type* scopeList::top() const { return header_.next ? header_.next->type : nullptr; }
@@ -108,10 +106,10 @@ scopeNode* scopeList::findNode(const std::string& name, int level) const {
   auto named = visibleByName_.find(name);
   if (named == visibleByName_.end()) return nullptr;
   // Levels rise towards the newest node: the last one within the bound.
-  const std::vector<scopeNode*>& nodes = named->second;
+  const auto& nodes = named->second;
   auto beyond = std::upper_bound(nodes.begin(), nodes.end(), level,
-                                 [](int bound, const scopeNode* n) { return bound < n->type->level(); });
-  return beyond == nodes.begin() ? nullptr : *(beyond - 1);
+                                 [](int bound, const std::pair<int, scopeNode*>& n) { return bound < n.first; });
+  return beyond == nodes.begin() ? nullptr : (beyond - 1)->second;
 }
 
 // ---------------------------------------------------------------- typeList

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 class Type;
@@ -73,18 +74,25 @@ class scopeList {
   // bound has dropped below it by then, from whatever level it starts. The
   // nodes not hidden, oldest first, have levels that never decrease, so the
   // lookup is the newest of them with the name whose level is within reach.
-  struct pushed {
+  // The name field and level of a node's type are kept as they were when it
+  // was pushed, so that popping never looks at a type again.
+  struct entry {
     scopeNode* node;
-    bool visible;                  // entered the visible nodes when pushed
-    std::vector<scopeNode*> hid;   // the visible nodes it hid, newest first
+    int level;
+    std::string name;
   };
-  void show(scopeNode* n);
-  void hideNewest();
+  struct pushed {
+    bool visible;            // entered the visible nodes when pushed
+    std::vector<entry> hid;  // the visible nodes it hid, newest first
+  };
+  void show(const entry& e);
+  entry hideNewest();
 
   scopeNode header_;
-  std::vector<pushed> pushes_;       // one per node, oldest first
-  std::vector<scopeNode*> visible_;  // the nodes not hidden, oldest first
-  std::unordered_map<std::string, std::vector<scopeNode*>> visibleByName_;
+  std::vector<pushed> pushes_;  // one per node, oldest first
+  std::vector<entry> visible_;  // the nodes not hidden, oldest first
+  // The visible nodes of each name, oldest first, with their levels.
+  std::unordered_map<std::string, std::vector<std::pair<int, scopeNode*>>> visibleByName_;
 };
 
 // Ordered list of distinct types (by non-empty Type::name); owns its nodes.
