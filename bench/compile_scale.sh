@@ -9,7 +9,8 @@
 #     procedure) and the peak memory, for Velorin and for rpcgen on an
 #     equivalent .x file. Velorin's procedures take a struct in and give one
 #     back out; rpcgen's take one and return one.
-#  2. Declarators of many levels: a struct member with 10000 array
+#  2. A struct of 40000 members, against rpcgen.
+#  3. Declarators of many levels: a struct member with 10000 array
 #     dimensions and a typedef of 9990 pointer levels (the deepest the
 #     parser's stack takes: each prefix holds a place on it). rpcgen's
 #     language has no such declarators.
@@ -64,6 +65,19 @@ make_x() {
     print "program BIG { version BIG_V1 {"
     for (i = 1; i <= n; i++) printf "  S%d P%d(S%d) = %d;\n", i, i, i, i
     print "} = 1; } = 0x30000000;"
+  }'
+}
+# A struct of n int members passed to one procedure.
+make_wide_idl() {
+  awk -v n="$1" 'BEGIN {
+    print "struct W {"; for (i = 0; i < n; i++) printf "  int m%d;\n", i; print "};"
+    print "interface wide { int f(in struct W* w); } = 0x30000002;"
+  }'
+}
+make_wide_x() {
+  awk -v n="$1" 'BEGIN {
+    print "struct W {"; for (i = 0; i < n; i++) printf "  int m%d;\n", i; print "};"
+    print "program WIDE { version WIDE_V1 { int F(W) = 1; } = 1; } = 0x30000002;"
   }'
 }
 # A declarator of n levels, array dimensions or pointer prefixes.
@@ -136,6 +150,21 @@ echo "   (ratio: Velorin's time over rpcgen's; us/n: CPU microseconds per struct
 awk -v a="$first_per_item" -v b="$last_per_item" 'BEGIN{
   printf "   time per item, largest n over smallest: %.2f (linear within 1.5x: %s)\n", b / a,
     (b <= 1.5 * a ? "yes" : "no") }'
+
+echo
+echo "== a struct of 40000 members (CPU seconds, the least of $rounds runs)"
+d=$work/wide
+mkdir -p "$d"
+make_wide_idl 40000 >"$d/wide.idl"
+make_wide_x 40000 >"$d/wide.x"
+result=$(cd "$d" && measure "$rounds" "$prefix/bin/Velorin" wide.idl)
+set -- $result
+v=$1 vkb=$2
+result=$(cd "$d" && measure "$rounds" rpcgen wide.x)
+set -- $result
+printf "%-24s %10s %10s %12s %12s\n" "" "Velorin s" "Velorin MB" "rpcgen s" "rpcgen MB"
+printf "%-24s %10s %10s %12s %12s\n" "40000 members" "$v" "$(awk -v k="$vkb" 'BEGIN{ printf "%.0f", k / 1024 }')" \
+  "$1" "$(awk -v k="$2" 'BEGIN{ printf "%.0f", k / 1024 }')"
 
 echo
 echo "== declarators of many levels (CPU seconds, the least of $rounds runs)"
