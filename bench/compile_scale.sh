@@ -24,32 +24,17 @@
 # table of declared types holds 1024 entries, and tags are found without it.
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
-prefix=${VELORIN_PREFIX:-$top/install}
+source "$top/bench/lib.sh"
 rounds=${ROUNDS:-3}
 rpcgen_rounds=${RPCGEN_ROUNDS:-1}
 sizes=${SIZES:-"1000 10000 50000"}
 
-if [ ! -x "$prefix/bin/Velorin" ]; then
-  echo "building and installing Velorin into $prefix"
-  cmake -S "$top" -B "$top/build-bench" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build "$top/build-bench" -j "$(nproc 2>/dev/null || echo 4)" >/dev/null
-  cmake --install "$top/build-bench" --prefix "$prefix" >/dev/null
-fi
-if ! command -v rpcgen >/dev/null; then
-  echo "rpcgen is missing: install the package rpcsvc-proto" >&2
-  exit 1
-fi
+bench_installation
 if [ ! -x /usr/bin/time ]; then
   echo "/usr/bin/time is missing: install the package time" >&2
   exit 1
 fi
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-# Velorin reads its configuration from the environment and the installation
-# only, not from a per-user file of whoever runs this.
-export HOME=$work
-export VELORIN_HOME=$prefix
+bench_workdir
 
 make_idl() {
   awk -v n="$1" 'BEGIN {
