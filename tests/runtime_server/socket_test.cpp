@@ -24,8 +24,10 @@ int occupy(int type, u_short port, u_short* picked = nullptr) {
     socklen_t len = sizeof addr;
     if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
         (type == SOCK_STREAM && listen(fd, 1) != 0) ||
-        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0)
+        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+        close(fd);
         throw std::runtime_error("cannot occupy the port");
+    }
     if (picked != nullptr)
         *picked = ntohs(addr.sin_port);
     return fd;
@@ -36,6 +38,18 @@ u_short freePort(int type) {
     u_short port = 0;
     close(occupy(type, 0, &port));
     return port;
+}
+
+// A port that no TCP and no UDP socket holds at the moment.
+u_short freePortOfBoth() {
+    for (;;) {
+        u_short port = freePort(SOCK_STREAM);
+        try {
+            close(occupy(SOCK_DGRAM, port));
+            return port;
+        } catch (const std::runtime_error&) {
+        }
+    }
 }
 
 void keepReport(char* text) { snprintf(shared()->report, sizeof shared()->report, "%s", text); }
@@ -111,8 +125,8 @@ TEST(ServerSocket, FailureIsReportedAndEndsTheProcessWithStatusOne) {
 
 // The whole road of a C server on a fixed port.
 TEST(ServerSocket, CServerOnAFixedPortAnswersOverBothTransports) {
-    const u_short kPort = 41010;
-    ServerProcess server(kNone, [](Transports&) { calc_1_main(kPort); });
+    const u_short kPort = freePortOfBoth();
+    ServerProcess server(kNone, [kPort](Transports&) { calc_1_main(kPort); });
     for (const Transport& t : kTransports) {
         SCOPED_TRACE(t.name);
         CLIENT* c = nullptr;
