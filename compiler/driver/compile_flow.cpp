@@ -4,6 +4,7 @@
 #include "driver/compile_run.h"
 #include "driver/configuration.h"
 #include "driver/driver_state.h"
+#include "driver/options.h"
 #include "driver/path_utils.h"
 #include "driver/preprocessor.h"
 #include "driver/signals.h"
@@ -46,8 +47,8 @@ void reportGeneration(const versionFileSet& files)
 
 makefileSettings makefileSettingsOfRun()
 {
-    return makefileSettings{ccCommand,  programName, inputFileName,
-                            filePrefix, sysLdflags,  installDir,
+    return makefileSettings{ccCommand,  programName, inputFileName,        filePrefix,
+                            sysLdflags, installDir,  commandLineOptions(),
                             path_append(installDir, "data/makefile.tml")};
 }
 

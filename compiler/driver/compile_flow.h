@@ -20,8 +20,8 @@ void reportGeneration(const versionFileSet& files);
 void removeGeneratedFiles(const versionFileSet& files);
 
 // The makefile of this run: the configuration's compiler, flags and
-// installation, the program's name, the input file and the file base of the
-// last version generated.
+// installation, the program's name, the input file, the file base of the
+// last version generated and the command line's -I and -D options.
 makefileSettings makefileSettingsOfRun();
 
 // Set once a version counted generation errors; the run then ends with

@@ -21,6 +21,30 @@ void appendFile(std::ostream& stream, const std::string& path)
     std::fclose(in);
 }
 
+namespace {
+
+// Text that a make variable assignment gives back unchanged: "$" doubled, "#"
+// escaped (with the backslashes before it doubled).
+std::string makeVariableText(const std::string& text)
+{
+    std::string escaped;
+    size_t backslashes = 0;
+    for (char c : text) {
+        if (c == '#') {
+            escaped.append(backslashes, '\\');
+            escaped += "\\#";
+        } else if (c == '$') {
+            escaped += "$$";
+        } else {
+            escaped += c;
+        }
+        backslashes = c == '\\' ? backslashes + 1 : 0;
+    }
+    return escaped;
+}
+
+} // namespace
+
 int generateMakefile(const makefileSettings& settings)
 {
     // An interface without a program block generates no files, and a
@@ -50,6 +74,11 @@ int generateMakefile(const makefileSettings& settings)
                    "FILE_PREFIX=", settings.filePrefix, "\n",
                    "SYS_LDFLAGS=", settings.sysLdflags, "\n",
                    "VELORIN_HOME=", settings.velorinHome, "\n");
+    // The run's -I and -D options: the template's rule that runs the
+    // compiler again when the interface file changes passes them on, so it
+    // reads the file as this run did.
+    if (!settings.options.empty())
+        emit(makefile, "VELORIN_OPTIONS=", makeVariableText(settings.options), "\n");
     appendFile(makefile, settings.templatePath);
 
     // A makefile cut short (a full disk) is reported, not left as if whole.
