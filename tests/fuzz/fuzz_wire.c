@@ -193,6 +193,17 @@ void fuzz_client_reply(const uint8_t *bytes, size_t length)
 	reply_length = length;
 }
 
+/* Kept in a global so that the reads are not optimised away. */
+unsigned fuzz_seen;
+
+void fuzz_see(const void *bytes, size_t length)
+{
+	const unsigned char *p = bytes;
+
+	while (length-- > 0)
+		fuzz_seen += *p++;
+}
+
 uint32_t fuzz_take(const uint8_t **data, size_t *size, unsigned bytes)
 {
 	uint32_t value = 0;

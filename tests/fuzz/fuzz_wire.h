@@ -38,6 +38,11 @@ int fuzz_transport_replies(void);
 CLIENT *fuzz_client(void);
 void fuzz_client_reply(const uint8_t *bytes, size_t length);
 
+/* Reads every byte, so that the sanitizers check the whole range; their
+ * sum goes to fuzz_seen, which results may return. */
+void fuzz_see(const void *bytes, size_t length);
+extern unsigned fuzz_seen;
+
 /* Reads the next value of a request from the front of the input; zero
  * once the input is used up. */
 uint32_t fuzz_take(const uint8_t **data, size_t *size, unsigned bytes);

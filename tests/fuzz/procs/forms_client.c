@@ -12,21 +12,11 @@
 #include <stdlib.h>
 #include <string.h>
 
-static unsigned seen;
-
-static void see(const void *bytes, size_t length)
-{
-	const unsigned char *p = bytes;
-
-	while (length-- > 0)
-		seen += *p++;
-}
-
 static void see_list(list l)
 {
 	for (; l; l = l->next)
 		if (l->label)
-			see(l->label, strlen(l->label));
+			fuzz_see(l->label, strlen(l->label));
 }
 
 /* A heap string of the bound, as the decoder may fill in place. */
@@ -63,11 +53,11 @@ static void call_holder(void)
 	swapHolder(&h);
 	see_list(h.l);
 	if (h.s)
-		see(h.s, strlen(h.s));
+		fuzz_see(h.s, strlen(h.s));
 	if (h.kind == 3 && h.u.text)
-		see(h.u.text, strlen(h.u.text));
+		fuzz_see(h.u.text, strlen(h.u.text));
 	if (h.anon.label)
-		see(h.anon.label, strlen(h.anon.label));
+		fuzz_see(h.anon.label, strlen(h.anon.label));
 	holder_freeres(&h);
 }
 
@@ -107,7 +97,7 @@ int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 		v = elements((size_t)n, sizeof(int));
 		fuzz_client_reply(data, size);
 		fill(n, v);
-		see(v, (size_t)n * sizeof(int));
+		fuzz_see(v, (size_t)n * sizeof(int));
 		free(v);
 		break;
 	}
@@ -117,7 +107,7 @@ int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 		v = elements((size_t)n, sizeof(int));
 		fuzz_client_reply(data, size);
 		reverse(v, n);
-		see(v, (size_t)n * sizeof(int));
+		fuzz_see(v, (size_t)n * sizeof(int));
 		free(v);
 		break;
 	}
@@ -139,7 +129,7 @@ int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 		char *s = str64_of("echo");
 		fuzz_client_reply(data, size);
 		echo(s);
-		see(s, strlen(s));
+		fuzz_see(s, strlen(s));
 		free(s);
 		break;
 	}
@@ -147,7 +137,7 @@ int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 		name_t t = "upper";
 		fuzz_client_reply(data, size);
 		upper(t);
-		see(t, strlen(t));
+		fuzz_see(t, strlen(t));
 		break;
 	}
 	case 8: {
@@ -157,7 +147,7 @@ int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 		fuzz_client_reply(data, size);
 		got = gather(buffer, item, nm);
 		if (got > 0 && (u_long)got <= item * nm)
-			see(buffer, (size_t)got);
+			fuzz_see(buffer, (size_t)got);
 		free(buffer);
 		break;
 	}
@@ -167,19 +157,19 @@ int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 		memset(q, 0, sizeof q);
 		fuzz_client_reply(data, size);
 		fixed(v, q);
-		see(v, sizeof v);
-		see(q, sizeof q);
+		fuzz_see(v, sizeof v);
+		fuzz_see(q, sizeof q);
 		break;
 	}
 	case 10: {
 		struct point p = { 1, 2 };
 		fuzz_client_reply(data, size);
 		p = move(p, 3);
-		see(&p, sizeof p);
+		fuzz_see(&p, sizeof p);
 		union num u;
 		u.i = 5;
 		u = raw(u);
-		see(&u, sizeof u);
+		fuzz_see(&u, sizeof u);
 		break;
 	}
 	default: {
@@ -192,7 +182,7 @@ int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 		memset(&a, 0, sizeof a);
 		fuzz_client_reply(data, size);
 		putPrims(&p);
-		see(&p, sizeof p);
+		fuzz_see(&p, sizeof p);
 		putArrays(&a);
 		shade(1, 2);
 		break;

@@ -4,25 +4,16 @@
  * the generated code said it would. */
 #include "forms.h"
 
+#include "fuzz_wire.h"
+
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
-/* Kept in a global so that the reads cannot be optimised away. */
-unsigned forms_seen;
-
-static void see(const void *bytes, size_t length)
-{
-	const unsigned char *p = bytes;
-
-	while (length-- > 0)
-		forms_seen += *p++;
-}
-
 static void see_string(const char *s)
 {
 	if (s)
-		see(s, strlen(s) + 1);
+		fuzz_see(s, strlen(s) + 1);
 }
 
 static size_t at_most(long n, size_t bound)
@@ -43,7 +34,7 @@ static char *label_of(unsigned n)
 static void see_list(list l)
 {
 	for (; l; l = l->next) {
-		see(&l->value, sizeof l->value);
+		fuzz_see(&l->value, sizeof l->value);
 		see_string(l->label);
 	}
 }
@@ -52,11 +43,11 @@ void putPrims(struct prims *p)
 {
 	if (!p)
 		return;
-	see(p, sizeof *p);
+	fuzz_see(p, sizeof *p);
 	if (p->ip)
-		see(p->ip, sizeof *p->ip);
+		fuzz_see(p->ip, sizeof *p->ip);
 	if (p->ipp && *p->ipp)
-		see(*p->ipp, sizeof **p->ipp);
+		fuzz_see(*p->ipp, sizeof **p->ipp);
 }
 
 count2 putArrays(struct arrays *a)
@@ -65,25 +56,25 @@ count2 putArrays(struct arrays *a)
 
 	if (!a)
 		return 0;
-	see(a->name, at_most(a->len, sizeof a->name));
+	fuzz_see(a->name, at_most(a->len, sizeof a->name));
 	if (a->vals)
-		see(a->vals, (size_t)at_most(a->n, 10) * sizeof(int));
+		fuzz_see(a->vals, (size_t)at_most(a->n, 10) * sizeof(int));
 	if (a->blob)
-		see(a->blob, at_most(a->bn, 32));
+		fuzz_see(a->blob, at_most(a->bn, 32));
 	if (a->bytes)
-		see(a->bytes, at_most(a->bn, 32));
+		fuzz_see(a->bytes, at_most(a->bn, 32));
 	if (a->ubytes)
-		see(a->ubytes, at_most(a->bn, 32));
+		fuzz_see(a->ubytes, at_most(a->bn, 32));
 	for (i = 0; a->names && i < (int)at_most(a->ns, 3); i++)
 		see_string(a->names[i]);
 	if (a->points)
-		see(a->points, at_most(a->np, 4) * sizeof(struct point));
+		fuzz_see(a->points, at_most(a->np, 4) * sizeof(struct point));
 	if (a->pair)
-		see(a->pair, 2 * sizeof(int));
+		fuzz_see(a->pair, 2 * sizeof(int));
 	see_string(a->fixedname);
 	if (a->colors)
-		see(a->colors, at_most(a->n, 10) * sizeof(enum_t));
-	return forms_seen;
+		fuzz_see(a->colors, at_most(a->n, 10) * sizeof(enum_t));
+	return fuzz_seen;
 }
 
 int swapHolder(struct holder *h)
@@ -100,7 +91,7 @@ int swapHolder(struct holder *h)
 	if (h->kind == 3)
 		see_string(h->u.text);
 	if (h->kind == 5 && h->u.trio)
-		see(h->u.trio, 3 * sizeof(int));
+		fuzz_see(h->u.trio, 3 * sizeof(int));
 	if (h->kind == 6)
 		see_string(h->link.label);
 	see_string(h->anon.label);
@@ -126,7 +117,7 @@ list firstName(name_t n)
 int listSum(list head)
 {
 	see_list(head);
-	return (int)(forms_seen & 0x7fff);
+	return (int)(fuzz_seen & 0x7fff);
 }
 
 void listMake(int n, list *head)
@@ -155,8 +146,8 @@ void fill(int n, int *v)
 int sum(int *v, int n)
 {
 	if (v)
-		see(v, at_most(n, 100) * sizeof(int));
-	return (int)(forms_seen & 0x7fff);
+		fuzz_see(v, at_most(n, 100) * sizeof(int));
+	return (int)(fuzz_seen & 0x7fff);
 }
 
 void reverse(int *v, int n)
@@ -197,8 +188,8 @@ void upper(name_t t)
 int bytesum(void *data, u_int n)
 {
 	if (data)
-		see(data, n);
-	return (int)(forms_seen & 0x7fff);
+		fuzz_see(data, n);
+	return (int)(fuzz_seen & 0x7fff);
 }
 
 int gather(void *buf, u_long size, u_long nm)
@@ -212,8 +203,8 @@ int gather(void *buf, u_long size, u_long nm)
 int scatter(void *buf, u_long size, u_long nm)
 {
 	if (buf)
-		see(buf, size * nm);
-	return (int)(forms_seen & 0x7fff);
+		fuzz_see(buf, size * nm);
+	return (int)(fuzz_seen & 0x7fff);
 }
 
 void fixed(int v[4], quad q)

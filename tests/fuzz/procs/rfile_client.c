@@ -10,16 +10,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-static unsigned seen;
-
-static void see(const void *bytes, size_t length)
-{
-	const unsigned char *p = bytes;
-
-	while (length-- > 0)
-		seen += *p++;
-}
-
 int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
 	rFILE stream = { 3 };
@@ -34,7 +24,7 @@ int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 		fuzz_client_reply(data, size);
 		opened = rfopen(name, mode);
 		if (opened)
-			see(opened, sizeof *opened);
+			fuzz_see(opened, sizeof *opened);
 		free(opened);
 		break;
 	}
@@ -46,7 +36,7 @@ int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 		fuzz_client_reply(data, size);
 		got = rfread(buffer, item, nm, &stream);
 		if (got > 0 && (size_T)got <= item * nm)
-			see(buffer, (size_t)got);
+			fuzz_see(buffer, (size_t)got);
 		free(buffer);
 		break;
 	}
@@ -68,7 +58,7 @@ int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 		fuzz_client_reply(data, size);
 		rlistdir(name, &head);
 		for (entry = &head; entry; entry = entry->next)
-			see(entry->name, strlen(entry->name));
+			fuzz_see(entry->name, strlen(entry->name));
 		xdr_free((xdrproc_t)xdr_DENTRY, (char *)&head);
 		break;
 	}

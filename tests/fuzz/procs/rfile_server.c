@@ -3,6 +3,8 @@
  * without touching any file. */
 #include "rfile.h"
 
+#include "fuzz_wire.h"
+
 #include <stdlib.h>
 #include <string.h>
 
@@ -31,12 +33,8 @@ int rfread(void *ptr, size_T size, size_T nm, rFILE *stream)
 /* Reads all size * nm bytes the request promised. */
 int rfwrite(const void *ptr, size_T size, size_T nm, rFILE *stream)
 {
-	const unsigned char *bytes = ptr;
-	size_T i, total = 0;
-
-	for (i = 0; i < size * nm; i++)
-		total += bytes[i];
-	return (int)(total & 0x7fff) + (stream ? stream->fd : 0);
+	fuzz_see(ptr, size * nm);
+	return (int)(size * nm & 0x7fff) + (stream ? stream->fd : 0);
 }
 
 int rfclose(rFILE *stream)
