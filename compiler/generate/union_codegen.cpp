@@ -14,6 +14,42 @@ std::string Symbol::xdrCall(const std::string& xdrs, const std::string& prefix) 
   return type_ ? type_->xdrCall(xdrs, prefix, name_) : "";
 }
 
+namespace {
+
+// Decoding a pointer or a buffer fills the storage it finds there. The
+// union's storage may still hold the bytes of another arm (the caller's
+// own value behind an inout argument, a record decoded before), which
+// that decoding would take for its pointers; so such an arm is decoded
+// into zeroed storage. What the old bytes pointed to is not released:
+// it belongs to whoever filled them.
+const char* const kFreshArm =
+    "if($xdrs->x_op == XDR_DECODE)\n"
+    "\tmemset(&$arm, 0, sizeof $arm);\n";
+
+// Every line of `block` behind `indent`.
+std::string indented(const std::string& block, const std::string& indent) {
+  std::string text;
+  size_t at = 0;
+  while (at < block.size()) {
+    const size_t end = block.find('\n', at);
+    const size_t next = end == std::string::npos ? block.size() : end + 1;
+    text += indent + block.substr(at, next - at);
+    at = next;
+  }
+  return text;
+}
+
+std::string armXdrCode(const Symbol* arm, const std::string& xdrs, const std::string& prefix,
+                       const std::string& armName) {
+  if (!arm->type()) return "";
+  std::string text;
+  if (mayOwnMemory(arm->type()))
+    text = indented(fillTemplate(kFreshArm, {{"xdrs", xdrs}, {"arm", prefix + armName}}), currentIndent());
+  return text + arm->type()->xdrCall(xdrs, prefix, armName);
+}
+
+}  // namespace
+
 std::string unionType::xdrCall(const std::string& xdrs, const std::string& prefix,
                                const std::string& name) const {
   FATAL_IF(switch_exp==0);
@@ -26,7 +62,7 @@ std::string unionType::xdrCall(const std::string& xdrs, const std::string& prefi
   while (Symbol* arm = walk.next()) {
     text += joinText("\tcase ", arm->caseLabel(), ":\n");
     indentMore();
-    text += arm->type() ? arm->type()->xdrCall(xdrs, prefix, armPath + arm->name()) : "";
+    text += armXdrCode(arm, xdrs, prefix, armPath + arm->name());
     indentLess();
     text += "\t\tbreak;\n\n";
   }
