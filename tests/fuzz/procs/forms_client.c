@@ -38,10 +38,8 @@ static void *elements(size_t n, size_t size)
 	return v;
 }
 
-/* The reply decodes into the caller's holder in place, so a reply that
- * switches the union to another arm takes the bytes of the caller's arm as
- * that arm's storage: the caller's union is left zeroed, which every arm
- * reads as empty. */
+/* The reply decodes into the caller's holder in place; one that switches
+ * the union to another arm must not take the caller's int for a pointer. */
 static void call_holder(void)
 {
 	struct holder h;
@@ -49,6 +47,7 @@ static void call_holder(void)
 	memset(&h, 0, sizeof h);
 	h.s = str64_of("holder");
 	h.kind = 1;
+	h.u.code = 5;
 	h.anon.label = str64_of("anon");
 	swapHolder(&h);
 	see_list(h.l);
