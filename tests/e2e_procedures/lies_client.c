@@ -27,6 +27,7 @@ int main(int argc, char** argv)
 	int small[10], big[100], r, i;
 	struct named one[1], four[4];
 	char s[16] = "mine", c[16] = "c16";
+	struct held h;
 	CLIENT* clnt;
 
 	if (argc < 3 || !(clnt = connect_to(atoi(argv[1]), argv[2]))) {
@@ -54,6 +55,14 @@ int main(int argc, char** argv)
 	printf("name: %d\n", (int)lies_errno(0));
 	echo(s, c);
 	printf("echo: %d\n", (int)lies_errno(0));
+
+	/* The caller's int arm holds 5; the reply switches to the string arm. */
+	memset(&h, 0, sizeof h);
+	h.kind = 1;
+	h.u.code = 5;
+	swapheld(&h);
+	printf("swapheld: %d %d %s\n", (int)lies_errno(0), h.kind, h.kind == 2 && h.u.text ? h.u.text : "-");
+	held_freeres(&h);
 
 	clnt_destroy(clnt);
 	return 0;

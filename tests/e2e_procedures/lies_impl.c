@@ -55,3 +55,8 @@ int get(void* ptr, u_long size, u_long nm)
 	((char*)ptr)[0] = 'g';
 	return 1;
 }
+
+int swapheld(struct held* h)
+{
+	return h->kind;
+}

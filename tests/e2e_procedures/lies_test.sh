@@ -2,7 +2,9 @@
 # Peers that do not keep to the sizes of the interface. A lying server's
 # replies whose counts exceed the room the request gave the caller's
 # buffers, or whose strings lack their terminator, are refused by the
-# generated client ("Can't decode result") over TCP and UDP; a generated
+# generated client ("Can't decode result") over TCP and UDP, and one that
+# switches a union of the caller's to a string arm is decoded into storage
+# of its own; a generated
 # server refuses requests whose strings lack their terminator or whose sizes
 # overflow 32 bits, allocates a large result buffer without touching it,
 # and keeps serving.
@@ -30,7 +32,8 @@ fill 100: 0 100 99
 fillnamed 1: $cant_decode
 fillnamed 4: 0 4 ab 3
 name: $cant_decode
-echo: $cant_decode"
+echo: $cant_decode
+swapheld: 0 2 liar"
 for proto in tcp udp; do
   port=$liar_tcp
   [ $proto = udp ] && port=$liar_udp

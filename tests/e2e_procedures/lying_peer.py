@@ -4,7 +4,8 @@
     lying_peer.py serve <port file>
         A lying server: answers every call of the lies interface over TCP
         and UDP with a reply whose counts exceed the room the request gave
-        the caller's buffers, or whose strings lack their terminator. Writes
+        the caller's buffers, whose strings lack their terminator, or whose
+        union holds another arm than the caller's. Writes
         "<tcp port> <udp port>" to the port file once it listens, and serves
         until it is killed.
 
@@ -26,7 +27,7 @@ from rpc_sender import (GARBAGE_ARGS, NO_REPLY, SUCCESS, Target, opaque,  # noqa
                         procedure_numbers, send_cases, u32)
 
 SYSTEM_ERR = 5
-FILL, FILLNAMED, NAME, ECHO = 1, 2, 3, 4
+FILL, FILLNAMED, NAME, ECHO, SWAPHELD = 1, 2, 3, 4, 7
 
 
 def lying_results(proc, args):
@@ -42,6 +43,9 @@ def lying_results(proc, args):
         return opaque(b"N" * 16)
     if proc == ECHO:
         return opaque(b"S" * 16) + opaque(b"yo\0")
+    if proc == SWAPHELD:
+        # The held value, present, switched to its string arm; the result.
+        return u32(1, 2) + opaque(b"liar\0") + u32(0)
     return b""
 
 
