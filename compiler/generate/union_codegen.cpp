@@ -16,12 +16,13 @@ std::string Symbol::xdrCall(const std::string& xdrs, const std::string& prefix) 
 
 namespace {
 
-// Decoding a pointer or a buffer fills the storage it finds there. The
-// union's storage may still hold the bytes of another arm (the caller's
-// own value behind an inout argument, a record decoded before), which
-// that decoding would take for its pointers; so such an arm is decoded
-// into zeroed storage. What the old bytes pointed to is not released:
-// it belongs to whoever filled them.
+// Decoding a pointer or a buffer fills the storage it finds there. When
+// the union is coded its discriminant is already the peer's, while its
+// storage may still hold the bytes of another arm (the caller's own value
+// behind an inout argument, a value the program filled) or a buffer whose
+// size decoding cannot know; so an arm that holds pointers is always
+// decoded into zeroed storage. What the old bytes pointed to is not
+// released: it belongs to whoever filled them.
 const char* const kFreshArm =
     "if($xdrs->x_op == XDR_DECODE)\n"
     "\tmemset(&$arm, 0, sizeof $arm);\n";
