@@ -122,10 +122,14 @@ e2e_servers_alive() {
   done
 }
 
+# Stops every server started here, with the processes it forked (a server
+# that forks per connection serves its clients from its children).
 e2e_stop_servers() {
-  local pid
+  local pid children
   for pid in "${e2e_server_pids[@]}"; do
+    children=$(ps -o pid= --ppid "$pid")
     kill "$pid" 2>/dev/null
+    [ -n "$children" ] && kill $children 2>/dev/null
     wait "$pid" 2>/dev/null
   done
   e2e_server_pids=()
