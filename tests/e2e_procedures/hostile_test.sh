@@ -6,9 +6,9 @@
 source "$(dirname "$0")/proc_lib.sh"
 proc_need_python
 
-prog=$((0x20000402))
 
 e2e_setup hostile
+proc_claim_program prog
 proc_compile server kinds.idl kinds -DKINDS_PROGRAM_NUMBER=$prog
 proc_build kinds CLIENT_SRCS= CXX_CLIENT_SRCS=
 e2e_start_server hostile "$work/server" "$(e2e_registered $prog 1)" ./kinds_server
