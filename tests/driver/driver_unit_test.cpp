@@ -18,13 +18,16 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
+#include "../support/test_files.hpp"
+
 namespace {
+
+using testsupport::readFile;
 
 void writeFile(const std::string& path, const std::string& text, mode_t mode = 0644)
 {
@@ -49,22 +52,17 @@ std::string currentDir()
 // Runs each test in a fresh directory of its own.
 class InScratchDir : public ::testing::Test {
 protected:
-    std::string dir, oldDir;
+    testsupport::ScratchDir scratch{"driver_test"};
+    const std::string dir = scratch.path();
+    std::string oldDir;
 
     void SetUp() override
     {
-        char pattern[] = "/tmp/driver_test.XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
+        ASSERT_FALSE(dir.empty());
         oldDir = currentDir();
         ASSERT_EQ(chdir(dir.c_str()), 0);
     }
-    void TearDown() override
-    {
-        ASSERT_EQ(chdir(oldDir.c_str()), 0);
-        std::string command = "rm -rf '" + dir + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0);
-    }
+    void TearDown() override { ASSERT_EQ(chdir(oldDir.c_str()), 0); }
 };
 
 // ---------------------------------------------------------------------------
@@ -142,10 +140,8 @@ TEST_F(InScratchDir, QuotedNamesReachThePreprocessorIntact)
     ASSERT_EQ(runPreprocessor(), 0);
     testing::internal::GetCapturedStdout();
 
-    std::ifstream in(preprocessedFileName);
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_NE(text.str().find("int v = 42;"), std::string::npos) << text.str();
+    const std::string text = readFile(preprocessedFileName);
+    EXPECT_NE(text.find("int v = 42;"), std::string::npos) << text;
     EXPECT_FALSE(exists("pwned"));
     EXPECT_FALSE(exists("pwned2"));
     removePreprocessedFile();
@@ -403,14 +399,6 @@ TEST_F(InScratchDir, DeepDirectories)
 
 // ---------------------------------------------------------------------------
 // Generation of every version
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 class VersionGeneration : public InScratchDir {
 protected:

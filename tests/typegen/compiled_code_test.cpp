@@ -21,9 +21,9 @@ std::string generateAndCompile(rpcVersion* version, const std::string& base) {
   generationErrorCount = 0;
   std::string output;
   EXPECT_EQ(compileHeader(dir, base, &output), 0) << output;
-  EXPECT_EQ(run(dir, "cc " + cFlags() + " -c " + base + "_xdr.c", &output), 0) << output;
+  EXPECT_EQ(run(dir, std::string(VELORIN_TEST_CC) + " " + cFlags() + " -c " + base + "_xdr.c", &output), 0) << output;
   // The other C files of the version include the same header.
-  EXPECT_EQ(run(dir, "cc " + cFlags() + " -fsyntax-only " + base + "_svc.c " + base + "_cln.c", &output), 0)
+  EXPECT_EQ(run(dir, std::string(VELORIN_TEST_CC) + " " + cFlags() + " -fsyntax-only " + base + "_svc.c " + base + "_cln.c", &output), 0)
       << output;
   return dir;
 }
