@@ -1,12 +1,15 @@
 // Actions of the declarations: declarators, type specifiers, struct and
 // union bodies, discriminated unions and typedefs.
+#include <algorithm>
 #include <iostream>
+#include <vector>
 
 #include "frontend/diagnostics.h"
 #include "frontend/list_actions.h"
 #include "frontend/parser_actions.h"
 #include "frontend/scanner.h"
 #include "model/codes.h"
+#include "model/expression.h"
 #include "model/symbol.h"
 #include "model/type.h"
 #include "model/type_table.h"
@@ -134,23 +137,86 @@ Type* typedefNamed(std::string* name)
 
 Type* normalizedTypedef(Type* named) { return named->normalize(0); }
 
-// The tag is looked up whatever keyword was written; an unknown tag becomes
-// an unregistered struct so that the parse can go on.
+namespace {
+
+// Tags named before their bodies were read, oldest first. C's incomplete
+// types: the body that comes later fills the same object.
+std::vector<classType*> pendingTags;
+
+// The tag named but not defined yet at `level` or in a body around it.
+classType* pendingTag(const std::string& tag, int level)
+{
+    for (classType* pending : pendingTags)
+        if (pending->nameField() == tag && pending->level() >= level)
+            return pending;
+    return nullptr;
+}
+
+}  // namespace
+
+// The tag is looked up whatever keyword was written. A tag not visible yet
+// is a struct that a later body of that tag completes; one that stays
+// without a body is reported when a version's code needs it.
 Type* taggedType(std::string* tag)
 {
     if (scopeNode* found = tagScopes.findNode(*tag, scopeLevel))
         return found->type;
-    std::cerr << "struct or union " << *tag << " not defined\n";
-    return new classType(*tag, scopeLevel);
+    if (classType* pending = pendingTag(*tag, scopeLevel))
+        return pending;
+    classType* named = new classType(*tag, scopeLevel);
+    named->markIncomplete();
+    named->setLocation(currentFileName, yylineno);
+    pendingTags.push_back(named);
+    return named;
+}
+
+void reportUndefinedTags()
+{
+    for (classType* pending : pendingTags)
+        std::cerr << "struct or union " << pending->nameField() << " not defined\n";
 }
 
 Type* enumerationType() { return new primType(CODE_ENUM, CODE_NONE); }
+
+enumeration* startEnumeration(std::string* name, expression* value)
+{
+    return addEnumerator(new enumeration, name, value);
+}
+
+enumeration* addEnumerator(enumeration* list, std::string* name, expression* value)
+{
+    enumeration::constant constant{*name, value ? value->plainText() : std::string(), 0, 0};
+    const liteExp* literal = dynamic_cast<const liteExp*>(value);
+    if (literal && literal->kind == LITERAL_INTEGER) {
+        constant.number = literal->value;
+        constant.known = 1;
+    } else if (!value) {
+        const enumeration::constant* before = list->constants.empty() ? nullptr : &list->constants.back();
+        constant.number = before ? before->number + 1 : 0;
+        constant.known = !before || before->known;
+    }
+    list->constants.push_back(constant);
+    return list;
+}
+
+Type* enumerationDefinition(std::string* tag, enumeration* constants)
+{
+    constants->tag = *tag;
+    declaredEnumerations.push_back(constants);
+    return enumerationType();
+}
 
 // ---------------------------------------------------------------- struct and union bodies
 
 classType* structHead(int keywordCode, std::string* tag)
 {
-    classType* body = new classType(*tag, nestingDepth);
+    classType* body = nullptr;
+    if (!tag->empty() && (body = pendingTag(*tag, nestingDepth))) {
+        body->completeAt(nestingDepth);
+        pendingTags.erase(std::find(pendingTags.begin(), pendingTags.end(), body));
+    } else {
+        body = new classType(*tag, nestingDepth);
+    }
     body->setKeyword(keywordCode);
     // Where the body starts: named by the message of a body without any name.
     body->setLocation(currentFileName, yylineno);

@@ -26,6 +26,7 @@ class rpcProcedure;
 class procedureList;
 class versionList;
 struct armList;
+struct enumeration;
 }
 
 /* Included before the generated parser renames yylex and yyerror to its
@@ -81,6 +82,7 @@ struct armList;
     Symbol* symbol;
     symbolSet* symbols;
     armList* arms;
+    enumeration* enumDef;
     rpcProgram* program;
     versionList* versions;
     rpcVersion* version;
@@ -124,6 +126,8 @@ struct armList;
 %type <symbol> parameter arm switch_union
 %type <symbols> declarator_list parameter_list parameters
 %type <arms> arm_list
+%type <enumDef> enumerator_list
+%type <expr> opt_enumerator_value
 
 %start interface_file
 
@@ -132,8 +136,8 @@ struct armList;
 /* ---------------------------------------------------------------- interface file */
 
 interface_file
-    : declarations program_definition
-    | declarations interface_definition
+    : declarations program_definition       { reportUndefinedTags(); }
+    | declarations interface_definition     { reportUndefinedTags(); }
     ;
 
 declarations
@@ -407,23 +411,20 @@ opt_member_name
     | identifier
     ;
 
-/* Enumerations keep no names or values: every use is a plain enum type. */
+/* An enumeration keeps its tag and constants for the header; every use of
+ * it is a plain enum type. */
 enum_definition
-    : ENUM opt_tag '{' enumerator_list '}'  { $$ = enumerationType(); }
+    : ENUM opt_tag '{' enumerator_list '}'  { $$ = enumerationDefinition($2, $4); }
     ;
 
 enumerator_list
-    : enumerator
-    | enumerator_list ',' enumerator
-    ;
-
-enumerator
-    : identifier opt_enumerator_value
+    : identifier opt_enumerator_value                       { $$ = startEnumeration($1, $2); }
+    | enumerator_list ',' identifier opt_enumerator_value   { $$ = addEnumerator($1, $3, $4); }
     ;
 
 opt_enumerator_value
-    : %empty
-    | '=' literal
+    : %empty        { $$ = nullptr; }
+    | '=' literal   { $$ = $2; }
     ;
 
 /* ---------------------------------------------------------------- declarators */

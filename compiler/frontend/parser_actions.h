@@ -12,6 +12,7 @@ class classType;
 class Symbol;
 class symbolSet;
 class expression;
+struct enumeration;
 class expressionList;
 class property;
 class rpcProgram;
@@ -108,7 +109,16 @@ Type* typedefNamed(std::string* name);
 Type* normalizedTypedef(Type* named);
 // A struct or union named by its tag alone.
 Type* taggedType(std::string* tag);
+// Writes "struct or union <tag> not defined" for every tag that was named
+// and never given a body (not counted here: a version whose code needs the
+// tag counts it when generated).
+void reportUndefinedTags();
 Type* enumerationType();
+// An enumeration definition: kept, in file order, for the headers
+// (declaredEnumerations); its value is a plain enum type.
+enumeration* startEnumeration(std::string* name, expression* value);
+enumeration* addEnumerator(enumeration* list, std::string* name, expression* value);
+Type* enumerationDefinition(std::string* tag, enumeration* constants);
 
 // ---------------------------------------------------------------- struct and union bodies
 

@@ -1,5 +1,6 @@
 #include "generate/codegen_support.h"
 
+#include <cctype>
 #include <iostream>
 
 #include "model/expression.h"
@@ -105,3 +106,23 @@ std::string freeHelperPrototype(const classType* record) {
 }
 
 int isReturnMember(const std::string& name) { return name == returnMemberName; }
+
+std::string fillTemplate(const std::string& shape, std::initializer_list<templateHole> holes) {
+  std::string text;
+  size_t at = 0;
+  while (at < shape.size()) {
+    const size_t hole = shape.find('$', at);
+    if (hole == std::string::npos) break;
+    size_t end = hole + 1;
+    while (end < shape.size() && (std::isalnum(static_cast<unsigned char>(shape[end])) || shape[end] == '_')) ++end;
+    text.append(shape, at, hole - at);
+    const std::string name = shape.substr(hole + 1, end - hole - 1);
+    const templateHole* found = nullptr;
+    for (const templateHole& h : holes)
+      if (name == h.name) found = &h;
+    text += found ? found->value : shape.substr(hole, end - hole);
+    at = end;
+  }
+  text.append(shape, at, std::string::npos);
+  return text;
+}

@@ -4,12 +4,16 @@
 #ifndef VELORIN_GENERATE_CODEGEN_SUPPORT_H
 #define VELORIN_GENERATE_CODEGEN_SUPPORT_H
 
+#include <initializer_list>
 #include <string>
 
 class Type;
 class arrayType;
 class classType;
 class typedefType;
+class unionType;
+class symbolSet;
+class Symbol;
 
 // Number of tabs in front of the statements of an XDR routine body; 0
 // between routines. Raised around a typedef or struct routine body and
@@ -59,6 +63,26 @@ std::string freeHelperPrototype(const classType* record);
 // through their XDR routine before the buffer itself is freed.
 std::string arrayReleaseCode(const arrayType* array, const std::string& prefix,
                              const std::string& name, int releaseElements);
+
+// Counted errors of what cannot be coded, naming the member `name` of
+// `owner` (e.g. "struct s"): a variable-length array with neither size nor
+// maxsize; a discriminated union whose discriminant is not one of the
+// `earlier` members (those before it, which are decoded first), or with a
+// string or a repeated case label.
+void refuseUnboundedArray(const Type* t, const std::string& name, const std::string& owner);
+void refuseUncodableUnion(const unionType* u, const std::string& name, const std::string& owner,
+                          const symbolSet& earlier);
+// Either of the two above for one member of `c`, as it applies.
+void refuseUncodableMember(const classType* c, const Symbol* member);
+
+// A generated block from its shape: every "$name" hole of `shape` is
+// replaced by the value given for that name (names are letters, digits and
+// underscores; a hole without a value stays as written).
+struct templateHole {
+  const char* name;
+  std::string value;
+};
+std::string fillTemplate(const std::string& shape, std::initializer_list<templateHole> holes);
 
 // The name of the member that holds a procedure's result in <proc>_out_t.
 int isReturnMember(const std::string& name);

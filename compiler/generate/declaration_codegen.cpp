@@ -1,13 +1,16 @@
 // C declarations of the interface's types in the generated header: the
 // declarator of one variable, typedefs, structs, C unions and argument
 // records, the block of a discriminated union, and the <type>_freeres macros.
+#include <algorithm>
 #include <ostream>
+#include <vector>
 
 #include "model/token_table.h"
 #include "generate/codegen_support.h"
 #include "model/symbol.h"
 #include "model/type.h"
 #include "output/emit.h"
+#include "output/output_files.h"
 
 namespace {
 
@@ -48,6 +51,12 @@ std::string typedefType::emitDeclaration(std::ostream& out) {
 }
 
 std::string classType::emitDeclaration(std::ostream& out) {
+  // A tag that was named but never defined: without its members neither its
+  // declaration nor its routine would say what travels.
+  if (isIncomplete()) {
+    reportError() << "struct or union " << nameField() << " not defined\n";
+    return "";
+  }
   std::string text;
   if (!typedefName().empty()) text += "typedef ";
   text += tokenText(keyword());
@@ -80,3 +89,25 @@ std::string primType::freeMacro() const { return ""; }
 std::string refType::freeMacro() const { return ""; }
 std::string arrayType::freeMacro() const { return ""; }
 std::string unionType::freeMacro() const { return ""; }
+
+std::string emitEnumerationDeclarations(std::ostream& out) {
+  std::string text;
+  std::vector<std::string> names;
+  for (const enumeration* e : declaredEnumerations) {
+    std::string constants;
+    for (const enumeration::constant& c : e->constants) {
+      if (std::find(names.begin(), names.end(), c.name) != names.end())
+        reportError() << " enumeration constant " << c.name << " is defined twice.\n";
+      names.push_back(c.name);
+      if (!c.value.empty() && c.value[0] == '"')
+        reportError() << " enumeration constant " << c.name << " has a string as its value.\n";
+      if (!constants.empty()) constants += ",\n";
+      constants += fillTemplate(c.value.empty() ? "\t$name" : "\t$name = $value",
+                                {{"name", c.name}, {"value", c.value}});
+    }
+    text += fillTemplate("enum $tag{\n$constants\n};\n\n",
+                         {{"tag", e->tag.empty() ? "" : e->tag + " "}, {"constants", constants}});
+  }
+  emit(out, text);
+  return text;
+}

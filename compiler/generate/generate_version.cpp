@@ -138,6 +138,7 @@ void generateVersion(rpcVersion* version) {
   // 4. Declarations.
   // A struct without any name is written and coded where its member
   // stands (it has no name to declare or to give a routine).
+  emitEnumerationDeclarations(headerOut);
   typeList::cursor declarations = typeList::begin(&types);
   while (Type* t = declarations.next())
     if (!unnamedClass(t)) t->emitDeclaration(headerOut);

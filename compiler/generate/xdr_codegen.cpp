@@ -6,6 +6,7 @@
 #include "generate/codegen_support.h"
 #include "model/type.h"
 #include "output/emit.h"
+#include "output/output_files.h"
 
 std::string primType::xdrRoutineName() const {
   const bool isUnsigned = signCode() == CODE_UNSIGNED;
@@ -61,7 +62,10 @@ std::string Type::xdrCall(const std::string& xdrs, const std::string& prefix,
                       ")))", "\n", currentIndent(), "\treturn 0;", "\n");
     std::string text;
     symbolSet::cursor walk = symbolSet::begin(&body->members);
-    while (Symbol* inner = walk.next()) text += inner->xdrCall(xdrs, member + ".");
+    while (Symbol* inner = walk.next()) {
+      refuseUncodableMember(body, inner);
+      text += inner->xdrCall(xdrs, member + ".");
+    }
     return text;
   }
   return joinText(currentIndent(), "if(!", xdrRoutineName(), "(", xdrs, ", ",
@@ -109,6 +113,12 @@ std::string refType::copyCode(const std::string& dstPrefix, const std::string& d
   return joinText("\t", dstPrefix, dstName, " = ", srcPrefix, srcName, ";\n");
 }
 
+void refuseUnboundedArray(const Type* t, const std::string& name, const std::string& owner) {
+  const arrayType* array = dynamic_cast<const arrayType*>(t);
+  if (array && array->variable && !array->size && !array->maxsize)
+    reportError() << " array " << name << " of " << owner << " has neither size nor maxsize.\n";
+}
+
 std::string Type::emitXdrRoutine(std::ostream&) { return ""; }
 
 std::string typedefType::emitXdrRoutine(std::ostream& out) {
@@ -116,6 +126,7 @@ std::string typedefType::emitXdrRoutine(std::ostream& out) {
   // A typedef whose chain ends without a type has nothing to code.
   if (!final) return "";
   if (name() == final->name()) return "";
+  refuseUnboundedArray(aliased(), name(), "typedef " + name());
   const std::string p = "p" + name();
   std::string text = joinText("bool_t ", xdrRoutineName(), "(XDR*xdrp, ",
                               generatedPointerText(this), " ", p, "){", "\n");

@@ -10,6 +10,15 @@
 #include "model/type_table.h"
 #include "output/output_files.h"
 
+std::vector<enumeration*> declaredEnumerations;
+
+const enumeration::constant* findEnumerationConstant(const std::string& name) {
+  for (const enumeration* e : declaredEnumerations)
+    for (const enumeration::constant& c : e->constants)
+      if (c.name == name) return &c;
+  return nullptr;
+}
+
 // ---------------------------------------------------------------- Type
 
 Type::Type() = default;

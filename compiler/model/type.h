@@ -8,8 +8,10 @@
 #ifndef VELORIN_MODEL_TYPE_H
 #define VELORIN_MODEL_TYPE_H
 
+#include <cstdint>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "model/codes.h"
 #include "model/symbol.h"
@@ -296,6 +298,15 @@ class classType : public Type {
   const std::string& typedefName() const { return typedefName_; }
   void setTypedefName(const std::string& name) { typedefName_ = name; }
   void markArgRecord() { argRecord_ = 1; }
+  // 1 for a tag named before its body was read (`struct t *p;`); the body,
+  // when it comes, fills this same object, so that the earlier uses see it.
+  int isIncomplete() const { return incomplete_; }
+  void markIncomplete() { incomplete_ = 1; }
+  // The body of the tag is being read at scope `level`.
+  void completeAt(int level) {
+    incomplete_ = 0;
+    level_ = level;
+  }
   int isArgRecord() const { return argRecord_ == 1; }
 
   // Generated names of a record's helpers: "malloc_<record>",
@@ -309,7 +320,32 @@ class classType : public Type {
  private:
   int keyword_ = CODE_STRUCT;
   int argRecord_ = 0;
+  int incomplete_ = 0;
   std::string typedefName_;
 };
+
+// An enumeration definition as written: its tag ("" when none) and its
+// constants in order, each with the text of the value written for it (""
+// where the value is the one before plus one, as in C).
+struct enumeration {
+  struct constant {
+    std::string name;
+    std::string value;
+    // The constant's number, when its value is written as a number or
+    // counts on from one that is (known is 0 otherwise).
+    std::int64_t number;
+    int known;
+  };
+  std::string tag;
+  std::vector<constant> constants;
+};
+// The enumeration definitions of the interface file, in file order. Values
+// of an enumeration type travel as enum_t; the headers declare these so
+// that generated and hand-written code can name the constants.
+extern std::vector<enumeration*> declaredEnumerations;
+// The constant `name` of declaredEnumerations; null when there is none.
+const enumeration::constant* findEnumerationConstant(const std::string& name);
+// Writes the declarations of declaredEnumerations; returns the same text.
+std::string emitEnumerationDeclarations(std::ostream& out);
 
 #endif

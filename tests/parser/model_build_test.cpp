@@ -378,6 +378,47 @@ TEST(ModelBuild, StructsUnionsEnumsAndTypedefs)
     EXPECT_EQ(names, (std::vector<std::string>{"k", "arms", "", ""}));
 }
 
+// A tag named before its body is that body once it comes (also from
+// inside another body, and through a typedef); a tag whose body stays
+// hidden in a closed body, or never comes, stays incomplete.
+TEST(ModelBuild, ForwardTagsAreTheirLaterBodies)
+{
+    ParseRun run = parseHere(withBlock(
+        "typedef struct fwd_node *fwd_list;\n"
+        "struct fwd_holder { struct fwd_item *item; fwd_list all; };\n"
+        "struct fwd_node { int value; fwd_list next; };\n"
+        "union fwd_item { int i; float f; };\n"
+        "struct fwd_outer { struct fwd_hidden { int x; } h; };\n"
+        "struct fwd_user { struct fwd_hidden *q; struct fwd_never *n; };\n"));
+    expectAccepted(run);
+
+    classType* node = structTagged("fwd_node");
+    ASSERT_NE(node, nullptr);
+    EXPECT_FALSE(node->isIncomplete());
+    Type* list = declaredTypes.findTypedef("fwd_list");
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(elementOf(list->resolve()), node);
+    EXPECT_EQ(elementOf(memberType(node, "next")->resolve()), node);
+
+    classType* holder = structTagged("fwd_holder");
+    ASSERT_NE(holder, nullptr);
+    auto* item = dynamic_cast<classType*>(elementOf(memberType(holder, "item")));
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(item, structTagged("fwd_item"));
+    EXPECT_EQ(item->keyword(), CODE_UNION);
+    EXPECT_FALSE(item->isEmpty());
+
+    classType* user = structTagged("fwd_user");
+    ASSERT_NE(user, nullptr);
+    auto* hidden = dynamic_cast<classType*>(elementOf(memberType(user, "q")));
+    ASSERT_NE(hidden, nullptr);
+    EXPECT_TRUE(hidden->isIncomplete());
+    auto* never = dynamic_cast<classType*>(elementOf(memberType(user, "n")));
+    ASSERT_NE(never, nullptr);
+    EXPECT_TRUE(never->isIncomplete());
+    EXPECT_EQ(run.errors, "struct or union fwd_hidden not defined\nstruct or union fwd_never not defined\n");
+}
+
 TEST(ModelBuild, NoProgramAfterASyntaxErrorInTheBlock)
 {
     ParseRun run = parseHere("interface Broken { int f(); int g(; } 1;");

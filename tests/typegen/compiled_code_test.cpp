@@ -10,33 +10,6 @@
 
 using namespace generated;
 
-namespace {
-
-// Generates the version into the test's directory and compiles the header
-// (as C and C++), the XDR file and the other C files; the directory.
-std::string generateAndCompile(rpcVersion* version, const std::string& base) {
-  const std::string dir = testDirectory();
-  generate(dir, version);
-  EXPECT_EQ(generationErrorCount, 0);
-  generationErrorCount = 0;
-  std::string output;
-  EXPECT_EQ(compileHeader(dir, base, &output), 0) << output;
-  EXPECT_EQ(run(dir, std::string(VELORIN_TEST_CC) + " " + cFlags() + " -c " + base + "_xdr.c", &output), 0) << output;
-  // The other C files of the version include the same header.
-  EXPECT_EQ(run(dir, std::string(VELORIN_TEST_CC) + " " + cFlags() + " -fsyntax-only " + base + "_svc.c " + base + "_cln.c", &output), 0)
-      << output;
-  return dir;
-}
-
-void expectProgramPasses(const std::string& dir, const std::string& base, const std::string& body) {
-  std::string output;
-  EXPECT_EQ(compileAndRun(dir, base, programPrelude(base) + body + programEnd(), &output), 0) << output;
-  output = "\n" + output;
-  EXPECT_NE(output.find("\n0 failed"), std::string::npos) << output;
-}
-
-}  // namespace
-
 TEST(CompiledCode, QuoteRecordOnTheWire) {
   const std::string dir = generateAndCompile(models::quote(), "quote");
   // Five bytes of fixed opaque padded to eight, then three doubles.

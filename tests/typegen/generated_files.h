@@ -87,8 +87,9 @@ inline int compileHeader(const std::string& dir, const std::string& base, std::s
 // the generated XDR file, links it against the runtime and libtirpc and
 // runs it. Leak
 // checking is on for the program when it is built with the sanitizers.
+// `launcher` goes in front of the program's command line (a ulimit, say).
 inline int compileAndRun(const std::string& dir, const std::string& base, const std::string& program,
-                         std::string* output) {
+                         std::string* output, const std::string& launcher = "") {
   writeFile(dir + "/program.c", program);
   std::string compileOutput;
   const int compiled = run(dir,
@@ -99,7 +100,7 @@ inline int compileAndRun(const std::string& dir, const std::string& base, const 
     if (output) *output = "compile failed:\n" + compileOutput;
     return 1000 + compiled;
   }
-  return run(dir, "ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=detect_leaks=1 ./program", output);
+  return run(dir, launcher + "ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=detect_leaks=1 ./program", output);
 }
 
 // What every test program starts with: the header, the XDR memory stream
@@ -160,6 +161,30 @@ static __attribute__((unused)) u_int from_hex(const char* hex, unsigned char* by
 
 inline std::string programEnd() {
   return "\tprintf(\"%d failed\\n\", failures);\n\treturn failures != 0;\n}\n";
+}
+
+// Generates the version into the test's directory and compiles the header
+// (as C and C++), the XDR file and the other C files; the directory.
+inline std::string generateAndCompile(rpcVersion* version, const std::string& base) {
+  const std::string dir = testDirectory();
+  generate(dir, version);
+  EXPECT_EQ(generationErrorCount, 0);
+  generationErrorCount = 0;
+  std::string output;
+  EXPECT_EQ(compileHeader(dir, base, &output), 0) << output;
+  EXPECT_EQ(run(dir, std::string(VELORIN_TEST_CC) + " " + cFlags() + " -c " + base + "_xdr.c", &output), 0) << output;
+  // The other C files of the version include the same header.
+  EXPECT_EQ(run(dir, std::string(VELORIN_TEST_CC) + " " + cFlags() + " -fsyntax-only " + base + "_svc.c " + base + "_cln.c", &output), 0)
+      << output;
+  return dir;
+}
+
+inline void expectProgramPasses(const std::string& dir, const std::string& base, const std::string& body,
+                                const std::string& launcher = "") {
+  std::string output;
+  EXPECT_EQ(compileAndRun(dir, base, programPrelude(base) + body + programEnd(), &output, launcher), 0) << output;
+  output = "\n" + output;
+  EXPECT_NE(output.find("\n0 failed"), std::string::npos) << output;
 }
 
 }  // namespace generated

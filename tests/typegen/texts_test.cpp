@@ -279,7 +279,12 @@ TEST(StructCode, RoutinesAndHelpers) {
 
   classType* node = structType("node", {sym("value", prim(CODE_INT))});
   node->addMember(sym("next", ptr(node)));
-  EXPECT_NE(routine(node).find("(xdrproc_t)xdr_node"), std::string::npos);
+  // A list is walked in one loop: no call of its own routine per node.
+  const std::string list = routine(node);
+  EXPECT_EQ(list.find("(xdrproc_t)xdr_node"), std::string::npos) << list;
+  EXPECT_NE(list.find("\tfor(;;){\n\t\tif(!xdr_int(xdrp, &pnode->value))\n\t\t\treturn 0;\n"), std::string::npos)
+      << list;
+  EXPECT_NE(list.find("\t\tif(!xdr_bool(xdrp, &_vlrpc_more_))\n"), std::string::npos) << list;
 
   typedefType* stat = alias("stat_t", structType("", {sym("size", prim(CODE_LONG))}));
   classType* out = structType("fetch_out_t", {arg("st", ptr(stat), DIR_OUT),
