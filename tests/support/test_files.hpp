@@ -1,6 +1,6 @@
 // Files of the tests: a whole file read into a string or written from one,
-// and a fresh scratch
-// directory that goes away with everything in it when the test is done.
+// and a fresh scratch directory that goes away with everything in it when
+// the test is done.
 #ifndef TESTS_SUPPORT_TEST_FILES_HPP
 #define TESTS_SUPPORT_TEST_FILES_HPP
 
