@@ -396,10 +396,10 @@ int main(int argc, char** argv) {
 }
 )";
 
-// The test's ports (41151-41199), apart from those of the other tests; the
+// The test's ports (31151-31199), apart from those of the other tests; the
 // generated bind functions connect to one directly.
-const int kFirstPort = 41151;
-const int kLastPort = 41199;
+const int kFirstPort = 31151;
+const int kLastPort = 31199;
 
 }  // namespace
 
