@@ -209,3 +209,6 @@ for n in $sizes; do
     "$(awk -v a="$v" -v b="$g" 'BEGIN{ if (b == 0) b = 1; printf "%.2f", a/b}')" \
     "$(awk -v a="$v" -v n="$n" 'BEGIN{printf "%.3f", a/n}')"
 done
+
+# Heap taken by decoding, against rpcgen's code for the same bytes.
+VELORIN_PREFIX=$prefix bash "$top/bench/heap.sh"

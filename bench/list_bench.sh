@@ -11,24 +11,12 @@
 #   VELORIN_PREFIX=dir NODES=200000 STACK_KB=512 bash bench/list_bench.sh
 set -eu
 top=$(cd "$(dirname "$0")/.." && pwd)
-prefix=${VELORIN_PREFIX:-$top/install}
+source "$top/bench/lib.sh"
 nodes=${NODES:-1000000}
 stack_kb=${STACK_KB:-1024}
 
-if [ ! -x "$prefix/bin/Velorin" ]; then
-  echo "building and installing Velorin into $prefix"
-  cmake -S "$top" -B "$top/build-bench" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build "$top/build-bench" -j "$(nproc 2>/dev/null || echo 4)" >/dev/null
-  cmake --install "$top/build-bench" --prefix "$prefix" >/dev/null
-fi
-command -v rpcgen >/dev/null || { echo "rpcgen is missing: install the package rpcsvc-proto" >&2; exit 1; }
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export HOME=$work
-export VELORIN_HOME=$prefix
-tirpc_cflags=$(pkg-config --cflags libtirpc)
-tirpc_libs=$(pkg-config --libs libtirpc)
+bench_installation
+bench_workdir
 
 mkdir -p "$work/velorin" "$work/rpcgen"
 (

@@ -148,10 +148,7 @@ void rpcProcedure::buildArgRecords() {
   if (needsHelpers && hasOutRecord()) emitResultHelpers(outRecord);
 
   if (hasInRecord()) {
-    // The server decodes the argument record from what a client sent.
-    checkDecodedCounts = 1;
     inRecord->emitXdrRoutine(xdrOut);
-    checkDecodedCounts = 0;
     registerRecord(inRecord);
   }
   if (hasOutRecord()) {

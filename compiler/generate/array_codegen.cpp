@@ -6,6 +6,7 @@
 #include "generate/codegen_support.h"
 #include "model/expression.h"
 #include "model/fatal.h"
+#include "model/generated_identifiers.h"
 #include "model/property.h"
 #include "model/type.h"
 #include "output/emit.h"
@@ -40,6 +41,12 @@ namespace {
 std::string boundCode(const expression* e, const std::string& p1, const std::string& p2) {
   if (p1.empty()) return e->codeText(p2);
   return e->codeText(p1, "(&" + p1 + p2 + ")");
+}
+
+// The same as a 64-bit size.
+std::string sizeValueCode(const expression* e, const std::string& p1, const std::string& p2) {
+  if (p1.empty()) return e->sizeCodeText(p2);
+  return e->sizeCodeText(p1, "(&" + p1 + p2 + ")");
 }
 
 // Element types whose XDR filter is one of the byte filters.
@@ -110,81 +117,233 @@ std::string elementSize(const Type* element) {
   return isByteLike(element) ? "1" : joinText("sizeof(", generatedTypeText(element), ")");
 }
 
+// The element filter an array block hands to the helpers: none for bytes.
+std::string elementFilter(const Type* element) {
+  if (isByteLike(element)) return "(xdrproc_t)0";
+  return joinText("(xdrproc_t)", element ? element->xdrRoutineName() : "");
+}
+
+// The trailing arguments of xdr_array and xdr_vector; bytes have none.
+std::string elementArguments(const Type* element) {
+  if (isByteLike(element)) return "";
+  return joinText(", sizeof(", generatedTypeText(element), "), ", elementFilter(element));
+}
+
+// Bytes whose count is measured over their own data: a string, which must
+// hold its terminator before anything measures it.
+int isSelfMeasured(const arrayType* array) {
+  return isByteLike(array->eleType) && readsOwnData(array->size);
+}
+
+// 1 when the size can be evaluated right after the array was decoded: every
+// variable it names was coded before it in the same routine. A size of the
+// array's own data alone (a string's length) always can.
+int sizeIsDecodedBefore(const arrayType* array, const arrayCoding& coding) {
+  if (!array->size) return 0;
+  symbolSet variables;
+  array->size->collectVars(variables);
+  symbolSet::cursor walk = symbolSet::begin(&variables);
+  while (Symbol* variable = walk.next())
+    if (!coding.codedBefore || !coding.codedBefore->find(variable->name())) return 0;
+  return 1;
+}
+
+// The test, over freshly decoded data whose count is `count`, that refuses
+// the value: a string must hold its terminator; a size evaluated over the
+// decoded data may not exceed what arrived, and where the elements own
+// memory it must equal it, since freeing walks the size. A variable-length
+// string of count 0 is how a null string travels: it decodes as empty.
+std::string decodedValueRefusal(const arrayType* array, const std::string& prefix, const std::string& name,
+                                const std::string& bytes, const std::string& count, const std::string& room,
+                                const arrayCoding& coding) {
+  std::string test;
+  const int selfMeasured = isSelfMeasured(array);
+  if (selfMeasured)
+    test = joinText("!", terminatedFunction, "((char*)", bytes, ", ", count, ", ", room, ")");
+  if (sizeIsDecodedBefore(array, coding)) {
+    const char* comparison = mayOwnMemory(array->eleType) ? " != " : " > ";
+    const std::string sizeTest = joinText(arraySizeValue(array, prefix, name), comparison, count);
+    const std::string guarded =
+        selfMeasured && array->variable ? joinText("(", count, " != 0 && ", sizeTest, ")") : sizeTest;
+    test += joinText(test.empty() ? "" : " || ", guarded);
+  }
+  return test;
+}
+
+// The block of a variable-length array. Encoding sends the size the data
+// gives (a null array as an empty one); freeing walks only as many elements
+// as the size names, within the bound, and only where they own memory;
+// decoding reads the count, allocates as the elements arrive and refuses a
+// value that disagrees with its own size, releasing what it allocated.
+const char* const kVariableBlock =
+    "\t{\n"
+    "\tunsigned int len; \n"
+    "\tunsigned int maxlen = $clamp($bound, $limit);\n"
+    "\tif($xdrs->x_op == XDR_DECODE) {\n"
+    "$fresh"
+    "\t\tif(!xdr_u_int($xdrs, &len) || len > maxlen)\n"
+    "\t\t\treturn 0;\n"
+    "\t\tif(!$decode($xdrs, (char**)$address, len, $elementSize, $elementFilter))\n"
+    "\t\t\treturn 0;\n"
+    "$refusal"
+    "\t} else {\n"
+    "\t\tlen = $freeCount;\n"
+    "\t\tif($xdrs->x_op == XDR_ENCODE && !$fits($array == 0 ? 0 : $size, maxlen, &len))\n"
+    "\t\t\treturn 0;\n"
+    "\t\tif(!$filter($xdrs, (char**)$address, &len, maxlen$elementArguments))\n"
+    "\t\t\treturn 0;\n"
+    "\t}\n"
+    "\t}\n";
+
+// Refusing a decoded variable-length value: what decoding allocated for it
+// is released, so that freeing the record later walks nothing that is gone.
+const char* const kVariableRefusal =
+    "\t\tif($test) {\n"
+    "\t\t\tif(fresh)\n"
+    "\t\t\t\t$release((char**)$address, len, $elementSize, $elementFilter);\n"
+    "\t\t\treturn 0;\n"
+    "\t\t}\n";
+
+// The block of a fixed array that sends its count: the count (the size the
+// data gives, at most the bound) travels ahead of the elements.
+const char* const kCountedFixedBlock =
+    "\t{\n"
+    "\tunsigned int maxlen = $bound;\n"
+    "$encodeCheck"
+    "\tif($xdrs->x_op == XDR_ENCODE && !$fits($size, $bound, &maxlen))\n"
+    "\t\treturn 0;\n"
+    "$freeCount"
+    "\tif(!xdr_u_int($xdrs, &maxlen))\n"
+    "\t\treturn 0;\n"
+    "\tif(maxlen > $bound)\n"
+    "\t\treturn 0;\n"
+    "\tif(!$filter($xdrs, (char*)$address, maxlen$elementArguments))\n"
+    "\t\treturn 0;\n"
+    "$refusal"
+    "\t}\n";
+
+// The block of a fixed array without size: its bound's worth travels.
+const char* const kFixedBlock =
+    "\t{\n"
+    "\tunsigned int maxlen = $bound;\n"
+    "\tif(!$filter($xdrs, (char*)$address, maxlen$elementArguments))\n"
+    "\t\treturn 0;\n"
+    "\t}\n";
+
+std::string variableBlock(const arrayType* array, const std::string& xdrs, const std::string& prefix,
+                          const std::string& name, const arrayCoding& coding) {
+  const std::string lvalue = arrayLvalue(prefix, name);
+  const std::string address = prefix.empty() ? name : "&" + prefix + name;
+  const Type* element = array->eleType;
+  const std::string test = decodedValueRefusal(array, prefix, name, lvalue, "len", "maxlen", coding);
+  const std::string refusal =
+      test.empty() ? ""
+                   : fillTemplate(kVariableRefusal, {{"test", test},
+                                                     {"release", elementReleaseFunction},
+                                                     {"address", address},
+                                                     {"elementSize", elementSize(element)},
+                                                     {"elementFilter", elementFilter(element)}});
+  // Freeing needs the count only where the elements own memory; the
+  // operands of the size need not be valid otherwise (a null string).
+  const std::string freeCount =
+      !isByteLike(element) && mayOwnMemory(element)
+          ? joinText(lvalue, " == 0 ? 0 : ", sizeClampFunction, "(", arraySizeValue(array, prefix, name), ", maxlen)")
+          : "0";
+  return fillTemplate(kVariableBlock,
+                      {{"clamp", sizeClampFunction},
+                       {"bound", arrayBoundValue(array, prefix, name)},
+                       {"limit", coding.countLimit.empty() ? "0xffffffffULL" : coding.countLimit},
+                       {"xdrs", xdrs},
+                       {"fresh", test.empty() ? "" : joinText("\t\tint fresh = ", lvalue, " == 0;\n")},
+                       {"decode", elementDecoderFunction},
+                       {"address", address},
+                       {"elementSize", elementSize(element)},
+                       {"elementFilter", elementFilter(element)},
+                       {"refusal", refusal},
+                       {"freeCount", freeCount},
+                       {"fits", countFitsFunction},
+                       {"array", lvalue},
+                       {"size", arraySizeValue(array, prefix, name)},
+                       {"filter", array->xdrRoutineName()},
+                       {"elementArguments", elementArguments(element)}});
+}
+
+std::string fixedBlock(const arrayType* array, const std::string& xdrs, const std::string& prefix,
+                       const std::string& name, const arrayCoding& coding) {
+  const std::string address = prefix + name;
+  const std::string bound = array->maxsizeText(prefix, name);
+  const Type* element = array->eleType;
+  if (!array->size)
+    return fillTemplate(kFixedBlock, {{"bound", bound},
+                                      {"filter", array->xdrRoutineName()},
+                                      {"xdrs", xdrs},
+                                      {"address", address},
+                                      {"elementArguments", elementArguments(element)}});
+  // A string is measured only once it holds its terminator.
+  const std::string encodeCheck =
+      isSelfMeasured(array)
+          ? joinText("\tif(", xdrs, "->x_op == XDR_ENCODE && !", terminatedFunction, "((char*)", address, ", ",
+                     bound, ", ", bound, "))\n", "\t\treturn 0;\n")
+          : "";
+  const std::string freeCount =
+      !isByteLike(element) && mayOwnMemory(element)
+          ? joinText("\tif(", xdrs, "->x_op == XDR_FREE)\n", "\t\tmaxlen = ", sizeClampFunction, "(",
+                     arraySizeValue(array, prefix, name), ", ", bound, ");\n")
+          : "";
+  const std::string test = decodedValueRefusal(array, prefix, name, address, "maxlen", bound, coding);
+  const std::string refusal =
+      test.empty() ? "" : joinText("\tif(", xdrs, "->x_op == XDR_DECODE && (", test, "))\n", "\t\treturn 0;\n");
+  return fillTemplate(kCountedFixedBlock, {{"bound", bound},
+                                           {"encodeCheck", encodeCheck},
+                                           {"xdrs", xdrs},
+                                           {"fits", countFitsFunction},
+                                           {"size", arraySizeValue(array, prefix, name)},
+                                           {"freeCount", freeCount},
+                                           {"filter", array->xdrRoutineName()},
+                                           {"address", address},
+                                           {"elementArguments", elementArguments(element)},
+                                           {"refusal", refusal}});
+}
+
 }  // namespace
+
+std::string arraySizeValue(const arrayType* array, const std::string& p1, const std::string& p2) {
+  if (array->size) return sizeValueCode(array->size, p1, p2);
+  if (array->maxsize) return arrayBoundValue(array, p1, p2);
+  return joinText("((unsigned long long)(", array->sizeText(p1, p2), "))");
+}
+
+std::string arrayBoundValue(const arrayType* array, const std::string& p1, const std::string& p2) {
+  if (array->maxsize) return sizeValueCode(array->maxsize, p1, p2);
+  return arraySizeValue(array, p1, p2);
+}
+
+std::string arrayXdrBlock(const arrayType* array, const std::string& xdrs, const std::string& prefix,
+                          const std::string& name, const arrayCoding& coding) {
+  return array->variable ? variableBlock(array, xdrs, prefix, name, coding)
+                         : fixedBlock(array, xdrs, prefix, name, coding);
+}
 
 std::string arrayType::xdrCall(const std::string& xdrs, const std::string& prefix,
                                const std::string& name) const {
-  const std::string bound = maxsizeText(prefix, name);
-  const int byteLike = isByteLike(eleType);
-  std::string text = "\t{\n";
-  if (variable) text += "\tunsigned int len; \n";
-  text += joinText("\tunsigned int maxlen = ", bound, ";\n");
-  if (variable) {
-    // The count is read from the data only when encoding, and a null array
-    // codes as an empty one (a zeroed record sent as an early reply holds
-    // null buffers whatever its size expressions say). When decoding the
-    // filter reads the count from the stream; when freeing, the operands of
-    // the size expression need not be valid (a null string), so the walk
-    // over elements that own memory covers the bound's worth that decoding
-    // gave the array (below).
-    const std::string array = arrayLvalue(prefix, name);
-    text += joinText("\tif(", xdrs, "->x_op == XDR_ENCODE)\n", "\t\tlen = ", array, " == 0 ? 0 : ",
-                     sizeText(prefix, name), ";\n", "\telse\n", "\t\tlen = ",
-                     !byteLike && mayOwnMemory(eleType) ? "maxlen" : "0", ";\n");
-    // Decoding fills storage of the bound's worth of zeroed elements and one
-    // more: whatever count the sender gives, a count or bound evaluated over
-    // the decoded data (a copy, a strlen over a string) stays inside it.
-    text += joinText("\tif(", xdrs, "->x_op == XDR_DECODE && ", array, " == 0 && maxlen > 0) {\n",
-                     "\t\t", array, " = (", generatedPointerText(eleType), ") calloc((size_t)maxlen + 1, ",
-                     elementSize(eleType), ");\n", "\t\tif(", array, " == 0)\n", "\t\t\treturn 0;\n",
-                     "\t}\n");
-  } else if (size) {
-    // The count travels ahead of the elements. It is read from the data only
-    // when encoding; the array has room for its bound's worth of elements,
-    // so a larger count, from the stream or from the data, is refused.
-    text += joinText("\tif(", xdrs, "->x_op == XDR_ENCODE)\n", "\t\tmaxlen = ", sizeText(prefix, name),
-                     ";\n", "\tif(!xdr_u_int(", xdrs, ", &maxlen))\n", "\t\treturn 0;\n",
-                     "\tif(maxlen > ", bound, ")\n", "\t\treturn 0;\n");
-  }
-  text += joinText("\tif(!", xdrRoutineName(), "(", xdrs, variable ? ", (char**)" : ", (char*)",
-                   (variable && !prefix.empty()) ? "&" : "", prefix, name, ", ",
-                   variable ? "&len, " : "", "maxlen");
-  if (!byteLike)
-    text += joinText(",", " sizeof(", generatedTypeText(eleType), "), ", "(xdrproc_t)",
-                     eleType ? eleType->xdrRoutineName() : "");
-  text += "))\n\t\treturn 0;\n";
-  // In an argument record the size variables are decoded before the arrays:
-  // an array that brings fewer elements than its size says is refused, so
-  // that neither a copy nor the server procedure reads past what was
-  // decoded. (The size is then evaluated over decoded data, which the
-  // decoded storage keeps inside bounds.) A fixed array is left out: its
-  // size is evaluated over its own fixed storage, which a sender may fill
-  // without a terminator, and its copies take the bound.
-  if (checkDecodedCounts && variable && size)
-    text += joinText("\tif(", xdrs, "->x_op == XDR_DECODE && len < (unsigned int)(", sizeText(prefix, name),
-                     "))\n", "\t\treturn 0;\n");
-  text += "\t}\n";
-  return text;
+  return arrayXdrBlock(this, xdrs, prefix, name, arrayCoding());
 }
 
-namespace {
-
-std::string allocationSize(const arrayType* array, const std::string& prefix,
-                           const std::string& name) {
-  std::string bytes = array->maxsizeText(prefix, name);
-  if (!isByteLike(array->eleType))
-    bytes += joinText(" * sizeof(", generatedTypeText(array->eleType), ")");
-  return bytes;
+std::string memberXdrCode(const Symbol* member, const std::string& xdrs, const std::string& prefix,
+                          const symbolSet& codedBefore) {
+  const Type* t = member->type();
+  if (!t || t->kind() != KIND_ARRAY) return member->xdrCall(xdrs, prefix);
+  arrayCoding coding;
+  coding.codedBefore = &codedBefore;
+  return arrayXdrBlock(static_cast<const arrayType*>(t), xdrs, prefix, member->name(), coding);
 }
-
-}  // namespace
 
 std::string arrayType::mallocCode(const std::string& prefix, const std::string& name) const {
   if (isReturnMember(name) || !variable) return "";
   const std::string v = prefix + name;
-  const std::string bytes = allocationSize(this, prefix, name);
-  return joinText("\t", v, " = (", generatedPointerText(eleType), ") malloc(", bytes, ");", "\n",
-                  "\tMEM_ASSERT(", v, ");", "\n", "\tmemset(", v, ", 0, ", bytes, ");", "\n");
+  return joinText("\t", v, " = (", generatedPointerText(eleType), ") ", resultAllocationFunction, "(",
+                  arrayBoundValue(this, prefix, name), ", ", elementSize(eleType), ");", "\n",
+                  "\tMEM_ASSERT(", v, ");", "\n");
 }
 
 std::string arrayType::freeCode(const std::string& prefix, const std::string& name) const {
@@ -202,32 +361,46 @@ std::string arrayReleaseCode(const arrayType* array, const std::string& prefix,
   // count that the data may have left invalid.
   const Type* element = array->eleType;
   if (releaseElements && element && !isByteLike(element) && mayOwnMemory(element)) {
-    text = joinText("\tif(", v, ") {\n", "\t\tunsigned int i;\n", "\t\tunsigned int n = ",
-                    array->maxsizeText(prefix, name), ";\n", "\t\tfor(i = 0; i < n; i++)\n",
+    text = joinText("\tif(", v, ") {\n", "\t\tunsigned int i;\n", "\t\tunsigned int n = ", sizeClampFunction, "(",
+                    arrayBoundValue(array, prefix, name), ", 0xffffffffULL);\n", "\t\tfor(i = 0; i < n; i++)\n",
                     "\t\t\txdr_free((xdrproc_t)", element->xdrRoutineName(), ", (char*)&", v, "[i]);\n",
                     "\t}\n");
   }
   return text + joinText("\t", "free(", v, ");", "\n");
 }
 
+// Copying a variable-length array takes the count the source's size gives,
+// at most the destination's bound, between buffers that both exist; a
+// string keeps a terminator at the end of what was copied.
+const char* const kVariableCopy =
+    "\tif($dst != 0 && $src != 0) {\n"
+    "\t\tunsigned int n = $clamp($count, $limit);\n"
+    "\t\tmemcpy($dst, $src, n * $elementSize);\n"
+    "$terminate"
+    "\t}\n";
+
 std::string arrayType::copyCode(const std::string& dstPrefix, const std::string& dstName,
                                 const std::string& srcPrefix, const std::string& srcName,
                                 int) const {
   FATAL_IF(size==0&&maxsize==0);
   FATAL_IF(eleType==0);
-  // Never more than the destination holds, whatever the count from the wire
-  // says. A fixed array holds its bound's worth on both sides and is copied
-  // whole, so no count is evaluated over its storage; a variable-length one
-  // copies the count, at most the destination's bound, between buffers that
-  // both exist. The element size comes from the C type text: a tagged
-  // struct needs its keyword inside sizeof.
+  // A fixed array holds its bound's worth on both sides and is copied
+  // whole, so no count is evaluated over its storage. The element size
+  // comes from the C type text: a tagged struct needs its keyword inside
+  // sizeof.
   const std::string dst = dstPrefix + dstName;
   const std::string src = srcPrefix + srcName;
-  const std::string destinationBound = maxsizeText(dstPrefix, dstName);
   if (!variable)
-    return joinText("\tmemcpy(", dst, ", ", src, ", ", destinationBound, " * ", elementSize(eleType), ");\n");
-  const std::string count = joinText("(unsigned int)(", sizeText(srcPrefix, srcName), ")");
-  const std::string limit = joinText("(unsigned int)(", destinationBound, ")");
-  return joinText("\tif(", dst, " != 0 && ", src, " != 0)\n", "\t\tmemcpy(", dst, ", ", src, ", (", count,
-                  " < ", limit, " ? ", count, " : ", limit, ") * ", elementSize(eleType), ");\n");
+    return joinText("\tmemcpy(", dst, ", ", src, ", ", maxsizeText(dstPrefix, dstName), " * ", elementSize(eleType),
+                    ");\n");
+  return fillTemplate(kVariableCopy,
+                      {{"dst", dst},
+                       {"src", src},
+                       {"clamp", sizeClampFunction},
+                       {"count", arraySizeValue(this, srcPrefix, srcName)},
+                       {"limit", arrayBoundValue(this, dstPrefix, dstName)},
+                       {"elementSize", elementSize(eleType)},
+                       {"terminate", isSelfMeasured(this)
+                                         ? joinText("\t\tif(n > 0)\n", "\t\t\t((char*)", dst, ")[n - 1] = 0;\n")
+                                         : ""}});
 }

@@ -1,11 +1,12 @@
 // Bounded replies: the result-record filter that keeps a reply from
-// claiming more room in the caller's buffers than the request gave it.
+// claiming more room in the caller's buffers than the request gave them.
 #include <string>
 #include <vector>
 
 #include "generate/client_stubs.h"
 #include "generate/codegen_support.h"
 #include "model/expression.h"
+#include "model/generated_identifiers.h"
 #include "model/rpc_program.h"
 #include "model/symbol.h"
 #include "model/type.h"
@@ -21,25 +22,18 @@ const arrayType* callerStorageArray(const Symbol* argument) {
   return array && array->variable ? array : nullptr;
 }
 
-// The expression the array's bound text is made of (maxsizeText falls back
-// to the count when there is no bound).
-const expression* boundExpression(const arrayType* array) {
-  return array->maxsize ? array->maxsize : array->size;
-}
-
 int isResultMember(const rpcProcedure* procedure, const std::string& name) {
   return procedure->outRecord && procedure->outRecord->members.find(name) ? 1 : 0;
 }
 
-// 1 when every variable of the bound is an in or inout argument that the
-// result record holds, and there is at least one (a constant bound is the
-// record routine's own business).
-int boundComesFromRequest(const rpcProcedure* procedure, const arrayType* array) {
-  const expression* bound = boundExpression(array);
-  if (!bound) return 0;
+// 1 when the request alone fixes the expression's value: every variable it
+// names is an in or inout argument that the result record holds (the stub
+// leaves the request's value there), and it does not read the array's own
+// data, which the caller has not filled.
+int fixedByRequest(const rpcProcedure* procedure, const expression* e) {
+  if (!e || readsOwnData(e)) return 0;
   symbolSet variables;
-  bound->collectVars(variables);
-  if (variables.isEmpty()) return 0;
+  e->collectVars(variables);
   symbolSet::cursor walk = symbolSet::begin(&variables);
   while (Symbol* variable = walk.next()) {
     const Symbol* argument = procedure->findArgument(variable->name());
@@ -49,10 +43,32 @@ int boundComesFromRequest(const rpcProcedure* procedure, const arrayType* array)
   return 1;
 }
 
+// The expressions of the request that size the caller's buffer: the count
+// it asks for, and a bound made of its arguments (a constant bound is the
+// record routine's own business).
+std::vector<const expression*> capacityExpressions(const rpcProcedure* procedure, const arrayType* array) {
+  std::vector<const expression*> found;
+  if (fixedByRequest(procedure, array->size)) found.push_back(array->size);
+  if (array->maxsize && !array->maxsize->isConstant() && fixedByRequest(procedure, array->maxsize))
+    found.push_back(array->maxsize);
+  return found;
+}
+
 int isBoundedArray(const rpcProcedure* procedure, const Symbol* member) {
   for (Symbol* array : requestBoundedArrays(procedure))
     if (array->name() == member->name()) return 1;
   return 0;
+}
+
+// The room of the caller's buffer as the request gave it, a 64-bit size
+// over the record as the stub left it.
+std::string capacityText(const rpcProcedure* procedure, const arrayType* array, const std::string& prefix) {
+  std::string text;
+  for (const expression* e : capacityExpressions(procedure, array)) {
+    const std::string value = e->sizeCodeText(prefix);
+    text = text.empty() ? value : joinText(sizeClampFunction, "(", text, ", ", value, ")");
+  }
+  return text;
 }
 
 }  // namespace
@@ -63,8 +79,7 @@ std::vector<Symbol*> requestBoundedArrays(const rpcProcedure* procedure) {
   symbolSet::cursor walk = symbolSet::begin(procedure->arguments);
   while (Symbol* argument = walk.next()) {
     const arrayType* array = callerStorageArray(argument);
-    if (array && isResultMember(procedure, argument->name()) &&
-        boundComesFromRequest(procedure, array))
+    if (array && isResultMember(procedure, argument->name()) && !capacityExpressions(procedure, array).empty())
       arrays.push_back(argument);
   }
   return arrays;
@@ -74,13 +89,14 @@ std::vector<Symbol*> requestBoundVariables(const rpcProcedure* procedure) {
   std::vector<Symbol*> inputs;
   symbolSet seen;
   for (Symbol* arraySymbol : requestBoundedArrays(procedure)) {
-    const arrayType* array = callerStorageArray(arraySymbol);
-    symbolSet variables;
-    boundExpression(array)->collectVars(variables);
-    symbolSet::cursor walk = symbolSet::begin(&variables);
-    while (Symbol* variable = walk.next()) {
-      Symbol* argument = procedure->findArgument(variable->name());
-      if (argument->direction() == DIR_IN && seen.add(argument)) inputs.push_back(argument);
+    for (const expression* e : capacityExpressions(procedure, callerStorageArray(arraySymbol))) {
+      symbolSet variables;
+      e->collectVars(variables);
+      symbolSet::cursor walk = symbolSet::begin(&variables);
+      while (Symbol* variable = walk.next()) {
+        Symbol* argument = procedure->findArgument(variable->name());
+        if (argument->direction() == DIR_IN && seen.add(argument)) inputs.push_back(argument);
+      }
     }
   }
   return inputs;
@@ -95,30 +111,33 @@ std::string replyFilterName(const rpcProcedure* procedure) {
                                                  : boundedReplyFilterName(procedure);
 }
 
-// The record's own routine, member by member, with one test in front of
-// every bounded array: the bound the reply computes from its own members
-// may not exceed the bound of the request, kept from the record as the
-// stub left it. The filter is only ever asked to decode a reply.
+// The record's own routine, member by member, except that an array filled
+// in the caller's storage accepts no more elements than the request gave
+// that storage room for (kept from the record as the stub left it). The
+// filter is only ever asked to decode a reply.
 std::string boundedReplyFilterText(const rpcProcedure* procedure) {
   if (requestBoundedArrays(procedure).empty()) return "";
   classType* record = procedure->outRecord;
   const std::string p = "p" + record->name();
   const std::string replyPrefix = p + "->";
-  const std::string requestPrefix = "request.";
 
   std::string text = joinText("\nstatic bool_t ", boundedReplyFilterName(procedure), "(XDR*xdrp, ",
                               generatedPointerText(record), " ", p, "){", "\n");
   text += joinText("\t", generatedTypeText(record), " request = *", p, ";", "\n\n");
   indentMore();
+  symbolSet codedBefore;
   symbolSet::cursor walk = symbolSet::begin(&record->members);
   while (Symbol* member = walk.next()) {
     if (isBoundedArray(procedure, member)) {
       const arrayType* array = callerStorageArray(member);
-      text += joinText("\tif((unsigned int)(", array->maxsizeText(replyPrefix, member->name()),
-                       ") > (unsigned int)(", array->maxsizeText(requestPrefix, member->name()),
-                       "))", "\n", "\t\treturn 0;", "\n");
+      arrayCoding coding;
+      coding.codedBefore = &codedBefore;
+      coding.countLimit = capacityText(procedure, array, "request.");
+      text += arrayXdrBlock(array, "xdrp", replyPrefix, member->name(), coding);
+    } else {
+      text += memberXdrCode(member, "xdrp", replyPrefix, codedBefore);
     }
-    text += member->xdrCall("xdrp", replyPrefix);
+    codedBefore.add(member);
   }
   indentLess();
   text += joinText("\n\treturn 1;", "\n", "}", "\n\n");

@@ -24,21 +24,25 @@ std::string clientMethodText(rpcProcedure* procedure);
 // --- Bounded replies ---
 //
 // An out or inout variable-length array argument hands the caller's storage
-// to the result record, and the reply is decoded straight into it. Its bound
-// is computed from members of the result record that the reply itself
-// carries (rfread's size and nm), so a server could claim a larger bound
-// than the caller's buffer has room for. For such a procedure the call
-// function decodes the reply with a filter of its own: it keeps the bound
-// of the request, which the stub leaves in the result record before the
-// call, and refuses a reply whose bound exceeds it.
+// to the result record, and the reply is decoded straight into it. That
+// storage holds what the request asked for: the count, when the request
+// fixes it (fill(in int n, out int [size = n, maxsize = 100] v) gives a
+// buffer of n), and a bound made of the request's arguments (rfread's
+// size*nm), while the reply carries counts and bounds of its own. For such
+// a procedure the call function decodes the reply with a filter of its
+// own: it keeps the request's values, which the stub leaves in the result
+// record before the call, and accepts no more elements than they give.
 
-// The out and inout variable-length arrays whose bound the request fixes:
-// every variable of the bound is an in or inout argument that is also a
-// member of the result record. Arrays whose bound names an out argument or
-// the result are left out: the request says nothing about their size.
+// The out and inout variable-length arrays whose room the request fixes:
+// every variable of their count or of their bound is an in or inout
+// argument that is also a member of the result record. Arrays sized by an
+// out argument, by the result or by their own data are left out: the
+// request says nothing about their room beyond a constant bound, which the
+// record's own routine enforces.
 std::vector<Symbol*> requestBoundedArrays(const rpcProcedure* procedure);
-// The in arguments (inout ones the stub copies anyway) that those bounds
-// name, each once: the stub copies them into the result record as well.
+// The in arguments (inout ones the stub copies anyway) that those counts
+// and bounds name, each once: the stub copies them into the result record
+// as well.
 std::vector<Symbol*> requestBoundVariables(const rpcProcedure* procedure);
 // "xdr_<proc>_out_t_bounded": the file-static filter of the client file.
 std::string boundedReplyFilterName(const rpcProcedure* procedure);

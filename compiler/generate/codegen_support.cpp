@@ -4,11 +4,11 @@
 #include <iostream>
 
 #include "model/expression.h"
+#include "model/generated_identifiers.h"
 #include "model/type.h"
 #include "output/emit.h"
 
 int indentLevel = 0;
-int checkDecodedCounts = 0;
 
 void indentMore() { ++indentLevel; }
 void indentLess() { --indentLevel; }
@@ -125,4 +125,135 @@ std::string fillTemplate(const std::string& shape, std::initializer_list<templat
   }
   text.append(shape, at, std::string::npos);
   return text;
+}
+
+int readsOwnData(const expression* e) {
+  return e && e->codeText("", "a") != e->codeText("", "b");
+}
+
+namespace {
+
+// The helpers as C that compiles as C and as C++ (the header is included
+// by the C++ client class too); static inline, so that a file that uses
+// none of them draws no warning.
+const char* const kXdrHelpers = R"C(#ifndef VELORIN_XDR_HELPERS_H
+#define VELORIN_XDR_HELPERS_H
+/* Sizes of the XDR code in 64 bits: an overflow, a negative value or a
+   division by zero gives a value that no 32-bit count reaches. */
+static inline unsigned long long $add(unsigned long long a, unsigned long long b) {
+	return a + b < a ? ~0ULL : a + b;
+}
+static inline unsigned long long $sub(unsigned long long a, unsigned long long b) {
+	return a < b ? ~0ULL : a - b;
+}
+static inline unsigned long long $mul(unsigned long long a, unsigned long long b) {
+	return a != 0 && b > ~0ULL / a ? ~0ULL : a * b;
+}
+static inline unsigned long long $div(unsigned long long a, unsigned long long b) {
+	return b == 0 ? ~0ULL : a / b;
+}
+static inline unsigned long long $mod(unsigned long long a, unsigned long long b) {
+	return b == 0 ? ~0ULL : a % b;
+}
+/* The smaller of a size and a limit, as a count of the wire. */
+static inline u_int $clamp(unsigned long long n, unsigned long long limit) {
+	if(n > limit)
+		n = limit;
+	return n > 0xffffffffULL ? 0xffffffffU : (u_int)n;
+}
+/* The count to send for a size, when it is within the bound. */
+static inline bool_t $fits(unsigned long long n, unsigned long long bound, u_int* count) {
+	if(n > bound || n > 0xffffffffULL)
+		return FALSE;
+	*count = (u_int)n;
+	return TRUE;
+}
+/* Zeroed storage of n elements for a result buffer; none for a count that
+   the wire cannot carry. calloc checks the product and leaves the pages
+   untouched until the procedure writes them. */
+static inline void* $alloc(unsigned long long n, size_t size) {
+	if(n > 0xffffffffULL)
+		return 0;
+	return calloc(n ? (size_t)n : 1, size);
+}
+/* Releases `count` decoded elements and the storage that holds them. */
+static inline void $release(char** array, u_int count, u_int size, xdrproc_t element) {
+	u_int i;
+	if(element != 0)
+		for(i = 0; i < count; i++)
+			xdr_free(element, *array + (size_t)i * size);
+	free(*array);
+	*array = 0;
+}
+/* Decodes `count` elements of `size` bytes each (raw bytes without an
+   element filter) into *array. Storage the caller did not give is
+   allocated as the elements arrive, with one zeroed element behind them
+   (a terminator for bytes): a count sent without its data takes no more
+   memory than what came. When decoding fails that storage is released. */
+static inline bool_t $decode(XDR* xdrs, char** array, u_int count, u_int size, xdrproc_t element) {
+	int own = *array == 0;
+	u_int room = count, done = 0;
+	bool_t ok = TRUE;
+	if(own) {
+		room = count < 1024 ? count : 1024;
+		if((*array = (char*)calloc((size_t)room + 1, size)) == 0)
+			return FALSE;
+	}
+	while(ok && done < count) {
+		if(done == room) {
+			u_int more = count - room < room ? count - room : room;
+			char* grown = 0;
+			if((size_t)room + more + 1 <= ((size_t)-1) / size)
+				grown = (char*)realloc(*array, ((size_t)room + more + 1) * size);
+			ok = grown != 0;
+			if(ok) {
+				memset(grown + ((size_t)room + 1) * size, 0, (size_t)more * size);
+				*array = grown;
+				room += more;
+			}
+		} else if(element == 0) {
+			ok = xdr_opaque(xdrs, *array + done, room - done);
+			if(ok)
+				done = room;
+		} else {
+			ok = (*element)(xdrs, *array + (size_t)done * size);
+			done++;
+		}
+	}
+	if(!ok && own)
+		$release(array, done, size, element);
+	return ok;
+}
+/* Bytes measured by their own terminator: TRUE when one ends the `count`
+   bytes decoded, written behind them where `room` has a place for it, or
+   found among them. FALSE otherwise, and the last byte becomes one, so
+   that storage refused this way still holds a string. */
+static inline bool_t $terminated(char* bytes, u_int count, u_int room) {
+	if(count < room) {
+		bytes[count] = 0;
+		return TRUE;
+	}
+	if(count == 0 || memchr(bytes, 0, count) != 0)
+		return count > 0;
+	bytes[count - 1] = 0;
+	return FALSE;
+}
+#endif
+
+)C";
+
+}  // namespace
+
+std::string xdrHelpersText() {
+  return fillTemplate(kXdrHelpers, {{"add", sizeOperatorFunction('+')},
+                                    {"sub", sizeOperatorFunction('-')},
+                                    {"mul", sizeOperatorFunction('*')},
+                                    {"div", sizeOperatorFunction('/')},
+                                    {"mod", sizeOperatorFunction('%')},
+                                    {"clamp", sizeClampFunction},
+                                    {"fits", countFitsFunction},
+                                    {"alloc", resultAllocationFunction},
+                                    {"release", elementReleaseFunction},
+                                    {"decode", elementDecoderFunction},
+                                    {"terminated", terminatedFunction}});
 }

@@ -7,9 +7,12 @@
 #include <initializer_list>
 #include <string>
 
+class Symbol;
 class Type;
 class arrayType;
 class classType;
+class expression;
+class symbolSet;
 class typedefType;
 class unionType;
 class symbolSet;
@@ -24,11 +27,41 @@ void indentLess();
 // indentLevel tab characters.
 std::string currentIndent();
 
-// While set, the XDR code of a sized array refuses, when decoding, an array
-// that brings fewer elements than its size says. Set while the routine of an
-// argument record is written, whose size variables are always decoded before
-// the arrays they size.
-extern int checkDecodedCounts;
+// The header's helper block: the static functions that the XDR code of
+// arrays and the result-record helpers call (64-bit size arithmetic,
+// decoding elements as they arrive, terminator checks), under a guard of
+// its own.
+std::string xdrHelpersText();
+
+// How a struct routine codes one array member beyond the plain statement.
+struct arrayCoding {
+  // The members coded before this one in the same routine: a size made of
+  // them (or of the array's own data) is checked against what decoding
+  // received. Null: only a size made of the array's own data is.
+  const symbolSet* codedBefore = nullptr;
+  // A 64-bit size text that limits the count decoding accepts on top of
+  // the bound (the room of a caller's buffer); "" for none.
+  std::string countLimit;
+};
+
+// The XDR block of an array variable, with the coding options.
+std::string arrayXdrBlock(const arrayType* array, const std::string& xdrs, const std::string& prefix,
+                          const std::string& name, const arrayCoding& coding);
+// The statement of one member in a struct routine whose members before it
+// are `codedBefore`: the array block with that knowledge for an array
+// member, the member's own statement otherwise.
+std::string memberXdrCode(const Symbol* member, const std::string& xdrs, const std::string& prefix,
+                          const symbolSet& codedBefore);
+
+// 1 when the expression reads the data it sizes (names `this`), as the
+// length of a string does.
+int readsOwnData(const expression* e);
+
+// The array's count and bound as 64-bit size texts (see
+// expression::sizeCodeText), with the same fallbacks and the same meaning
+// of the prefixes as arrayType::sizeText and arrayType::maxsizeText.
+std::string arraySizeValue(const arrayType* array, const std::string& p1, const std::string& p2);
+std::string arrayBoundValue(const arrayType* array, const std::string& p1, const std::string& p2);
 
 // The type as generated C code names it: Type::cTypeText, except that an
 // enumeration (which keeps no type text of its own) is written as the XDR

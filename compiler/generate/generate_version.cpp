@@ -168,6 +168,7 @@ void generateVersion(rpcVersion* version) {
 
   // 9. The common block.
   emitCommonMacros();
+  emit(headerOut, xdrHelpersText());
 
   // 10. Registration and server main.
   emitRegisterFunction(version);

@@ -62,13 +62,16 @@ const char* const chainRoutine =
     "\t}\n"
     "}\n\n";
 
-// The statements of the members, in member order, but for `skipped`.
+// The statements of the members, in member order, but for `skipped`; each
+// knows the members coded before it.
 std::string memberStatements(const classType* c, const std::string& p, const Symbol* skipped) {
   std::string text;
+  symbolSet codedBefore;
   symbolSet::cursor walk = symbolSet::begin(&c->members);
   while (Symbol* member = walk.next()) {
     refuseUncodableMember(c, member);
-    if (member != skipped) text += member->xdrCall("xdrp", p + "->");
+    if (member != skipped) text += memberXdrCode(member, "xdrp", p + "->", codedBefore);
+    codedBefore.add(member);
   }
   return text;
 }

@@ -1,5 +1,6 @@
 #include "model/expression.h"
 
+#include "model/generated_identifiers.h"
 #include "model/token_table.h"
 #include "model/symbol.h"
 
@@ -9,6 +10,10 @@ const char* const returnMemberName = "_vlrpc_return_";
 int expression::isConstant() const { return 0; }
 int expression::isPointerLike() const { return 0; }
 
+std::string expression::sizeCodeText(const std::string& prefix, const std::string& thisText) const {
+  return "((unsigned long long)(" + codeText(prefix, thisText) + "))";
+}
+
 // ---------------------------------------------------------------- binaryExp
 
 binaryExp::binaryExp(expression* left, int op, expression* right)
@@ -17,6 +22,15 @@ binaryExp::binaryExp(expression* left, int op, expression* right)
 std::string binaryExp::codeText(const std::string& prefix, const std::string& thisText) const {
   if (!left || !right || op == CODE_NONE) return "";
   return "(" + left->codeText(prefix, thisText) + tokenText(op) + right->codeText(prefix, thisText) + ")";
+}
+
+// Arithmetic goes through the header's saturating size functions; any
+// other operator (a comparison, a shift) is evaluated as C evaluates it.
+std::string binaryExp::sizeCodeText(const std::string& prefix, const std::string& thisText) const {
+  const std::string function = sizeOperatorFunction(op);
+  if (!left || !right || function.empty()) return expression::sizeCodeText(prefix, thisText);
+  return function + "(" + left->sizeCodeText(prefix, thisText) + ", " + right->sizeCodeText(prefix, thisText) +
+         ")";
 }
 
 std::string binaryExp::plainText() const {
@@ -61,6 +75,14 @@ std::string condExp::codeText(const std::string& prefix, const std::string& this
   if (!condition || !whenTrue || !whenFalse) return "";
   return "(" + condition->codeText(prefix, thisText) + " ? " + whenTrue->codeText(prefix, thisText) + " : " +
          whenFalse->codeText(prefix, thisText) + ")";
+}
+
+// The condition keeps its own type (a signed test such as return < 0);
+// the branches are sizes.
+std::string condExp::sizeCodeText(const std::string& prefix, const std::string& thisText) const {
+  if (!condition || !whenTrue || !whenFalse) return expression::sizeCodeText(prefix, thisText);
+  return "(" + condition->codeText(prefix, thisText) + " ? " + whenTrue->sizeCodeText(prefix, thisText) +
+         " : " + whenFalse->sizeCodeText(prefix, thisText) + ")";
 }
 
 std::string condExp::plainText() const {
@@ -138,6 +160,11 @@ void liteExp::setText(const std::string& newText) {
 }
 
 std::string liteExp::codeText(const std::string&, const std::string&) const { return plainText(); }
+
+std::string liteExp::sizeCodeText(const std::string& prefix, const std::string& thisText) const {
+  if (kind == LITERAL_INTEGER && value >= 0) return std::to_string(value) + "ULL";
+  return expression::sizeCodeText(prefix, thisText);
+}
 
 std::string liteExp::plainText() const {
   if (kind == LITERAL_INTEGER) return std::to_string(value);

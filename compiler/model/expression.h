@@ -1,7 +1,7 @@
 // Expression trees of the interface language (array bounds and sizes,
 // property values, case labels and discriminants). Nothing evaluates them:
-// they are asked for C text, plain text, the variables they name and
-// whether they are constant.
+// they are asked for C text (plain, or as a 64-bit size), plain text, the
+// variables they name and whether they are constant.
 #ifndef VELORIN_MODEL_EXPRESSION_H
 #define VELORIN_MODEL_EXPRESSION_H
 
@@ -29,6 +29,12 @@ class expression {
   virtual int isConstant() const;
   // 4: 0 for every expression.
   virtual int isPointerLike() const;
+  // C text of the value as a size of generated code: an unsigned 64-bit
+  // value whose arithmetic saturates at the largest value on overflow (and
+  // on a division by zero), so that a result no 32-bit count can carry is
+  // never mistaken for a small one. A negative value converts to a huge one.
+  virtual std::string sizeCodeText(const std::string& prefix, const std::string& thisText) const;
+  std::string sizeCodeText(const std::string& prefix) const { return sizeCodeText(prefix, prefix); }
 };
 
 // An operator between two operands.
@@ -36,7 +42,9 @@ class binaryExp : public expression {
  public:
   binaryExp(expression* left, int op, expression* right);
   using expression::codeText;
+  using expression::sizeCodeText;
   std::string codeText(const std::string& prefix, const std::string& thisText) const override;
+  std::string sizeCodeText(const std::string& prefix, const std::string& thisText) const override;
   std::string plainText() const override;
   void collectVars(symbolSet& vars) const override;
   int isConstant() const override;
@@ -65,7 +73,9 @@ class condExp : public expression {
  public:
   condExp(expression* condition, expression* whenTrue, expression* whenFalse);
   using expression::codeText;
+  using expression::sizeCodeText;
   std::string codeText(const std::string& prefix, const std::string& thisText) const override;
+  std::string sizeCodeText(const std::string& prefix, const std::string& thisText) const override;
   std::string plainText() const override;
   void collectVars(symbolSet& vars) const override;
   int isConstant() const override;
@@ -112,7 +122,9 @@ class liteExp : public expression {
   void setInt(std::int64_t value);
   void setText(const std::string& text);
   using expression::codeText;
+  using expression::sizeCodeText;
   std::string codeText(const std::string& prefix, const std::string& thisText) const override;
+  std::string sizeCodeText(const std::string& prefix, const std::string& thisText) const override;
   std::string plainText() const override;
   void collectVars(symbolSet& vars) const override;
   int isConstant() const override;

@@ -19,3 +19,21 @@ void writeNumberDefine(std::ostream& out, const std::string& name, std::int64_t 
 void writeNumberDefine(const std::string& name, std::int64_t number) {
   writeNumberDefine(headerOut, name, number);
 }
+
+std::string sizeOperatorFunction(int op) {
+  switch (op) {
+    case '+': return "vlrpc_size_add";
+    case '-': return "vlrpc_size_sub";
+    case '*': return "vlrpc_size_mul";
+    case '/': return "vlrpc_size_div";
+    case '%': return "vlrpc_size_mod";
+    default: return "";
+  }
+}
+
+const char* const sizeClampFunction = "vlrpc_clamp";
+const char* const countFitsFunction = "vlrpc_count_fits";
+const char* const resultAllocationFunction = "vlrpc_alloc";
+const char* const elementDecoderFunction = "vlrpc_decode_elements";
+const char* const elementReleaseFunction = "vlrpc_release";
+const char* const terminatedFunction = "vlrpc_terminated";

@@ -17,4 +17,23 @@ void writeNumberDefine(std::ostream& out, const std::string& name, std::int64_t 
 // Writes numberDefineText to the header of the version being generated.
 void writeNumberDefine(const std::string& name, std::int64_t number);
 
+// The static functions that the generated header defines for the XDR code
+// (the header's helper block): 64-bit size arithmetic and the pieces of the
+// array blocks.
+// The saturating function of an arithmetic operator (+ - * / %); "" for
+// any other operator.
+std::string sizeOperatorFunction(int op);
+// min(size, limit) as a 32-bit count.
+extern const char* const sizeClampFunction;
+// Stores a size to send as the count when it fits the bound; 0 otherwise.
+extern const char* const countFitsFunction;
+// Zeroed storage of a result buffer, none for a count beyond 32 bits.
+extern const char* const resultAllocationFunction;
+// Decodes the elements of a variable-length array as they arrive.
+extern const char* const elementDecoderFunction;
+// Releases decoded elements and their storage.
+extern const char* const elementReleaseFunction;
+// 1 when bytes measured by their own terminator hold one.
+extern const char* const terminatedFunction;
+
 #endif

@@ -151,11 +151,12 @@ def null_call(transport, port, program, version):
     return 0 if target.exchange(transport, target.header(0, version)) == SUCCESS else 1
 
 
-def hostile(header, program, tcp_port, udp_port, only=""):
-    target = Target(program, tcp_port, udp_port)
+def send_cases(target, case_list, only=""):
+    """Sends each case whose name holds `only` (see cases() for their form)
+    and a null call after it; prints one line per failure and returns 1
+    when there was one."""
     failures = []
-    for name, transports, message, accepted, whole_record in cases(procedure_numbers(header),
-                                                                   target.header):
+    for name, transports, message, accepted, whole_record in case_list:
         if only not in name:
             continue
         for transport in ("tcp", "udp") if transports == "both" else (transports,):
@@ -171,6 +172,11 @@ def hostile(header, program, tcp_port, udp_port, only=""):
                 failures.append("%s over %s: the null procedure gets no answer afterwards" % (name, transport))
     print("\n".join(failures))
     return 1 if failures else 0
+
+
+def hostile(header, program, tcp_port, udp_port, only=""):
+    target = Target(program, tcp_port, udp_port)
+    return send_cases(target, cases(procedure_numbers(header), target.header), only)
 
 
 def main(args):

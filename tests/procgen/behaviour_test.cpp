@@ -56,6 +56,7 @@ static int failures = 0;
 
 int failAllocations = 0;
 void* failing_malloc(size_t size) { return failAllocations ? 0 : malloc(size); }
+void* failing_calloc(size_t n, size_t size) { return failAllocations ? 0 : calloc(n, size); }
 
 int fetchCalls = 0;
 int now(void) { return 42; }
@@ -181,8 +182,9 @@ TEST_F(GeneratedServerCode, WrappersAndRecordsBehaveAsTheRuntimeNeeds) {
   std::ofstream("harness.c") << harness;
   const std::string cc = PROCGEN_CC;
   // The allocation helpers of the server file allocate through
-  // failing_malloc, so that the harness can make them fail.
-  ASSERT_EQ(run(cc + " -c -Dmalloc=failing_malloc " + serverFileName + " -o svc.o"), 0)
+  // failing_malloc and failing_calloc, so that the harness can make them
+  // fail.
+  ASSERT_EQ(run(cc + " -c -Dmalloc=failing_malloc -Dcalloc=failing_calloc " + serverFileName + " -o svc.o"), 0)
       << readFile(serverFileName);
   ASSERT_EQ(run(cc + " -c " + xdrFileName + " -o xdr.o"), 0) << readFile(xdrFileName);
   ASSERT_EQ(run(cc + " -c harness.c -o harness.o"), 0);

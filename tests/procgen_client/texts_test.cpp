@@ -230,34 +230,35 @@ TEST(ClientPrototype, PlainQualifiedAndPrefixedHeads) {
 // rfread hands the caller's buffer to the result record, and the bound of
 // that buffer (size*nm) comes from members that the reply itself carries.
 // The stub leaves the request's size and nm in the result record, and the
-// call function decodes the reply with a filter that refuses a bound above
-// the request's before a byte lands in the caller's buffer.
+// call function decodes the reply with a filter that accepts no more bytes
+// than the request's size*nm, before a byte lands in the caller's buffer.
 TEST(BoundedReply, ReplyBoundIsCheckedAgainstTheRequest) {
   readModel read;
   const std::string head =
       "\nstatic bool_t xdr_rfread_out_t_bounded(XDR*xdrp, struct rfread_out_t* prfread_out_t){\n"
       "\tstruct rfread_out_t request = *prfread_out_t;\n\n";
-  const std::string check =
-      "\tif((unsigned int)((prfread_out_t->size*prfread_out_t->nm)) > "
-      "(unsigned int)((request.size*request.nm)))\n"
-      "\t\treturn 0;\n";
+  const std::string replyBound =
+      "vlrpc_size_mul(((unsigned long long)(prfread_out_t->size)), ((unsigned long long)(prfread_out_t->nm)))";
+  const std::string limited =
+      "\tunsigned int maxlen = vlrpc_clamp(" + replyBound +
+      ", vlrpc_size_mul(((unsigned long long)(request.size)), ((unsigned long long)(request.nm))));\n";
+  const std::string unlimited = "\tunsigned int maxlen = vlrpc_clamp(" + replyBound + ", 0xffffffffULL);\n";
   std::string filter = boundedReplyFilterText(read.rfread);
   ASSERT_EQ(filter.find(head), 0u);
-  const size_t at = filter.find(check);
-  ASSERT_NE(at, std::string::npos);
-  // The test stands after the size variables and right before the block
-  // that decodes into the caller's buffer.
+  const size_t at = filter.find(limited);
+  ASSERT_NE(at, std::string::npos) << filter;
+  // The limit stands in the block that decodes into the caller's buffer,
+  // after the size variables.
   EXPECT_LT(filter.find("&prfread_out_t->nm"), at);
-  EXPECT_EQ(filter.find("\t{\n", at + check.size()), at + check.size());
-  EXPECT_LT(filter.find("&prfread_out_t->ptr", at), filter.find("&prfread_out_t->_vlrpc_return_"));
+  EXPECT_LT(at, filter.find("&prfread_out_t->ptr"));
 
-  // Apart from its head and the test, the filter is the record's own routine.
+  // Apart from its head and the limit, the filter is the record's own routine.
   std::ostringstream sink;
   std::string routine = read.rfread->outRecord->emitXdrRoutine(sink);
   const std::string routineHead =
       "\nbool_t xdr_rfread_out_t(XDR*xdrp, struct rfread_out_t* prfread_out_t){\n\n";
   ASSERT_EQ(routine.find(routineHead), 0u);
-  filter.erase(at, check.size());
+  filter.replace(at, limited.size(), unlimited);
   EXPECT_EQ(filter.substr(head.size()), routine.substr(routineHead.size()));
 
   const std::string call = callFunctionText(read.rfread);
@@ -277,35 +278,51 @@ TEST(BoundedReply, ReplyBoundIsCheckedAgainstTheRequest) {
                                                       "\n"));
 }
 
+// The caller's buffer holds what the request asked for: the count, when the
+// request fixes it, whatever the bound is made of, and a bound made of the
+// request's arguments.
 TEST(BoundedReply, OnlyBoundsTheRequestFixes) {
   struct boundCase {
     const char* name;
+    expression* size;
     expression* bound;
-    int direction;  // of the bound variable n
-    int bounded;
+    int direction;  // of the variable n
+    const char* limit;  // the limit of the filter's block; "" when unbounded
   };
+  expressionList* strlenArgs = new expressionList();
+  strlenArgs->add(new unaryExp('*', thisExpression));
+  expression* ownLength = new binaryExp(new funcExp("strlen", strlenArgs), '+', num(1));
   const boundCase cases[] = {
-      {"constant bound", num(64), DIR_IN, 0},
-      {"in variable", var("n"), DIR_IN, 1},
-      {"inout variable", var("n"), DIR_INOUT, 1},
-      {"out variable: the server chooses", var("n"), DIR_OUT, 0},
-      {"the result: the server chooses", var("_vlrpc_return_"), DIR_IN, 0},
+      {"in count, constant bound", var("n"), num(64), DIR_IN, "((unsigned long long)(request.n))"},
+      {"in count and bound", var("n"), var("n"), DIR_IN,
+       "vlrpc_clamp(((unsigned long long)(request.n)), ((unsigned long long)(request.n)))"},
+      {"inout count", var("n"), num(64), DIR_INOUT, "((unsigned long long)(request.n))"},
+      {"constant count and bound", num(8), num(64), DIR_IN, "8ULL"},
+      {"out variable: the server chooses", var("n"), var("n"), DIR_OUT, ""},
+      {"the result: the server chooses", var("_vlrpc_return_"), var("_vlrpc_return_"), DIR_IN, ""},
+      {"a string's own length, constant bound", ownLength, num(64), DIR_IN, ""},
   };
   for (const boundCase& c : cases) {
     SCOPED_TRACE(c.name);
     Symbol* n = arg("n", prim(CODE_INT), c.direction);
-    Symbol* data = arg("data", varArray(prim(CODE_CHAR), var("n"), c.bound), DIR_OUT);
+    Symbol* data = arg("data", varArray(prim(CODE_CHAR), c.size, c.bound), DIR_OUT);
     rpcProcedure* get = inDemoVersion(procedure("get", prim(CODE_INT), {data, n}, 1));
     if (c.direction == DIR_OUT)
       giveRecords(get, {}, {n, data});
     else
       giveRecords(get, {n}, {n, data});
-    EXPECT_EQ(requestBoundedArrays(get).size(), static_cast<size_t>(c.bounded));
-    EXPECT_EQ(replyFilterName(get), c.bounded ? "xdr_get_out_t_bounded" : "xdr_get_out_t");
-    EXPECT_EQ(boundedReplyFilterText(get).empty(), !c.bounded);
-    // An in variable is copied into the result record only for the bound.
+    const int bounded = *c.limit != 0;
+    EXPECT_EQ(requestBoundedArrays(get).size(), static_cast<size_t>(bounded));
+    EXPECT_EQ(replyFilterName(get), bounded ? "xdr_get_out_t_bounded" : "xdr_get_out_t");
+    const std::string filter = boundedReplyFilterText(get);
+    EXPECT_EQ(filter.empty(), !bounded);
+    if (bounded) {
+      EXPECT_TRUE(contains(filter, std::string(", ") + c.limit + ");\n")) << filter;
+    }
+    // An in variable is copied into the result record only for the limit.
+    const int namesN = c.size->plainText() == "n" || c.bound->plainText() == "n";
     EXPECT_EQ(contains(clientStubText(get), "\tOutput.n = n;\n"),
-              c.bounded || c.direction != DIR_IN);
+              (bounded && namesN) || c.direction != DIR_IN);
   }
 }
 

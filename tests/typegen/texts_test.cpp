@@ -29,6 +29,13 @@ std::string routine(Type* t) {
   return text;
 }
 
+// strlen(*this)+1: the count of a NUL-terminated string.
+expression* stringLength() {
+  expressionList* args = new expressionList();
+  args->add(new unaryExp('*', thisExpression));
+  return new binaryExp(new funcExp("strlen", args), '+', num(1));
+}
+
 // The struct used by the array examples: its routine parameter is prec.
 std::string memberBlock(Type* t, const std::string& name) {
   return t->xdrCall("xdrp", "prec->", name);
@@ -180,75 +187,118 @@ TEST(ArrayCode, XdrBlocks) {
   EXPECT_EQ(memberBlock(fixedArray(prim(CODE_CHAR), num(8)), "tag"),
             "\t{\n\tunsigned int maxlen = 8;\n\tif(!xdr_opaque(xdrp, (char*)prec->tag, maxlen))\n\t\treturn 0;\n\t}\n");
 
-  // Not an unguarded "\tmaxlen = prec->count;\n": the count is
-  // read from the data only when encoding (freeing must not evaluate it
-  // over decoded data), and a count above the bound is refused.
+  // The count is taken from the data (in 64 bits) only when encoding, never
+  // while freeing, and a count above the bound is refused either way.
   EXPECT_EQ(memberBlock(fixedArray(prim(CODE_CHAR), num(64), var("count")), "name"),
-            "\t{\n\tunsigned int maxlen = 64;\n\tif(xdrp->x_op == XDR_ENCODE)\n\t\tmaxlen = prec->count;\n"
+            "\t{\n\tunsigned int maxlen = 64;\n"
+            "\tif(xdrp->x_op == XDR_ENCODE && !vlrpc_count_fits(((unsigned long long)(prec->count)), 64, &maxlen))\n"
+            "\t\treturn 0;\n"
             "\tif(!xdr_u_int(xdrp, &maxlen))\n\t\treturn 0;\n"
             "\tif(maxlen > 64)\n\t\treturn 0;\n"
             "\tif(!xdr_opaque(xdrp, (char*)prec->name, maxlen))\n\t\treturn 0;\n\t}\n");
 
-  // Not "\tif(xdrp->x_op != XDR_DECODE)\n\t\tlen = prec->n;\n":
-  // the count is taken from the data only when encoding, never while
-  // freeing, and a null array codes as an empty one; decoding gets the
-  // bound's worth of zeroed elements and one more, so that counts evaluated
-  // over decoded data stay inside.
+  // Decoding reads the count and fills storage that grows with the elements
+  // that arrive, rather than handing xdr_array the bound; encoding sends the
+  // size the data gives (a null array as an empty one, a size beyond the
+  // bound refused); freeing needs no count for elements that own nothing.
   const std::string vals =
-            "\t{\n\tunsigned int len; \n\tunsigned int maxlen = 100;\n"
-            "\tif(xdrp->x_op == XDR_ENCODE)\n\t\tlen = prec->vals == 0 ? 0 : prec->n;\n\telse\n\t\tlen = 0;\n"
-            "\tif(xdrp->x_op == XDR_DECODE && prec->vals == 0 && maxlen > 0) {\n"
-            "\t\tprec->vals = (int*) calloc((size_t)maxlen + 1, sizeof(int));\n\t\tif(prec->vals == 0)\n\t\t\treturn 0;\n\t}\n"
-            "\tif(!xdr_array(xdrp, (char**)&prec->vals, &len, maxlen, sizeof(int), (xdrproc_t)xdr_int))\n\t\treturn 0;\n";
-  EXPECT_EQ(memberBlock(varArray(prim(CODE_INT), var("n"), num(100)), "vals"), vals + "\t}\n");
+      "\t{\n\tunsigned int len; \n\tunsigned int maxlen = vlrpc_clamp(100ULL, 0xffffffffULL);\n"
+      "\tif(xdrp->x_op == XDR_DECODE) {\n"
+      "\t\tif(!xdr_u_int(xdrp, &len) || len > maxlen)\n\t\t\treturn 0;\n"
+      "\t\tif(!vlrpc_decode_elements(xdrp, (char**)&prec->vals, len, sizeof(int), (xdrproc_t)xdr_int))\n"
+      "\t\t\treturn 0;\n"
+      "\t} else {\n\t\tlen = 0;\n"
+      "\t\tif(xdrp->x_op == XDR_ENCODE && !vlrpc_count_fits(prec->vals == 0 ? 0 : ((unsigned long long)(prec->n)), maxlen, &len))\n"
+      "\t\t\treturn 0;\n"
+      "\t\tif(!xdr_array(xdrp, (char**)&prec->vals, &len, maxlen, sizeof(int), (xdrproc_t)xdr_int))\n\t\t\treturn 0;\n"
+      "\t}\n\t}\n";
+  EXPECT_EQ(memberBlock(varArray(prim(CODE_INT), var("n"), num(100)), "vals"), vals);
 
-  // Inside an argument record, whose size variables are decoded first, an
-  // array bringing fewer elements than its size says is refused.
-  checkDecodedCounts = 1;
-  EXPECT_EQ(memberBlock(varArray(prim(CODE_INT), var("n"), num(100)), "vals"),
-            vals + "\tif(xdrp->x_op == XDR_DECODE && len < (unsigned int)(prec->n))\n\t\treturn 0;\n\t}\n");
-  EXPECT_EQ(memberBlock(fixedArray(prim(CODE_CHAR), num(8), var("n")), "tag").find("len <"), std::string::npos);
-  checkDecodedCounts = 0;
-
-  // A variable array with only a bound counts with the bound.
-  EXPECT_NE(memberBlock(varArray(prim(CODE_INT), nullptr, num(100)), "v").find("\t\tlen = prec->v == 0 ? 0 : 100;\n"),
+  // Once the size variable was coded before the array in the same routine,
+  // a value that brings fewer elements than its size says is refused, and
+  // what decoding allocated for it is released.
+  symbolSet codedBefore;
+  codedBefore.add(sym("n", prim(CODE_INT)));
+  const std::string checked = memberXdrCode(sym("vals", varArray(prim(CODE_INT), var("n"), num(100))), "xdrp",
+                                            "prec->", codedBefore);
+  EXPECT_NE(checked.find("\t\tint fresh = prec->vals == 0;\n"), std::string::npos) << checked;
+  EXPECT_NE(checked.find("\t\tif(((unsigned long long)(prec->n)) > len) {\n\t\t\tif(fresh)\n"
+                         "\t\t\t\tvlrpc_release((char**)&prec->vals, len, sizeof(int), (xdrproc_t)xdr_int);\n"
+                         "\t\t\treturn 0;\n\t\t}\n"),
+            std::string::npos)
+      << checked;
+  // A size coded after the array is not known yet when it is decoded.
+  EXPECT_EQ(memberXdrCode(sym("vals", varArray(prim(CODE_INT), var("m"), num(100))), "xdrp", "prec->",
+                          codedBefore)
+                .find("fresh"),
             std::string::npos);
 
-  expressionList* args = new expressionList();
-  args->add(new unaryExp('*', thisExpression));
-  typedefType* str1024 = alias("str1024", varArray(prim(CODE_CHAR),
-                                                   new binaryExp(new funcExp("strlen", args), '+', num(1)),
-                                                   num(1024)));
+  // A variable array with only a bound counts with the bound.
+  EXPECT_NE(memberBlock(varArray(prim(CODE_INT), nullptr, num(100)), "v")
+                .find("vlrpc_count_fits(prec->v == 0 ? 0 : 100ULL, maxlen, &len)"),
+            std::string::npos);
+
+  // Sizes are evaluated in 64 bits and saturate: a product of two unsigned
+  // longs does not wrap into a small count.
+  EXPECT_NE(memberBlock(varArray(prim(CODE_CHAR), new binaryExp(var("nm"), '*', var("size")),
+                                 new binaryExp(var("size"), '*', var("nm"))),
+                        "ptr")
+                .find("\tunsigned int maxlen = vlrpc_clamp(vlrpc_size_mul(((unsigned long long)(prec->size)), "
+                      "((unsigned long long)(prec->nm))), 0xffffffffULL);\n"),
+            std::string::npos);
+
+  // A string is terminated (or refused) before its length is measured, and
+  // a length beyond what arrived is refused; a count of 0 is a null string.
+  typedefType* str1024 = alias("str1024", varArray(prim(CODE_CHAR), stringLength(), num(1024)));
   const std::string text = routine(str1024);
-  EXPECT_NE(text.find("\t\tlen = *pstr1024 == 0 ? 0 : (strlen((*pstr1024))+1);\n"), std::string::npos) << text;
-  EXPECT_NE(text.find("\tif(!xdr_bytes(xdrp, (char**)pstr1024, &len, maxlen))\n"), std::string::npos) << text;
-  EXPECT_EQ(text.find("XDR_FREE"), std::string::npos) << text;
+  EXPECT_NE(text.find("\t\tif(!vlrpc_terminated((char*)*pstr1024, len, maxlen) || (len != 0 && "
+                      "vlrpc_size_add(((unsigned long long)(strlen((*pstr1024)))), 1ULL) > len)) {\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("vlrpc_count_fits(*pstr1024 == 0 ? 0 : vlrpc_size_add(((unsigned long long)(strlen((*pstr1024)))), 1ULL), maxlen, &len)"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("\t\tif(!xdr_bytes(xdrp, (char**)pstr1024, &len, maxlen))\n"), std::string::npos) << text;
 
   // In a member, `this` is the member's address: the string is the member.
-  const std::string member = memberBlock(varArray(prim(CODE_CHAR),
-                                                  new binaryExp(new funcExp("strlen", args), '+', num(1)),
-                                                  num(64)),
-                                         "name");
-  EXPECT_NE(member.find("\t\tlen = prec->name == 0 ? 0 : (strlen((*(&prec->name)))+1);\n"), std::string::npos)
-      << member;
+  const std::string member = memberBlock(varArray(prim(CODE_CHAR), stringLength(), num(64)), "name");
+  EXPECT_NE(member.find("strlen((*(&prec->name)))"), std::string::npos) << member;
+
+  // A fixed string with a count holds its terminator when sent, and when
+  // received.
+  const std::string fixed = memberBlock(fixedArray(prim(CODE_CHAR), num(16), stringLength()), "c16");
+  EXPECT_NE(fixed.find("\tif(xdrp->x_op == XDR_ENCODE && !vlrpc_terminated((char*)prec->c16, 16, 16))\n\t\treturn 0;\n"),
+            std::string::npos)
+      << fixed;
+  EXPECT_NE(fixed.find("\tif(xdrp->x_op == XDR_DECODE && (!vlrpc_terminated((char*)prec->c16, maxlen, 16) || "),
+            std::string::npos)
+      << fixed;
 }
 
 TEST(ArrayCode, AllocationReleaseAndCopy) {
+  // The buffer is zeroed by calloc without touching its pages (no memset of
+  // the whole buffer), its size checked in 64 bits.
   arrayType* vals = varArray(prim(CODE_INT), var("n"), num(100));
   EXPECT_EQ(vals->mallocCode("pVar->", "vals"),
-            "\tpVar->vals = (int*) malloc(100 * sizeof(int));\n\tMEM_ASSERT(pVar->vals);\n\tmemset(pVar->vals, 0, 100 * sizeof(int));\n");
+            "\tpVar->vals = (int*) vlrpc_alloc(100ULL, sizeof(int));\n\tMEM_ASSERT(pVar->vals);\n");
   EXPECT_EQ(vals->freeCode("pVar->", "vals"), "\tfree(pVar->vals);\n");
   // Not "\tmemcpy(pOut->vals, pIn->vals, pIn->n * sizeof(int));\n":
   // pIn->n comes from the wire: the copy takes at most the destination's
   // bound, between buffers that exist; a fixed array is copied whole.
   EXPECT_EQ(vals->copyCode("pOut->", "vals", "pIn->", "vals", 0),
-            "\tif(pOut->vals != 0 && pIn->vals != 0)\n\t\tmemcpy(pOut->vals, pIn->vals, "
-            "((unsigned int)(pIn->n) < (unsigned int)(100) ? (unsigned int)(pIn->n) : (unsigned int)(100)) * sizeof(int));\n");
+            "\tif(pOut->vals != 0 && pIn->vals != 0) {\n"
+            "\t\tunsigned int n = vlrpc_clamp(((unsigned long long)(pIn->n)), 100ULL);\n"
+            "\t\tmemcpy(pOut->vals, pIn->vals, n * sizeof(int));\n\t}\n");
   EXPECT_EQ(fixedArray(prim(CODE_CHAR), num(8), var("n"))->copyCode("pOut->", "tag", "pIn->", "tag", 0),
             "\tmemcpy(pOut->tag, pIn->tag, 8 * 1);\n");
   EXPECT_EQ(varArray(prim(CODE_CHAR), var("n"), num(1024))->mallocCode("pVar->", "data").find(
-                "\tpVar->data = (char*) malloc(1024);\n"),
+                "\tpVar->data = (char*) vlrpc_alloc(1024ULL, 1);\n"),
             0u);
+  // A copied string ends with a terminator, whatever its source held.
+  EXPECT_NE(varArray(prim(CODE_CHAR), stringLength(), num(16))
+                ->copyCode("pOut->", "s", "pIn->", "s", 0)
+                .find("\t\tif(n > 0)\n\t\t\t((char*)pOut->s)[n - 1] = 0;\n"),
+            std::string::npos);
 
   arrayType* fixed = fixedArray(prim(CODE_INT), num(4));
   EXPECT_EQ(fixed->mallocCode("pVar->", "f"), "");
@@ -259,9 +309,9 @@ TEST(ArrayCode, AllocationReleaseAndCopy) {
   // The element is named as a struct: a bare "sizeof(node)" does not
   // compile for a tagged struct.
   classType* node = structType("node", {sym("value", prim(CODE_INT))});
-  EXPECT_EQ(varArray(node, var("n"), num(4))->copyCode("pOut->", "v", "pIn->", "v", 0),
-            "\tif(pOut->v != 0 && pIn->v != 0)\n\t\tmemcpy(pOut->v, pIn->v, "
-            "((unsigned int)(pIn->n) < (unsigned int)(4) ? (unsigned int)(pIn->n) : (unsigned int)(4)) * sizeof(struct node));\n");
+  EXPECT_NE(varArray(node, var("n"), num(4))->copyCode("pOut->", "v", "pIn->", "v", 0).find(
+                "\t\tmemcpy(pOut->v, pIn->v, n * sizeof(struct node));\n"),
+            std::string::npos);
 }
 
 TEST(StructCode, RoutinesAndHelpers) {
@@ -307,7 +357,7 @@ TEST(StructCode, RoutinesAndHelpers) {
   const std::string helpers = rec->emitMallocHelper(sink) + rec->emitFreeHelper(sink);
   EXPECT_EQ(helpers.find("io"), std::string::npos);
   EXPECT_NE(helpers.find("\tpVar->name = (char*) malloc(sizeof(char));\n"), std::string::npos);
-  EXPECT_NE(helpers.find("\tpVar->vals = (int*) malloc(100 * sizeof(int));"), std::string::npos);
+  EXPECT_NE(helpers.find("\tpVar->vals = (int*) vlrpc_alloc(100ULL, sizeof(int));"), std::string::npos);
 }
 
 TEST(UnionCode, SwitchBlocks) {
@@ -360,22 +410,31 @@ TEST(ArrayCode, AttributesKeepTheFirstValue) {
 
 TEST(ArrayCode, ReleaseOfElementsThatOwnMemory) {
   // Strings in a result-record array are released through their routine
-  // over the bound the allocation function gave the buffer; the count is
-  // never read while freeing.
+  // over the bound the allocation function gave the buffer.
   typedefType* str64 = alias("str64", varArray(prim(CODE_CHAR), new binaryExp(var("x"), '+', num(1)), num(64)));
   arrayType* names = varArray(str64, var("k"), num(3));
-  EXPECT_EQ(names->freeCode("pVar->", "names"),
-            "\tif(pVar->names) {\n\t\tunsigned int i;\n\t\tunsigned int n = 3;\n\t\tfor(i = 0; i < n; i++)\n"
-            "\t\t\txdr_free((xdrproc_t)xdr_str64, (char*)&pVar->names[i]);\n\t}\n\tfree(pVar->names);\n");
-  // When decoding frees, the walk covers the bound's worth decoding made.
+  const std::string resultRelease =
+      "\tif(pVar->names) {\n\t\tunsigned int i;\n\t\tunsigned int n = vlrpc_clamp(3ULL, 0xffffffffULL);\n"
+      "\t\tfor(i = 0; i < n; i++)\n\t\t\txdr_free((xdrproc_t)xdr_str64, (char*)&pVar->names[i]);\n\t}\n"
+      "\tfree(pVar->names);\n";
+  EXPECT_EQ(names->freeCode("pVar->", "names"), resultRelease);
+  // Freeing a value through its XDR routine walks as many elements as its
+  // size names, within the bound: a value the program built holds no more.
   const std::string block = memberBlock(names, "names");
-  EXPECT_NE(block.find("\telse\n\t\tlen = maxlen;\n"), std::string::npos) << block;
-  EXPECT_NE(block.find("calloc((size_t)maxlen + 1, sizeof(str64))"), std::string::npos) << block;
-  // A byte array's block names neither calloc's element size nor the count
-  // outside encoding.
+  EXPECT_NE(block.find("\t\tlen = prec->names == 0 ? 0 : vlrpc_clamp(((unsigned long long)(prec->k)), maxlen);\n"),
+            std::string::npos)
+      << block;
+  // Decoded elements that own memory must be as many as the size says.
+  symbolSet codedBefore;
+  codedBefore.add(sym("k", prim(CODE_INT)));
+  EXPECT_NE(memberXdrCode(sym("names", names), "xdrp", "prec->", codedBefore)
+                .find("\t\tif(((unsigned long long)(prec->k)) != len) {\n"),
+            std::string::npos);
+  // A byte array's block needs no count outside encoding.
   const std::string bytes = memberBlock(varArray(prim(CODE_VOID), var("bn"), num(32)), "blob");
-  EXPECT_NE(bytes.find("\t\tprec->blob = (void*) calloc((size_t)maxlen + 1, 1);\n"), std::string::npos) << bytes;
-  EXPECT_NE(bytes.find("\telse\n\t\tlen = 0;\n"), std::string::npos) << bytes;
+  EXPECT_NE(bytes.find("vlrpc_decode_elements(xdrp, (char**)&prec->blob, len, 1, (xdrproc_t)0)"), std::string::npos)
+      << bytes;
+  EXPECT_NE(bytes.find("\t} else {\n\t\tlen = 0;\n"), std::string::npos) << bytes;
 
   // An inout array in a result record holds the argument's elements: only
   // the buffer is freed there. An out one releases its elements.
@@ -383,11 +442,10 @@ TEST(ArrayCode, ReleaseOfElementsThatOwnMemory) {
                                              arg("o", varArray(str64, var("k"), num(3)), DIR_OUT)});
   record->markArgRecord();
   std::ostringstream sink;
+  std::string outRelease = resultRelease;
+  for (std::string::size_type at; (at = outRelease.find("names")) != std::string::npos;) outRelease.replace(at, 5, "o");
   EXPECT_EQ(record->emitFreeHelper(sink),
-            "void mfree_r_out_t(struct r_out_t* pVar){\n\tfree(pVar->io);\n"
-            "\tif(pVar->o) {\n\t\tunsigned int i;\n\t\tunsigned int n = 3;\n\t\tfor(i = 0; i < n; i++)\n"
-            "\t\t\txdr_free((xdrproc_t)xdr_str64, (char*)&pVar->o[i]);\n\t}\n\tfree(pVar->o);\n"
-            "\treturn;\n}\n\n\n");
+            "void mfree_r_out_t(struct r_out_t* pVar){\n\tfree(pVar->io);\n" + outRelease + "\treturn;\n}\n\n\n");
 }
 
 TEST(InternalAssertions, EndTheCompilerWithStatusTwo) {

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Peers that do not keep to the sizes of the interface. A lying server's
+# replies whose counts exceed the room the request gave the caller's
+# buffers, or whose strings lack their terminator, are refused by the
+# generated client ("Can't decode result") over TCP and UDP; a generated
+# server refuses requests whose strings lack their terminator or whose sizes
+# overflow 32 bits, allocates a large result buffer without touching it,
+# and keeps serving.
+source "$(dirname "$0")/proc_lib.sh"
+proc_need_python
+
+e2e_setup lies
+proc_claim_program prog
+proc_compile server lies.idl lies -DLIES_PROGRAM_NUMBER=$prog
+proc_build lies
+cd "$work" || e2e_abort "cd $work"
+
+# The lying server, and the generated client against it.
+"$proc_python" "$procs_dir/lying_peer.py" serve "$work/liar.ports" >"$work/liar.log" 2>&1 &
+e2e_server_pids+=("$!")
+for _ in $(seq 1 100); do
+  [ -s "$work/liar.ports" ] && break
+  sleep 0.1
+done
+read -r liar_tcp liar_udp <"$work/liar.ports" || e2e_abort "the lying server did not start: $(cat "$work/liar.log")"
+cant_decode=2
+expected="fill 10: $cant_decode
+fill 100: 0 100 99
+fillnamed 1: $cant_decode
+fillnamed 4: 0 4 ab 3
+name: $cant_decode
+echo: $cant_decode"
+for proto in tcp udp; do
+  port=$liar_tcp
+  [ $proto = udp ] && port=$liar_udp
+  e2e_expect "the client against a lying server over $proto" "$expected" \
+    "$(timeout 20 "$work/server/lies_client" "$port" $proto 2>&1)"
+done
+
+# Hostile requests to the generated server.
+e2e_start_server lies "$work/server" "$(e2e_registered $prog 1)" ./lies_server
+server_pid=${e2e_server_pids[-1]}
+port_of() { rpcinfo -p 127.0.0.1 | awk -v p="$prog" -v t="$1" '$1 == p && $2 == 1 && $3 == t { print $4; exit }'; }
+timeout 60 "$proc_python" "$procs_dir/lying_peer.py" hostile "$work/server/lies.h" "$prog" "$(port_of tcp)" \
+  "$(port_of udp)" >hostile.log 2>&1 || e2e_fail "hostile requests: $(cat hostile.log)"
+# A result buffer of 2 GiB was allocated and never touched.
+peak_kb=$(awk '/^VmHWM:/ { print $2 }' "/proc/$server_pid/status")
+[ -n "$peak_kb" ] && [ "$peak_kb" -lt $((1024 * 1024)) ] ||
+  e2e_fail "the server's resident memory reached ${peak_kb:-?} kB"
+
+e2e_servers_alive
+e2e_stop_servers
+if grep -q 'ERROR: AddressSanitizer\|runtime error:' "$work/lies.log"; then
+  e2e_fail "the sanitizer reported: $(grep -A12 'ERROR: AddressSanitizer\|runtime error:' "$work/lies.log")"
+fi
+e2e_finish

@@ -1,0 +1,331 @@
+// Generated XDR code against values a peer or the program itself may hand
+// it: counts sent without their data, strings without their terminator,
+// sizes that overflow 32 bits, and values the program built and frees
+// itself. The generated files are compiled with cc -Wall -Werror and run
+// (in the sanitizer build with AddressSanitizer and leak checking).
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "generate/server_wrapper.h"
+#include "generated_files.h"
+#include "interface_models.h"
+
+using namespace generated;
+
+namespace {
+
+using namespace build;
+
+//   typedef char [size = strlen(*this)+1, maxsize = 16] str16;
+//   typedef char c16[16, size = strlen(*this)+1];
+//   typedef unsigned long size_T;
+//   struct bag { int ns; str16 [size = ns, maxsize = 4] strs; };
+//   struct wide { int n; int m; int [size = n, maxsize = m] v; };
+//   struct blob { int n; int m; char [size = n, maxsize = m] bytes; };
+//   interface bounds {
+//     int rfread(out void [size = return < 0 ? 0 : return, maxsize = size*nm] ptr,
+//                in size_T size, in size_T nm);
+//     int rfwrite(in void [size = nm*size, maxsize = size*nm] ptr, in size_T size, in size_T nm);
+//     void echo(inout str16 s, inout c16 c);
+//     void put(in struct bag* b, in struct wide* w, in struct blob* x);
+//   };
+struct BoundsModel {
+  rpcVersion* version;
+  rpcProcedure* rfread;
+  rpcProcedure* echo;
+};
+
+BoundsModel boundsModel() {
+  typedefType* str16 = alias("str16", varArray(prim(CODE_CHAR), models::stringLength(), num(16)));
+  typedefType* c16 = alias("c16", fixedArray(prim(CODE_CHAR), num(16), models::stringLength()));
+  typedefType* sizeT = alias("size_T", prim(CODE_LONG, CODE_UNSIGNED));
+  classType* bag = structType("bag", {sym("ns", prim(CODE_INT)), sym("strs", varArray(str16, var("ns"), num(4)))});
+  classType* wide = structType("wide", {sym("n", prim(CODE_INT)), sym("m", prim(CODE_INT)),
+                                        sym("v", varArray(prim(CODE_INT), var("n"), var("m")))});
+  classType* blob = structType("blob", {sym("n", prim(CODE_INT)), sym("m", prim(CODE_INT)),
+                                        sym("bytes", varArray(prim(CODE_CHAR), var("n"), var("m")))});
+  expression* result = var("_vlrpc_return_");
+  expression* clamped = new condExp(new binaryExp(result, '<', num(0)), num(0), result);
+  BoundsModel m;
+  m.rfread = procedure("rfread", prim(CODE_INT),
+                       {arg("ptr", varArray(prim(CODE_VOID), clamped, new binaryExp(var("size"), '*', var("nm"))),
+                            DIR_OUT),
+                        arg("size", sizeT), arg("nm", sizeT)});
+  rpcProcedure* rfwrite = procedure(
+      "rfwrite", prim(CODE_INT),
+      {arg("ptr", varArray(prim(CODE_VOID), new binaryExp(var("nm"), '*', var("size")),
+                           new binaryExp(var("size"), '*', var("nm")))),
+       arg("size", sizeT), arg("nm", sizeT)});
+  m.echo = procedure("echo", prim(CODE_VOID), {arg("s", str16, DIR_INOUT), arg("c", c16, DIR_INOUT)});
+  rpcProcedure* put = procedure("put", prim(CODE_VOID), {arg("b", ptr(bag)), arg("w", ptr(wide)), arg("x", ptr(blob))});
+  m.version = version(1, {m.rfread, rfwrite, m.echo, put});
+  program("bounds", 0x20000457, {m.version});
+  return m;
+}
+
+// The server's handling of the two procedures' records, as the server file
+// holds it: the allocation and release functions of the result records,
+// and the wrapper's preparation of echo's result record.
+std::string serverSteps(const BoundsModel& m) {
+  std::ostringstream texts;
+  for (rpcProcedure* p : {m.rfread, m.echo}) {
+    texts << "static __attribute__((unused)) ";
+    p->outRecord->emitMallocHelper(texts);
+    texts << "static __attribute__((unused)) ";
+    p->outRecord->emitFreeHelper(texts);
+  }
+  texts << "static __attribute__((unused)) void* prepare_echo(struct echo_in_t* pIn, struct echo_out_t* pOut){\n"
+        << prepareOutRecordCode(m.echo, "pIn", "pOut") << "\treturn 0;\n}\n";
+  return texts.str();
+}
+
+// Generates the model, compiles the XDR file with its allocations counted
+// (calloc and realloc of the generated code go through counted_calloc and
+// counted_realloc, which the program defines) and runs the program.
+void expectProgramPasses(const std::string& body) {
+  BoundsModel model = boundsModel();
+  const std::string dir = testDirectory();
+  generate(dir, model.version);
+  ASSERT_EQ(generationErrorCount, 0);
+  writeFile(dir + "/steps.h", serverSteps(model));
+  // The argument records are declared for the XDR file and the stubs.
+  writeFile(dir + "/program.c", "#define VELORIN_XDR\n" + programPrelude("bounds") + R"C(
+#include <stdint.h>
+#include <unistd.h>
+/* The largest single allocation the generated XDR code asked for. */
+static size_t largest = 0;
+void* counted_calloc(size_t n, size_t size) {
+	if(size != 0 && n <= SIZE_MAX / size && n * size > largest)
+		largest = n * size;
+	return calloc(n, size);
+}
+void* counted_realloc(void* p, size_t size) {
+	if(size > largest)
+		largest = size;
+	return realloc(p, size);
+}
+/* Resident memory of the process, in bytes. */
+static __attribute__((unused)) unsigned long resident(void) {
+	unsigned long pages = 0, size = 0;
+	FILE* f = fopen("/proc/self/statm", "r");
+	if(f) {
+		if(fscanf(f, "%lu %lu", &size, &pages) != 2)
+			pages = 0;
+		fclose(f);
+	}
+	return pages * (unsigned long)sysconf(_SC_PAGESIZE);
+}
+#include "steps.h"
+)C" + body +
+                                      // The runtime's reports end with no newline of their own.
+                                      "\tprintf(\"\\n%d failed\\n\", failures);\n\treturn failures != 0;\n}\n");
+  std::string output;
+  ASSERT_EQ(run(dir, std::string(VELORIN_TEST_CC) + " " + cFlags() + " -Dcalloc=counted_calloc -Drealloc=counted_realloc -c bounds_xdr.c", &output), 0)
+      << output;
+  ASSERT_EQ(run(dir, std::string(VELORIN_TEST_CC) + " " + cFlags() + " -o program program.c bounds_xdr.o " + TYPEGEN_VLRPC_LIB + " " +
+                         TYPEGEN_TIRPC_LIBS,
+                &output),
+            0)
+      << output;
+  run(dir, "ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=detect_leaks=1 ./program", &output);
+  output = "\n" + output;
+  EXPECT_NE(output.find("\n0 failed"), std::string::npos) << output;
+}
+
+}  // namespace
+
+// A count is read before anything is allocated for it, and storage grows
+// with the elements that arrive: a short message announcing a huge count
+// (its bound read from the wire too) costs next to nothing.
+TEST(HostileValues, DecodingAllocatesWhatArrived) {
+  expectProgramPasses(R"C(
+int main(void) {
+	static unsigned char bytes[4 * 4096];
+	struct { const char* what; const char* hex; int ok; size_t most; } cases[] = {
+		/* n, m (the bound) and the count: 2^26 ints announced, none sent. */
+		{ "wide, 12 bytes", "04000000" "04000000" "04000000", 0, 65536 },
+		{ "blob, 12 bytes", "7fffffff" "7fffffff" "7fffffff", 0, 65536 },
+		{ "blob, a bound of -1", "00000010" "ffffffff" "00000010", 0, 65536 },
+		{ "wide of 3", "00000003" "00000008" "00000003" "00000001" "00000002" "00000003", 1, 64 },
+	};
+	u_int i, n;
+	for(i = 0; i < sizeof cases / sizeof cases[0]; i++) {
+		int isWide = cases[i].what[0] == 'w';
+		struct wide w;
+		struct blob b;
+		memset(&w, 0, sizeof w);
+		memset(&b, 0, sizeof b);
+		largest = 0;
+		n = from_hex(cases[i].hex, bytes);
+		if(isWide) {
+			CHECK(decode((xdrproc_t)xdr_wide, &w, bytes, n) == cases[i].ok);
+			wide_freeres(&w);
+		} else {
+			CHECK(decode((xdrproc_t)xdr_blob, &b, bytes, n) == cases[i].ok);
+			blob_freeres(&b);
+		}
+		if(largest > cases[i].most)
+			printf("%s: %lu bytes allocated at once\n", cases[i].what, (unsigned long)largest);
+		CHECK(largest <= cases[i].most);
+	}
+	/* A count that does arrive is decoded whole, across the steps in which
+	   the storage grows. */
+	{
+		struct blob b;
+		u_int k;
+		memset(bytes, 0, sizeof bytes);
+		from_hex("00002800" "00010000" "00002800", bytes);
+		for(k = 0; k < 0x2800; k++)
+			bytes[12 + k] = (unsigned char)k;
+		memset(&b, 0, sizeof b);
+		CHECK(decode((xdrproc_t)xdr_blob, &b, bytes, 12 + 0x2800));
+		CHECK(b.n == 0x2800 && b.bytes != 0 && (unsigned char)b.bytes[0x27ff] == 0xff && b.bytes[0x2800] == 0);
+		blob_freeres(&b);
+	}
+)C");
+}
+
+// A value the program built itself holds as many elements as its size
+// says: freeing it walks those, not the bound.
+TEST(HostileValues, FreeingAValueTheProgramBuilt) {
+  expectProgramPasses(R"C(
+int main(void) {
+	int counts[] = { 0, 1, 3 };
+	u_int i;
+	int k;
+	for(i = 0; i < sizeof counts / sizeof counts[0]; i++) {
+		struct bag b;
+		b.ns = counts[i];
+		b.strs = (str16*)malloc((counts[i] ? counts[i] : 1) * sizeof(str16));
+		for(k = 0; k < counts[i]; k++)
+			b.strs[k] = strdup("x");
+		CHECK(encode((xdrproc_t)xdr_bag, &b) == 8 + 8 * (u_int)counts[i]);
+		bag_freeres(&b);
+		CHECK(b.strs == 0);
+	}
+)C");
+}
+
+// A string that fills its bound without a terminator, or whose length runs
+// past what arrived, is refused at decoding, in a variable-length and in a
+// fixed array; a copy never leaves a string without its terminator, and a
+// fixed string without one is not sent.
+TEST(HostileValues, StringsHoldTheirTerminator) {
+  expectProgramPasses(R"C(
+int main(void) {
+	static unsigned char bytes[64];
+	struct { const char* hex; int ok; } variable[] = {
+		{ "00000010" "41414141414141414141414141414141", 0 }, /* 16 bytes, no NUL */
+		{ "00000010" "41414141414141414141414141414100", 1 }, /* 15 and its NUL */
+		{ "00000003" "61626300", 0 },                         /* "abc" without NUL */
+		{ "00000003" "61620000", 1 },                         /* "ab" and its NUL */
+		{ "00000000", 1 },                                    /* a null string */
+		{ "00000011" "4141414141414141414141414141414100000000", 0 }, /* above the bound */
+	}, fixed[] = {
+		{ "00000010" "41414141414141414141414141414141", 0 },
+		{ "00000010" "41414141414141414141414141414100", 1 },
+		{ "00000003" "61626300", 0 },
+		{ "00000003" "61620000", 1 },
+		{ "00000000", 0 },
+	};
+	u_int i, n;
+	for(i = 0; i < sizeof variable / sizeof variable[0]; i++) {
+		str16 s = 0;
+		n = from_hex(variable[i].hex, bytes);
+		CHECK(decode((xdrproc_t)xdr_str16, &s, bytes, n) == variable[i].ok);
+		CHECK(variable[i].ok ? s != 0 && strlen(s) < 16 : s == 0);
+		str16_freeres(&s);
+	}
+	for(i = 0; i < sizeof fixed / sizeof fixed[0]; i++) {
+		c16 c;
+		memset(c, 'z', sizeof c);
+		n = from_hex(fixed[i].hex, bytes);
+		CHECK(decode((xdrproc_t)xdr_c16, &c, bytes, n) == fixed[i].ok);
+		if(fixed[i].ok)
+			CHECK(strlen(c) < 16);
+	}
+	/* Decoding into the caller's storage of 16 bytes: the same refusal. */
+	{
+		char mine[16];
+		str16 s = mine;
+		n = from_hex(variable[0].hex, bytes);
+		CHECK(!decode((xdrproc_t)xdr_str16, &s, bytes, n) && s == mine);
+		n = from_hex(variable[3].hex, bytes);
+		CHECK(decode((xdrproc_t)xdr_str16, &s, bytes, n) && s == mine && strcmp(mine, "ab") == 0);
+	}
+	/* The wrapper's copies of inout strings, from an argument record the
+	   program filled itself with 16 bytes and no terminator. */
+	{
+		struct echo_in_t in;
+		struct echo_out_t out;
+		char text[17];
+		memset(text, 'q', 16);
+		text[16] = 0;
+		in.s = text;
+		memset(in.c, 'r', sizeof in.c);
+		CHECK(prepare_echo(&in, &out) == 0);
+		CHECK(out.s != 0 && strlen(out.s) == 15);
+		/* The fixed string came without a terminator: it is not sent. */
+		CHECK(encode((xdrproc_t)xdr_echo_out_t, &out) == 0);
+		out.c[3] = 0;
+		CHECK(encode((xdrproc_t)xdr_echo_out_t, &out) == 20 + 8);
+		mfree_echo_out_t(&out);
+	}
+)C");
+}
+
+// Sizes are evaluated in their own 64-bit type: a product beyond 32 bits is
+// not truncated into a small count that passes, when decoding, encoding or
+// allocating a result buffer; a result buffer is zeroed without its pages
+// being touched.
+TEST(HostileValues, SizesBeyondThirtyTwoBits) {
+  expectProgramPasses(R"C(
+int main(void) {
+	static unsigned char bytes[64];
+	struct { const char* hex; int ok; } requests[] = {
+		/* nm, size, then ptr: 2 * 0x80000001 bytes promised, 2 sent. */
+		{ "00000002" "80000001" "00000002" "61620000", 0 },
+		{ "00000002" "00000002" "00000004" "61626364", 1 },
+		{ "ffffffff" "ffffffff" "00000002" "61620000", 0 },
+		{ "00000005" "00000000" "00000000", 1 },
+		/* More than size*nm bytes. */
+		{ "00000002" "00000001" "00000003" "61626300", 0 },
+	};
+	u_int i, n;
+	for(i = 0; i < sizeof requests / sizeof requests[0]; i++) {
+		struct rfwrite_in_t in;
+		memset(&in, 0, sizeof in);
+		n = from_hex(requests[i].hex, bytes);
+		CHECK(decode((xdrproc_t)xdr_rfwrite_in_t, &in, bytes, n) == requests[i].ok);
+		xdr_free((xdrproc_t)xdr_rfwrite_in_t, (char*)&in);
+	}
+	/* Sending 2 bytes for a promise of 0x100000002 is refused as well. */
+	{
+		struct rfwrite_in_t in;
+		in.nm = 2;
+		in.size = 0x80000001UL;
+		in.ptr = "ab";
+		CHECK(encode((xdrproc_t)xdr_rfwrite_in_t, &in) == 0);
+	}
+	/* Result buffers: a product that overflows, or that no count of the
+	   wire carries, is no allocation; a large one is not touched. */
+	{
+		struct rfread_out_t out;
+		unsigned long before;
+		memset(&out, 0, sizeof out);
+		out.size = 1UL << 32;
+		out.nm = 1UL << 32;
+		CHECK(malloc_rfread_out_t(&out) == 0 && out.ptr == 0);
+		out.size = 1UL << 32;
+		out.nm = 1;
+		CHECK(malloc_rfread_out_t(&out) == 0 && out.ptr == 0);
+		out.size = 1;
+		out.nm = 1UL << 31;
+		before = resident();
+		CHECK(malloc_rfread_out_t(&out) == 1 && out.ptr != 0);
+		CHECK(resident() < before + (256UL << 20));
+		mfree_rfread_out_t(&out);
+	}
+)C");
+}
