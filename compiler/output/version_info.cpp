@@ -1,4 +1,4 @@
-#include "driver/version_info.h"
+#include "output/version_info.h"
 
 #include <cstring>
 

@@ -1,5 +1,5 @@
-#ifndef VELORIN_DRIVER_VERSION_INFO_H
-#define VELORIN_DRIVER_VERSION_INFO_H
+#ifndef VELORIN_OUTPUT_VERSION_INFO_H
+#define VELORIN_OUTPUT_VERSION_INFO_H
 
 // "Velorin V1.6 RkWp! system: Linux": printed by -v and written into the
 // generated files. Points into one process-wide buffer that every call
