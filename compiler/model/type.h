@@ -246,9 +246,9 @@ class arrayType : public Type {
   expression* size = nullptr;     // the variable holding the element count
 };
 
-// 1 for a pointer or array level, the types whose indirectionDepth is not
-// 0. Asked through the kind, so that a type of many levels is not walked
-// down to its base.
+// 1 for a pointer or array level (a type whose indirectionDepth is not
+// zero). Asked through the kind, so that a type of many levels is not
+// walked down to its base.
 int isLevel(const Type* t);
 // The element of a pointer or array level; null for any other type.
 Type* elementOf(const Type* t);

@@ -6,6 +6,12 @@
  * path that leads outside it through a symbolic link is refused. Open
  * files are kept in a small table of the server; the handle a client gets
  * is an index into that table, never a raw descriptor of the server.
+ *
+ * The server forks per TCP connection (see rfile.idl), so the table and
+ * the working directory belong to one client's process: when the client
+ * closes the connection, or is killed, that process ends and its files are
+ * closed with it. Requests over UDP have no connection and are served by
+ * the server process itself.
  */
 #define _GNU_SOURCE
 #include <dirent.h>

@@ -17,15 +17,15 @@ import shutil
 import signal
 import stat
 import subprocess
-import tempfile
+import sys
 import termios
 import time
 import unittest
 
-PREFIX = os.environ.get("VELORIN_TEST_PREFIX", "")
-VELORIN = os.path.join(PREFIX, "bin", "Velorin")
-CONFIG_KEYS = ("VELORIN_HOME", "CPP", "ONC_RPC_HEADER", "PMAP_CLNT_HEADER", "ANSI_CC",
-               "SYS_LDFLAGS")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import compiler_run  # noqa: E402
+from compiler_run import PREFIX, VELORIN, write  # noqa: E402
+
 CRUCIAL_FILES = ("lib/libvlrpc.a", "include/velorin.h", "data/makefile.tml", "bin/Velorin")
 
 # A valid interface: the tests hold whether or not a program is generated.
@@ -47,44 +47,21 @@ def usage(program):
     return "Usage: " + program + " [-h] -[-v] [-I path] [-D macro] filename.\n"
 
 
-def write(path, text, mode=0o644):
-    with open(path, "w") as f:
-        f.write(text)
-    os.chmod(path, mode)
+class CompilerRun(compiler_run.CompilerRun):
+    """The scratch area with calc.idl in work/, and helper preprocessor
+    scripts."""
 
-
-class CompilerRun(unittest.TestCase):
-    """A scratch area: home/, tmp/ (TMPDIR), work/ (the working directory
-    with calc.idl), and helper preprocessor scripts."""
+    scratch_prefix = "velorin_cli."
 
     def setUp(self):
-        self.root = tempfile.mkdtemp(prefix="velorin_cli.")
-        self.addCleanup(shutil.rmtree, self.root, True)
-        self.home = self.path("home")
-        self.tmp = self.path("tmp")
-        self.work = self.path("work")
-        for d in (self.home, self.tmp, self.work):
-            os.mkdir(d)
+        super().setUp()
         write(os.path.join(self.work, "calc.idl"), INTERFACE)
-        self.env = {k: v for k, v in os.environ.items() if k not in CONFIG_KEYS}
-        self.env.update(HOME=self.home, TMPDIR=self.tmp)
-        self.env.pop("VELORIN_TEST_PREFIX", None)
-
-    def path(self, *names):
-        return os.path.join(self.root, *names)
 
     def script(self, name, body):
         """An executable shell script in the scratch area."""
         path = self.path(name)
         write(path, "#!/bin/sh\n" + body, 0o755)
         return path
-
-    def run_velorin(self, args, program=VELORIN, env=None, cwd=None, argv0=None):
-        result = subprocess.run([argv0 or program] + args, executable=program,
-                                cwd=cwd or self.work, env=env or self.env,
-                                stdin=subprocess.DEVNULL, capture_output=True, text=True,
-                                timeout=60)
-        return result.returncode, result.stdout, result.stderr
 
     def private_install(self, name="inst", init=None):
         """A copy of the installation tree, with its own Velorin.init."""
@@ -113,9 +90,6 @@ class CompilerRun(unittest.TestCase):
     def recorded_args(self):
         with open(self.args_file) as f:
             return f.read().splitlines()
-
-    def assertNoTemporaryFiles(self):
-        self.assertEqual(os.listdir(self.tmp), [])
 
     def preprocessing_text(self, command):
         return "Preprocessing ... \n\t" + command + "\n"

@@ -20,13 +20,16 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
+#include "../support/test_files.hpp"
+
 namespace {
+
+using testsupport::readFile;
 
 void writeFile(const std::string& path, const std::string& text, mode_t mode = 0644)
 {
@@ -51,22 +54,17 @@ std::string currentDir()
 // Runs each test in a fresh directory of its own.
 class InScratchDir : public ::testing::Test {
 protected:
-    std::string dir, oldDir;
+    testsupport::ScratchDir scratch{"driver_test"};
+    const std::string dir = scratch.path();
+    std::string oldDir;
 
     void SetUp() override
     {
-        char pattern[] = "/tmp/driver_test.XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
+        ASSERT_FALSE(dir.empty());
         oldDir = currentDir();
         ASSERT_EQ(chdir(dir.c_str()), 0);
     }
-    void TearDown() override
-    {
-        ASSERT_EQ(chdir(oldDir.c_str()), 0);
-        std::string command = "rm -rf '" + dir + "'";
-        ASSERT_EQ(std::system(command.c_str()), 0);
-    }
+    void TearDown() override { ASSERT_EQ(chdir(oldDir.c_str()), 0); }
 };
 
 // ---------------------------------------------------------------------------
@@ -150,12 +148,10 @@ TEST_F(InScratchDir, QuotedNamesReachThePreprocessorIntact)
     ASSERT_EQ(runPreprocessor(), 0);
     testing::internal::GetCapturedStdout();
 
-    std::ifstream in(preprocessedFileName);
-    std::stringstream text;
-    text << in.rdbuf();
-    EXPECT_NE(text.str().find("int v = 42;"), std::string::npos) << text.str();
-    EXPECT_NE(text.str().find("char* m = \"two  words;touch pwned3\"; int n = 1;touch pwned4;;"),
-              std::string::npos) << text.str();
+    const std::string text = readFile(preprocessedFileName);
+    EXPECT_NE(text.find("int v = 42;"), std::string::npos) << text;
+    EXPECT_NE(text.find("char* m = \"two  words;touch pwned3\"; int n = 1;touch pwned4;;"),
+              std::string::npos) << text;
     for (const char* planted : {"pwned", "pwned2", "pwned3", "pwned4"})
         EXPECT_FALSE(exists(planted)) << planted;
     removePreprocessedFile();
@@ -413,14 +409,6 @@ TEST_F(InScratchDir, DeepDirectories)
 
 // ---------------------------------------------------------------------------
 // Generation of every version
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 class VersionGeneration : public InScratchDir {
 protected:

@@ -14,6 +14,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "../support/test_files.hpp"
+
 namespace {
 
 bool exists(const std::string& path)
@@ -47,9 +49,9 @@ TEST(SignalRouting, TerminatingSignalsReachTheHandler)
 TEST(SignalCleanUp, RemovesTheGeneratedCFiles)
 {
     GTEST_FLAG_SET(death_test_style, "fast");   // the child must see these files
-    char pattern[] = "/tmp/signal_test.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::string dir = pattern;
+    testsupport::ScratchDir scratch("signal_test");
+    const std::string dir = scratch.path();
+    ASSERT_FALSE(dir.empty());
     std::string* const removed[] = {&currentFiles.header, &currentFiles.server, &currentFiles.xdr,
                                     &currentFiles.client};
     std::string* const kept[] = {&currentFiles.classHeader, &currentFiles.classSource,
@@ -75,9 +77,6 @@ TEST(SignalCleanUp, RemovesTheGeneratedCFiles)
         EXPECT_FALSE(exists(*name)) << *name;
     for (const std::string* name : kept)
         EXPECT_TRUE(exists(*name)) << *name;
-
-    const std::string command = "rm -rf '" + dir + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
 }
 
 } // namespace

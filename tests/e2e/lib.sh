@@ -122,10 +122,14 @@ e2e_servers_alive() {
   done
 }
 
+# Stops every server started here, with the processes it forked (a server
+# that forks per connection serves its clients from its children).
 e2e_stop_servers() {
-  local pid
+  local pid children
   for pid in "${e2e_server_pids[@]}"; do
+    children=$(ps -o pid= --ppid "$pid")
     kill "$pid" 2>/dev/null
+    [ -n "$children" ] && kill $children 2>/dev/null
     wait "$pid" 2>/dev/null
   done
   e2e_server_pids=()
@@ -140,10 +144,12 @@ e2e_on_port() { echo "rpcinfo -n $1 -t 127.0.0.1 $2 $3 && rpcinfo -n $1 -u 127.0
 # time from several build trees on this host, so each run claims the numbers
 # it uses: a lock on a file per number, which goes with the process that
 # holds it, also when it is killed.
-# The first numbers of the ranges 0x20000300... and 41200... are left to
-# earlier versions of these tests, which used fixed ones.
+# The first numbers of the range 0x20000300... are left to earlier versions
+# of these tests, which used fixed ones. The ports lie below the system's
+# range of ephemeral ports (32768 and up), so that no client's local port
+# can take one while its server starts.
 E2E_PROGRAMS="$((0x20000340)) $((0x200003ef))"
-E2E_PORTS="41220 41299"
+E2E_PORTS="31220 31299"
 E2E_CLAIMS=/tmp/velorin-e2e-claims
 
 # e2e_claim <kind> <first> <last>: sets claimed to the first number of the
@@ -155,11 +161,23 @@ e2e_claim() {
     exec {fd}>>"$E2E_CLAIMS/$kind-$n" || continue
     if flock -n "$fd"; then
       claimed=$n
+      [ "$kind" = program ] && e2e_forget_program "$n"
       return 0
     fi
     exec {fd}>&-
   done
   e2e_abort "no free $kind in $first..$last"
+}
+
+# e2e_forget_program <number>: removes what earlier runs left in the
+# portmapper under the number (a killed server never unregisters): a claimed
+# number is this test's alone, and the portmapper answers a lookup of one
+# version with the port of any other version it holds.
+e2e_forget_program() {
+  local version
+  for version in $(rpcinfo -p 127.0.0.1 2>/dev/null | awk -v p="$1" '$1 == p { print $2 }' | sort -u); do
+    rpcinfo -d "$1" "$version" >/dev/null 2>&1
+  done
 }
 
 # e2e_claim_program, e2e_claim_port: set program, or port, to a claimed one.

@@ -6,14 +6,14 @@
 source "$(dirname "$0")/proc_lib.sh"
 proc_need_python
 
-prog=$((0x20000402))
 
 e2e_setup hostile
+proc_claim_program prog
 proc_compile server kinds.idl kinds -DKINDS_PROGRAM_NUMBER=$prog
 proc_build kinds CLIENT_SRCS= CXX_CLIENT_SRCS=
 e2e_start_server hostile "$work/server" "$(e2e_registered $prog 1)" ./kinds_server
 
-port_of() { rpcinfo -p 127.0.0.1 | awk -v p="$prog" -v t="$1" '$1 == p && $3 == t { print $4; exit }'; }
+port_of() { rpcinfo -p 127.0.0.1 | awk -v p="$prog" -v t="$1" '$1 == p && $2 == 1 && $3 == t { print $4; exit }'; }
 tcp_port=$(port_of tcp)
 udp_port=$(port_of udp)
 [ -n "$tcp_port" ] && [ -n "$udp_port" ] || e2e_abort "the server's ports are not registered"

@@ -4,10 +4,9 @@
 # generated makefile, found through the portmapper.
 source "$(dirname "$0")/proc_lib.sh"
 
-progA=$((0x20000400))
-progB=$((0x20000401))
-
 e2e_setup kinds
+proc_claim_program progA
+proc_claim_program progB
 proc_compile a kinds.idl kinds -DKINDS_PROGRAM_NUMBER=$progA
 proc_build kinds
 [ -x kinds_server ] && [ -x kinds_client ] && [ -x kinds_cxx_client ] ||

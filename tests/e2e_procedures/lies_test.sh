@@ -11,9 +11,8 @@
 source "$(dirname "$0")/proc_lib.sh"
 proc_need_python
 
-prog=$((0x20000420))
-
 e2e_setup lies
+proc_claim_program prog
 proc_compile server lies.idl lies -DLIES_PROGRAM_NUMBER=$prog
 proc_build lies
 cd "$work" || e2e_abort "cd $work"
@@ -44,7 +43,7 @@ done
 # Hostile requests to the generated server.
 e2e_start_server lies "$work/server" "$(e2e_registered $prog 1)" ./lies_server
 server_pid=${e2e_server_pids[-1]}
-port_of() { rpcinfo -p 127.0.0.1 | awk -v p="$prog" -v t="$1" '$1 == p && $3 == t { print $4; exit }'; }
+port_of() { rpcinfo -p 127.0.0.1 | awk -v p="$prog" -v t="$1" '$1 == p && $2 == 1 && $3 == t { print $4; exit }'; }
 timeout 60 "$proc_python" "$procs_dir/lying_peer.py" hostile "$work/server/lies.h" "$prog" "$(port_of tcp)" \
   "$(port_of udp)" >hostile.log 2>&1 || e2e_fail "hostile requests: $(cat hostile.log)"
 # A result buffer of 2 GiB was allocated and never touched.

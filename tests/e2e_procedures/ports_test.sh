@@ -6,6 +6,13 @@ source "$(dirname "$0")/proc_lib.sh"
 proc_need_python
 
 e2e_setup ports
+for name in tcp_prog udp_prog port_prog udpport_prog; do
+  proc_claim_program $name
+done
+e2e_claim_port
+fixed_port=$port
+e2e_claim_port
+udp_fixed_port=$port
 
 # rpcinfo's check of one transport: "ok" when the null procedure answers.
 answers() {
@@ -17,10 +24,10 @@ on_port() {
 }
 
 # name | program | Velorin options | ready check | tcp | udp | on port tcp | on port udp | clients
-cases="tcp|0x20000403|-DPORTS_TRANSPORT=tcp|rpcinfo -t 127.0.0.1 \$prog 1|ok|none|||-=ok tcp=ok udp=none
-udp|0x20000404|-DPORTS_TRANSPORT=udp|rpcinfo -u 127.0.0.1 \$prog 1|none|ok|||-=ok udp=ok tcp=none
-port|0x20000405|-DPORTS_SERVER_PORT=41300|proc_null tcp 41300 \$prog 1|none|none|ok|ok|-=ok tcp=ok udp=ok
-udpport|0x20000406|-DPORTS_TRANSPORT=udp -DPORTS_SERVER_PORT=41301|proc_null udp 41301 \$prog 1|none|none|none|ok|-=ok udp=ok"
+cases="tcp|$tcp_prog|-DPORTS_TRANSPORT=tcp|rpcinfo -t 127.0.0.1 \$prog 1|ok|none|||-=ok tcp=ok udp=none
+udp|$udp_prog|-DPORTS_TRANSPORT=udp|rpcinfo -u 127.0.0.1 \$prog 1|none|ok|||-=ok udp=ok tcp=none
+port|$port_prog|-DPORTS_SERVER_PORT=$fixed_port|proc_null tcp $fixed_port \$prog 1|none|none|ok|ok|-=ok tcp=ok udp=ok
+udpport|$udpport_prog|-DPORTS_TRANSPORT=udp -DPORTS_SERVER_PORT=$udp_fixed_port|proc_null udp $udp_fixed_port \$prog 1|none|none|none|ok|-=ok udp=ok"
 
 while IFS='|' read -r name prog options _; do
   # shellcheck disable=SC2086

@@ -12,6 +12,13 @@ export LSAN_OPTIONS="${LSAN_OPTIONS:+$LSAN_OPTIONS:}print_suppressions=0"
 # front of it can take seconds to start on a busy machine.
 if [ -x /usr/bin/python3 ]; then proc_python=/usr/bin/python3; else proc_python=python3; fi
 
+# proc_claim_program <variable>: claims a program number that no other run
+# uses (see e2e_claim) and stores it, in decimal, in the variable.
+proc_claim_program() {
+  e2e_claim program $E2E_PROGRAMS
+  printf -v "$1" %d "$claimed"
+}
+
 # The hand-made requests need the interpreter; without it the test is
 # skipped.
 proc_need_python() {
@@ -20,11 +27,13 @@ proc_need_python() {
 
 # proc_build <file base> [make argument...]: builds with the generated
 # makefile and the warnings switched on; warnings in the generated files are
-# shown in the log, not counted (their fixed texts draw some).
+# shown in the log, not counted (their fixed texts draw some). One make job:
+# a test that builds several programs at once declares as many processors
+# to CTest (see CMakeLists.txt).
 proc_build() {
   local base=$1
   shift
-  if ! make -j4 -f "$base.mak" CFLAGS="-g -Wall $VELORIN_TEST_CC_FLAGS" \
+  if ! make -f "$base.mak" CFLAGS="-g -Wall $VELORIN_TEST_CC_FLAGS" \
       CXXFLAGS="-g -Wall $VELORIN_TEST_CC_FLAGS" "$@" >make.log 2>&1; then
     cat make.log >&2
     e2e_abort "make -f $base.mak $* failed"

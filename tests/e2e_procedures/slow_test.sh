@@ -7,11 +7,10 @@
 # themselves (see slow.idl), so a busy machine does not change the answers.
 source "$(dirname "$0")/proc_lib.sh"
 
-prog=$((0x20000407))
-conn_prog=$((0x20000408))
-dgram_prog=$((0x2000040c))
-
 e2e_setup slow
+proc_claim_program prog
+proc_claim_program conn_prog
+proc_claim_program dgram_prog
 proc_prepare calls slow.idl slow -DSLOW_PROGRAM_NUMBER=$prog
 proc_prepare connection slow.idl slow -DSLOW_PROGRAM_NUMBER=$conn_prog -DSLOW_FORK_ON_CONNECTION
 proc_prepare datagram slow.idl slow -DSLOW_PROGRAM_NUMBER=$dgram_prog -DSLOW_FORK_ON_CONNECTION \
@@ -70,24 +69,29 @@ forked_udp|$calls_client|udp|forked_nap|102
 threaded|$calls_client|tcp|threaded_nap|103
 per_connection|$conn_client|tcp|nap|104"
 while IFS='|' read -r name client proto proc key; do
-  proc_background "$name.1" timeout 30 "$client" 127.0.0.1 $proto $proc $key 15000
-  proc_background "$name.2" timeout 30 "$client" 127.0.0.1 $proto $proc $key 15000
+  proc_background "$name.1" timeout 90 "$client" 127.0.0.1 $proto $proc $key 40000
+  proc_background "$name.2" timeout 90 "$client" 127.0.0.1 $proto $proc $key 40000
 done <<<"$pairs"
 # Timeouts, meanwhile: impatient_nap is forked, so the server stays free.
 # The stub gives up after TIMEOUT_VALUE (1 s); the class ignores it and
-# uses the object's timeout, which stops one call and lets another end.
-proc_background stub_timeout timeout 20 "$calls_client" 127.0.0.1 tcp impatient_nap 201 4000
-proc_background class_timeout timeout 20 "$work/calls/slow_cxx_client" 127.0.0.1 2 202 4000
-proc_background class_in_time timeout 20 "$work/calls/slow_cxx_client" 127.0.0.1 3 203 1500
+# uses the object's timeout, which stops one call (2 s) and lets another
+# end (30 s). The calls that must time out nap far longer than their
+# timeouts and are let go on afterwards; the one that must end naps 2 s,
+# beyond TIMEOUT_VALUE and far within the object's timeout.
+proc_background stub_timeout timeout 90 "$calls_client" 127.0.0.1 tcp impatient_nap 201 60000
+proc_background class_timeout timeout 90 "$work/calls/slow_cxx_client" 127.0.0.1 2 202 60000
+proc_background class_in_time timeout 90 "$work/calls/slow_cxx_client" 127.0.0.1 30 203 2000
 proc_background_wait
+# The mark of a second nap ends the naps whose callers gave up.
+touch "$work/calls/meet.201.2" "$work/calls/meet.202.2"
 
 while IFS='|' read -r name client proto proc key; do
   e2e_expect "$name: what two calls at once saw" "2 2" "$(seen_of "$name.1") $(seen_of "$name.2")"
 done <<<"$pairs"
 e2e_expect "stub timeout" "result 0 seen -1 status 5" "$(head -1 "$work/stub_timeout.out")"
-proc_between "stub timeout" 0.9 1.9 "$(elapsed_of stub_timeout)"
+proc_between "stub timeout" 0.9 20 "$(elapsed_of stub_timeout)"
 e2e_expect "class timeout" "result 0 seen -1 status 5" "$(head -1 "$work/class_timeout.out")"
-proc_between "class timeout" 1.9 3.5 "$(elapsed_of class_timeout)"
+proc_between "class timeout" 1.9 20 "$(elapsed_of class_timeout)"
 ran_in child $server "$(head -1 "$work/class_in_time.out")" "class call within its timeout"
 
 # In place the calls take turns: the first waits alone. So they do in the
@@ -108,10 +112,10 @@ done <<<"$turns"
 # The early reply comes while the procedure still waits to be let go on,
 # with the zeroed result; the procedure goes on afterwards.
 e2e_expect "early reply" "result 0 seen -1 status 0" \
-  "$(timeout 20 "$calls_client" 127.0.0.1 tcp early 0 15000 | head -1)"
+  "$(timeout 90 "$calls_client" 127.0.0.1 tcp early 0 40000 | head -1)"
 [ -e "$work/calls/early.done" ] && e2e_fail "the early procedure had ended before its reply"
 touch "$work/calls/early.release"
-for _ in $(seq 1 100); do
+for _ in $(seq 1 300); do
   [ -e "$work/calls/early.done" ] && break
   sleep 0.1
 done
@@ -119,7 +123,7 @@ done
 
 # Every child has ended and was reaped; the servers still serve.
 children_left() { ps -o pid=,stat=,args= --ppid "$1"; }
-for _ in $(seq 1 80); do
+for _ in $(seq 1 300); do
   [ -z "$(children_left $server)$(children_left $conn_server)$(children_left $dgram_server)" ] && break
   sleep 0.1
 done

@@ -7,9 +7,9 @@
 # VERSION gives the version its number.
 source "$(dirname "$0")/proc_lib.sh"
 
-prog=$((0x20000409))
 
 e2e_setup startup
+proc_claim_program prog
 proc_compile server startup.idl startup -DSTARTUP_PROGRAM_NUMBER=$prog
 grep -i 'unknown property\|warning' velorin.log && e2e_fail "the compiler warned about the properties"
 grep -q 'int\s*main' startup_svc.c && e2e_fail "a main function was generated"

@@ -3,9 +3,9 @@
 # argument and a string member of an inout struct.
 source "$(dirname "$0")/proc_lib.sh"
 
-prog=$((0x2000040b))
 
 e2e_setup strings
+proc_claim_program prog
 proc_compile server strings.idl strings -DSTRINGS_PROGRAM_NUMBER=$prog
 proc_build strings
 e2e_start_server strings "$work/server" "$(e2e_registered $prog 1)" ./strings_server

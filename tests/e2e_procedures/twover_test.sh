@@ -3,9 +3,9 @@
 # by side under one program number, each answering its own version.
 source "$(dirname "$0")/proc_lib.sh"
 
-prog=$((0x2000040a))
 
 e2e_setup twover
+proc_claim_program prog
 proc_compile build twover.idl twover -DTWOVER_PROGRAM_NUMBER=$prog
 # The makefile is written for the last version; each version's programs are
 # built with it by naming their file base and program name.

@@ -22,21 +22,12 @@
 #include <unistd.h>
 #include <vector>
 
+#include "../support/test_files.hpp"
+
 namespace {
 
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void writeFile(const std::string& path, const std::string& text)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
+using testsupport::readFile;
+using testsupport::writeFile;
 
 // Each test runs in a fresh directory that also holds a small installation
 // with a template of awkward bytes: a NUL, a tab, "$(CC)", no final newline.
@@ -46,9 +37,7 @@ protected:
 
     void SetUp() override
     {
-        char pattern[] = "/tmp/makefile_test.XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir = pattern;
+        ASSERT_FALSE(dir.empty());
         ASSERT_EQ(getcwd(oldDir, sizeof(oldDir)), oldDir);
         ASSERT_EQ(chdir(dir.c_str()), 0);
         mkdir("home", 0755);
@@ -67,7 +56,6 @@ protected:
     void TearDown() override
     {
         ASSERT_EQ(chdir(oldDir), 0);
-        std::system(("rm -rf '" + dir + "'").c_str());
     }
 
     // Runs generateMakefile and keeps what it printed on both streams.
@@ -83,7 +71,8 @@ protected:
         return result;
     }
 
-    std::string dir;
+    testsupport::ScratchDir scratch{"makefile_test"};
+    const std::string dir = scratch.path();
     char oldDir[4096];
     std::string out, err;
 };

@@ -1,7 +1,7 @@
 // The compiler's output files, their preambles, the section files and the
-// header blocks built from them. Expected texts are written out by hand from
-// the documented forms; only the notice comment is taken from the program,
-// since its wording is the driver's own.
+// header blocks built from them. Expected texts are written out by hand;
+// only the notice comment is taken from the program, since its wording is
+// the driver's own.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -25,6 +25,8 @@
 #include "output/section_files.h"
 #include "output/temporary_file.h"
 
+#include "../support/test_files.hpp"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -34,17 +36,8 @@ namespace {
 const std::string versionLine =
     "static char *version_str __attribute__((used))=\"@(#)Velorin V1.6 RkWp! system: Linux\";\n";
 
-std::string readFile(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void writeFile(const std::string& name, const std::string& text) {
-  std::ofstream out(name, std::ios::binary);
-  out << text;
-}
+using testsupport::readFile;
+using testsupport::writeFile;
 
 bool exists(const std::string& name) { return fs::exists(fs::symlink_status(name)); }
 
@@ -86,7 +79,7 @@ versionFileNames namesOf(const std::string& base, const std::string& upper) {
   return {base, upper, upper + "_handle", upper + "_timeout"};
 }
 
-// The seven preambles of a version, as documented.
+// The seven preambles of a version: how each of its output files begins.
 struct Preambles {
   std::string header, server, client, classHeader, classSource, xdr, implTemplate;
 };

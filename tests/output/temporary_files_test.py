@@ -12,17 +12,15 @@ set to an installation tree.
 """
 
 import os
-import shutil
 import signal
 import subprocess
-import tempfile
+import sys
 import time
 import unittest
 
-PREFIX = os.environ.get("VELORIN_TEST_PREFIX", "")
-VELORIN = os.path.join(PREFIX, "bin", "Velorin")
-CONFIG_KEYS = ("VELORIN_HOME", "CPP", "ONC_RPC_HEADER", "PMAP_CLNT_HEADER", "ANSI_CC",
-               "SYS_LDFLAGS")
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import compiler_run  # noqa: E402
+from compiler_run import VELORIN, write  # noqa: E402
 
 INTERFACE = """\
 %typedef int calc_extra;
@@ -37,25 +35,13 @@ GENERATED = ("calc.h", "calc_svc.c", "calc_xdr.c", "calc_cln.c", "calcClient.hpp
              "calcClient.cpp", "calc_impl_tmp.c")
 
 
-def write(path, text, mode=0o644):
-    with open(path, "w") as f:
-        f.write(text)
-    os.chmod(path, mode)
+class CompilerRun(compiler_run.CompilerRun):
+    """The scratch area with calc.idl in work/."""
 
-
-class CompilerRun(unittest.TestCase):
+    scratch_prefix = "velorin_output."
 
     def setUp(self):
-        self.root = tempfile.mkdtemp(prefix="velorin_output.")
-        self.addCleanup(shutil.rmtree, self.root, True)
-        self.home = os.path.join(self.root, "home")
-        self.tmp = os.path.join(self.root, "tmp")
-        self.work = os.path.join(self.root, "work")
-        for d in (self.home, self.tmp, self.work):
-            os.mkdir(d)
-        self.env = {k: v for k, v in os.environ.items() if k not in CONFIG_KEYS}
-        self.env.update(HOME=self.home, TMPDIR=self.tmp)
-        self.env.pop("VELORIN_TEST_PREFIX", None)
+        super().setUp()
         self.interface(INTERFACE)
 
     def interface(self, text):
@@ -67,17 +53,8 @@ class CompilerRun(unittest.TestCase):
         write(path, "#!/bin/sh\n" + body, 0o755)
         self.env["CPP"] = path
 
-    def run_velorin(self, args):
-        result = subprocess.run([VELORIN] + args, cwd=self.work, env=self.env,
-                                stdin=subprocess.DEVNULL, capture_output=True, text=True,
-                                timeout=60)
-        return result.returncode, result.stdout, result.stderr
-
     def in_work(self, name):
         return os.path.join(self.work, name)
-
-    def assertNoTemporaryFiles(self):
-        self.assertEqual(os.listdir(self.tmp), [])
 
 
 class TemporaryFiles(CompilerRun):

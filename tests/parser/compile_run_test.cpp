@@ -5,30 +5,19 @@
 
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "../support/test_files.hpp"
+
 namespace {
 
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using testsupport::readFile;
 
 class CompileRun : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        char pattern[] = "/tmp/velorin_parser_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+    void SetUp() override { ASSERT_FALSE(dir_.empty()); }
 
     void write(const std::string& name, const std::string& text)
     {
@@ -47,7 +36,8 @@ protected:
 
     bool exists(const std::string& name) { return access((dir_ + "/" + name).c_str(), F_OK) == 0; }
 
-    std::string dir_;
+    testsupport::ScratchDir scratch_{"velorin_parser"};
+    const std::string dir_ = scratch_.path();
     std::string errors_;
 };
 

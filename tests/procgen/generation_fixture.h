@@ -22,10 +22,9 @@
 #include "output/output_files.h"
 #include "output/section_files.h"
 
-inline std::string readFile(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+#include "../support/test_files.hpp"
+
+using testsupport::readFile;
 
 // The text a section collected since the version's files were opened.
 inline std::string sectionText(outFile& section) {
@@ -37,9 +36,7 @@ inline std::string sectionText(outFile& section) {
 class GenerationTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/procgen.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    directory = pattern;
+    ASSERT_FALSE(directory.empty());
     ASSERT_EQ(chdir(directory.c_str()), 0);
     startRun();
     // The configuration's defaults, as a run without configuration keys
@@ -50,10 +47,7 @@ class GenerationTest : public ::testing::Test {
 
   void TearDown() override {
     closeOutputFiles();
-    if (chdir("/tmp") == 0 && !HasFailure()) {
-      const std::string remove = "rm -rf '" + directory + "'";
-      (void)std::system(remove.c_str());
-    }
+    if (chdir("/tmp") != 0 || HasFailure()) scratch.keep();
   }
 
   // What `write` appends to `out`, the stream of the file `name`.
@@ -66,7 +60,8 @@ class GenerationTest : public ::testing::Test {
     return readFile(name).substr(static_cast<size_t>(start));
   }
 
-  std::string directory;
+  testsupport::ScratchDir scratch{"procgen"};
+  const std::string directory = scratch.path();
 };
 
 #endif

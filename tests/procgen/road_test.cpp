@@ -117,8 +117,8 @@ int main(int argc, char** argv) {
 )c";
 
 // The tests' ports, apart from those of the other tests.
-const int kFirstPort = 41100;
-const int kLastPort = 41149;
+const int kFirstPort = 31100;
+const int kLastPort = 31149;
 
 class RoadTest : public GenerationTest {
  protected:

@@ -1,8 +1,8 @@
 // Exact texts of the server-side generation of one interface (stock_model.h):
 // argument records, server wrappers, the dispatcher, registration, unmap and
-// the server main. The expected strings are written out by hand from the
-// documented form of each construct; where the generated text deliberately
-// differs, the difference is said next to the expectation.
+// the server main. The expected strings are written out by hand; where the
+// generated text is more than the plain construct, the reason is said next
+// to the expectation.
 #include <gtest/gtest.h>
 
 #include <iostream>
@@ -59,10 +59,9 @@ const std::string getQuoteWrapper =
     "\treturn 0;\n"
     "}\n\n\n";
 
-// The documented head leaves out the parameter of an absent record; the
-// runtime calls every wrapper with both addresses all the same, so both
-// parameters stay (an absent record is void*): otherwise now() would store
-// its result through the address of the argument union.
+// The head keeps the parameter of an absent record (as void*): the runtime
+// calls every wrapper with both addresses, and a head without it would make
+// now() store its result through the address of the argument union.
 const std::string resetWrapper =
     "void* reset_call(void* pIn, void* pOut){\n"
     "\n"
@@ -83,7 +82,7 @@ const std::string nowWrapper =
     "\treturn 0;\n"
     "}\n\n\n";
 
-// Documented: a plain "\tmalloc_fetch_out_t(pOut);\n". A failed allocation
+// More than a plain "\tmalloc_fetch_out_t(pOut);\n": a failed allocation
 // must not reach the server function with null buffers: the record is
 // released and zeroed, and the wrapper's non-null result tells the runtime
 // that the call did not run.
@@ -231,8 +230,8 @@ const std::string registration =
     "\t               );\n"
     "}\n\n\n";
 
-// Documented with "\tunsigned long prog_no=0;\n\n" after the socket: no
-// generated code reads that variable, and cc -Wall warns about it.
+// No "\tunsigned long prog_no=0;\n\n" after the socket: no generated code
+// would read that variable, and cc -Wall would warn about it.
 const std::string serverMain =
     "void\tstock_1_main(int argc, char ** argv) {\n"
     "\tint sock = RPC_ANYSOCK;\n"

@@ -1,9 +1,9 @@
 // Exact texts of the client-side generators: call functions, C stubs, C++
 // methods, binding functions and the client class head. The expectations are
-// written out by hand from the documented form of each construct; where the
-// generated text deliberately differs (so that it compiles, or so that a null
-// or destroyed handle is never used, or a reply cannot overrun a caller's
-// buffer) the difference is spelled out beside the expectation.
+// written out by hand; where the generated text is more than the plain
+// construct (so that it compiles, or so that a null or destroyed handle is
+// never used, or a reply cannot overrun a caller's buffer) the reason is
+// spelled out beside the expectation.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -84,8 +84,7 @@ TEST(CallFunction, AbsentRecordsPassXdrVoidAndNoParameter) {
                                               "\t                     (void*)pOut,\n"));
 }
 
-// The C stub of the documented form, except that the timeout statement is
-// guarded: a null handle (nothing bound, or binding failed) never reaches
+// The C stub, with its timeout statement guarded: a null handle (nothing bound, or binding failed) never reaches
 // clnt_control, only <proc>_wrap, which refuses it.
 TEST(ClientStub, ExactTextOfAnInoutPointerProcedure) {
   quoteModel quote;
@@ -351,8 +350,8 @@ TEST(BindingFunctions, ExactTextsWithAFixedPort) {
             "void\trfile_bind_handle(CLIENT* pclnt){\n"
             "\tRFILE_5_handle = pclnt;\n"
             "}\n\n");
-  // The documented unbind leaves the global handle pointing at the destroyed
-  // handle; here unbinding it also clears it.
+  // Unbinding the global handle also clears it, so that it never points at
+  // the destroyed handle.
   EXPECT_EQ(unbindFunctionText(read.version),
             "void\trfile_unbind(CLIENT* pclnt) {\n"
             "\tpclnt  = (pclnt==0? RFILE_5_handle: pclnt);\n"

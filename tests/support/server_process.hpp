@@ -9,7 +9,10 @@
 #include <signal.h>
 #include <stdint.h>
 #include <stdlib.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,12 +34,27 @@ inline bool portFree(int type, int port) {
   return bound;
 }
 
-// A port of first..last that is free for TCP and UDP, or 0 when none is.
-// Each test keeps to a range of its own, so that tests running side by side
-// do not take each other's ports.
+// Claims the port for this process until it ends, against the same test
+// run from other build trees on this host: a lock on a file per port, in
+// the directory where the end-to-end tests claim theirs (tests/e2e/lib.sh).
+inline bool claimPort(int port) {
+  const std::string dir = "/tmp/velorin-e2e-claims";
+  mkdir(dir.c_str(), 0755);
+  const std::string claim = dir + "/port-" + std::to_string(port);
+  const int fd = open(claim.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  if (flock(fd, LOCK_EX | LOCK_NB) == 0) return true;  // held until the process ends
+  close(fd);
+  return false;
+}
+
+// A port of first..last that no other test process holds and that is free
+// for TCP and UDP, or 0 when there is none. Each test keeps to a range of
+// its own, below the system's ephemeral ports (32768 and up), so that no
+// client's local port takes it either.
 inline int freeServerPort(int first, int last) {
   for (int port = first; port <= last; ++port)
-    if (portFree(SOCK_STREAM, port) && portFree(SOCK_DGRAM, port)) return port;
+    if (claimPort(port) && portFree(SOCK_STREAM, port) && portFree(SOCK_DGRAM, port)) return port;
   return 0;
 }
 

@@ -19,19 +19,12 @@
 #include "model/rpc_program.h"
 #include "output/output_files.h"
 
+#include "../support/test_files.hpp"
+
 namespace generated {
 
-inline std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-inline void writeFile(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-}
+using testsupport::readFile;
+using testsupport::writeFile;
 
 inline bool exists(const std::string& path) {
   struct stat st;
@@ -89,7 +82,8 @@ inline int compileHeader(const std::string& dir, const std::string& base, std::s
   writeFile(dir + "/header_cxx.cpp", "#define VELORIN_XDR\n#define VELORIN_CLIENT\n#define VELORIN_SERVER\n"
                                      "#include \"" + base + ".h\"\nint main() { return 0; }\n");
   return run(dir,
-             "cc " + cFlags() + " -fsyntax-only header_c.c && c++ " + cFlags() +
+             std::string(VELORIN_TEST_CC) + " " + cFlags() + " -fsyntax-only header_c.c && " +
+                 VELORIN_TEST_CXX + " " + cFlags() +
                  " -fsyntax-only header_cxx.cpp",
              output);
 }
@@ -104,7 +98,7 @@ inline int compileAndRun(const std::string& dir, const std::string& base, const 
   writeFile(dir + "/program.c", program);
   std::string compileOutput;
   const int compiled = run(dir,
-                           "cc " + cFlags() + " -o program program.c " + base + "_xdr.c " +
+                           std::string(VELORIN_TEST_CC) + " " + cFlags() + " -o program program.c " + base + "_xdr.c " +
                                TYPEGEN_VLRPC_LIB + " " + TYPEGEN_TIRPC_LIBS,
                            &compileOutput);
   if (compiled != 0) {
@@ -183,9 +177,9 @@ inline std::string generateAndCompile(rpcVersion* version, const std::string& ba
   EXPECT_EQ(errorCount.generation, 0);
   std::string output;
   EXPECT_EQ(compileHeader(dir, base, &output), 0) << output;
-  EXPECT_EQ(run(dir, "cc " + cFlags() + " -c " + base + "_xdr.c", &output), 0) << output;
+  EXPECT_EQ(run(dir, std::string(VELORIN_TEST_CC) + " " + cFlags() + " -c " + base + "_xdr.c", &output), 0) << output;
   // The other C files of the version include the same header.
-  EXPECT_EQ(run(dir, "cc " + cFlags() + " -fsyntax-only " + base + "_svc.c " + base + "_cln.c", &output), 0)
+  EXPECT_EQ(run(dir, std::string(VELORIN_TEST_CC) + " " + cFlags() + " -fsyntax-only " + base + "_svc.c " + base + "_cln.c", &output), 0)
       << output;
   return dir;
 }

@@ -121,9 +121,9 @@ static __attribute__((unused)) unsigned long resident(void) {
                                       // The runtime's reports end with no newline of their own.
                                       "\tprintf(\"\\n%d failed\\n\", failures);\n\treturn failures != 0;\n}\n");
   std::string output;
-  ASSERT_EQ(run(dir, "cc " + cFlags() + " -Dcalloc=counted_calloc -Drealloc=counted_realloc -c bounds_xdr.c", &output), 0)
+  ASSERT_EQ(run(dir, std::string(VELORIN_TEST_CC) + " " + cFlags() + " -Dcalloc=counted_calloc -Drealloc=counted_realloc -c bounds_xdr.c", &output), 0)
       << output;
-  ASSERT_EQ(run(dir, "cc " + cFlags() + " -o program program.c bounds_xdr.o " + TYPEGEN_VLRPC_LIB + " " +
+  ASSERT_EQ(run(dir, std::string(VELORIN_TEST_CC) + " " + cFlags() + " -o program program.c bounds_xdr.o " + TYPEGEN_VLRPC_LIB + " " +
                          TYPEGEN_TIRPC_LIBS,
                 &output),
             0)

@@ -42,7 +42,7 @@ std::string acceptedInterface(const std::string& tag, const std::string& idl) {
   EXPECT_EQ(compileInterface(dir, idl, &errors), 0) << errors;
   EXPECT_EQ(errors.find("Error"), std::string::npos) << errors;
   EXPECT_EQ(compileHeader(dir, "iface", &output), 0) << output;
-  EXPECT_EQ(run(dir, "cc " + cFlags() + " -c iface_xdr.c iface_svc.c iface_cln.c", &output), 0) << output;
+  EXPECT_EQ(run(dir, std::string(VELORIN_TEST_CC) + " " + cFlags() + " -c iface_xdr.c iface_svc.c iface_cln.c", &output), 0) << output;
   return dir;
 }
 
@@ -184,7 +184,7 @@ TEST(InterfaceFiles, UncodableDeclarationsAreCountedErrors) {
       // Accepted: then it compiles.
       std::string output;
       EXPECT_EQ(status, 0) << errors;
-      EXPECT_EQ(run(dir, "cc " + cFlags() + " -c iface_xdr.c", &output), 0) << output;
+      EXPECT_EQ(run(dir, std::string(VELORIN_TEST_CC) + " " + cFlags() + " -c iface_xdr.c", &output), 0) << output;
       continue;
     }
     EXPECT_EQ(status, 1) << errors;

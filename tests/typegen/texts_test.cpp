@@ -1,8 +1,7 @@
 // Exact texts of the type generators. The expected strings are written out
-// by hand from the intended form of each construct; where the generated
-// text deliberately differs from the literal form of the construct (so that
-// it compiles, or so that a count from the wire cannot overrun a buffer),
-// the literal form is quoted next to the expectation with the reason.
+// by hand; where the generated text is more than the plain construct (so
+// that it compiles, or so that a count from the wire cannot overrun a
+// buffer), the plain text is quoted next to the expectation with the reason.
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -79,7 +78,7 @@ TEST(TypeDeclarations, ArgumentRecordDropsQualifiersOnlyWhileDeclared) {
   classType* record = structType("add_in_t", {a, b, s});
   record->setTypedefName("add_in_t");
   record->markArgRecord();
-  // Literal form: "\tconst int b;\n". A const member could not be
+  // Not "\tconst int b;\n": a const member could not be
   // filled by the stub nor decoded in place, so no record member keeps its
   // qualifier.
   EXPECT_EQ(declare(record), "typedef struct add_in_t{\n\tint a;\n\tint b;\n\tchar* s;\n}add_in_t;\n\n");
@@ -96,8 +95,8 @@ TEST(TypeDeclarations, DiscriminatedUnionBlockAndFreeMacros) {
 
   classType* point = structType("", {sym("x", prim(CODE_INT))});
   alias("point", point);
-  // Literal form: " do { if(ppoint) xdr_free ( (xdrproc_t)xdr_point,(char*)ppoint);}while(0)".
-  // The argument is taken into a local once: tested directly, the address
+  // Not " do { if(ppoint) xdr_free ( (xdrproc_t)xdr_point,(char*)ppoint);}while(0)":
+  // the argument is taken into a local once: tested directly, the address
   // of a variable draws a cc -Wall warning in every program that uses it.
   EXPECT_EQ(point->freeMacro(),
             "#define point_freeres( ppoint ) \\\n do { char* _vlrpc_p_ = (char*)(ppoint); if(_vlrpc_p_) xdr_free ( (xdrproc_t)xdr_point,_vlrpc_p_);}while(0)\n\n");
@@ -283,7 +282,7 @@ TEST(ArrayCode, AllocationReleaseAndCopy) {
   EXPECT_EQ(vals->mallocCode("pVar->", "vals"),
             "\tpVar->vals = (int*) vlrpc_alloc(100ULL, sizeof(int));\n\tMEM_ASSERT(pVar->vals);\n");
   EXPECT_EQ(vals->freeCode("pVar->", "vals"), "\tfree(pVar->vals);\n");
-  // Literal form: "\tmemcpy(pOut->vals, pIn->vals, pIn->n * sizeof(int));\n".
+  // Not "\tmemcpy(pOut->vals, pIn->vals, pIn->n * sizeof(int));\n":
   // pIn->n comes from the wire: the copy takes at most the destination's
   // bound, between buffers that exist; a fixed array is copied whole.
   EXPECT_EQ(vals->copyCode("pOut->", "vals", "pIn->", "vals", 0),
@@ -307,8 +306,8 @@ TEST(ArrayCode, AllocationReleaseAndCopy) {
   EXPECT_EQ(vals->mallocCode("pVar->", "_vlrpc_return_"), "");
   EXPECT_EQ(vals->freeCode("pVar->", "_vlrpc_return_"), "");
 
-  // The literal form names the element by its bare name ("sizeof(node)"),
-  // which does not compile for a tagged struct.
+  // The element is named as a struct: a bare "sizeof(node)" does not
+  // compile for a tagged struct.
   classType* node = structType("node", {sym("value", prim(CODE_INT))});
   EXPECT_NE(varArray(node, var("n"), num(4))->copyCode("pOut->", "v", "pIn->", "v", 0).find(
                 "\t\tmemcpy(pOut->v, pIn->v, n * sizeof(struct node));\n"),
@@ -322,7 +321,7 @@ TEST(StructCode, RoutinesAndHelpers) {
             "\nbool_t xdr_point(XDR*xdrp, point* ppoint){\n\n\tif(!xdr_int(xdrp, &ppoint->x))\n\t\treturn 0;\n\tif(!xdr_int(xdrp, &ppoint->y))\n\t\treturn 0;\n\n\treturn 1;\n}\n\n");
   EXPECT_EQ(routine(structType("e", {})), "\nbool_t xdr_e(XDR*xdrp, struct e* pe){\n\n\n\treturn 1;\n}\n\n");
 
-  // Literal body: "xdr_opaque(xdrp, pnum, sizeof(*pnum))"; the union
+  // Not "xdr_opaque(xdrp, pnum, sizeof(*pnum))": the union
   // pointer is cast to the filter's char* so that the call compiles.
   classType* num_u = structType("num", {sym("i", prim(CODE_INT)), sym("f", prim(CODE_FLOAT))}, CODE_UNION);
   EXPECT_NE(routine(num_u).find("\tif(!xdr_opaque(xdrp, (char*)pnum, sizeof(*pnum)))\n\t\treturn 0;\n"),
