@@ -14,42 +14,42 @@
 
 static double now(void)
 {
-	struct timespec ts;
-	clock_gettime(CLOCK_MONOTONIC, &ts);
-	return ts.tv_sec + ts.tv_nsec / 1e9;
+    struct timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
 }
 
 int main(int argc, char** argv)
 {
-	stkQuote quote;
-	double start, elapsed, seconds;
-	long calls = 0;
+    stkQuote quote;
+    double start, elapsed, seconds;
+    long calls = 0;
 
-	if (argc != 5) {
-		fprintf(stderr, "usage: %s host program-number tcp|udp seconds\n", argv[0]);
-		return 2;
-	}
-	seconds = atof(argv[4]);
-	if (quote_bind(argv[1], strtoul(argv[2], 0, 0), 1, argv[3]) == 0) {
-		clnt_pcreateerror(argv[1]);
-		return 1;
-	}
-	start = now();
-	do {
-		/* Checks every reply, so that a loop of failing calls is no result. */
-		int i;
-		for (i = 0; i < 100; i++) {
-			memset(&quote, 0, sizeof(quote));
-			strcpy(quote.Ticker, "QRVX");
-			if (getQuote(&quote) != 0 || quote_errno(0) != RPC_SUCCESS || quote.Close != 45.0) {
-				fprintf(stderr, "call %ld failed\n", calls);
-				return 1;
-			}
-		}
-		calls += 100;
-		elapsed = now() - start;
-	} while (elapsed < seconds);
-	printf("%.0f\n", calls / elapsed);
-	quote_unbind(0);
-	return 0;
+    if (argc != 5) {
+        fprintf(stderr, "usage: %s host program-number tcp|udp seconds\n", argv[0]);
+        return 2;
+    }
+    seconds = atof(argv[4]);
+    if (quote_bind(argv[1], strtoul(argv[2], 0, 0), 1, argv[3]) == 0) {
+        clnt_pcreateerror(argv[1]);
+        return 1;
+    }
+    start = now();
+    do {
+        /* Checks every reply, so that a loop of failing calls is no result. */
+        int i;
+        for (i = 0; i < 100; i++) {
+            memset(&quote, 0, sizeof(quote));
+            strcpy(quote.Ticker, "QRVX");
+            if (getQuote(&quote) != 0 || quote_errno(0) != RPC_SUCCESS || quote.Close != 45.0) {
+                fprintf(stderr, "call %ld failed\n", calls);
+                return 1;
+            }
+        }
+        calls += 100;
+        elapsed = now() - start;
+    } while (elapsed < seconds);
+    printf("%.0f\n", calls / elapsed);
+    quote_unbind(0);
+    return 0;
 }

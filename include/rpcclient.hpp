@@ -17,14 +17,16 @@ protected:
     struct timeval timeout;  // call timeout of the generated methods
 
 public:
-    RPCClient() : clnt(0) {
+    RPCClient() : clnt(0)
+    {
         timeout.tv_sec = 25;
         timeout.tv_usec = 0;
     }
 
     // Binds the new object through the host's portmapper; when that fails
     // the object stays unbound and pcreateerror tells why.
-    RPCClient(const char* host, const char* proto, unsigned long prog, unsigned long ver) : clnt(0) {
+    RPCClient(const char* host, const char* proto, unsigned long prog, unsigned long ver) : clnt(0)
+    {
         timeout.tv_sec = 25;
         timeout.tv_usec = 0;
         create(host, prog, ver, proto);
@@ -33,7 +35,8 @@ public:
     // Handle through the host's portmapper, left in clnt (0 after a failure,
     // the reason in rpc_createerr). A null protocol name means "tcp", as in
     // the generated bind functions.
-    CLIENT* create(const char* host, unsigned prog, unsigned vers, const char* proto) {
+    CLIENT* create(const char* host, unsigned prog, unsigned vers, const char* proto)
+    {
         if (host == 0) {
             rpc_createerr.cf_stat = RPC_UNKNOWNHOST;
             clnt = 0;
@@ -45,12 +48,14 @@ public:
 
     // Handle for a fixed port (0: through the portmapper), left in clnt.
     CLIENT* create2(const char* hostname, unsigned long prog, unsigned long vers, const char* proto,
-                    unsigned short port, unsigned sendsz, unsigned recvsz) {
+                    unsigned short port, unsigned sendsz, unsigned recvsz)
+    {
         clnt = vl_clnt_create(hostname, port, prog, vers, proto, sendsz, recvsz);
         return clnt;
     }
 
-    void destroy() {
+    void destroy()
+    {
         if (clnt != 0)
             clnt_destroy(clnt);
         clnt = 0;
@@ -66,14 +71,16 @@ public:
 
     // Installs h as the object's handle and hands back the one it held,
     // which the caller now owns.
-    CLIENT* setHandle(CLIENT* h) {
+    CLIENT* setHandle(CLIENT* h)
+    {
         CLIENT* previous = clnt;
         clnt = h;
         return previous;
     }
 
     // Error of the last call; an unbound object reports RPC_FAILED.
-    void geterr(struct rpc_err* e) {
+    void geterr(struct rpc_err* e)
+    {
         if (clnt == 0) {
             std::memset(e, 0, sizeof *e);
             e->re_status = RPC_FAILED;
@@ -82,16 +89,19 @@ public:
         clnt_geterr(clnt, e);
     }
 
-    bool_t freeres(xdrproc_t proc, char* res) {
+    bool_t freeres(xdrproc_t proc, char* res)
+    {
         return clnt != 0 ? clnt_freeres(clnt, proc, res) : FALSE;
     }
 
-    bool_t control(unsigned int request, char* info) {
+    bool_t control(unsigned int request, char* info)
+    {
         return clnt != 0 ? clnt_control(clnt, request, info) : FALSE;
     }
 
     // Descriptor of the handle's connection, -1 when there is none.
-    int getSocket() {
+    int getSocket()
+    {
         int fd = -1;
         if (clnt == 0 || !clnt_control(clnt, CLGET_FD, reinterpret_cast<char*>(&fd)))
             return -1;
@@ -99,32 +109,37 @@ public:
     }
 
     // The creation operations bind the object as create and create2 do.
-    CLIENT* raw_create(unsigned long prog, unsigned long vers) {
+    CLIENT* raw_create(unsigned long prog, unsigned long vers)
+    {
         clnt = clntraw_create(prog, vers);
         return clnt;
     }
 
     CLIENT* tcp_create(sockaddr_in* addr, unsigned long prog, unsigned long vers, int* sockp,
-                       unsigned sendsz, unsigned recvsz) {
+                       unsigned sendsz, unsigned recvsz)
+    {
         clnt = clnttcp_create(addr, prog, vers, sockp, sendsz, recvsz);
         return clnt;
     }
 
-    CLIENT* udp_create(sockaddr_in* addr, unsigned long prog, unsigned long vers, struct timeval wait,
-                       int* sockp) {
+    CLIENT* udp_create(sockaddr_in* addr, unsigned long prog, unsigned long vers,
+                       struct timeval wait, int* sockp)
+    {
         clnt = clntudp_create(addr, prog, vers, wait, sockp);
         return clnt;
     }
 
-    CLIENT* udp_bufcreate(sockaddr_in* addr, unsigned long prog, unsigned long vers, struct timeval wait,
-                          int* sockp, unsigned sendsz, unsigned recvsz) {
+    CLIENT* udp_bufcreate(sockaddr_in* addr, unsigned long prog, unsigned long vers,
+                          struct timeval wait, int* sockp, unsigned sendsz, unsigned recvsz)
+    {
         clnt = clntudp_bufcreate(addr, prog, vers, wait, sockp, sendsz, recvsz);
         return clnt;
     }
 
     // A call on an unbound object fails with RPC_FAILED.
-    enum clnt_stat call(unsigned long proc, xdrproc_t inproc, char* in, xdrproc_t outproc, char* out,
-                        struct timeval tout) {
+    enum clnt_stat call(unsigned long proc, xdrproc_t inproc, char* in, xdrproc_t outproc,
+                        char* out, struct timeval tout)
+    {
         if (clnt == 0)
             return RPC_FAILED;
         return clnt_call(clnt, proc, inproc, in, outproc, out, tout);
@@ -136,7 +151,8 @@ public:
 
     // Why the last call failed, prefixed with s; an unbound object has no
     // call to tell of and reports RPC_FAILED.
-    void perror(const char* s) {
+    void perror(const char* s)
+    {
         if (clnt == 0) {
             std::fprintf(stderr, "%s: %s\n", s, clnt_sperrno(RPC_FAILED));
             return;
@@ -144,7 +160,8 @@ public:
         clnt_perror(clnt, s);
     }
 
-    char* sperror(const char* s) {
+    char* sperror(const char* s)
+    {
         if (clnt == 0) {
             static char text[256];
             std::snprintf(text, sizeof text, "%s: %s", s, clnt_sperrno(RPC_FAILED));
@@ -156,4 +173,4 @@ public:
     char* sperrno(enum clnt_stat status) { return clnt_sperrno(status); }
 };
 
-#endif // RPCCLIENT_HPP
+#endif  // RPCCLIENT_HPP

@@ -15,7 +15,7 @@ extern "C" {
  * the addresses of the argument and the result record. It returns null; a
  * non-null result means that the call could not run, and the client is
  * answered with a system error instead of the reply. */
-typedef void *(*local_call_t)();
+typedef void* (*local_call_t)();
 /* Releases the buffers of a result record: called as free_after(pback). */
 typedef void (*free_call_t)();
 
@@ -23,20 +23,20 @@ typedef void (*free_call_t)();
  * two records it points to belong to the caller and need to live only
  * during vl_serv_call. */
 typedef struct {
-    caddr_t pover;              /* argument record, decoded into */
-    int over_size;              /* its size; zeroed before decoding */
-    caddr_t pback;              /* result record, encoded into the reply */
-    int back_size;              /* its size; zeroed before an early reply */
-    SVCXPRT *ptransport;        /* transport the request came in on */
-    struct svc_req *psvc_req;   /* the request */
-    void (*proc)();             /* reserved: set to 0, never read */
-    local_call_t local;         /* performs the call */
-    free_call_t free_after;     /* 0, or releases the result after the reply */
-    xdrproc_t xdr_over;         /* decodes and frees the argument record */
-    xdrproc_t xdr_back;         /* encodes the result record */
-    int reply_now;              /* non-zero: reply with the zeroed result
+    caddr_t pover;            /* argument record, decoded into */
+    int over_size;            /* its size; zeroed before decoding */
+    caddr_t pback;            /* result record, encoded into the reply */
+    int back_size;            /* its size; zeroed before an early reply */
+    SVCXPRT* ptransport;      /* transport the request came in on */
+    struct svc_req* psvc_req; /* the request */
+    void (*proc)();           /* reserved: set to 0, never read */
+    local_call_t local;       /* performs the call */
+    free_call_t free_after;   /* 0, or releases the result after the reply */
+    xdrproc_t xdr_over;       /* decodes and frees the argument record */
+    xdrproc_t xdr_back;       /* encodes the result record */
+    int reply_now;            /* non-zero: reply with the zeroed result
                                    record before local runs */
-    int mt_on_call;             /* 0: run in this process; any other value:
+    int mt_on_call;           /* 0: run in this process; any other value:
                                    run in a forked child */
 } vlrpc_call_struct;
 
@@ -51,7 +51,7 @@ enum { VELORIN_FORKING = 1, VELORIN_THREADING = 2 };
  * (a reply that cannot be sent is followed by svcerr_systemerr), calls
  * free_after and releases the decoded arguments. Returns when the call is
  * done, or at once when a child runs it. */
-void vl_serv_call(vlrpc_call_struct *info);
+void vl_serv_call(vlrpc_call_struct* info);
 
 /* Start-up: call once, before any handler is registered and before
  * vl_serv_mainloop. Also installs the SIGCHLD handler that reaps ended
@@ -94,11 +94,10 @@ void vl_serv_exception_handler(int fd, void (*handler)(int fd));
  * (the descriptor table is full, or the fork for it fails) waits; the
  * loop reports the cause once through vlrpc_report_event and tries again
  * every tenth of a second, serving everything else meanwhile. */
-void vl_serv_mainloop(SVCXPRT *tcp_master, SVCXPRT *udp_master, int dofork,
-                      int exit_idle);
+void vl_serv_mainloop(SVCXPRT* tcp_master, SVCXPRT* udp_master, int dofork, int exit_idle);
 /* One wait (timeout as for select; null waits without limit) and one
  * serving pass over the RPC service descriptors; handlers play no part. */
-void vl_serv_once(struct timeval *timeout);
+void vl_serv_once(struct timeval* timeout);
 /* The idle check: ends the process with status 0 when no service
  * descriptor is left or vl_serv_init has not run. */
 void vl_serv_validate(void);
@@ -106,9 +105,9 @@ void vl_serv_validate(void);
  * RLIMIT_NOFILE limit, at most FD_SETSIZE. */
 int vl_getdtablesize(void);
 /* 1 when no descriptor below vl_getdtablesize() is set in set, else 0. */
-int vl_fdset_empty(fd_set *set);
+int vl_fdset_empty(fd_set* set);
 /* Clears every descriptor of set but fd. */
-void vl_keep_master_fd(fd_set *set, int fd);
+void vl_keep_master_fd(fd_set* set, int fd);
 /* Closes every RPC service descriptor but fd and removes it from
  * svc_fdset. */
 void close_fds(int fd);
@@ -121,10 +120,10 @@ int vl_install_sigchld_handler(void);
  * for UDP, is_udp non-zero, the whole call, after which it exits), the
  * parent waits until it has and leaves readfds empty. 0 when fd is not
  * in readfds, else 1. */
-int fork_on_connect(fd_set *readfds, int fd, int is_udp);
+int fork_on_connect(fd_set* readfds, int fd, int is_udp);
 /* Forks; *status becomes -1 when the fork fails and 1 in the child; it is
  * left as it was in the parent. */
-void vl_fork_on_call(int *status);
+void vl_fork_on_call(int* status);
 
 /* Asynchronous mode: for programs busy in a loop of their own. A watcher
  * child waits for a request on the service descriptors and signals the
@@ -158,45 +157,44 @@ int vl_serv_async_cancel(void);
  * port another socket holds is a failure for either protocol. Ready
  * for svctcp_create or svcudp_create. On failure the reason is reported
  * through vlrpc_report_event and the process ends with status 1. */
-int vl_serv_fd(int port, const char *protocol);
+int vl_serv_fd(int port, const char* protocol);
 
 /* ---- Client side: client creation, codecs, serialisation, reporting ---- */
 
 /* Report function: called with the text of every runtime report. */
-typedef void (*vlrpc_perr_call_t)(char *);
+typedef void (*vlrpc_perr_call_t)(char*);
 
 /* Client handle for prog/vers on hostname at port (host byte order; 0 asks
  * the host's portmapper) over the protocol named proto ("tcp" or "udp").
  * sendsz/recvsz are the TCP buffer sizes (0: library defaults). The handle's
  * call timeout is 25 seconds. Null on failure, the reason in rpc_createerr. */
-CLIENT *vl_clnt_create(const char *hostname, u_short port, u_long prog,
-                       u_long vers, const char *proto, u_int sendsz,
-                       u_int recvsz);
+CLIENT* vl_clnt_create(const char* hostname, u_short port, u_long prog, u_long vers,
+                       const char* proto, u_int sendsz, u_int recvsz);
 /* Status of the last call made on cl. */
-enum clnt_stat vl_clnt_errno(CLIENT *cl);
+enum clnt_stat vl_clnt_errno(CLIENT* cl);
 /* Socket connected to host:port: a stream socket when type is 1, else a
  * datagram socket. -1 when the host is unknown or the connection fails. */
-int vl_sock_connect(const char *host, u_short port, int type);
+int vl_sock_connect(const char* host, u_short port, int type);
 
 /* Arrays and byte strings whose count travels outside the encoded data:
  * *sizep is read, never written; nothing but the elements is on the wire. */
-bool_t xdr_array_vl(XDR *xdrs, caddr_t *addrp, u_int *sizep, u_int maxsize,
-                    u_int elsize, xdrproc_t elproc);
-bool_t xdr_bytes_vl(XDR *xdrs, char **cpp, u_int *sizep, u_int maxsize);
+bool_t xdr_array_vl(XDR* xdrs, caddr_t* addrp, u_int* sizep, u_int maxsize, u_int elsize,
+                    xdrproc_t elproc);
+bool_t xdr_bytes_vl(XDR* xdrs, char** cpp, u_int* sizep, u_int maxsize);
 
 /* Releases ptr, an object of size bytes decoded with proc, and everything
  * proc allocated inside it. A null ptr does nothing. */
-void vl_free_reference(xdrproc_t proc, void *ptr, u_int size);
+void vl_free_reference(xdrproc_t proc, void* ptr, u_int size);
 /* Runs xdrproc on pdata over a stdio XDR stream on fp in direction op;
  * returns the filter's result. */
-int vl_serialize(FILE *fp, xdrproc_t xdrproc, void *pdata, enum xdr_op op);
+int vl_serialize(FILE* fp, xdrproc_t xdrproc, void* pdata, enum xdr_op op);
 
 /* Hands text unchanged to the installed report function. */
-void vlrpc_report_event(char *text);
+void vlrpc_report_event(char* text);
 /* Installs f as the report function; a null f is ignored. */
 void vl_set_err_report_func(vlrpc_perr_call_t f);
 /* The default report function: writes text to the standard error stream. */
-void print_stderr(char *text);
+void print_stderr(char* text);
 
 #ifdef __cplusplus
 }

@@ -33,14 +33,14 @@
 
 /* Sends the reply; a reply that cannot be sent is answered with a system
  * error so that the client learns of it. */
-static void send_reply(SVCXPRT *xprt, xdrproc_t xdr_back, caddr_t pback)
+static void send_reply(SVCXPRT* xprt, xdrproc_t xdr_back, caddr_t pback)
 {
     if (!svc_sendreply(xprt, xdr_back, pback))
         svcerr_systemerr(xprt);
 }
 
 /* Releases what decoding allocated inside the argument record. */
-static void free_arguments(const vlrpc_call_struct *info)
+static void free_arguments(const vlrpc_call_struct* info)
 {
     if (!svc_freeargs(info->ptransport, info->xdr_over, info->pover)) {
         fprintf(stderr, "Unable to free arguments.\n");
@@ -56,7 +56,7 @@ static void zero_record(caddr_t record, int size)
 
 /* Runs a call whose arguments are decoded: reply (before or after the
  * call), the call itself, the release of the result and the arguments. */
-static void vl_rpc_call_2(vlrpc_call_struct *info)
+static void vl_rpc_call_2(vlrpc_call_struct* info)
 {
     if (info->reply_now) {
         zero_record(info->pback, info->back_size);
@@ -76,7 +76,7 @@ static void vl_rpc_call_2(vlrpc_call_struct *info)
     free_arguments(info);
 }
 
-void vl_serv_call(vlrpc_call_struct *info)
+void vl_serv_call(vlrpc_call_struct* info)
 {
     pid_t pid;
 
@@ -122,7 +122,7 @@ struct io_handlers {
 
 /* One entry per descriptor number below VL_FD_CAPACITY; null until
  * vl_serv_init. */
-static struct io_handlers *ioh_table = NULL;
+static struct io_handlers* ioh_table = NULL;
 /* No descriptor at or above this one has a handler: the scans of every
  * pass stop here instead of walking the whole table. Raised by every
  * registration, lowered when the highest handlers are removed. */
@@ -143,20 +143,16 @@ int vl_getdtablesize(void)
     return (int)limit.rlim_cur;
 }
 
-static int fd_in_capacity(int fd)
-{
-    return fd >= 0 && fd < VL_FD_CAPACITY;
-}
+static int fd_in_capacity(int fd) { return fd >= 0 && fd < VL_FD_CAPACITY; }
 
-static int has_handler(const struct io_handlers *entry)
+static int has_handler(const struct io_handlers* entry)
 {
-    return entry->input != NULL || entry->output != NULL ||
-           entry->exception != NULL;
+    return entry->input != NULL || entry->output != NULL || entry->exception != NULL;
 }
 
 /* The handler entry of fd, or null when fd is outside the table or the
  * table does not exist yet. */
-static struct io_handlers *handlers_of(int fd)
+static struct io_handlers* handlers_of(int fd)
 {
     if (ioh_table == NULL || !fd_in_capacity(fd))
         return NULL;
@@ -178,7 +174,7 @@ static void note_handler_change(int fd)
 
 void vl_serv_input_handler(int fd, void (*handler)(int fd))
 {
-    struct io_handlers *entry = handlers_of(fd);
+    struct io_handlers* entry = handlers_of(fd);
 
     if (entry != NULL) {
         entry->input = handler;
@@ -188,7 +184,7 @@ void vl_serv_input_handler(int fd, void (*handler)(int fd))
 
 void vl_serv_output_handler(int fd, void (*handler)(int fd))
 {
-    struct io_handlers *entry = handlers_of(fd);
+    struct io_handlers* entry = handlers_of(fd);
 
     if (entry != NULL) {
         entry->output = handler;
@@ -198,7 +194,7 @@ void vl_serv_output_handler(int fd, void (*handler)(int fd))
 
 void vl_serv_exception_handler(int fd, void (*handler)(int fd))
 {
-    struct io_handlers *entry = handlers_of(fd);
+    struct io_handlers* entry = handlers_of(fd);
 
     if (entry != NULL) {
         entry->exception = handler;
@@ -212,13 +208,10 @@ void vl_serv_exception_handler(int fd, void (*handler)(int fd))
  * highest service descriptor in svc_maxfd) instead of covering the table. */
 
 /* One above the highest descriptor below n that may be set in svc_fdset. */
-static int service_bound(int n)
-{
-    return svc_maxfd + 1 < n ? svc_maxfd + 1 : n;
-}
+static int service_bound(int n) { return svc_maxfd + 1 < n ? svc_maxfd + 1 : n; }
 
 /* The highest descriptor below n set in set, or -1. */
-static int fdset_highest_below(const fd_set *set, int n)
+static int fdset_highest_below(const fd_set* set, int n)
 {
     int fd;
 
@@ -229,7 +222,7 @@ static int fdset_highest_below(const fd_set *set, int n)
 }
 
 /* to := the service descriptors below n, less those in left_out. */
-static void copy_service_fds(fd_set *to, int n, const fd_set *left_out)
+static void copy_service_fds(fd_set* to, int n, const fd_set* left_out)
 {
     int limit = service_bound(n);
     int fd;
@@ -240,17 +233,11 @@ static void copy_service_fds(fd_set *to, int n, const fd_set *left_out)
             FD_SET(fd, to);
 }
 
-static int fdset_empty_below(const fd_set *set, int n)
-{
-    return fdset_highest_below(set, n) < 0;
-}
+static int fdset_empty_below(const fd_set* set, int n) { return fdset_highest_below(set, n) < 0; }
 
-int vl_fdset_empty(fd_set *set)
-{
-    return fdset_empty_below(set, vl_getdtablesize());
-}
+int vl_fdset_empty(fd_set* set) { return fdset_empty_below(set, vl_getdtablesize()); }
 
-void vl_keep_master_fd(fd_set *set, int fd)
+void vl_keep_master_fd(fd_set* set, int fd)
 {
     int keep = fd_in_capacity(fd) && FD_ISSET(fd, set);
 
@@ -261,7 +248,7 @@ void vl_keep_master_fd(fd_set *set, int fd)
 
 /* Closes every descriptor of which, except keep, and removes it from the
  * RPC service set. */
-static void close_service_fds(const fd_set *which, int keep)
+static void close_service_fds(const fd_set* which, int keep)
 {
     int n = vl_getdtablesize();
     int fd;
@@ -282,10 +269,7 @@ void close_fds(int fd)
 }
 
 /* The lower of two descriptor bounds. */
-static int bound(int a, int b)
-{
-    return a < b ? a : b;
-}
+static int bound(int a, int b) { return a < b ? a : b; }
 
 /* ------------------------------------------------------------------ */
 /* Connections waiting on listening sockets                            */
@@ -328,8 +312,7 @@ static void forget_departed_fds(void)
     for (fd = 0; fd < classified_limit; fd++)
         if (FD_ISSET(fd, &classified_fds) && !FD_ISSET(fd, &svc_fdset))
             FD_CLR(fd, &classified_fds);
-    while (classified_limit > 0 &&
-           !FD_ISSET(classified_limit - 1, &classified_fds))
+    while (classified_limit > 0 && !FD_ISSET(classified_limit - 1, &classified_fds))
         classified_limit--;
 }
 
@@ -364,7 +347,7 @@ static void pause_listener(int fd)
 
 /* The time left of the pause, in wait; null when no listener is paused or
  * when the pause is over, which then ends it. */
-static struct timeval *pause_left(struct timeval *wait)
+static struct timeval* pause_left(struct timeval* wait)
 {
     struct timespec now;
     long long left_us;
@@ -386,15 +369,14 @@ static struct timeval *pause_left(struct timeval *wait)
 
 /* Reports what failed and why, unless *condition shows that this run of
  * failures was reported already; the next success clears it. */
-static void report_once(int *condition, const char *what, int error)
+static void report_once(int* condition, const char* what, int error)
 {
     char text[256];
 
     if (*condition)
         return;
     *condition = 1;
-    snprintf(text, sizeof text, "%s: %s; trying again\n", what,
-             strerror(error));
+    snprintf(text, sizeof text, "%s: %s; trying again\n", what, strerror(error));
     vlrpc_report_event(text);
 }
 
@@ -433,7 +415,7 @@ static int room_for_connection(int listener)
 
 /* Clears in rd the ready listening descriptors whose connections cannot
  * be taken in this pass. */
-static void admit_connections(fd_set *rd, int n)
+static void admit_connections(fd_set* rd, int n)
 {
     int limit = service_bound(n);
     int fd;
@@ -445,17 +427,14 @@ static void admit_connections(fd_set *rd, int n)
 }
 
 /* The service descriptors to wait on: all but the paused listeners. */
-static void copy_watched_service_fds(fd_set *to, int n)
-{
-    copy_service_fds(to, n, &paused_fds);
-}
+static void copy_watched_service_fds(fd_set* to, int n) { copy_service_fds(to, n, &paused_fds); }
 
 /* The wait sets of one pass: the RPC service descriptors plus every
  * descriptor with a handler of the matching kind, all below n. The result
  * is one above the highest descriptor in the sets, the first argument
  * select needs: the kernel then looks at no descriptor that cannot be
  * ready. */
-static int merge_fdsets(int n, fd_set *rd, fd_set *wr, fd_set *ex)
+static int merge_fdsets(int n, fd_set* rd, fd_set* wr, fd_set* ex)
 {
     int limit = bound(n, handler_limit);
     int top = fdset_highest_below(&svc_fdset, service_bound(n));
@@ -482,7 +461,7 @@ static int merge_fdsets(int n, fd_set *rd, fd_set *wr, fd_set *ex)
 /* Calls the handlers of the ready descriptors in ascending order. The
  * table and its limit are read afresh before every call: a handler may
  * register or remove handlers of descriptors not yet visited. */
-static void handle_ioe(int n, fd_set *rd, fd_set *wr, fd_set *ex)
+static void handle_ioe(int n, fd_set* rd, fd_set* wr, fd_set* ex)
 {
     int fd;
 
@@ -498,7 +477,7 @@ static void handle_ioe(int n, fd_set *rd, fd_set *wr, fd_set *ex)
 
 /* Leaves in rd only the ready descriptors the RPC library serves: only
  * descriptors with handlers can be set in it besides those. */
-static void keep_svc_fdset(fd_set *rd, int n)
+static void keep_svc_fdset(fd_set* rd, int n)
 {
     int limit = bound(n, handler_limit);
     int fd;
@@ -559,7 +538,7 @@ int vl_install_sigchld_handler(void)
     return 0;
 }
 
-void vl_fork_on_call(int *status)
+void vl_fork_on_call(int* status)
 {
     pid_t pid = fork();
 
@@ -632,15 +611,11 @@ static void validate_below(int n)
         exit(0);
 }
 
-void vl_serv_validate(void)
-{
-    validate_below(vl_getdtablesize());
-}
+void vl_serv_validate(void) { validate_below(vl_getdtablesize()); }
 
-static int my_fork(fd_set *rd, SVCXPRT *tcp_master, SVCXPRT *udp_master);
+static int my_fork(fd_set* rd, SVCXPRT* tcp_master, SVCXPRT* udp_master);
 
-void vl_serv_mainloop(SVCXPRT *tcp_master, SVCXPRT *udp_master, int dofork,
-                      int exit_idle)
+void vl_serv_mainloop(SVCXPRT* tcp_master, SVCXPRT* udp_master, int dofork, int exit_idle)
 {
     int n = vl_getdtablesize();
     fd_set rd, wr, ex;
@@ -681,7 +656,7 @@ void vl_serv_mainloop(SVCXPRT *tcp_master, SVCXPRT *udp_master, int dofork,
 
 /* The earlier of two limits of a wait, either of which may be null (no
  * limit). */
-static struct timeval *earlier(struct timeval *a, struct timeval *b)
+static struct timeval* earlier(struct timeval* a, struct timeval* b)
 {
     if (a == NULL)
         return b;
@@ -690,14 +665,14 @@ static struct timeval *earlier(struct timeval *a, struct timeval *b)
     return timercmp(a, b, <) ? a : b;
 }
 
-void vl_serv_once(struct timeval *timeout)
+void vl_serv_once(struct timeval* timeout)
 {
     /* select counts a wait down in its timeout: a copy keeps the caller's
      * value and lets an interrupted wait go on with the time left. A
      * paused listener cuts the wait short, so that its connection is
      * tried again when the pause is over. */
     struct timeval left, paused;
-    struct timeval *limit = NULL;
+    struct timeval* limit = NULL;
     int n = vl_getdtablesize();
     fd_set rd;
     int ready;
@@ -707,11 +682,11 @@ void vl_serv_once(struct timeval *timeout)
         limit = &left;
     }
     do {
-        struct timeval *pause = pause_left(&paused);
+        struct timeval* pause = pause_left(&paused);
 
         copy_watched_service_fds(&rd, n);
-        ready = select(fdset_highest_below(&rd, service_bound(n)) + 1, &rd,
-                       NULL, NULL, earlier(limit, pause));
+        ready = select(fdset_highest_below(&rd, service_bound(n)) + 1, &rd, NULL, NULL,
+                       earlier(limit, pause));
     } while (ready < 0 && errno == EINTR);
     if (ready < 0) {
         perror("select");
@@ -732,7 +707,7 @@ void vl_serv_once(struct timeval *timeout)
  * they are closed only after the request is taken, so that the accepted
  * connection cannot receive the number of a descriptor the RPC library
  * still keeps a transport for. */
-static void take_request_in_child(fd_set *rd, int release_parent)
+static void take_request_in_child(fd_set* rd, int release_parent)
 {
     fd_set inherited = svc_fdset;
 
@@ -754,7 +729,7 @@ static void wait_for_child(int sync[2])
     close(sync[0]);
 }
 
-int fork_on_connect(fd_set *rd, int fd, int is_udp)
+int fork_on_connect(fd_set* rd, int fd, int is_udp)
 {
     int sync[2];
     pid_t pid;
@@ -780,8 +755,7 @@ int fork_on_connect(fd_set *rd, int fd, int is_udp)
     if (pid < 0) {
         /* The request stays pending: tried again after a pause, so that
          * the loop does not spin while no child can be made. */
-        report_once(&connection_fork_failed, "Cannot fork for a connection",
-                    errno);
+        report_once(&connection_fork_failed, "Cannot fork for a connection", errno);
         pause_listener(fd);
     } else {
         connection_fork_failed = 0;
@@ -791,7 +765,7 @@ int fork_on_connect(fd_set *rd, int fd, int is_udp)
     return 1;
 }
 
-static int my_fork(fd_set *rd, SVCXPRT *tcp_master, SVCXPRT *udp_master)
+static int my_fork(fd_set* rd, SVCXPRT* tcp_master, SVCXPRT* udp_master)
 {
     int tcp = tcp_master != NULL ? tcp_master->xp_sock : -1;
     int udp = udp_master != NULL ? udp_master->xp_sock : -1;
@@ -818,11 +792,10 @@ static void wait4rpc(void)
     int ready;
 
     do {
-        struct timeval *pause = pause_left(&paused);
+        struct timeval* pause = pause_left(&paused);
 
         copy_watched_service_fds(&rd, n);
-        ready = select(fdset_highest_below(&rd, service_bound(n)) + 1, &rd,
-                       NULL, NULL, pause);
+        ready = select(fdset_highest_below(&rd, service_bound(n)) + 1, &rd, NULL, NULL, pause);
     } while (ready < 0 && errno == EINTR);
     if (ready < 0)
         perror("select");
@@ -832,7 +805,7 @@ static void wait4rpc(void)
  * next watcher. Signals from anything but the current watcher (a watcher
  * cancelled while its signal was on the way, another process) are
  * ignored, so that there is never more than one watcher. */
-static void async_siguser(int sig, siginfo_t *info, void *context)
+static void async_siguser(int sig, siginfo_t* info, void* context)
 {
     struct timeval no_wait = {0, 0};
     int saved_errno = errno;
@@ -875,7 +848,7 @@ static void run_watcher(pid_t server)
 
 /* Holds off the watcher's signal and the reaper while the state of the
  * mode changes. */
-static void block_async_signals(sigset_t *previous)
+static void block_async_signals(sigset_t* previous)
 {
     sigset_t both;
 
@@ -930,23 +903,19 @@ int vl_serv_async_cancel(void)
 /* ------------------------------------------------------------------ */
 
 /* Reports why no socket could be made and ends the server. */
-static void server_socket_failure(int port, const char *protocol,
-                                  const char *step)
+static void server_socket_failure(int port, const char* protocol, const char* step)
     __attribute__((noreturn));
-static void server_socket_failure(int port, const char *protocol,
-                                  const char *step)
+static void server_socket_failure(int port, const char* protocol, const char* step)
 {
     char text[256];
 
-    snprintf(text, sizeof text,
-             "Cannot create %s server socket on port %d: %s: %s\n",
-             protocol != NULL ? protocol : "(null)", port, step,
-             strerror(errno));
+    snprintf(text, sizeof text, "Cannot create %s server socket on port %d: %s: %s\n",
+             protocol != NULL ? protocol : "(null)", port, step, strerror(errno));
     vlrpc_report_event(text);
     exit(1);
 }
 
-int vl_serv_fd(int port, const char *protocol)
+int vl_serv_fd(int port, const char* protocol)
 {
     struct sockaddr_in addr;
     int stream, fd;
@@ -977,7 +946,7 @@ int vl_serv_fd(int port, const char *protocol)
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_ANY);
     addr.sin_port = htons((u_short)port);
-    if (bind(fd, (struct sockaddr *)&addr, sizeof addr) != 0)
+    if (bind(fd, (struct sockaddr*)&addr, sizeof addr) != 0)
         server_socket_failure(port, protocol, "bind");
     /* The RPC library listens only on sockets it bound itself. */
     if (stream && listen(fd, SOMAXCONN) != 0)

@@ -18,18 +18,17 @@
 /* Looks host up; fills addr with its first IPv4 address and port.
  * Returns 0 on success, -1 when the host is unknown, -2 when it does not
  * resolve to a 4-byte IPv4 address (the only family handled here). */
-static int vl_resolve_ipv4(const char *host, u_short port,
-                           struct sockaddr_in *addr)
+static int vl_resolve_ipv4(const char* host, u_short port, struct sockaddr_in* addr)
 {
-    struct hostent *h;
+    struct hostent* h;
 
     if (host == NULL)
         return -1;
     h = gethostbyname(host);
     if (h == NULL)
         return -1;
-    if (h->h_addrtype != AF_INET || h->h_length != (int)sizeof addr->sin_addr
-        || h->h_addr_list == NULL || h->h_addr_list[0] == NULL)
+    if (h->h_addrtype != AF_INET || h->h_length != (int)sizeof addr->sin_addr ||
+        h->h_addr_list == NULL || h->h_addr_list[0] == NULL)
         return -2;
 
     memset(addr, 0, sizeof *addr);
@@ -45,14 +44,13 @@ static void vl_set_createerr(enum clnt_stat status, int err)
     rpc_createerr.cf_error.re_errno = err;
 }
 
-CLIENT *vl_clnt_create(const char *hostname, u_short port, u_long prog,
-                       u_long vers, const char *proto, u_int sendsz,
-                       u_int recvsz)
+CLIENT* vl_clnt_create(const char* hostname, u_short port, u_long prog, u_long vers,
+                       const char* proto, u_int sendsz, u_int recvsz)
 {
     struct sockaddr_in addr;
-    struct protoent *pe;
+    struct protoent* pe;
     int sock = RPC_ANYSOCK;
-    CLIENT *handle;
+    CLIENT* handle;
     struct timeval timeout;
 
     switch (vl_resolve_ipv4(hostname, port, &addr)) {
@@ -77,7 +75,7 @@ CLIENT *vl_clnt_create(const char *hostname, u_short port, u_long prog,
         handle = clnttcp_create(&addr, prog, vers, &sock, sendsz, recvsz);
         break;
     case IPPROTO_UDP: {
-        struct timeval retry = { VL_UDP_RETRY_SEC, 0 };
+        struct timeval retry = {VL_UDP_RETRY_SEC, 0};
         handle = clntudp_create(&addr, prog, vers, retry, &sock);
         break;
     }
@@ -90,11 +88,11 @@ CLIENT *vl_clnt_create(const char *hostname, u_short port, u_long prog,
 
     timeout.tv_sec = VL_CLNT_TIMEOUT_SEC;
     timeout.tv_usec = 0;
-    clnt_control(handle, CLSET_TIMEOUT, (char *)&timeout);
+    clnt_control(handle, CLSET_TIMEOUT, (char*)&timeout);
     return handle;
 }
 
-enum clnt_stat vl_clnt_errno(CLIENT *cl)
+enum clnt_stat vl_clnt_errno(CLIENT* cl)
 {
     struct rpc_err err;
 
@@ -106,7 +104,7 @@ enum clnt_stat vl_clnt_errno(CLIENT *cl)
     return err.re_status;
 }
 
-int vl_sock_connect(const char *host, u_short port, int type)
+int vl_sock_connect(const char* host, u_short port, int type)
 {
     struct sockaddr_in addr;
     int sock;
@@ -116,7 +114,7 @@ int vl_sock_connect(const char *host, u_short port, int type)
     sock = socket(AF_INET, type == 1 ? SOCK_STREAM : SOCK_DGRAM, 0);
     if (sock < 0)
         return sock;
-    if (connect(sock, (struct sockaddr *)&addr, sizeof addr) != 0) {
+    if (connect(sock, (struct sockaddr*)&addr, sizeof addr) != 0) {
         close(sock);
         return -1;
     }

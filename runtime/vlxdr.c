@@ -3,7 +3,7 @@
 
 #include "velorin.h"
 
-void vl_free_reference(xdrproc_t proc, void *ptr, u_int size)
+void vl_free_reference(xdrproc_t proc, void* ptr, u_int size)
 {
     XDR x;
 
@@ -13,10 +13,10 @@ void vl_free_reference(xdrproc_t proc, void *ptr, u_int size)
      * xdr_reference frees the contents through proc, then the object. */
     memset(&x, 0, sizeof x);
     x.x_op = XDR_FREE;
-    xdr_reference(&x, (char **)&ptr, size, proc);
+    xdr_reference(&x, (char**)&ptr, size, proc);
 }
 
-int vl_serialize(FILE *fp, xdrproc_t xdrproc, void *pdata, enum xdr_op op)
+int vl_serialize(FILE* fp, xdrproc_t xdrproc, void* pdata, enum xdr_op op)
 {
     XDR x;
     int result;

@@ -6,8 +6,8 @@
 
 #include "velorin.h"
 
-bool_t xdr_array_vl(XDR *xdrs, caddr_t *addrp, u_int *sizep, u_int maxsize,
-                    u_int elsize, xdrproc_t elproc)
+bool_t xdr_array_vl(XDR* xdrs, caddr_t* addrp, u_int* sizep, u_int maxsize, u_int elsize,
+                    xdrproc_t elproc)
 {
     u_int count = *sizep;
 
@@ -52,7 +52,7 @@ bool_t xdr_array_vl(XDR *xdrs, caddr_t *addrp, u_int *sizep, u_int maxsize,
     return TRUE;
 }
 
-bool_t xdr_bytes_vl(XDR *xdrs, char **cpp, u_int *sizep, u_int maxsize)
+bool_t xdr_bytes_vl(XDR* xdrs, char** cpp, u_int* sizep, u_int maxsize)
 {
     u_int len = *sizep;
 

@@ -47,8 +47,13 @@ void reportGeneration(const versionFileSet& files)
 
 makefileSettings makefileSettingsOfRun()
 {
-    return makefileSettings{ccCommand,  programName, inputFileName,        filePrefix,
-                            sysLdflags, installDir,  commandLineOptions(),
+    return makefileSettings{ccCommand,
+                            programName,
+                            inputFileName,
+                            filePrefix,
+                            sysLdflags,
+                            installDir,
+                            commandLineOptions(),
                             path_append(installDir, "data/makefile.tml")};
 }
 

@@ -24,11 +24,7 @@ namespace {
 
 // The files every installation must hold, relative to its directory.
 const char* const crucialFiles[] = {
-    "/lib/libvlrpc.a",
-    "/include/velorin.h",
-    "/data/makefile.tml",
-    "/bin/Velorin",
-    nullptr,
+    "/lib/libvlrpc.a", "/include/velorin.h", "/data/makefile.tml", "/bin/Velorin", nullptr,
 };
 
 bool fileExists(const std::string& path)
@@ -60,7 +56,7 @@ std::string discoverInstallDir(const char* argv0)
             dir = path_append(dir, "../");
         return canonical_dir(dir);
     } catch (const std::bad_alloc&) {
-        std::exit(255);   // exhausted memory while resolving paths
+        std::exit(255);  // exhausted memory while resolving paths
     }
 }
 
@@ -72,7 +68,7 @@ std::string defaultPreprocessor()
     return cpp;
 }
 
-} // namespace
+}  // namespace
 
 std::string configLine(const std::string& key, const std::string& value)
 {
@@ -132,7 +128,9 @@ void checkRequiredConfig()
 {
     bool missing = false;
     if (installDir.empty()) {
-        std::cerr << "\nError: required configuration " << "VELORIN_HOME" << " not defined.\n";
+        std::cerr << "\nError: required configuration "
+                  << "VELORIN_HOME"
+                  << " not defined.\n";
         missing = true;
     }
     if (cppCommand.empty()) {
@@ -156,9 +154,9 @@ void checkRequiredConfig()
 
 int initConfiguration(int argc, char** argv)
 {
-    for (std::string* value : {&configFilePath, &oncRpcHeader, &includeOptions, &inputFileName,
-                               &preprocessedFileName, &cppCommand, &pmapClntHeader, &ccCommand,
-                               &installDir, &sysLdflags})
+    for (std::string* value :
+         {&configFilePath, &oncRpcHeader, &includeOptions, &inputFileName, &preprocessedFileName,
+          &cppCommand, &pmapClntHeader, &ccCommand, &installDir, &sysLdflags})
         value->clear();
 
     parseOptions(argc, argv);

@@ -63,7 +63,7 @@ bool preprocessorWorks(const std::string& command)
     return std::system(test.c_str()) == 0;
 }
 
-} // namespace
+}  // namespace
 
 int interactiveSetup()
 {
@@ -85,9 +85,10 @@ int interactiveSetup()
         }
         std::cerr << "OK, " << candidate << " was found.\n";
 
-        std::cerr << "\nPlease tell us the CPP command to be used. This is usually /lib/cpp.\n"
-                  << "'cc -E ' may not work, since it may require the input to have *.h or *.c suffix.\n"
-                  << "==> ";
+        std::cerr
+            << "\nPlease tell us the CPP command to be used. This is usually /lib/cpp.\n"
+            << "'cc -E ' may not work, since it may require the input to have *.h or *.c suffix.\n"
+            << "==> ";
         command = readAnswer();
 
         std::cerr << "Check if CPP works ...\n";
@@ -107,7 +108,8 @@ int interactiveSetup()
         std::cerr << "Fail open file " << userConfig << " for output.\n";
         return -1;
     }
-    file << configLine("VELORIN_HOME", directory) << "\n" << configLine("CPP", command) << "\n"
+    file << configLine("VELORIN_HOME", directory) << "\n"
+         << configLine("CPP", command) << "\n"
          << keptLines(userConfig);
     file.close();
     if (!file) {

@@ -18,7 +18,7 @@ namespace {
 // Every -I and -D option read, as it went into includeOptions or defineOptions.
 std::string givenOptions;
 
-} // namespace
+}  // namespace
 
 std::string commandLineOptions()
 {
@@ -50,7 +50,7 @@ void parseOptions(int argc, char** argv)
         case 'v':
             std::cerr << versionString() << "\n" << versionNotice();
             std::exit(0);
-        default:   // -t, an unknown option, or an option without its argument
+        default:  // -t, an unknown option, or an option without its argument
             printUsage(argv[0]);
             std::exit(1);
         }

@@ -131,7 +131,7 @@ std::string currentDirectory()
     std::free(cwd);
     return dir;
 }
-} // namespace
+}  // namespace
 
 std::string program_dir(const std::string& argv0)
 {

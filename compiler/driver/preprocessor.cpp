@@ -24,7 +24,7 @@ void removePreprocessedFile()
 
 namespace {
 void removePreprocessedFileAtExit() { removePreprocessedFile(); }
-} // namespace
+}  // namespace
 
 int runPreprocessor()
 {
@@ -36,7 +36,8 @@ int runPreprocessor()
         return -1;
     }
 
-    std::cout << "Preprocessing ... \n" << "\t" << command << "\n";
+    std::cout << "Preprocessing ... \n"
+              << "\t" << command << "\n";
     std::cout.flush();
 
     static bool cleanupRegistered = false;

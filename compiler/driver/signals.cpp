@@ -13,8 +13,13 @@ namespace {
 bool keepsDefaultAction(int signalNumber)
 {
     switch (signalNumber) {
-    case SIGCHLD: case SIGWINCH: case SIGURG: case SIGCONT:
-    case SIGTSTP: case SIGTTIN: case SIGTTOU:
+    case SIGCHLD:
+    case SIGWINCH:
+    case SIGURG:
+    case SIGCONT:
+    case SIGTSTP:
+    case SIGTTIN:
+    case SIGTTOU:
         return true;
     default:
         return false;
@@ -29,13 +34,13 @@ void writeError(const char* text)
 
 volatile std::sig_atomic_t cleaningUp = 0;
 
-} // namespace
+}  // namespace
 
 void installSignalHandlers()
 {
     for (int signalNumber = 0; signalNumber < 32; ++signalNumber)
         if (!keepsDefaultAction(signalNumber))
-            std::signal(signalNumber, onSignal);   // fails harmlessly for 0, SIGKILL, SIGSTOP
+            std::signal(signalNumber, onSignal);  // fails harmlessly for 0, SIGKILL, SIGSTOP
 }
 
 void onSignal(int)

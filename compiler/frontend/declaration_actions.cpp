@@ -66,10 +66,7 @@ Symbol* applyPrefix(Type* prefix, Symbol* declarator)
     return declarator;
 }
 
-symbolSet* startDeclaratorList(Symbol* first)
-{
-    return startList<symbolSet>(first);
-}
+symbolSet* startDeclaratorList(Symbol* first) { return startList<symbolSet>(first); }
 
 symbolSet* addDeclarator(symbolSet* list, Symbol* next)
 {
@@ -100,10 +97,7 @@ Symbol* setParameterDirection(int directionCode, Symbol* parameter)
     return parameter;
 }
 
-symbolSet* startParameterList(Symbol* first)
-{
-    return startList<symbolSet>(first);
-}
+symbolSet* startParameterList(Symbol* first) { return startList<symbolSet>(first); }
 
 symbolSet* addParameter(symbolSet* list, Symbol* next)
 {
@@ -201,7 +195,8 @@ enumeration* addEnumerator(enumeration* list, std::string* name, expression* val
         constant.number = literal->value;
         constant.known = 1;
     } else if (!value) {
-        const enumeration::constant* before = list->constants.empty() ? nullptr : &list->constants.back();
+        const enumeration::constant* before =
+            list->constants.empty() ? nullptr : &list->constants.back();
         constant.number = before ? before->number + 1 : 0;
         constant.known = !before || before->known;
     }
@@ -257,8 +252,8 @@ void addMemberDeclarators(Type* type, symbolSet* declarators)
     declarators->attachBaseType(type);
     declarators->normalizeTypes();
     if (currentClass->addMembers(declarators) > 0)
-        reportSemanticError() << " one or more members redeclared for class  " << currentClass->name()
-                              << std::endl;
+        reportSemanticError() << " one or more members redeclared for class  "
+                              << currentClass->name() << std::endl;
 }
 
 // A switch member whose name is already a member is left out silently;

@@ -74,7 +74,8 @@ expression* unaryExpression(int op, expression* operand)
     return depth > maxNestingDepth ? nullptr : recordDepth(new unaryExp(op, operand), depth);
 }
 
-expression* conditionalExpression(expression* condition, expression* whenTrue, expression* whenFalse)
+expression* conditionalExpression(expression* condition, expression* whenTrue,
+                                  expression* whenFalse)
 {
     const int depth = 1 + std::max({depthOf(condition), depthOf(whenTrue), depthOf(whenFalse)});
     if (depth > maxNestingDepth)
@@ -92,10 +93,7 @@ expression* callExpression(std::string* name, expressionList* arguments)
     return depth > maxNestingDepth ? nullptr : recordDepth(new funcExp(*name, arguments), depth);
 }
 
-expressionList* startArguments(expression* first)
-{
-    return startList<expressionList>(first);
-}
+expressionList* startArguments(expression* first) { return startList<expressionList>(first); }
 
 expressionList* addArgument(expressionList* list, expression* next)
 {

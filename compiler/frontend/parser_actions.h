@@ -66,7 +66,8 @@ expression* thisReference();
 // The composite expressions; null beyond maxNestingDepth.
 expression* binaryExpression(expression* left, int op, expression* right);
 expression* unaryExpression(int op, expression* operand);
-expression* conditionalExpression(expression* condition, expression* whenTrue, expression* whenFalse);
+expression* conditionalExpression(expression* condition, expression* whenTrue,
+                                  expression* whenFalse);
 expression* callExpression(std::string* name, expressionList* arguments);
 expressionList* startArguments(expression* first);
 expressionList* addArgument(expressionList* list, expression* next);

@@ -50,10 +50,7 @@ rpcProcedure* numberProcedure(rpcProcedure* procedure, std::int64_t number)
     return procedure;
 }
 
-procedureList* startProcedures(rpcProcedure* first)
-{
-    return startList<procedureList>(first);
-}
+procedureList* startProcedures(rpcProcedure* first) { return startList<procedureList>(first); }
 
 procedureList* addProcedure(procedureList* list, rpcProcedure* next)
 {
@@ -71,10 +68,7 @@ rpcVersion* newVersion(property* properties, procedureList* procedures, std::int
     return version;
 }
 
-versionList* startVersions(rpcVersion* first)
-{
-    return startList<versionList>(first);
-}
+versionList* startVersions(rpcVersion* first) { return startList<versionList>(first); }
 
 versionList* addVersion(versionList* list, rpcVersion* next, const std::string& programName)
 {

@@ -70,7 +70,7 @@ const char* afterHash(const char* text)
     return *text == '#' ? text + 1 : text;
 }
 
-} // namespace
+}  // namespace
 
 void countLines(const char* text, int length)
 {

@@ -9,16 +9,17 @@
 #include "output/emit.h"
 #include "output/output_files.h"
 
-std::string clientClassHeadText(const rpcVersion* version) {
-  const std::string name = version->clientClassName();
-  const std::string programNumber = version->program() ? version->program()->upperName() : "";
-  const std::string versionNumber = version->upperName();
-  return joinText("\n\n", "class ", name, " : public RPCClient {\n", "\tpublic:\n\n",
-                  "\t", name, "(){}\n\n",
-                  "\t", name, "(const char*host, const char*proto, u_long prog=", programNumber,
-                  ", u_long ver=", versionNumber, ")\n\t\t:RPCClient(host, proto, prog,ver){ }\n\n",
-                  "\t", "CLIENT* bind(const char* host, char*proto=0, u_long prog=", programNumber,
-                  ", u_long ver=", versionNumber, ");\n");
+std::string clientClassHeadText(const rpcVersion* version)
+{
+    const std::string name = version->clientClassName();
+    const std::string programNumber = version->program() ? version->program()->upperName() : "";
+    const std::string versionNumber = version->upperName();
+    return joinText(
+        "\n\n", "class ", name, " : public RPCClient {\n", "\tpublic:\n\n", "\t", name, "(){}\n\n",
+        "\t", name, "(const char*host, const char*proto, u_long prog=", programNumber,
+        ", u_long ver=", versionNumber, ")\n\t\t:RPCClient(host, proto, prog,ver){ }\n\n", "\t",
+        "CLIENT* bind(const char* host, char*proto=0, u_long prog=", programNumber,
+        ", u_long ver=", versionNumber, ");\n");
 }
 
 void emitClientClass(rpcVersion* version) { emit(classHeaderOut, clientClassHeadText(version)); }

@@ -6,14 +6,15 @@
 #include "model/fatal.h"
 #include "model/rpc_program.h"
 
-void generateProcedure(rpcProcedure* procedure) {
-  rpcVersion* version = procedure->version();
-  FATAL_IF(version==0);
-  procedure->checkArguments();
-  procedure->buildArgRecords();
-  emitServerWrapper(procedure);
-  emitCallFunction(procedure);
-  emitClientStub(procedure);
-  emitClientMethod(procedure);
-  emitImplTemplate(procedure);
+void generateProcedure(rpcProcedure* procedure)
+{
+    rpcVersion* version = procedure->version();
+    FATAL_IF(version==0);
+    procedure->checkArguments();
+    procedure->buildArgRecords();
+    emitServerWrapper(procedure);
+    emitCallFunction(procedure);
+    emitClientStub(procedure);
+    emitClientMethod(procedure);
+    emitImplTemplate(procedure);
 }

@@ -7,10 +7,12 @@
 #include "output/emit.h"
 #include "output/output_files.h"
 
-void emitImplTemplate(rpcProcedure* procedure) {
-  if (!generateImplTemplate) return;
-  emit(implTemplateOut, "\n\n", clientPrototype(procedure, 1, 0), "{", "\n");
-  emit(implTemplateOut, "\n\t/* Add server implementation code here */", "\n\n");
-  emit(implTemplateOut, "}", "\n\n", "\n");
-  implTemplateOut.flush();
+void emitImplTemplate(rpcProcedure* procedure)
+{
+    if (!generateImplTemplate)
+        return;
+    emit(implTemplateOut, "\n\n", clientPrototype(procedure, 1, 0), "{", "\n");
+    emit(implTemplateOut, "\n\t/* Add server implementation code here */", "\n\n");
+    emit(implTemplateOut, "}", "\n\n", "\n");
+    implTemplateOut.flush();
 }

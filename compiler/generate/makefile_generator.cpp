@@ -43,7 +43,7 @@ std::string makeVariableText(const std::string& text)
     return escaped;
 }
 
-} // namespace
+}  // namespace
 
 int generateMakefile(const makefileSettings& settings)
 {
@@ -68,12 +68,9 @@ int generateMakefile(const makefileSettings& settings)
         return -1;
     }
 
-    emit(makefile, "CC=", settings.cc, "\n",
-                   "APP=", settings.app, "\n",
-                   "IDLFILE=", settings.idlFile, "\n",
-                   "FILE_PREFIX=", settings.filePrefix, "\n",
-                   "SYS_LDFLAGS=", settings.sysLdflags, "\n",
-                   "VELORIN_HOME=", settings.velorinHome, "\n");
+    emit(makefile, "CC=", settings.cc, "\n", "APP=", settings.app, "\n",
+         "IDLFILE=", settings.idlFile, "\n", "FILE_PREFIX=", settings.filePrefix, "\n",
+         "SYS_LDFLAGS=", settings.sysLdflags, "\n", "VELORIN_HOME=", settings.velorinHome, "\n");
     // The run's -I and -D options: the template's rule that runs the
     // compiler again when the interface file changes passes them on, so it
     // reads the file as this run did.

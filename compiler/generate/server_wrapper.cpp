@@ -21,85 +21,96 @@ std::string member(const std::string& record) { return record + "->"; }
 
 // The parameter for one record: its pointer text, or an untyped pointer
 // when the record is absent (the runtime passes an address all the same).
-std::string recordParameter(const classType* record, int present, const char* name) {
-  return joinText(present ? record->cPointerText() : std::string("void*"), " ", name);
+std::string recordParameter(const classType* record, int present, const char* name)
+{
+    return joinText(present ? record->cPointerText() : std::string("void*"), " ", name);
 }
 
 // Copies of the size variables that the argument record brings along. A
 // size variable that is only an out argument is not in the argument record:
 // the server function sets it.
-std::string sizeCopies(rpcProcedure* procedure, const std::string& in, const std::string& out) {
-  std::string text;
-  symbolSet::cursor walk = symbolSet::begin(&procedure->outSizeVars);
-  while (Symbol* size = walk.next())
-    if (procedure->hasInRecord() && procedure->inRecord->findMember(size))
-      text += size->copySizeCode(member(out), member(in));
-  return text;
+std::string sizeCopies(rpcProcedure* procedure, const std::string& in, const std::string& out)
+{
+    std::string text;
+    symbolSet::cursor walk = symbolSet::begin(&procedure->outSizeVars);
+    while (Symbol* size = walk.next())
+        if (procedure->hasInRecord() && procedure->inRecord->findMember(size))
+            text += size->copySizeCode(member(out), member(in));
+    return text;
 }
 
 // The allocation of the result buffers. When it fails the server function
 // is not called: the record is released and zeroed again, so that whatever
 // is sent encodes no dangling or null buffer, and the wrapper returns the
 // record's address to tell the runtime that the call did not run.
-std::string allocation(rpcProcedure* procedure, const std::string& out) {
-  const classType* record = procedure->outRecord;
-  return joinText("\tif(!", record->mallocHelperCall(out), ") {", "\n",
-                  "\t\t", record->freeHelperName(), "(", out, ");", "\n",
-                  "\t\tmemset(", out, ", 0, sizeof(", procedure->outRecordName(), "));", "\n",
-                  "\t\treturn (void*)", out, ";", "\n",
-                  "\t}", "\n");
+std::string allocation(rpcProcedure* procedure, const std::string& out)
+{
+    const classType* record = procedure->outRecord;
+    return joinText("\tif(!", record->mallocHelperCall(out), ") {", "\n", "\t\t",
+                    record->freeHelperName(), "(", out, ");", "\n", "\t\tmemset(", out,
+                    ", 0, sizeof(", procedure->outRecordName(), "));", "\n", "\t\treturn (void*)",
+                    out, ";", "\n", "\t}", "\n");
 }
 
-std::string inoutCopies(rpcProcedure* procedure, const std::string& in, const std::string& out) {
-  std::string text;
-  symbolSet::cursor walk = symbolSet::begin(procedure->arguments);
-  while (Symbol* argument = walk.next())
-    if (argument->direction() == DIR_INOUT)
-      text += argument->copyCode(member(out), member(in));
-  return text;
+std::string inoutCopies(rpcProcedure* procedure, const std::string& in, const std::string& out)
+{
+    std::string text;
+    symbolSet::cursor walk = symbolSet::begin(procedure->arguments);
+    while (Symbol* argument = walk.next())
+        if (argument->direction() == DIR_INOUT)
+            text += argument->copyCode(member(out), member(in));
+    return text;
 }
 
 // The call of the programmer's function, one argument per line, each from
 // the record that holds it.
-std::string serverCall(rpcProcedure* procedure) {
-  std::string text;
-  if (!procedure->returnsVoid()) text += joinText("\t", member(outParameter), returnMemberName, " =", "\n");
-  text += joinText("\t", procedure->propertyValue("SERV_CALL_PREFIX"), procedure->name(), "(", "\n");
-  const char* separator = "";
-  symbolSet::cursor walk = symbolSet::begin(procedure->arguments);
-  while (Symbol* argument = walk.next()) {
-    const char* record = argument->direction() == DIR_IN ? inParameter : outParameter;
-    text += joinText(separator, "\t\t", member(record), argument->name());
-    separator = ",\n";
-  }
-  return text + joinText("\n", "\t)", ";\n");
+std::string serverCall(rpcProcedure* procedure)
+{
+    std::string text;
+    if (!procedure->returnsVoid())
+        text += joinText("\t", member(outParameter), returnMemberName, " =", "\n");
+    text +=
+        joinText("\t", procedure->propertyValue("SERV_CALL_PREFIX"), procedure->name(), "(", "\n");
+    const char* separator = "";
+    symbolSet::cursor walk = symbolSet::begin(procedure->arguments);
+    while (Symbol* argument = walk.next()) {
+        const char* record = argument->direction() == DIR_IN ? inParameter : outParameter;
+        text += joinText(separator, "\t\t", member(record), argument->name());
+        separator = ",\n";
+    }
+    return text + joinText("\n", "\t)", ";\n");
 }
 
 }  // namespace
 
-std::string serverWrapperPrototype(rpcProcedure* procedure) {
-  return joinText("void* ", procedure->callName(), "(",
-                  recordParameter(procedure->inRecord, procedure->hasInRecord(), inParameter), ", ",
-                  recordParameter(procedure->outRecord, procedure->hasOutRecord(), outParameter),
-                  ")");
+std::string serverWrapperPrototype(rpcProcedure* procedure)
+{
+    return joinText(
+        "void* ", procedure->callName(), "(",
+        recordParameter(procedure->inRecord, procedure->hasInRecord(), inParameter), ", ",
+        recordParameter(procedure->outRecord, procedure->hasOutRecord(), outParameter), ")");
 }
 
 std::string prepareOutRecordCode(rpcProcedure* procedure, const std::string& in,
-                                 const std::string& out) {
-  std::string text;
-  if (procedure->hasOutRecord())
-    text += joinText("\t", "memset(", out, ", 0, sizeof(", procedure->outRecordName(), "))", ";\n");
-  text += sizeCopies(procedure, in, out);
-  if (procedure->needsHelpers && procedure->hasOutRecord()) text += allocation(procedure, out);
-  return text + inoutCopies(procedure, in, out);
+                                 const std::string& out)
+{
+    std::string text;
+    if (procedure->hasOutRecord())
+        text +=
+            joinText("\t", "memset(", out, ", 0, sizeof(", procedure->outRecordName(), "))", ";\n");
+    text += sizeCopies(procedure, in, out);
+    if (procedure->needsHelpers && procedure->hasOutRecord())
+        text += allocation(procedure, out);
+    return text + inoutCopies(procedure, in, out);
 }
 
-std::string emitServerWrapper(rpcProcedure* procedure) {
-  const std::string head = serverWrapperPrototype(procedure);
-  emit(serverProtoSection.stream(), head, ";\n");
-  const std::string text =
-      joinText(head, "{", "\n", prepareOutRecordCode(procedure, inParameter, outParameter), "\n",
-               serverCall(procedure), "\treturn 0", ";\n", "}", "\n\n\n");
-  emit(serverCodeStream, text);
-  return text;
+std::string emitServerWrapper(rpcProcedure* procedure)
+{
+    const std::string head = serverWrapperPrototype(procedure);
+    emit(serverProtoSection.stream(), head, ";\n");
+    const std::string text =
+        joinText(head, "{", "\n", prepareOutRecordCode(procedure, inParameter, outParameter), "\n",
+                 serverCall(procedure), "\treturn 0", ";\n", "}", "\n\n\n");
+    emit(serverCodeStream, text);
+    return text;
 }

@@ -10,7 +10,10 @@
 
 // Ends the compiler when `condition` holds; the message shows the condition
 // as written, e.g. FATAL_IF(eleType==0).
-#define FATAL_IF(condition) \
-  do { if (condition) fatalError(#condition, __FILE__, __LINE__); } while (0)
+#define FATAL_IF(condition)                                                                        \
+    do {                                                                                           \
+        if (condition)                                                                             \
+            fatalError(#condition, __FILE__, __LINE__);                                            \
+    } while (0)
 
 #endif

@@ -4,13 +4,12 @@
 #include "model/type.h"
 #include "model/type_table.h"
 
-void resetModelState() {
-  declaredTypes = typeTable();
-  declaredEnumerations.clear();
-  while (tagScopes.pop()) {
-  }
-  while (classStack.pop()) {
-  }
-  currentProgram = nullptr;
-  programName.clear();
+void resetModelState()
+{
+    declaredTypes = typeTable();
+    declaredEnumerations.clear();
+    while (tagScopes.pop()) { }
+    while (classStack.pop()) { }
+    currentProgram = nullptr;
+    programName.clear();
 }

@@ -6,8 +6,8 @@
 #include <string>
 
 struct tokenEntry {
-  const char* text;
-  int code;
+    const char* text;
+    int code;
 };
 
 // {text, code} pairs, ended by {"", -1}.

@@ -25,7 +25,10 @@
 #include <string>
 
 // n tab characters.
-inline std::string indent(int n) { return n > 0 ? std::string(static_cast<size_t>(n), '\t') : std::string(); }
+inline std::string indent(int n)
+{
+    return n > 0 ? std::string(static_cast<size_t>(n), '\t') : std::string();
+}
 
 template <typename... Pieces>
 std::ostream& emit(std::ostream& out, const Pieces&... pieces)

@@ -68,8 +68,8 @@ bool fileExists(const std::string& name)
 // about it.
 std::string versionStrLine()
 {
-    return std::string("static char *version_str __attribute__((used))=\"@(#)") +
-           versionString() + "\";\n";
+    return std::string("static char *version_str __attribute__((used))=\"@(#)") + versionString() +
+           "\";\n";
 }
 
 void writePreambles(const versionFileNames& names)
@@ -122,7 +122,7 @@ void writePreambles(const versionFileNames& names)
     emit(implTemplateOut, includeHeader);
 }
 
-} // namespace
+}  // namespace
 
 int openOutputFiles(const versionFileNames& names)
 {

@@ -14,13 +14,13 @@ class rpcVersion;
 // by openOutputFiles at the start of each version's generation and closed by
 // closeOutputFiles at its end; generators append to them in the order of the
 // generation driver. The streams stay closed until the first version.
-extern std::ofstream headerOut;         // <base>.h
-extern std::ofstream serverOut;         // <base>_svc.c
-extern std::ofstream xdrOut;            // <base>_xdr.c
-extern std::ofstream clientOut;         // <base>_cln.c
-extern std::ofstream classHeaderOut;    // <base>Client.hpp
-extern std::ofstream classSourceOut;    // <base>Client.cpp
-extern std::ofstream implTemplateOut;   // <base>_impl_tmp.c
+extern std::ofstream headerOut;        // <base>.h
+extern std::ofstream serverOut;        // <base>_svc.c
+extern std::ofstream xdrOut;           // <base>_xdr.c
+extern std::ofstream clientOut;        // <base>_cln.c
+extern std::ofstream classHeaderOut;   // <base>Client.hpp
+extern std::ofstream classSourceOut;   // <base>Client.cpp
+extern std::ofstream implTemplateOut;  // <base>_impl_tmp.c
 
 // The names of the seven files of the version being (or last) generated.
 extern versionFileSet currentFiles;
@@ -40,10 +40,10 @@ extern int generateImplTemplate;
 
 // The names a version's output files and preambles are made of.
 struct versionFileNames {
-    std::string fileBase;     // rpcVersion::fileBaseName, e.g. "rfile"
-    std::string upperName;    // rpcVersion::upperName, e.g. "RFILE_5"
-    std::string handleVar;    // rpcVersion::handleVarName, e.g. "RFILE_5_handle"
-    std::string timeoutVar;   // rpcVersion::timeoutVarName, e.g. "RFILE_5_timeout"
+    std::string fileBase;    // rpcVersion::fileBaseName, e.g. "rfile"
+    std::string upperName;   // rpcVersion::upperName, e.g. "RFILE_5"
+    std::string handleVar;   // rpcVersion::handleVarName, e.g. "RFILE_5_handle"
+    std::string timeoutVar;  // rpcVersion::timeoutVarName, e.g. "RFILE_5_timeout"
 };
 
 // Starts a version's generation: empties the generation sections, names and

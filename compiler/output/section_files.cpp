@@ -25,7 +25,7 @@ std::string newSectionFile()
     return name;
 }
 
-} // namespace
+}  // namespace
 
 // Defined in this order so that serverCodeStream is taken after the files
 // exist; all of them are created before main runs.

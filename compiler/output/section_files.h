@@ -17,11 +17,14 @@
 
 // The generation sections: each holds the text of the version being
 // generated only; openOutputFiles empties them at the start of every version.
-extern outFile argRecordSection;     // <proc>_in_t / <proc>_out_t declarations  -> VELORIN_XDR block
-extern outFile xdrProtoSection;      // XDR prototypes of the argument records     -> VELORIN_XDR block
-extern outFile clientProtoSection;   // <proc>_wrap prototypes, handle macros      -> VELORIN_CLIENT block
-extern outFile serverProtoSection;   // helper, wrapper and dispatcher prototypes  -> VELORIN_SERVER block
-extern outFile serverCodeSection;    // helper and wrapper definitions             -> end of <base>_svc.c
+extern outFile argRecordSection;  // <proc>_in_t / <proc>_out_t declarations  -> VELORIN_XDR block
+extern outFile xdrProtoSection;   // XDR prototypes of the argument records     -> VELORIN_XDR block
+extern outFile
+    clientProtoSection;  // <proc>_wrap prototypes, handle macros      -> VELORIN_CLIENT block
+extern outFile
+    serverProtoSection;  // helper, wrapper and dispatcher prototypes  -> VELORIN_SERVER block
+extern outFile
+    serverCodeSection;  // helper and wrapper definitions             -> end of <base>_svc.c
 
 // The text sections: the "%" lines of the interface file, written once during
 // the parse and spliced into every version's header.

@@ -16,7 +16,7 @@ std::string withoutTrailingSlashes(std::string dir)
     return dir;
 }
 
-} // namespace
+}  // namespace
 
 std::vector<std::string> temporaryDirectories()
 {
@@ -43,7 +43,7 @@ std::string createTemporaryFileIn(const std::vector<std::string>& dirs)
     std::string reasons;
     for (const std::string& dir : dirs) {
         std::string name = temporaryFilePattern(dir);
-        int fd = mkstemp(&name[0]);   // mkstemp creates the file with mode 0600
+        int fd = mkstemp(&name[0]);  // mkstemp creates the file with mode 0600
         if (fd >= 0) {
             close(fd);
             return name;

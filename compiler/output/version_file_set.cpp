@@ -2,8 +2,8 @@
 
 versionFileSet versionFileSet::forBase(const std::string& base)
 {
-    return versionFileSet{base + ".h",         base + "_svc.c",      base + "_xdr.c",
-                          base + "_cln.c",     base + "Client.hpp",  base + "Client.cpp",
+    return versionFileSet{base + ".h",         base + "_svc.c",     base + "_xdr.c",
+                          base + "_cln.c",     base + "Client.hpp", base + "Client.cpp",
                           base + "_impl_tmp.c"};
 }
 

@@ -12,7 +12,7 @@ const char* const systemName = "SunOS";
 #else
 const char* const systemName = "Linux";
 #endif
-} // namespace
+}  // namespace
 
 const char* versionString()
 {

@@ -32,7 +32,7 @@ const char* const interfaceText =
 TEST(CompileRun, GenerationErrorsStillGenerateEverythingButFail)
 {
     const char* prefix = VELORIN_TEST_PREFIX;
-    GTEST_FLAG_SET(death_test_style, "fast");   // this process checks the child's files
+    GTEST_FLAG_SET(death_test_style, "fast");  // this process checks the child's files
 
     testsupport::ScratchDir scratch("compile_run_test");
     const std::string dir = scratch.path();
@@ -50,12 +50,12 @@ TEST(CompileRun, GenerationErrorsStillGenerateEverythingButFail)
 
     for (const char* removed : {"calc1.h", "calc1_svc.c", "calc1_xdr.c", "calc1_cln.c"})
         EXPECT_FALSE(exists(removed)) << removed;
-    for (const char* kept : {"calc1Client.hpp", "calc1Client.cpp", "calc2.h", "calc2_svc.c",
-                             "calc2_xdr.c", "calc2_cln.c", "calc2Client.hpp", "calc2Client.cpp",
-                             "calc2.mak"})
+    for (const char* kept :
+         {"calc1Client.hpp", "calc1Client.cpp", "calc2.h", "calc2_svc.c", "calc2_xdr.c",
+          "calc2_cln.c", "calc2Client.hpp", "calc2Client.cpp", "calc2.mak"})
         EXPECT_TRUE(exists(kept)) << kept;
 
     ASSERT_EQ(chdir("/"), 0);
 }
 
-} // namespace
+}  // namespace

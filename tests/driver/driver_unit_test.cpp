@@ -71,8 +71,8 @@ protected:
 // Command line -> preprocessor command
 
 struct CommandCase {
-    std::vector<std::string> arguments;   // after the program name
-    std::string command;                  // without the output redirect
+    std::vector<std::string> arguments;  // after the program name
+    std::string command;                 // without the output redirect
 };
 
 void parse(const std::vector<std::string>& arguments)
@@ -116,7 +116,7 @@ TEST(PreprocessorCommand, FollowsTheCommandLine)
     };
     cppCommand = "/lib/cpp";
     for (const CommandCase& c : cases) {
-        testing::internal::CaptureStderr();   // the usage text of -h
+        testing::internal::CaptureStderr();  // the usage text of -h
         parse(c.arguments);
         testing::internal::GetCapturedStderr();
         EXPECT_EQ(preprocessorCommand(), c.command) << c.arguments.back();
@@ -151,7 +151,8 @@ TEST_F(InScratchDir, QuotedNamesReachThePreprocessorIntact)
     const std::string text = readFile(preprocessedFileName);
     EXPECT_NE(text.find("int v = 42;"), std::string::npos) << text;
     EXPECT_NE(text.find("char* m = \"two  words;touch pwned3\"; int n = 1;touch pwned4;;"),
-              std::string::npos) << text;
+              std::string::npos)
+        << text;
     for (const char* planted : {"pwned", "pwned2", "pwned3", "pwned4"})
         EXPECT_FALSE(exists(planted)) << planted;
     removePreprocessedFile();
@@ -185,34 +186,36 @@ TEST_F(ConfigLookup, LinesAndKeys)
 {
     const std::string longLine = "LONG=" + std::string(1100, 'x');
     const std::string limitValue(1022 - std::string("LIMIT=").size(), 'y');
-    writeFile("config",
-              "# a comment line\n"
-              "#HASH=comment\n"
-              " #HASH=not a comment, but its key is #HASH\n"
-              "no equals sign here\n"
-              "\n"
-              "   CPP  =   /usr/bin/cpp -P \n"
-              "CPP=/second/cpp\n"
-              "EMPTY=\n"
-              "EMPTY=later\n"
-              "EQUALS= a=b=c\n"
-              "TWO WORDS=v2\n"
-              "\tTAB\t=\tv3\n"
-              "cpp=lower case\n" +
-                  longLine + "\n"
-              "AFTER_LONG=still read\n"
-              "LIMIT=" + limitValue + "\n"
-              "LAST=no newline");
+    writeFile("config", "# a comment line\n"
+                        "#HASH=comment\n"
+                        " #HASH=not a comment, but its key is #HASH\n"
+                        "no equals sign here\n"
+                        "\n"
+                        "   CPP  =   /usr/bin/cpp -P \n"
+                        "CPP=/second/cpp\n"
+                        "EMPTY=\n"
+                        "EMPTY=later\n"
+                        "EQUALS= a=b=c\n"
+                        "TWO WORDS=v2\n"
+                        "\tTAB\t=\tv3\n"
+                        "cpp=lower case\n" +
+                            longLine +
+                            "\n"
+                            "AFTER_LONG=still read\n"
+                            "LIMIT=" +
+                            limitValue +
+                            "\n"
+                            "LAST=no newline");
 
     const struct {
         const char* key;
         std::string value;
     } cases[] = {
-        {"CPP", "/usr/bin/cpp -P "},   // first line wins; trailing blank kept
+        {"CPP", "/usr/bin/cpp -P "},  // first line wins; trailing blank kept
         {"#HASH", "not a comment, but its key is #HASH"},
-        {"EMPTY", ""},                 // first match wins even when empty
+        {"EMPTY", ""},  // first match wins even when empty
         {"EQUALS", "a=b=c"},
-        {"TWO", "v2"},                 // the first word before "=" is the key
+        {"TWO", "v2"},  // the first word before "=" is the key
         {"WORDS", ""},
         {"TAB", "v3"},
         {"cpp", "lower case"},
@@ -296,7 +299,7 @@ TEST_F(InScratchDir, FollowLinksResolvesChainsAndStopsOnCycles)
     ASSERT_EQ(symlink("self", "links/self"), 0);
     ASSERT_EQ(symlink("pong", "links/ping"), 0);
     ASSERT_EQ(symlink("ping", "links/pong"), 0);
-    ASSERT_EQ(symlink("real/prog", "bare"), 0);   // no "/" in the link's own name
+    ASSERT_EQ(symlink("real/prog", "bare"), 0);  // no "/" in the link's own name
 
     EXPECT_EQ(follow_links("links/relative"), "links/../real/prog");
     EXPECT_EQ(follow_links("links/absolute"), dir + "/real/prog");
@@ -353,8 +356,8 @@ TEST_F(ProgramSearch, PathEntriesAndLinks)
     for (const char* d : {"install", "install/bin", "a", "b", "c", "sp ace"})
         mkdir(d, 0755);
     writeFile("install/bin/tool", "", 0755);
-    mkdir("a/tool", 0755);                              // a directory: passed over
-    writeFile("b/tool", "", 0644);                      // not executable: passed over
+    mkdir("a/tool", 0755);          // a directory: passed over
+    writeFile("b/tool", "", 0644);  // not executable: passed over
     ASSERT_EQ(symlink("../install/bin/tool", "c/tool"), 0);
     writeFile("sp ace/tool", "", 0755);
 
@@ -426,10 +429,11 @@ TEST_F(VersionGeneration, ErrorsInOneVersionRemoveItsFilesAndTheRunGoesOn)
     using namespace build;
     // Version 1 numbers a procedure 0, which belongs to the null procedure:
     // a counted generation error.
-    rpcProgram* calc = program("calc", 0x20000123, {
-        version(1, {procedure("add", prim(CODE_INT), {}, 0)}),
-        version(2, {procedure("add", prim(CODE_INT), {}, 1)}),
-    });
+    rpcProgram* calc = program("calc", 0x20000123,
+                               {
+                                   version(1, {procedure("add", prim(CODE_INT), {}, 0)}),
+                                   version(2, {procedure("add", prim(CODE_INT), {}, 1)}),
+                               });
 
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
@@ -437,22 +441,21 @@ TEST_F(VersionGeneration, ErrorsInOneVersionRemoveItsFilesAndTheRunGoesOn)
     const std::string out = testing::internal::GetCapturedStdout();
     const std::string err = testing::internal::GetCapturedStderr();
 
-    EXPECT_EQ(out,
-              "Compiling version 1\n"
-              "Files calc1Client.hpp calc1Client.cpp have been generated!\n"
-              "Template server implementation file calc1_impl_tmp.c has been generated.\n"
-              "Compiling version 2\n"
-              "Files calc2.h calc2_svc.c calc2_xdr.c calc2_cln.c have been generated!\n"
-              "Files calc2Client.hpp calc2Client.cpp have been generated!\n"
-              "Template server implementation file calc2_impl_tmp.c has been generated.\n");
+    EXPECT_EQ(out, "Compiling version 1\n"
+                   "Files calc1Client.hpp calc1Client.cpp have been generated!\n"
+                   "Template server implementation file calc1_impl_tmp.c has been generated.\n"
+                   "Compiling version 2\n"
+                   "Files calc2.h calc2_svc.c calc2_xdr.c calc2_cln.c have been generated!\n"
+                   "Files calc2Client.hpp calc2Client.cpp have been generated!\n"
+                   "Template server implementation file calc2_impl_tmp.c has been generated.\n");
     EXPECT_NE(err.find("\nError: 1 semantic errors have been found!\n"), std::string::npos) << err;
     EXPECT_EQ(err.find("Error: 2"), std::string::npos) << err;
 
     for (const char* removed : {"calc1.h", "calc1_svc.c", "calc1_xdr.c", "calc1_cln.c"})
         EXPECT_FALSE(exists(removed)) << removed;
-    for (const char* kept : {"calc1Client.hpp", "calc1Client.cpp", "calc1_impl_tmp.c", "calc2.h",
-                             "calc2_svc.c", "calc2_xdr.c", "calc2_cln.c", "calc2Client.hpp",
-                             "calc2Client.cpp", "calc2_impl_tmp.c"})
+    for (const char* kept :
+         {"calc1Client.hpp", "calc1Client.cpp", "calc1_impl_tmp.c", "calc2.h", "calc2_svc.c",
+          "calc2_xdr.c", "calc2_cln.c", "calc2Client.hpp", "calc2Client.cpp", "calc2_impl_tmp.c"})
         EXPECT_TRUE(exists(kept)) << kept;
     EXPECT_NE(readFile("calc2.h").find("CALC_2"), std::string::npos);
 
@@ -464,9 +467,10 @@ TEST_F(VersionGeneration, ErrorsInOneVersionRemoveItsFilesAndTheRunGoesOn)
 TEST_F(VersionGeneration, CleanVersionsAndNoVersions)
 {
     using namespace build;
-    rpcProgram* single = program("solo", 0x20000124, {
-        version(7, {procedure("ping", prim(CODE_INT), {})}),
-    });
+    rpcProgram* single = program("solo", 0x20000124,
+                                 {
+                                     version(7, {procedure("ping", prim(CODE_INT), {})}),
+                                 });
     testing::internal::CaptureStdout();
     compileVersions(single);
     compileVersions(program("empty", 0x20000125, {}));
@@ -479,4 +483,4 @@ TEST_F(VersionGeneration, CleanVersionsAndNoVersions)
     EXPECT_EQ(versionsFailed, 0);
 }
 
-} // namespace
+}  // namespace

@@ -48,7 +48,7 @@ TEST(SignalRouting, TerminatingSignalsReachTheHandler)
 // C++ client files and the template, and ends the process with status 1.
 TEST(SignalCleanUp, RemovesTheGeneratedCFiles)
 {
-    GTEST_FLAG_SET(death_test_style, "fast");   // the child must see these files
+    GTEST_FLAG_SET(death_test_style, "fast");  // the child must see these files
     testsupport::ScratchDir scratch("signal_test");
     const std::string dir = scratch.path();
     ASSERT_FALSE(dir.empty());
@@ -56,8 +56,8 @@ TEST(SignalCleanUp, RemovesTheGeneratedCFiles)
                                     &currentFiles.client};
     std::string* const kept[] = {&currentFiles.classHeader, &currentFiles.classSource,
                                  &currentFiles.implTemplate};
-    const char* const suffixes[] = {".h", "_svc.c", "_xdr.c", "_cln.c", "Client.hpp",
-                                    "Client.cpp", "_impl_tmp.c"};
+    const char* const suffixes[] = {".h",         "_svc.c",     "_xdr.c",     "_cln.c",
+                                    "Client.hpp", "Client.cpp", "_impl_tmp.c"};
     int i = 0;
     for (std::string* name : removed)
         *name = dir + "/calc" + suffixes[i++];
@@ -79,4 +79,4 @@ TEST(SignalCleanUp, RemovesTheGeneratedCFiles)
         EXPECT_TRUE(exists(*name)) << *name;
 }
 
-} // namespace
+}  // namespace

@@ -19,33 +19,30 @@
 static int held(u_long procedure)
 {
 #ifdef FUZZ_HELD_PROCEDURES
-	static const u_long procedures[] = { FUZZ_HELD_PROCEDURES };
-	size_t i;
+    static const u_long procedures[] = {FUZZ_HELD_PROCEDURES};
+    size_t i;
 
-	for (i = 0; i < sizeof procedures / sizeof procedures[0]; i++)
-		if (procedures[i] == procedure)
-			return 1;
+    for (i = 0; i < sizeof procedures / sizeof procedures[0]; i++)
+        if (procedures[i] == procedure)
+            return 1;
 #endif
-	(void)procedure;
-	return 0;
+    (void)procedure;
+    return 0;
 }
 
-static void report_nothing(char *text)
-{
-	(void)text;
-}
+static void report_nothing(char* text) { (void)text; }
 
-int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-	struct svc_req request;
+    struct svc_req request;
 
-	if (size == 0 || held(data[0]))
-		return 0;
-	vl_set_err_report_func(report_nothing);
-	memset(&request, 0, sizeof request);
-	request.rq_proc = data[0];
-	request.rq_xprt = fuzz_transport(data + 1, size - 1);
-	FUZZ_DISPATCHER(&request, request.rq_xprt);
-	FUZZ_CHECK(fuzz_transport_replies() == 1 || fuzz_transport_replies() == 2);
-	return 0;
+    if (size == 0 || held(data[0]))
+        return 0;
+    vl_set_err_report_func(report_nothing);
+    memset(&request, 0, sizeof request);
+    request.rq_proc = data[0];
+    request.rq_xprt = fuzz_transport(data + 1, size - 1);
+    FUZZ_DISPATCHER(&request, request.rq_xprt);
+    FUZZ_CHECK(fuzz_transport_replies() == 1 || fuzz_transport_replies() == 2);
+    return 0;
 }

@@ -53,10 +53,7 @@ protected:
         installDir = dir + "/home";
     }
 
-    void TearDown() override
-    {
-        ASSERT_EQ(chdir(oldDir), 0);
-    }
+    void TearDown() override { ASSERT_EQ(chdir(oldDir), 0); }
 
     // Runs generateMakefile and keeps what it printed on both streams.
     int run()
@@ -80,9 +77,10 @@ protected:
 TEST_F(MakefileTest, HeaderLinesThenTheTemplateUnchanged)
 {
     ASSERT_EQ(run(), 0);
-    EXPECT_EQ(readFile("rfile.mak"),
-              "CC=cc\nAPP=rfile\nIDLFILE=rfile.idl\nFILE_PREFIX=rfile\nSYS_LDFLAGS=\nVELORIN_HOME=" +
-                  installDir + "\n" + templateText);
+    EXPECT_EQ(
+        readFile("rfile.mak"),
+        "CC=cc\nAPP=rfile\nIDLFILE=rfile.idl\nFILE_PREFIX=rfile\nSYS_LDFLAGS=\nVELORIN_HOME=" +
+            installDir + "\n" + templateText);
     EXPECT_EQ(out, "Makefile rfile.mak generated.\n");
     EXPECT_EQ(err, "");
     EXPECT_EQ(errorCount.generation, 0);
@@ -122,8 +120,9 @@ TEST_F(MakefileTest, OptionsOfTheRunFollowTheHeaderLines)
     } cases[] = {
         {{"-I", "inc", "-D", "N=5", "rfile.idl", "-D", "B"}, "VELORIN_OPTIONS=-Iinc -DN=5 -DB\n"},
         {{"-D", "MSG=two words", "-I", "my inc"}, "VELORIN_OPTIONS=-D'MSG=two words' -I'my inc'\n"},
-        {{"-D", "P=$HOME#x", "-D", "Q=a\\#b"}, "VELORIN_OPTIONS=-D'P=$$HOME\\#x' -D'Q=a\\\\\\#b'\n"},
-        {{}, ""},   // last, so that the later tests see a run without options
+        {{"-D", "P=$HOME#x", "-D", "Q=a\\#b"},
+         "VELORIN_OPTIONS=-D'P=$$HOME\\#x' -D'Q=a\\\\\\#b'\n"},
+        {{}, ""},  // last, so that the later tests see a run without options
     };
     for (const auto& c : cases) {
         std::vector<std::string> words = {"Velorin"};
@@ -137,9 +136,10 @@ TEST_F(MakefileTest, OptionsOfTheRunFollowTheHeaderLines)
 
         std::remove("rfile.mak");
         ASSERT_EQ(run(), 0);
-        EXPECT_EQ(readFile("rfile.mak"),
-                  "CC=cc\nAPP=rfile\nIDLFILE=rfile.idl\nFILE_PREFIX=rfile\nSYS_LDFLAGS=\nVELORIN_HOME=" +
-                      installDir + "\n" + c.line + templateText)
+        EXPECT_EQ(
+            readFile("rfile.mak"),
+            "CC=cc\nAPP=rfile\nIDLFILE=rfile.idl\nFILE_PREFIX=rfile\nSYS_LDFLAGS=\nVELORIN_HOME=" +
+                installDir + "\n" + c.line + templateText)
             << c.line;
     }
 }
@@ -153,7 +153,11 @@ TEST_F(MakefileTest, AnExistingFileOfThatNameIsLeftAlone)
     const Case cases[] = {
         {"an edited makefile", [] { writeFile("rfile.mak", "# mine\n"); }},
         {"a directory", [] { mkdir("rfile.mak", 0755); }},
-        {"a symbolic link to a file", [] { writeFile("elsewhere", "x"); symlink("elsewhere", "rfile.mak"); }},
+        {"a symbolic link to a file",
+         [] {
+             writeFile("elsewhere", "x");
+             symlink("elsewhere", "rfile.mak");
+         }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -184,9 +188,10 @@ TEST_F(MakefileTest, MissingTemplateLeavesTheHeaderAndCountsAnError)
 {
     std::remove("home/data/makefile.tml");
     ASSERT_EQ(run(), 0);
-    EXPECT_EQ(readFile("rfile.mak"),
-              "CC=cc\nAPP=rfile\nIDLFILE=rfile.idl\nFILE_PREFIX=rfile\nSYS_LDFLAGS=\nVELORIN_HOME=" +
-                  installDir + "\n");
+    EXPECT_EQ(
+        readFile("rfile.mak"),
+        "CC=cc\nAPP=rfile\nIDLFILE=rfile.idl\nFILE_PREFIX=rfile\nSYS_LDFLAGS=\nVELORIN_HOME=" +
+            installDir + "\n");
     EXPECT_EQ(err, "Error:  fail to open file " + installDir + "/data/makefile.tml.\n");
     EXPECT_EQ(out, "Makefile rfile.mak generated.\n");
     EXPECT_EQ(errorCount.generation, 1);

@@ -7,8 +7,8 @@
 namespace {
 
 struct DiagnosticCase {
-    const char* source;   // followed by a minimal interface block
-    const char* errors;   // the whole error stream
+    const char* source;  // followed by a minimal interface block
+    const char* errors;  // the whole error stream
     int semanticErrors;
 };
 
@@ -32,7 +32,8 @@ TEST(Diagnostics, DeclarationErrors)
 {
     expectDiagnostics({
         {"foo x;", "Semantic error: \"case.x\"(1) type foo not defined up to this point.\n", 1},
-        {"\n\nfoo\nx;", "Semantic error: \"case.x\"(3) type foo not defined up to this point.\n", 1},
+        {"\n\nfoo\nx;", "Semantic error: \"case.x\"(3) type foo not defined up to this point.\n",
+         1},
         {"# 10 \"other.x\"\nstruct s { bar *b; };",
          "Semantic error: \"other.x\"(10) type bar not defined up to this point.\n", 1},
         {"struct s {\n int a,\n a\n ;\n};", "Semantic error: \"case.x\"(4) a redeclared!\n", 1},
@@ -58,7 +59,8 @@ TEST(Diagnostics, Warnings)
 {
     const std::string warning = " may lead to parse error in interface declaration.\n";
     expectDiagnostics({
-        {"typedef int\n in\n;", ("Warning: \"case.x\"(3) using typedef name in" + warning).c_str(), 0},
+        {"typedef int\n in\n;", ("Warning: \"case.x\"(3) using typedef name in" + warning).c_str(),
+         0},
         {"typedef int IN; typedef char *out; typedef int OUT; typedef int inout; typedef int INOUT;",
          ("Warning: \"case.x\"(1) using typedef name IN" + warning +
           "Warning: \"case.x\"(1) using typedef name out" + warning +
@@ -68,8 +70,8 @@ TEST(Diagnostics, Warnings)
              .c_str(),
          0},
         {"typedef int In; typedef int input;", "", 0},
-        {"struct q { long double x; };", "Warning, type long double is not supported, changed to double\n",
-         0},
+        {"struct q { long double x; };",
+         "Warning, type long double is not supported, changed to double\n", 0},
         {"struct t *p;", "struct or union t not defined\n", 0},
         {"struct a { struct b { int x; } y; }; struct b *q;", "struct or union b not defined\n", 0},
         {"struct node { struct node *next; }; union node *n;", "", 0},
@@ -118,10 +120,9 @@ TEST(Diagnostics, SyntaxErrorAfterSemanticErrors)
 {
     ParseRun run = parse("foo x;\nbar y;\nint a, b;\nbaz z;\ninterface I { int f(); } 1;");
     EXPECT_EQ(run.result, 1);
-    EXPECT_EQ(run.errors,
-              "Semantic error: \"case.x\"(1) type foo not defined up to this point.\n"
-              "Semantic error: \"case.x\"(2) type bar not defined up to this point.\n"
-              "Syntax error: \"case.x\"(3)  near token ,\n");
+    EXPECT_EQ(run.errors, "Semantic error: \"case.x\"(1) type foo not defined up to this point.\n"
+                          "Semantic error: \"case.x\"(2) type bar not defined up to this point.\n"
+                          "Syntax error: \"case.x\"(3)  near token ,\n");
     EXPECT_EQ(run.semanticErrors, 2);
     EXPECT_EQ(run.syntaxErrors, 1);
     EXPECT_FALSE(run.programSet);

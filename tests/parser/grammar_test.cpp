@@ -71,7 +71,8 @@ TEST(Grammar, PropertiesAndProcedureNumbers)
     expectCases({
         {"interface I { property TIMEOUT_VALUE = 30; property SERV_CALL_PREFIX = my_; int f(); } 1;",
          nullptr},
-        {"interface I { property TIMEOUT_VALUE = \"x\"; property VERSION = 'c'; int f(); } 1;", nullptr},
+        {"interface I { property TIMEOUT_VALUE = \"x\"; property VERSION = 'c'; int f(); } 1;",
+         nullptr},
         {"interface I { property TIMEOUT_VALUE = -1; int f(); } 1;", "-"},
         {"interface I { property TIMEOUT_VALUE = (1); int f(); } 1;", "("},
         {"interface I { property TIMEOUT_VALUE = 1+1; int f(); } 1;", "+"},
@@ -124,7 +125,8 @@ TEST(Grammar, Declarations)
         {decl("typedef enum { A } T; enum E e;").c_str(), nullptr},
         {decl("struct s { };").c_str(), nullptr},
         {decl("struct { int a; } x;").c_str(), nullptr},
-        {decl("struct s { struct t { int a; } b, c; enum e { X }; enum e d; typedef int u; };").c_str(),
+        {decl("struct s { struct t { int a; } b, c; enum e { X }; enum e d; typedef int u; };")
+             .c_str(),
          nullptr},
         {decl("struct s { enum e { X } d; };").c_str(), "d"},
         {decl("typedef int in; struct out { int inout; } version; int property;").c_str(), nullptr},
@@ -134,9 +136,11 @@ TEST(Grammar, Declarations)
 TEST(Grammar, DiscriminatedUnions)
 {
     expectCases({
-        {decl("struct s { int k; union switch (k) { case 1: int x; case A: char *y; } u; };").c_str(),
+        {decl("struct s { int k; union switch (k) { case 1: int x; case A: char *y; } u; };")
+             .c_str(),
          nullptr},
-        {decl("struct s { union switch (k) { case 1: struct { int a; } x; } ; };").c_str(), nullptr},
+        {decl("struct s { union switch (k) { case 1: struct { int a; } x; } ; };").c_str(),
+         nullptr},
         {decl("union switch (k) { case 1: int x; } u;").c_str(), "switch"},
         {decl("struct s { union switch (k) { } u; };").c_str(), "}"},
         {decl("struct s { union switch (k) { case 1: int x, y; } u; };").c_str(), ","},
@@ -148,14 +152,19 @@ TEST(Grammar, DiscriminatedUnions)
 TEST(Grammar, DeclaratorsAndExpressions)
 {
     expectCases({
-        {decl("struct s { int [size = n] data; int n; int d[10]; int *a[3]; int (*b)[3]; };").c_str(),
+        {decl("struct s { int [size = n] data; int n; int d[10]; int *a[3]; int (*b)[3]; };")
+             .c_str(),
          nullptr},
-        {decl("struct s { int a[2][3]; char [maxsize = 10, size = n] b; int n; int *[] *c; };").c_str(),
+        {decl("struct s { int a[2][3]; char [maxsize = 10, size = n] b; int n; int *[] *c; };")
+             .c_str(),
          nullptr},
         {decl("struct s { int a[- -x]; };").c_str(), "-"},
-        {decl("struct s { int a[-(-x)]; int b[~x+ +y*&z]; int c[return]; int d[this]; };").c_str(), nullptr},
-        {decl("struct s { int a[x ? y : z ? 1 : 2]; int b[f()]; int c[g(x, y + 1)]; };").c_str(), nullptr},
-        {decl("struct s { int a[x || y && z | w ^ v & u == t != r < q > p <= o >= n << m >> l]; };").c_str(),
+        {decl("struct s { int a[-(-x)]; int b[~x+ +y*&z]; int c[return]; int d[this]; };").c_str(),
+         nullptr},
+        {decl("struct s { int a[x ? y : z ? 1 : 2]; int b[f()]; int c[g(x, y + 1)]; };").c_str(),
+         nullptr},
+        {decl("struct s { int a[x || y && z | w ^ v & u == t != r < q > p <= o >= n << m >> l]; };")
+             .c_str(),
          nullptr},
         {decl("struct s { int a[x % y / z * w - v + u]; int b[sizeof(x)]; };").c_str(), nullptr},
         {decl("struct s { int a[(x]; };").c_str(), "]"},
@@ -186,7 +195,8 @@ TEST(Grammar, ParserStackLimit)
 {
     auto nested = [](int depth) {
         return decl(("struct s { int a[" + std::string(depth, '(') + "1" + std::string(depth, ')') +
-                     "]; };").c_str());
+                     "]; };")
+                        .c_str());
     };
     ParseRun deep = parse(nested(5000));
     EXPECT_EQ(deep.result, 0) << deep.firstErrorLine();
@@ -215,19 +225,16 @@ TEST(Grammar, NestingLimitOfFlatChains)
         std::string levels;
         for (int i = 0; i < count; ++i)
             levels += "[1]";
-        return decl(("struct s { int " + std::string(prefixes, '*') + "a" + levels + "; };").c_str());
+        return decl(
+            ("struct s { int " + std::string(prefixes, '*') + "a" + levels + "; };").c_str());
     };
     struct LimitCase {
         std::string source;
         const char* firstError;
     };
     const LimitCase cases[] = {
-        {sum(10000), nullptr},
-        {sum(10001), "]"},
-        {sum(300000), "+"},
-        {suffixes(0, 10001), "]"},
-        {suffixes(1, 10000), ";"},
-        {suffixes(0, 200000), "]"},
+        {sum(10000), nullptr},     {sum(10001), "]"},         {sum(300000), "+"},
+        {suffixes(0, 10001), "]"}, {suffixes(1, 10000), ";"}, {suffixes(0, 200000), "]"},
     };
     for (const LimitCase& c : cases) {
         SCOPED_TRACE(c.source.substr(0, 40));

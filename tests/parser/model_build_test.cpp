@@ -177,9 +177,9 @@ TEST(ModelBuild, ProgramVersionsKeepTheirOwnProcedures)
 
 TEST(ModelBuild, PropertyListsTestEveryNameButTheFirst)
 {
-    ParseRun run = parse(
-        "interface Props { property TIMOUT_VALUE = 1; property FORK_ON_CONNECTION = true; "
-        "property BOGUS = 2; int f(); } 1;");
+    ParseRun run =
+        parse("interface Props { property TIMOUT_VALUE = 1; property FORK_ON_CONNECTION = true; "
+              "property BOGUS = 2; int f(); } 1;");
     expectAccepted(run);
     property* head = versionAt(currentProgram, 0)->properties();
     ASSERT_NE(head, nullptr);
@@ -207,16 +207,15 @@ TEST(ModelBuild, ResultTypeTakesThePrefixesOfTheName)
 
 TEST(ModelBuild, DeclaratorsGroupSuffixesBeforePrefixes)
 {
-    ParseRun run = parse(withBlock(
-        "struct grouping {\n"
-        "  int *a[3];\n"
-        "  int (*b)[4];\n"
-        "  int c[2][5];\n"
-        "  int [size = n] d;\n"
-        "  int n;\n"
-        "  int e[N + 1];\n"
-        "  int\n\n f;\n"
-        "};"));
+    ParseRun run = parse(withBlock("struct grouping {\n"
+                                   "  int *a[3];\n"
+                                   "  int (*b)[4];\n"
+                                   "  int c[2][5];\n"
+                                   "  int [size = n] d;\n"
+                                   "  int n;\n"
+                                   "  int e[N + 1];\n"
+                                   "  int\n\n f;\n"
+                                   "};"));
     expectAccepted(run);
     classType* body = structTagged("grouping");
     ASSERT_NE(body, nullptr);
@@ -259,16 +258,15 @@ TEST(ModelBuild, DeclaratorsGroupSuffixesBeforePrefixes)
 
 TEST(ModelBuild, ExpressionsGroupAsInC)
 {
-    ParseRun run = parse(withBlock(
-        "struct exprs {\n"
-        "  int a[x - y - z];\n"
-        "  int b[p ? q : r ? s : t];\n"
-        "  int c[-u * v];\n"
-        "  int d[w + m * k];\n"
-        "  int e[f(g, 0x1F, 017, 12u)];\n"
-        "  int h[return];\n"
-        "  int i[this];\n"
-        "};"));
+    ParseRun run = parse(withBlock("struct exprs {\n"
+                                   "  int a[x - y - z];\n"
+                                   "  int b[p ? q : r ? s : t];\n"
+                                   "  int c[-u * v];\n"
+                                   "  int d[w + m * k];\n"
+                                   "  int e[f(g, 0x1F, 017, 12u)];\n"
+                                   "  int h[return];\n"
+                                   "  int i[this];\n"
+                                   "};"));
     expectAccepted(run);
     classType* body = structTagged("exprs");
     ASSERT_NE(body, nullptr);
@@ -384,13 +382,13 @@ TEST(ModelBuild, StructsUnionsEnumsAndTypedefs)
 // hidden in a closed body, or never comes, stays incomplete.
 TEST(ModelBuild, ForwardTagsAreTheirLaterBodies)
 {
-    ParseRun run = parse(withBlock(
-        "typedef struct fwd_node *fwd_list;\n"
-        "struct fwd_holder { struct fwd_item *item; fwd_list all; };\n"
-        "struct fwd_node { int value; fwd_list next; };\n"
-        "union fwd_item { int i; float f; };\n"
-        "struct fwd_outer { struct fwd_hidden { int x; } h; };\n"
-        "struct fwd_user { struct fwd_hidden *q; struct fwd_never *n; };\n"));
+    ParseRun run =
+        parse(withBlock("typedef struct fwd_node *fwd_list;\n"
+                        "struct fwd_holder { struct fwd_item *item; fwd_list all; };\n"
+                        "struct fwd_node { int value; fwd_list next; };\n"
+                        "union fwd_item { int i; float f; };\n"
+                        "struct fwd_outer { struct fwd_hidden { int x; } h; };\n"
+                        "struct fwd_user { struct fwd_hidden *q; struct fwd_never *n; };\n"));
     expectAccepted(run);
 
     classType* node = structTagged("fwd_node");
@@ -417,7 +415,8 @@ TEST(ModelBuild, ForwardTagsAreTheirLaterBodies)
     auto* never = dynamic_cast<classType*>(elementOf(memberType(user, "n")));
     ASSERT_NE(never, nullptr);
     EXPECT_TRUE(never->isIncomplete());
-    EXPECT_EQ(run.errors, "struct or union fwd_hidden not defined\nstruct or union fwd_never not defined\n");
+    EXPECT_EQ(run.errors,
+              "struct or union fwd_hidden not defined\nstruct or union fwd_never not defined\n");
 }
 
 TEST(ModelBuild, NoProgramAfterASyntaxErrorInTheBlock)
@@ -434,14 +433,13 @@ TEST(ModelBuild, PercentLinesFollowTheEndOfTheBlock)
 {
     leadingTextSection.reopen();
     trailingTextSection.reopen();
-    ParseRun run = parse(
-        "%#include <first.h>\n"
-        "struct pct { int a; };\n"
-        "program Pct {\n"
-        "%inside the block\n"
-        "  version one { int f(); } = 1;\n"
-        "} = 3;\n"
-        "%#include <last.h>\n");
+    ParseRun run = parse("%#include <first.h>\n"
+                         "struct pct { int a; };\n"
+                         "program Pct {\n"
+                         "%inside the block\n"
+                         "  version one { int f(); } = 1;\n"
+                         "} = 3;\n"
+                         "%#include <last.h>\n");
     expectAccepted(run);
     EXPECT_EQ(sectionText(leadingTextSection), "#include <first.h>\ninside the block\n");
     EXPECT_EQ(sectionText(trailingTextSection), "#include <last.h>\n");

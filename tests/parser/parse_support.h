@@ -10,7 +10,7 @@
 extern const char* const caseMarker;
 
 struct ParseRun {
-    int result = -1;          // what yyparse returned
+    int result = -1;  // what yyparse returned
     int syntaxErrors = 0;
     int semanticErrors = 0;
     bool programSet = false;  // currentProgram was set

@@ -18,7 +18,8 @@ const char* kUnknownHost = "no-such-host.invalid";
 const struct timeval kCallTimeout = {5, 0};
 
 // Calls the increment procedure; returns its answer or -1.
-int increment(CLIENT* c, int value) {
+int increment(CLIENT* c, int value)
+{
     int answer = -1;
     struct timeval t = kCallTimeout;
     if (clnt_call(c, kIncrementProc, (xdrproc_t)xdr_int, reinterpret_cast<char*>(&value),
@@ -27,7 +28,8 @@ int increment(CLIENT* c, int value) {
     return answer;
 }
 
-long timeoutSeconds(CLIENT* c) {
+long timeoutSeconds(CLIENT* c)
+{
     struct timeval t = {0, 1};
     EXPECT_TRUE(clnt_control(c, CLGET_TIMEOUT, reinterpret_cast<char*>(&t)));
     EXPECT_EQ(t.tv_usec, 0);
@@ -35,7 +37,8 @@ long timeoutSeconds(CLIENT* c) {
 }
 
 // The lowest free descriptor: unchanged when nothing leaked a descriptor.
-int lowestFreeFd() {
+int lowestFreeFd()
+{
     int fd = dup(0);
     close(fd);
     return fd;
@@ -47,13 +50,16 @@ struct Transport {
 };
 const Transport kTransports[] = {{"tcp", IPPROTO_TCP}, {"udp", IPPROTO_UDP}};
 
-TEST(ClntCreate, ReachesServerOnFixedPortAndThroughPortmapper) {
+TEST(ClntCreate, ReachesServerOnFixedPortAndThroughPortmapper)
+{
     for (const Transport& t : kTransports) {
         for (TestServer::Registration r : {TestServer::FixedPort, TestServer::Portmapper}) {
-            SCOPED_TRACE(std::string(t.name) + (r == TestServer::Portmapper ? " via portmapper" : " fixed port"));
+            SCOPED_TRACE(std::string(t.name) +
+                         (r == TestServer::Portmapper ? " via portmapper" : " fixed port"));
             TestServer server(t.protocol, r);
             u_short port = r == TestServer::Portmapper ? 0 : server.port();
-            CLIENT* c = vl_clnt_create("127.0.0.1", port, server.program(), kTestVersion, t.name, 0, 0);
+            CLIENT* c =
+                vl_clnt_create("127.0.0.1", port, server.program(), kTestVersion, t.name, 0, 0);
             ASSERT_NE(c, nullptr) << clnt_spcreateerror("vl_clnt_create");
             EXPECT_EQ(timeoutSeconds(c), 25);
             EXPECT_EQ(increment(c, 41), 42);
@@ -63,9 +69,11 @@ TEST(ClntCreate, ReachesServerOnFixedPortAndThroughPortmapper) {
     }
 }
 
-TEST(ClntCreate, BufferSizesAndHostNames) {
+TEST(ClntCreate, BufferSizesAndHostNames)
+{
     TestServer tcp(IPPROTO_TCP, TestServer::FixedPort);
-    CLIENT* c = vl_clnt_create("localhost", tcp.port(), tcp.program(), kTestVersion, "tcp", 1024, 1024);
+    CLIENT* c =
+        vl_clnt_create("localhost", tcp.port(), tcp.program(), kTestVersion, "tcp", 1024, 1024);
     ASSERT_NE(c, nullptr) << clnt_spcreateerror("vl_clnt_create");
     EXPECT_EQ(increment(c, 1), 2);
     clnt_destroy(c);
@@ -78,9 +86,11 @@ TEST(ClntCreate, BufferSizesAndHostNames) {
     clnt_destroy(c);
 }
 
-TEST(ClntCreate, LastCallStatus) {
+TEST(ClntCreate, LastCallStatus)
+{
     TestServer server(IPPROTO_TCP, TestServer::FixedPort);
-    CLIENT* c = vl_clnt_create("127.0.0.1", server.port(), server.program(), kTestVersion, "tcp", 0, 0);
+    CLIENT* c =
+        vl_clnt_create("127.0.0.1", server.port(), server.program(), kTestVersion, "tcp", 0, 0);
     ASSERT_NE(c, nullptr);
     struct timeval t = kCallTimeout;
     EXPECT_EQ(clnt_call(c, 99, xdrVoid(), nullptr, xdrVoid(), nullptr, t), RPC_PROCUNAVAIL);
@@ -89,7 +99,8 @@ TEST(ClntCreate, LastCallStatus) {
     EXPECT_EQ(vl_clnt_errno(nullptr), RPC_FAILED) << "no handle: no crash";
 }
 
-TEST(ClntCreate, FailuresSetCreateError) {
+TEST(ClntCreate, FailuresSetCreateError)
+{
     struct Case {
         const char* what;
         const char* host;
@@ -116,16 +127,21 @@ TEST(ClntCreate, FailuresSetCreateError) {
     }
 }
 
-TEST(ClntCreate, RefusedConnectionLeavesLibraryReason) {
+TEST(ClntCreate, RefusedConnectionLeavesLibraryReason)
+{
     int before = lowestFreeFd();
     EXPECT_EQ(vl_clnt_create("127.0.0.1", unusedPort(), 0x20000000, 1, "tcp", 0, 0), nullptr);
     EXPECT_EQ(rpc_createerr.cf_stat, RPC_SYSTEMERROR);
     EXPECT_EQ(lowestFreeFd(), before);
 }
 
-TEST(SockConnect, StreamAndDatagramSockets) {
+TEST(SockConnect, StreamAndDatagramSockets)
+{
     TestServer server(IPPROTO_TCP, TestServer::FixedPort);
-    struct Case { int type; int expected; };
+    struct Case {
+        int type;
+        int expected;
+    };
     for (Case c : {Case{1, SOCK_STREAM}, Case{0, SOCK_DGRAM}, Case{2, SOCK_DGRAM}}) {
         int fd = vl_sock_connect("127.0.0.1", server.port(), c.type);
         ASSERT_GE(fd, 0) << "type " << c.type;
@@ -142,7 +158,8 @@ TEST(SockConnect, StreamAndDatagramSockets) {
     }
 }
 
-TEST(SockConnect, FailuresCloseTheSocket) {
+TEST(SockConnect, FailuresCloseTheSocket)
+{
     int before = lowestFreeFd();
     EXPECT_EQ(vl_sock_connect("127.0.0.1", unusedPort(), 1), -1) << "connection refused";
     EXPECT_EQ(lowestFreeFd(), before) << "the refused socket is closed";
@@ -154,13 +171,17 @@ TEST(SockConnect, FailuresCloseTheSocket) {
 // Shows the protected state of the base class.
 class Probe : public RPCClient {
 public:
-    Probe() {}
-    Probe(const char* host, const char* proto, u_long prog, u_long ver) : RPCClient(host, proto, prog, ver) {}
+    Probe() { }
+    Probe(const char* host, const char* proto, u_long prog, u_long ver)
+        : RPCClient(host, proto, prog, ver)
+    {
+    }
     CLIENT* handle() const { return clnt; }
     struct timeval callTimeout() const { return timeout; }
 };
 
-TEST(RPCClientTest, DefaultStateAndUnboundOperations) {
+TEST(RPCClientTest, DefaultStateAndUnboundOperations)
+{
     Probe p;
     EXPECT_EQ(p.handle(), nullptr);
     EXPECT_EQ(p.callTimeout().tv_sec, 25);
@@ -182,7 +203,8 @@ TEST(RPCClientTest, DefaultStateAndUnboundOperations) {
     EXPECT_EQ(p.callTimeout().tv_usec, 500);
 }
 
-TEST(RPCClientTest, Create2BindsCallsAndDestroysTwice) {
+TEST(RPCClientTest, Create2BindsCallsAndDestroysTwice)
+{
     TestServer server(IPPROTO_TCP, TestServer::FixedPort);
     Probe p;
     CLIENT* c = p.create2("127.0.0.1", server.program(), kTestVersion, "tcp", server.port(), 0, 0);
@@ -191,8 +213,8 @@ TEST(RPCClientTest, Create2BindsCallsAndDestroysTwice) {
     EXPECT_EQ(p.getHandle(), c);
 
     int value = 9, answer = 0;
-    EXPECT_EQ(p.call(kIncrementProc, (xdrproc_t)xdr_int, reinterpret_cast<char*>(&value), (xdrproc_t)xdr_int,
-                     reinterpret_cast<char*>(&answer), kCallTimeout),
+    EXPECT_EQ(p.call(kIncrementProc, (xdrproc_t)xdr_int, reinterpret_cast<char*>(&value),
+                     (xdrproc_t)xdr_int, reinterpret_cast<char*>(&answer), kCallTimeout),
               RPC_SUCCESS);
     EXPECT_EQ(answer, 10);
     struct rpc_err err;
@@ -209,24 +231,27 @@ TEST(RPCClientTest, Create2BindsCallsAndDestroysTwice) {
     EXPECT_EQ(p.handle(), nullptr);
 }
 
-TEST(RPCClientTest, Create2AboveSignedShortPorts) {
+TEST(RPCClientTest, Create2AboveSignedShortPorts)
+{
     // The system's ephemeral ports lie above 32767: the port must pass
     // through as an unsigned 16-bit value to reach the server.
     TestServer server(IPPROTO_UDP, TestServer::FixedPort);
     if (server.port() <= 32767)
         GTEST_SKIP() << "the ephemeral ports of this host start below 32768";
     Probe p;
-    ASSERT_NE(p.create2("127.0.0.1", server.program(), kTestVersion, "udp", server.port(), 0, 0), nullptr);
+    ASSERT_NE(p.create2("127.0.0.1", server.program(), kTestVersion, "udp", server.port(), 0, 0),
+              nullptr);
     int value = 1, answer = 0;
-    EXPECT_EQ(p.call(kIncrementProc, (xdrproc_t)xdr_int, reinterpret_cast<char*>(&value), (xdrproc_t)xdr_int,
-                     reinterpret_cast<char*>(&answer), kCallTimeout),
+    EXPECT_EQ(p.call(kIncrementProc, (xdrproc_t)xdr_int, reinterpret_cast<char*>(&value),
+                     (xdrproc_t)xdr_int, reinterpret_cast<char*>(&answer), kCallTimeout),
               RPC_SUCCESS);
     EXPECT_EQ(answer, 2);
     p.finish();
     EXPECT_EQ(p.handle(), nullptr);
 }
 
-TEST(RPCClientTest, Create2UnknownHostAndPcreateerror) {
+TEST(RPCClientTest, Create2UnknownHostAndPcreateerror)
+{
     Probe p;
     EXPECT_EQ(p.create2(kUnknownHost, 0x20000000, 1, "tcp", 1, 0, 0), nullptr);
     EXPECT_EQ(p.handle(), nullptr);
@@ -238,14 +263,15 @@ TEST(RPCClientTest, Create2UnknownHostAndPcreateerror) {
     EXPECT_NE(std::string(p.spcreateerror("again")).find("Unknown host"), std::string::npos);
 }
 
-TEST(RPCClientTest, CreateThroughPortmapper) {
+TEST(RPCClientTest, CreateThroughPortmapper)
+{
     TestServer server(IPPROTO_UDP, TestServer::Portmapper);
     Probe p;
     ASSERT_NE(p.create("127.0.0.1", server.program(), kTestVersion, (char*)"udp"), nullptr)
         << clnt_spcreateerror("create");
     int value = 5, answer = 0;
-    EXPECT_EQ(p.call(kIncrementProc, (xdrproc_t)xdr_int, reinterpret_cast<char*>(&value), (xdrproc_t)xdr_int,
-                     reinterpret_cast<char*>(&answer), kCallTimeout),
+    EXPECT_EQ(p.call(kIncrementProc, (xdrproc_t)xdr_int, reinterpret_cast<char*>(&value),
+                     (xdrproc_t)xdr_int, reinterpret_cast<char*>(&answer), kCallTimeout),
               RPC_SUCCESS);
     EXPECT_EQ(answer, 6);
     p.destroy();
@@ -258,9 +284,11 @@ TEST(RPCClientTest, CreateThroughPortmapper) {
     EXPECT_EQ(unbound.handle(), nullptr);
 }
 
-TEST(RPCClientTest, SetHandleHandsBackThePreviousOne) {
+TEST(RPCClientTest, SetHandleHandsBackThePreviousOne)
+{
     TestServer server(IPPROTO_TCP, TestServer::FixedPort);
-    CLIENT* c = vl_clnt_create("127.0.0.1", server.port(), server.program(), kTestVersion, "tcp", 0, 0);
+    CLIENT* c =
+        vl_clnt_create("127.0.0.1", server.port(), server.program(), kTestVersion, "tcp", 0, 0);
     ASSERT_NE(c, nullptr);
     Probe p;
     EXPECT_EQ(p.setHandle(c), nullptr);
@@ -269,7 +297,8 @@ TEST(RPCClientTest, SetHandleHandsBackThePreviousOne) {
     clnt_destroy(c);
 }
 
-TEST(RPCClientTest, TransportCreatorsBindTheObject) {
+TEST(RPCClientTest, TransportCreatorsBindTheObject)
+{
     const struct timeval retry = {1, 0};
     for (const Transport& t : kTransports) {
         SCOPED_TRACE(t.name);
@@ -284,9 +313,11 @@ TEST(RPCClientTest, TransportCreatorsBindTheObject) {
             int sock = RPC_ANYSOCK;
             CLIENT* c;
             if (t.protocol == IPPROTO_TCP)
-                c = p.tcp_create(&addr, server.program(), kTestVersion, &sock, sized ? 512 : 0, sized ? 512 : 0);
+                c = p.tcp_create(&addr, server.program(), kTestVersion, &sock, sized ? 512 : 0,
+                                 sized ? 512 : 0);
             else if (sized)
-                c = p.udp_bufcreate(&addr, server.program(), kTestVersion, retry, &sock, 1024, 1024);
+                c = p.udp_bufcreate(&addr, server.program(), kTestVersion, retry, &sock, 1024,
+                                    1024);
             else
                 c = p.udp_create(&addr, server.program(), kTestVersion, retry, &sock);
             ASSERT_NE(c, nullptr) << clnt_spcreateerror("create");
@@ -309,7 +340,8 @@ TEST(RPCClientTest, TransportCreatorsBindTheObject) {
     raw.destroy();
 }
 
-TEST(RPCClientTest, ErrorTexts) {
+TEST(RPCClientTest, ErrorTexts)
+{
     Probe p;
     EXPECT_STREQ(p.sperrno(RPC_TIMEDOUT), clnt_sperrno(RPC_TIMEDOUT));
     EXPECT_EQ(std::string(p.sperror("unbound")).rfind("unbound: ", 0), 0u);

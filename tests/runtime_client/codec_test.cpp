@@ -24,35 +24,42 @@ const u_int kNoLimit = ~0u;
 // An XDR memory stream over a buffer of its own.
 class MemStream {
 public:
-    MemStream(enum xdr_op op, std::vector<unsigned char> bytes = std::vector<unsigned char>(64, 0xAA))
-        : buf_(std::move(bytes)) {
+    MemStream(enum xdr_op op,
+              std::vector<unsigned char> bytes = std::vector<unsigned char>(64, 0xAA))
+        : buf_(std::move(bytes))
+    {
         xdrmem_create(&xdrs_, reinterpret_cast<char*>(buf_.data()), buf_.size(), op);
     }
     ~MemStream() { xdr_destroy(&xdrs_); }
     XDR* xdr() { return &xdrs_; }
-    std::vector<unsigned char> written() {
+    std::vector<unsigned char> written()
+    {
         return std::vector<unsigned char>(buf_.begin(), buf_.begin() + xdr_getpos(&xdrs_));
     }
+
 private:
     std::vector<unsigned char> buf_;
     XDR xdrs_;
 };
 
-XDR freeHandle() {
+XDR freeHandle()
+{
     XDR x;
     std::memset(&x, 0, sizeof x);
     x.x_op = XDR_FREE;
     return x;
 }
 
-bool_t encodeArrayVl(XDR* x, int* a, u_int n, u_int max = kNoLimit) {
+bool_t encodeArrayVl(XDR* x, int* a, u_int n, u_int max = kNoLimit)
+{
     caddr_t p = reinterpret_cast<caddr_t>(a);
     return xdr_array_vl(x, &p, &n, max, sizeof(int), (xdrproc_t)xdr_int);
 }
 
 const std::vector<unsigned char> kThreeInts = {0, 0, 0, 1, 0, 0, 0, 2, 0xFF, 0xFF, 0xFF, 0xFD};
 
-TEST(ArrayVl, EncodesElementsWithoutCount) {
+TEST(ArrayVl, EncodesElementsWithoutCount)
+{
     int a[] = {1, 2, -3};
     MemStream s(XDR_ENCODE);
     ASSERT_TRUE(encodeArrayVl(s.xdr(), a, 3));
@@ -68,7 +75,8 @@ TEST(ArrayVl, EncodesElementsWithoutCount) {
     EXPECT_EQ(counted.written(), expected);
 }
 
-TEST(ArrayVl, DecodeAllocatesAndFreeReleases) {
+TEST(ArrayVl, DecodeAllocatesAndFreeReleases)
+{
     MemStream s(XDR_DECODE, kThreeInts);
     caddr_t p = nullptr;
     u_int n = 3;
@@ -88,7 +96,8 @@ TEST(ArrayVl, DecodeAllocatesAndFreeReleases) {
     EXPECT_EQ(p, nullptr);
 }
 
-TEST(ArrayVl, DecodeIntoCallerArrayKeepsTheRest) {
+TEST(ArrayVl, DecodeIntoCallerArrayKeepsTheRest)
+{
     MemStream s(XDR_DECODE, kThreeInts);
     int a[4] = {7, 7, 7, 7};
     caddr_t p = reinterpret_cast<caddr_t>(a);
@@ -100,7 +109,8 @@ TEST(ArrayVl, DecodeIntoCallerArrayKeepsTheRest) {
     EXPECT_EQ(a[3], 7) << "the caller's array is neither reallocated nor zeroed";
 }
 
-TEST(ArrayVl, ZeroCountWithNullArray) {
+TEST(ArrayVl, ZeroCountWithNullArray)
+{
     for (enum xdr_op op : {XDR_ENCODE, XDR_DECODE}) {
         MemStream s(op);
         caddr_t p = nullptr;
@@ -115,8 +125,13 @@ TEST(ArrayVl, ZeroCountWithNullArray) {
     EXPECT_TRUE(xdr_array_vl(&f, &p, &n, 0, sizeof(int), (xdrproc_t)xdr_int));
 }
 
-TEST(ArrayVl, RefusesBadCounts) {
-    struct Case { const char* what; enum xdr_op op; u_int count, maxsize, elsize; };
+TEST(ArrayVl, RefusesBadCounts)
+{
+    struct Case {
+        const char* what;
+        enum xdr_op op;
+        u_int count, maxsize, elsize;
+    };
     const Case cases[] = {
         {"encode above maxsize", XDR_ENCODE, 3, 2, sizeof(int)},
         {"decode above maxsize", XDR_DECODE, 3, 2, sizeof(int)},
@@ -130,7 +145,8 @@ TEST(ArrayVl, RefusesBadCounts) {
         int a[3] = {1, 2, 3};
         caddr_t p = c.op == XDR_ENCODE ? reinterpret_cast<caddr_t>(a) : nullptr;
         u_int n = c.count;
-        EXPECT_FALSE(xdr_array_vl(s.xdr(), &p, &n, c.maxsize, c.elsize, (xdrproc_t)xdr_int)) << c.what;
+        EXPECT_FALSE(xdr_array_vl(s.xdr(), &p, &n, c.maxsize, c.elsize, (xdrproc_t)xdr_int))
+            << c.what;
         EXPECT_EQ(xdr_getpos(s.xdr()), 0u) << c.what << ": nothing coded";
         if (c.op == XDR_DECODE) {
             EXPECT_EQ(p, nullptr) << c.what << ": nothing allocated";
@@ -138,14 +154,16 @@ TEST(ArrayVl, RefusesBadCounts) {
     }
 }
 
-TEST(ArrayVl, EncodeFromNullArrayWithElementsFails) {
+TEST(ArrayVl, EncodeFromNullArrayWithElementsFails)
+{
     MemStream s(XDR_ENCODE);
     caddr_t p = nullptr;
     u_int n = 2;
     EXPECT_FALSE(xdr_array_vl(s.xdr(), &p, &n, kNoLimit, sizeof(int), (xdrproc_t)xdr_int));
 }
 
-TEST(ArrayVl, ShortInputFailsAndKeepsDecodedElements) {
+TEST(ArrayVl, ShortInputFailsAndKeepsDecodedElements)
+{
     MemStream s(XDR_DECODE, std::vector<unsigned char>(kThreeInts.begin(), kThreeInts.begin() + 8));
     caddr_t p = nullptr;
     u_int n = 3;
@@ -160,11 +178,13 @@ TEST(ArrayVl, ShortInputFailsAndKeepsDecodedElements) {
 }
 
 // Arrays of pointers: freeing walks every element through the filter.
-bool_t xdrIntRef(XDR* x, int** pp) {
+bool_t xdrIntRef(XDR* x, int** pp)
+{
     return xdr_reference(x, reinterpret_cast<char**>(pp), sizeof(int), (xdrproc_t)xdr_int);
 }
 
-TEST(ArrayVl, FreeReleasesElementContents) {
+TEST(ArrayVl, FreeReleasesElementContents)
+{
     MemStream s(XDR_DECODE, kThreeInts);
     caddr_t p = nullptr;
     u_int n = 3;
@@ -178,7 +198,8 @@ TEST(ArrayVl, FreeReleasesElementContents) {
 
 const std::vector<unsigned char> kFiveBytes = {'h', 'e', 'l', 'l', 'o', 0, 0, 0};
 
-TEST(BytesVl, EncodesPaddedBytesWithoutLength) {
+TEST(BytesVl, EncodesPaddedBytesWithoutLength)
+{
     char text[] = "hello";
     char* cp = text;
     u_int len = 5;
@@ -193,7 +214,8 @@ TEST(BytesVl, EncodesPaddedBytesWithoutLength) {
     EXPECT_EQ(counted.written(), expected);
 }
 
-TEST(BytesVl, DecodeAllocatesOrFillsCallerBuffer) {
+TEST(BytesVl, DecodeAllocatesOrFillsCallerBuffer)
+{
     {
         MemStream s(XDR_DECODE, kFiveBytes);
         char* cp = nullptr;
@@ -217,7 +239,8 @@ TEST(BytesVl, DecodeAllocatesOrFillsCallerBuffer) {
     }
 }
 
-TEST(BytesVl, EdgeCases) {
+TEST(BytesVl, EdgeCases)
+{
     {
         MemStream s(XDR_DECODE, kFiveBytes);
         char* cp = nullptr;
@@ -263,18 +286,21 @@ struct Node {
     Node* next;
 };
 
-bool_t xdrNode(XDR* x, Node* n) {
+bool_t xdrNode(XDR* x, Node* n)
+{
     return xdr_int(x, &n->number) && xdr_string(x, &n->name, 64) &&
            xdr_pointer(x, reinterpret_cast<char**>(&n->next), sizeof(Node), (xdrproc_t)xdrNode);
 }
 
-std::FILE* tempFile() {
+std::FILE* tempFile()
+{
     std::FILE* fp = std::tmpfile();
     EXPECT_NE(fp, nullptr);
     return fp;
 }
 
-TEST(Serialize, RecordRoundTripThroughFile) {
+TEST(Serialize, RecordRoundTripThroughFile)
+{
     char first[] = "first", second[] = "second %s";
     Node tail = {2, second, nullptr};
     Node head = {1, first, &tail};
@@ -306,14 +332,17 @@ TEST(Serialize, RecordRoundTripThroughFile) {
 
 // Counts the nodes that a free pass visits.
 int nodesFreed = 0;
-bool_t xdrCountedNode(XDR* x, Node* n) {
+bool_t xdrCountedNode(XDR* x, Node* n)
+{
     if (x->x_op == XDR_FREE)
         ++nodesFreed;
     return xdr_int(x, &n->number) && xdr_string(x, &n->name, 64) &&
-           xdr_pointer(x, reinterpret_cast<char**>(&n->next), sizeof(Node), (xdrproc_t)xdrCountedNode);
+           xdr_pointer(x, reinterpret_cast<char**>(&n->next), sizeof(Node),
+                       (xdrproc_t)xdrCountedNode);
 }
 
-TEST(FreeReference, LinkedStructure) {
+TEST(FreeReference, LinkedStructure)
+{
     // Three nodes, each with its own name, built as a decoder would.
     Node* head = nullptr;
     for (int i = 3; i >= 1; --i) {
@@ -325,22 +354,26 @@ TEST(FreeReference, LinkedStructure) {
     }
     nodesFreed = 0;
     vl_free_reference((xdrproc_t)xdrCountedNode, head, sizeof(Node));
-    EXPECT_EQ(nodesFreed, 3) << "every node of the list is visited (and, in the sanitizer build, freed)";
+    EXPECT_EQ(nodesFreed, 3)
+        << "every node of the list is visited (and, in the sanitizer build, freed)";
 }
 
 int filterCalls = 0;
-bool_t countingFilter(XDR*, void*) {
+bool_t countingFilter(XDR*, void*)
+{
     ++filterCalls;
     return TRUE;
 }
 
-TEST(FreeReference, NullPointerCallsNothing) {
+TEST(FreeReference, NullPointerCallsNothing)
+{
     filterCalls = 0;
     vl_free_reference((xdrproc_t)countingFilter, nullptr, 16);
     EXPECT_EQ(filterCalls, 0);
 }
 
-TEST(FreeReference, ObjectWithoutContents) {
+TEST(FreeReference, ObjectWithoutContents)
+{
     filterCalls = 0;
     vl_free_reference((xdrproc_t)countingFilter, std::malloc(16), 16);
     EXPECT_EQ(filterCalls, 1);
@@ -352,11 +385,16 @@ void recordReport(char* text) { reported += text; }
 
 class Reporting : public ::testing::Test {
 protected:
-    void SetUp() override { reported.clear(); vl_set_err_report_func(recordReport); }
+    void SetUp() override
+    {
+        reported.clear();
+        vl_set_err_report_func(recordReport);
+    }
     void TearDown() override { vl_set_err_report_func(print_stderr); }
 };
 
-TEST_F(Reporting, InstalledFunctionReceivesTextUnchanged) {
+TEST_F(Reporting, InstalledFunctionReceivesTextUnchanged)
+{
     char text[] = "100% sure: %s %n\n";
     vlrpc_report_event(text);
     EXPECT_EQ(reported, "100% sure: %s %n\n");
@@ -366,7 +404,8 @@ TEST_F(Reporting, InstalledFunctionReceivesTextUnchanged) {
     EXPECT_EQ(reported, "100% sure: %s %n\nagain") << "a null function is ignored";
 }
 
-TEST_F(Reporting, DefaultReporterWritesTextAsIs) {
+TEST_F(Reporting, DefaultReporterWritesTextAsIs)
+{
     vl_set_err_report_func(print_stderr);
     char text[] = "report %s %d %n\n";
     testing::internal::CaptureStderr();
@@ -376,7 +415,8 @@ TEST_F(Reporting, DefaultReporterWritesTextAsIs) {
 
 // Runs decode in a child whose address space cannot hold a big block, and
 // returns what the child reported and whether the decode failed cleanly.
-std::string reportOfFailedAllocation(bool (*decode)()) {
+std::string reportOfFailedAllocation(bool (*decode)())
+{
     int fds[2];
     EXPECT_EQ(pipe(fds), 0);
     pid_t pid = fork();
@@ -411,7 +451,8 @@ std::string reportOfFailedAllocation(bool (*decode)()) {
     return out;
 }
 
-TEST_F(Reporting, OutOfMemoryWhileDecodingArray) {
+TEST_F(Reporting, OutOfMemoryWhileDecodingArray)
+{
     std::string text = reportOfFailedAllocation([] {
         MemStream s(XDR_DECODE, kThreeInts);
         caddr_t p = nullptr;
@@ -422,7 +463,8 @@ TEST_F(Reporting, OutOfMemoryWhileDecodingArray) {
     EXPECT_EQ(text, "xdr_array_vl: out of memory\n");
 }
 
-TEST_F(Reporting, OutOfMemoryWhileDecodingBytes) {
+TEST_F(Reporting, OutOfMemoryWhileDecodingBytes)
+{
     std::string text = reportOfFailedAllocation([] {
         MemStream s(XDR_DECODE, kFiveBytes);
         char* cp = nullptr;

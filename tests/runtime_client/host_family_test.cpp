@@ -36,7 +36,7 @@ FakeHost fakeHosts[] = {
     {"loopback.fake.test", {fakeName, noAliases, AF_INET, 4, listOf4}},
 };
 
-} // namespace
+}  // namespace
 
 extern "C" struct hostent* gethostbyname(const char* name)
 {
@@ -60,8 +60,8 @@ int lowestFreeFd()
 
 TEST(HostFamily, OnlyIPv4EntriesOfFourBytes)
 {
-    const char* const rejected[] = {"ipv6.fake.test", "long-ipv4.fake.test",
-                                    "short-ipv4.fake.test", "no-address.fake.test"};
+    const char* const rejected[] = {"ipv6.fake.test", "long-ipv4.fake.test", "short-ipv4.fake.test",
+                                    "no-address.fake.test"};
     const int before = lowestFreeFd();
     for (const char* host : rejected) {
         for (const char* proto : {"tcp", "udp"}) {
@@ -92,4 +92,4 @@ TEST(HostFamily, AcceptedEntryIsUsed)
     close(fd);
 }
 
-} // namespace
+}  // namespace

@@ -22,12 +22,16 @@ const u_long kTestVersion = 1;
 
 // xdr_void takes no arguments; the cast through void(*)() says that its
 // use as a filter is meant.
-inline xdrproc_t xdrVoid() { return reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(xdr_void)); }
+inline xdrproc_t xdrVoid()
+{
+    return reinterpret_cast<xdrproc_t>(reinterpret_cast<void (*)()>(xdr_void));
+}
 const u_long kIncrementProc = 1;
 
 // A program number of this process alone, so that concurrent test runs
 // never meet in the portmapper.
-inline u_long uniqueProgram() {
+inline u_long uniqueProgram()
+{
     static u_long next = 0;
     return 0x20000000u + ((static_cast<u_long>(getpid()) & 0xFFFFFu) << 4) + (next++ & 0xFu);
 }
@@ -35,7 +39,8 @@ inline u_long uniqueProgram() {
 using testsupport::boundLoopbackSocket;
 
 // A port on 127.0.0.1 that nothing listens on (just released).
-inline u_short unusedPort() {
+inline u_short unusedPort()
+{
     u_short port = 0;
     close(boundLoopbackSocket(SOCK_STREAM, &port));
     return port;
@@ -46,7 +51,10 @@ public:
     enum Registration { FixedPort, Portmapper };
 
     TestServer(int protocol, Registration registration)
-        : program_(uniqueProgram()), protocol_(protocol), registered_(false) {
+        : program_(uniqueProgram()),
+          protocol_(protocol),
+          registered_(false)
+    {
         int fd = boundLoopbackSocket(protocol == IPPROTO_TCP ? SOCK_STREAM : SOCK_DGRAM, &port_);
         // The library listens only on sockets it bound itself.
         if (protocol == IPPROTO_TCP && listen(fd, 8) != 0) {
@@ -71,7 +79,8 @@ public:
         }
     }
 
-    ~TestServer() {
+    ~TestServer()
+    {
         kill(pid_, SIGKILL);
         int status;
         waitpid(pid_, &status, 0);
@@ -85,7 +94,8 @@ public:
     u_short port() const { return port_; }
 
 private:
-    static void dispatch(struct svc_req* rq, SVCXPRT* xprt) {
+    static void dispatch(struct svc_req* rq, SVCXPRT* xprt)
+    {
         if (rq->rq_proc == kIncrementProc) {
             int value = 0;
             if (!svc_getargs(xprt, (xdrproc_t)xdr_int, reinterpret_cast<char*>(&value))) {
@@ -101,7 +111,8 @@ private:
         }
     }
 
-    [[noreturn]] void serve(int fd) {
+    [[noreturn]] void serve(int fd)
+    {
         alarm(60);  // never outlives a broken test
         SVCXPRT* xprt = protocol_ == IPPROTO_TCP ? svctcp_create(fd, 0, 0) : svcudp_create(fd);
         if (xprt == nullptr || !svc_register(xprt, program_, kTestVersion, dispatch, 0))
@@ -110,7 +121,8 @@ private:
         _exit(1);
     }
 
-    void unregister() {
+    void unregister()
+    {
         if (registered_)
             pmap_unset(program_, kTestVersion);
         registered_ = false;

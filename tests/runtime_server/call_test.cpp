@@ -12,13 +12,15 @@ using namespace harness;
 namespace {
 
 // Heap bytes in use in the server process.
-u_int serverMemory(Client& client) {
+u_int serverMemory(Client& client)
+{
     MemoryOut out = {0};
     EXPECT_EQ(client.call(kMemory, xdrVoid(), nullptr, xdrMemoryOut, &out), RPC_SUCCESS);
     return out.bytes;
 }
 
-TEST(CallExecution, InPlaceCallsRunInTheServerProcess) {
+TEST(CallExecution, InPlaceCallsRunInTheServerProcess)
+{
     for (const Transport& t : kTransports) {
         SCOPED_TRACE(t.name);
         ServerProcess server(kBoth);
@@ -47,7 +49,8 @@ TEST(CallExecution, InPlaceCallsRunInTheServerProcess) {
     }
 }
 
-TEST(CallExecution, EarlyReplyCarriesTheZeroedResultRecord) {
+TEST(CallExecution, EarlyReplyCarriesTheZeroedResultRecord)
+{
     for (const Transport& t : kTransports) {
         SCOPED_TRACE(t.name);
         ServerProcess server(kBoth, [](Transports& tr) {
@@ -67,7 +70,8 @@ TEST(CallExecution, EarlyReplyCarriesTheZeroedResultRecord) {
     }
 }
 
-TEST(CallExecution, ForkOnCallRunsEveryCallInAChildOfItsOwn) {
+TEST(CallExecution, ForkOnCallRunsEveryCallInAChildOfItsOwn)
+{
     const int kCalls = 3;
     // Long enough that the calls overlap even when forking is slow (a loaded
     // machine, the sanitizer build).
@@ -100,8 +104,10 @@ TEST(CallExecution, ForkOnCallRunsEveryCallInAChildOfItsOwn) {
             for (int i = 0; i < kCalls; ++i) {
                 EXPECT_EQ(status[i], RPC_SUCCESS);
                 EXPECT_NE(pids[i], server.pid());
-                EXPECT_EQ(std::count(pids.begin(), pids.end(), pids[i]), 1) << "calls shared a process";
-                EXPECT_TRUE(eventually([&] { return exitStatusOf(pids[i]) == 0; })) << "child did not exit 0";
+                EXPECT_EQ(std::count(pids.begin(), pids.end(), pids[i]), 1)
+                    << "calls shared a process";
+                EXPECT_TRUE(eventually([&] { return exitStatusOf(pids[i]) == 0; }))
+                    << "child did not exit 0";
                 Interval& slot = shared()->slots[i];
                 lastStart = std::max(lastStart, slot.startUs.load());
                 firstEnd = i == 0 ? slot.endUs.load() : std::min(firstEnd, slot.endUs.load());
@@ -114,7 +120,8 @@ TEST(CallExecution, ForkOnCallRunsEveryCallInAChildOfItsOwn) {
     }
 }
 
-TEST(CallExecution, UndecodableArgumentsAnswerDecodeErrorAndNeverRunLocal) {
+TEST(CallExecution, UndecodableArgumentsAnswerDecodeErrorAndNeverRunLocal)
+{
     for (const Transport& t : kTransports) {
         SCOPED_TRACE(t.name);
         ServerProcess server(kBoth);
@@ -127,7 +134,8 @@ TEST(CallExecution, UndecodableArgumentsAnswerDecodeErrorAndNeverRunLocal) {
     }
 }
 
-TEST(CallExecution, MalformedRequestsDoNotGrowTheServer) {
+TEST(CallExecution, MalformedRequestsDoNotGrowTheServer)
+{
     int stop[2];
     ASSERT_EQ(pipe(stop), 0);
     ServerProcess server(kBoth, [&stop](Transports& tr) {
@@ -145,17 +153,20 @@ TEST(CallExecution, MalformedRequestsDoNotGrowTheServer) {
         u_int before = serverMemory(client);
         // Each request makes the decoder allocate 2 MB before it fails.
         for (int i = 0; i < 50; ++i)
-            ASSERT_EQ(client.call(kSum, xdrTruncatedSum, nullptr, xdrSumOut, nullptr), RPC_CANTDECODEARGS);
+            ASSERT_EQ(client.call(kSum, xdrTruncatedSum, nullptr, xdrSumOut, nullptr),
+                      RPC_CANTDECODEARGS);
         u_int after = serverMemory(client);
         EXPECT_LT(after, before + (1u << 20)) << "grew from " << before << " to " << after;
     }
     ASSERT_EQ(write(stop[1], "x", 1), 1);
     int status = server.wait();
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status << "\n" << server.err();
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status << "\n"
+                                                               << server.err();
     close(stop[1]);
 }
 
-TEST(CallExecution, FailedForkAnswersSystemError) {
+TEST(CallExecution, FailedForkAnswersSystemError)
+{
     for (const Transport& t : kTransports) {
         SCOPED_TRACE(t.name);
         ServerProcess server(kBoth, [](Transports& tr) {
@@ -175,7 +186,8 @@ TEST(CallExecution, FailedForkAnswersSystemError) {
     }
 }
 
-TEST(CallExecution, UnsendableReplyIsFollowedBySystemError) {
+TEST(CallExecution, UnsendableReplyIsFollowedBySystemError)
+{
     for (const Transport& t : kTransports) {
         SCOPED_TRACE(t.name);
         ServerProcess server(kBoth);
@@ -198,7 +210,8 @@ TEST(CallExecution, UnsendableReplyIsFollowedBySystemError) {
     }
 }
 
-TEST(CallExecution, ArgumentsThatCannotBeReleasedEndTheServer) {
+TEST(CallExecution, ArgumentsThatCannotBeReleasedEndTheServer)
+{
     ServerProcess server(kUdp);
     Client client(IPPROTO_UDP, server.udpPort());
     int value = 1;

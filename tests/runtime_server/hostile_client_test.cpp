@@ -19,7 +19,8 @@ const int kPatientSec = 20;
 
 // Milliseconds a call takes; total receives its result (-1 after a
 // failure).
-long msOfCall(Client& client, int* total, std::vector<int> values) {
+long msOfCall(Client& client, int* total, std::vector<int> values)
+{
     long start = nowUs();
     *total = client.sum(std::move(values)).total;
     return (nowUs() - start) / 1000;
@@ -30,7 +31,8 @@ class HostileConnection {
 public:
     enum Kind { kPartialMark, kOversizedMark, kTrickle };
 
-    HostileConnection(Kind kind, u_short port) : fd_(connectTcp(port)) {
+    HostileConnection(Kind kind, u_short port) : fd_(connectTcp(port))
+    {
         if (fd_ < 0)
             throw std::runtime_error("connect failed");
         if (kind == kPartialMark) {
@@ -49,7 +51,8 @@ public:
             });
         }
     }
-    ~HostileConnection() {
+    ~HostileConnection()
+    {
         stop_ = true;
         if (trickler_.joinable())
             trickler_.join();
@@ -57,12 +60,15 @@ public:
     }
 
     // Whether the server has closed the connection within ms.
-    bool closedByServer(int ms) {
-        return eventually([this] {
-            char buffer[64];
-            ssize_t n = recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
-            return n == 0 || (n < 0 && errno == ECONNRESET);
-        }, ms);
+    bool closedByServer(int ms)
+    {
+        return eventually(
+            [this] {
+                char buffer[64];
+                ssize_t n = recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
+                return n == 0 || (n < 0 && errno == ECONNRESET);
+            },
+            ms);
     }
 
 private:
@@ -72,7 +78,8 @@ private:
 };
 
 // Arms the asynchronous mode and computes without end.
-void computeWhileAsync(Transports&) {
+void computeWhileAsync(Transports&)
+{
     vl_serv_async_enable();
     shared()->flag = 1;
     volatile unsigned long spin = 0;
@@ -85,7 +92,8 @@ struct Model {
     ServerProcess::Body body;
 };
 
-TEST(HostileClients, PartialAndOversizedRecordsDelayNoOtherCall) {
+TEST(HostileClients, PartialAndOversizedRecordsDelayNoOtherCall)
+{
     const Model models[] = {
         {"in place", ServerProcess::mainLoop(0)},
         {"fork on call",
@@ -122,13 +130,15 @@ TEST(HostileClients, PartialAndOversizedRecordsDelayNoOtherCall) {
     }
 }
 
-rlim_t hardDescriptorLimit() {
+rlim_t hardDescriptorLimit()
+{
     struct rlimit limit;
     getrlimit(RLIMIT_NOFILE, &limit);
     return limit.rlim_max;
 }
 
-void setSoftDescriptorLimit(rlim_t soft) {
+void setSoftDescriptorLimit(rlim_t soft)
+{
     struct rlimit limit;
     getrlimit(RLIMIT_NOFILE, &limit);
     limit.rlim_cur = soft;
@@ -137,7 +147,8 @@ void setSoftDescriptorLimit(rlim_t soft) {
 }
 
 // The number of raw connections that the server has closed.
-int closedByServer(const std::vector<int>& fds) {
+int closedByServer(const std::vector<int>& fds)
+{
     std::vector<struct pollfd> polls;
     for (int fd : fds)
         polls.push_back({fd, POLLIN, 0});
@@ -148,7 +159,8 @@ int closedByServer(const std::vector<int>& fds) {
     return closed;
 }
 
-TEST(HostileClients, ConnectionsBeyondTheSetSizeAreClosedAtOnce) {
+TEST(HostileClients, ConnectionsBeyondTheSetSizeAreClosedAtOnce)
+{
     const int kIdle = 1100;
     const rlim_t kLimit = 4096;
     if (hardDescriptorLimit() < kLimit)
@@ -202,7 +214,8 @@ TEST(HostileClients, ConnectionsBeyondTheSetSizeAreClosedAtOnce) {
         setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
         close(fd);
     }
-    EXPECT_TRUE(eventually([&] { return openDescriptors(server.pid()) == startDescriptors; }, 20000))
+    EXPECT_TRUE(
+        eventually([&] { return openDescriptors(server.pid()) == startDescriptors; }, 20000))
         << openDescriptors(server.pid()) << " descriptors, " << startDescriptors << " at the start";
     Client fresh(IPPROTO_TCP, server.tcpPort(), kPatientSec);
     EXPECT_LT(msOfCall(fresh, &total, {5}), 3000);
@@ -217,7 +230,8 @@ const double kIdleShare = 0.3;
 // handler when the test writes to the pipe that ends in `release`.
 int release = -1;
 void (*lift)() = nullptr;
-void liftOnInput(int fd) {
+void liftOnInput(int fd)
+{
     char byte;
     if (read(fd, &byte, 1) == 1)
         lift();
@@ -225,18 +239,21 @@ void liftOnInput(int fd) {
 
 // A server that runs into a condition and lifts it when the test says so.
 struct Lift {
-    Lift() {
+    Lift()
+    {
         if (pipe(fds) != 0)
             throw std::runtime_error("pipe failed");
         release = fds[0];
     }
-    ~Lift() {
+    ~Lift()
+    {
         close(fds[0]);
         close(fds[1]);
     }
     // The server's start: arms the way out, runs into the condition, then
     // runs the main loop.
-    static ServerProcess::Body body(void (*way_out)(), void (*condition)(), int dofork) {
+    static ServerProcess::Body body(void (*way_out)(), void (*condition)(), int dofork)
+    {
         return [way_out, condition, dofork](Transports& tr) {
             lift = way_out;
             vl_serv_input_handler(release, liftOnInput);
@@ -248,7 +265,8 @@ struct Lift {
     int fds[2];
 };
 
-int countOf(const std::string& text, const std::string& part) {
+int countOf(const std::string& text, const std::string& part)
+{
     int count = 0;
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
         ++count;
@@ -258,10 +276,12 @@ int countOf(const std::string& text, const std::string& part) {
 // A TCP call made while the server cannot take new connections, and its
 // result once the server can again.
 struct PendingCall {
-    explicit PendingCall(u_short port) : client(IPPROTO_TCP, port, kPatientSec) {
+    explicit PendingCall(u_short port) : client(IPPROTO_TCP, port, kPatientSec)
+    {
         caller = std::thread([this] { total = client.sum({7, 8}).total; });
     }
-    int result() {
+    int result()
+    {
         caller.join();
         return total;
     }
@@ -273,7 +293,8 @@ struct PendingCall {
 // A server that cannot take the pending connection: it stays nearly idle,
 // reports the cause once, serves UDP meanwhile, and takes the connection
 // once the cause is lifted.
-void expectIdleWaitThenService(ServerProcess& server, int releaseWriter, const std::string& report) {
+void expectIdleWaitThenService(ServerProcess& server, int releaseWriter, const std::string& report)
+{
     ASSERT_TRUE(eventually([] { return shared()->flag == 1; }));
     PendingCall pending(server.tcpPort());
     usleep(300000);  // the connection is waiting
@@ -294,7 +315,8 @@ void expectIdleWaitThenService(ServerProcess& server, int releaseWriter, const s
 // Fork fails while the soft limit of processes is 1: the limit binds
 // only a user without privileges, which the server becomes.
 rlim_t processLimit = 0;
-void forbidForkUntilLifted() {
+void forbidForkUntilLifted()
+{
     struct rlimit processes;
     getrlimit(RLIMIT_NPROC, &processes);
     processLimit = processes.rlim_cur;
@@ -305,37 +327,44 @@ void forbidForkUntilLifted() {
         _exit(94);
 }
 
-void allowFork() {
+void allowFork()
+{
     struct rlimit processes;
     getrlimit(RLIMIT_NPROC, &processes);
     processes.rlim_cur = processLimit;
     setrlimit(RLIMIT_NPROC, &processes);
 }
 
-TEST(HostileClients, FailingForkPerConnectionWaitsQuietlyAndResumes) {
+TEST(HostileClients, FailingForkPerConnectionWaitsQuietlyAndResumes)
+{
     Lift lifting;
     ServerProcess server(kBoth, Lift::body(allowFork, forbidForkUntilLifted, 1));
-    expectIdleWaitThenService(server, lifting.fds[1], "Cannot fork for a connection: Resource temporarily unavailable");
+    expectIdleWaitThenService(server, lifting.fds[1],
+                              "Cannot fork for a connection: Resource temporarily unavailable");
 }
 
 // Descriptors that fill the server's table, closed when lifted.
 std::vector<int> fillers;
-void closeFillers() {
+void closeFillers()
+{
     for (int fd : fillers)
         close(fd);
     fillers.clear();
 }
 
-void fillTheTable() {
+void fillTheTable()
+{
     setSoftDescriptorLimit(64);
     for (int fd; (fd = dup(0)) >= 0;)
         fillers.push_back(fd);
 }
 
-TEST(HostileClients, FullDescriptorTableWaitsQuietlyAndResumes) {
+TEST(HostileClients, FullDescriptorTableWaitsQuietlyAndResumes)
+{
     Lift lifting;
     ServerProcess server(kBoth, Lift::body(closeFillers, fillTheTable, 0));
-    expectIdleWaitThenService(server, lifting.fds[1], "Cannot accept a connection: Too many open files");
+    expectIdleWaitThenService(server, lifting.fds[1],
+                              "Cannot accept a connection: Too many open files");
 }
 
 }  // namespace

@@ -13,7 +13,8 @@ namespace {
 
 // A connected TCP pair on 127.0.0.1: the only kind of descriptor that can
 // have an exceptional condition (urgent data) on demand.
-void tcpPair(int fds[2]) {
+void tcpPair(int fds[2])
+{
     u_short port = 0;
     int listener = loopbackSocket(SOCK_STREAM, &port);
     fds[0] = connectTcp(port);
@@ -23,7 +24,8 @@ void tcpPair(int fds[2]) {
     close(listener);
 }
 
-void noteInput(int fd) {
+void noteInput(int fd)
+{
     char byte;
     if (read(fd, &byte, 1) == 1) {
         shared()->inputSeq = nextSeq();
@@ -32,23 +34,27 @@ void noteInput(int fd) {
 }
 
 // Notes that the descriptor was ready without taking anything from it.
-void noteReady(int) {
+void noteReady(int)
+{
     shared()->inputSeq = nextSeq();
     ++shared()->inputCalls;
 }
 
-void noteOutputOnce(int fd) {
+void noteOutputOnce(int fd)
+{
     ++shared()->outputCalls;
     vl_serv_output_handler(fd, nullptr);
 }
 
-void noteException(int fd) {
+void noteException(int fd)
+{
     char byte;
     if (recv(fd, &byte, 1, MSG_OOB) == 1)
         ++shared()->exceptionCalls;
 }
 
-TEST(MainLoop, HandlersOfEveryKindRunWithAndWithoutRpcTraffic) {
+TEST(MainLoop, HandlersOfEveryKindRunWithAndWithoutRpcTraffic)
+{
     int input[2], urgent[2];
     ASSERT_EQ(pipe(input), 0);
     tcpPair(urgent);
@@ -97,7 +103,8 @@ TEST(MainLoop, HandlersOfEveryKindRunWithAndWithoutRpcTraffic) {
 int lowerPipe = -1, higherPipe = -1;
 
 // Takes one byte from the higher pipe, then gives up its handler.
-void takeHigherOnce(int fd) {
+void takeHigherOnce(int fd)
+{
     char byte;
     if (read(fd, &byte, 1) == 1)
         ++shared()->result[1];
@@ -106,14 +113,16 @@ void takeHigherOnce(int fd) {
 
 // Takes one byte from the lower pipe and gives the higher one its handler
 // back.
-void takeLowerAndRearmHigher(int fd) {
+void takeLowerAndRearmHigher(int fd)
+{
     char byte;
     if (read(fd, &byte, 1) == 1)
         ++shared()->result[0];
     vl_serv_input_handler(higherPipe, takeHigherOnce);
 }
 
-TEST(MainLoop, HandlersAboveAndBelowOneAnotherComeAndGo) {
+TEST(MainLoop, HandlersAboveAndBelowOneAnotherComeAndGo)
+{
     int lower[2], higher[2];
     ASSERT_EQ(pipe(lower), 0);
     ASSERT_EQ(pipe(higher), 0);
@@ -147,7 +156,8 @@ TEST(MainLoop, HandlersAboveAndBelowOneAnotherComeAndGo) {
         close(fd);
 }
 
-TEST(MainLoop, HandlerAndRpcOnOneDescriptorBothRunInOnePass) {
+TEST(MainLoop, HandlerAndRpcOnOneDescriptorBothRunInOnePass)
+{
     ServerProcess server(kUdp, [](Transports& tr) {
         vl_serv_init();
         vl_serv_input_handler(tr.udp->xp_sock, noteReady);
@@ -162,7 +172,8 @@ TEST(MainLoop, HandlerAndRpcOnOneDescriptorBothRunInOnePass) {
     }
 }
 
-TEST(MainLoop, IdleServerExitsWithStatusZeroDespiteHandlers) {
+TEST(MainLoop, IdleServerExitsWithStatusZeroDespiteHandlers)
+{
     int input[2];
     ASSERT_EQ(pipe(input), 0);
     ServerProcess server(kNone, [&](Transports& tr) {
@@ -176,14 +187,16 @@ TEST(MainLoop, IdleServerExitsWithStatusZeroDespiteHandlers) {
     close(input[1]);
 }
 
-TEST(MainLoop, IdleCheckEndsUninitialisedOrTransportlessServers) {
+TEST(MainLoop, IdleCheckEndsUninitialisedOrTransportlessServers)
+{
     const struct {
         bool init;
         int protocols;
         bool ends;
     } cases[] = {{true, kUdp, false}, {false, kUdp, true}, {true, kNone, true}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.init ? "initialised" : "not initialised") + (c.protocols ? ", udp" : ", no transport"));
+        SCOPED_TRACE(std::string(c.init ? "initialised" : "not initialised") +
+                     (c.protocols ? ", udp" : ", no transport"));
         ServerProcess server(
             c.protocols,
             [&c](Transports&) {
@@ -200,15 +213,18 @@ TEST(MainLoop, IdleCheckEndsUninitialisedOrTransportlessServers) {
     }
 }
 
-TEST(MainLoop, WithoutInitReportsOnStandardOutputAndExitsOne) {
-    ServerProcess server(kUdp, [](Transports& tr) { vl_serv_mainloop(tr.tcp, tr.udp, 0, 1); }, kBodyInits);
+TEST(MainLoop, WithoutInitReportsOnStandardOutputAndExitsOne)
+{
+    ServerProcess server(
+        kUdp, [](Transports& tr) { vl_serv_mainloop(tr.tcp, tr.udp, 0, 1); }, kBodyInits);
     int status = server.wait();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
     EXPECT_EQ(server.out(), "Server not properly initialized.\n");
     EXPECT_EQ(server.err(), "");
 }
 
-TEST(MainLoop, FailingSelectEndsTheLoop) {
+TEST(MainLoop, FailingSelectEndsTheLoop)
+{
     ServerProcess server(kUdp, [](Transports& tr) {
         vl_serv_init();
         // A number the process just held and closed: below every
@@ -224,7 +240,8 @@ TEST(MainLoop, FailingSelectEndsTheLoop) {
     EXPECT_EQ(server.err(), "select: Bad file descriptor\n");
 }
 
-TEST(MainLoop, SinglePassHonoursItsTimeoutAndServes) {
+TEST(MainLoop, SinglePassHonoursItsTimeoutAndServes)
+{
     ServerProcess server(kBoth, [](Transports&) {
         vl_serv_init();
         Shared* s = shared();
@@ -254,21 +271,25 @@ TEST(MainLoop, SinglePassHonoursItsTimeoutAndServes) {
 }
 
 // The hard descriptor limit: the highest soft limit this process may set.
-rlim_t hardDescriptorLimit() {
+rlim_t hardDescriptorLimit()
+{
     struct rlimit limit;
     getrlimit(RLIMIT_NOFILE, &limit);
     return limit.rlim_max;
 }
 
-void setSoftDescriptorLimit(rlim_t soft) {
+void setSoftDescriptorLimit(rlim_t soft)
+{
     struct rlimit limit = {soft, hardDescriptorLimit()};
     if (setrlimit(RLIMIT_NOFILE, &limit) != 0)
         _exit(96);
 }
 
-TEST(DescriptorTable, SizeIsTheSoftLimitButNeverAboveTheSetSize) {
+TEST(DescriptorTable, SizeIsTheSoftLimitButNeverAboveTheSetSize)
+{
     // Unlimited is among them only where the hard limit allows it.
-    for (rlim_t soft : {rlim_t(64), rlim_t(FD_SETSIZE), rlim_t(FD_SETSIZE + 1), hardDescriptorLimit()}) {
+    for (rlim_t soft :
+         {rlim_t(64), rlim_t(FD_SETSIZE), rlim_t(FD_SETSIZE + 1), hardDescriptorLimit()}) {
         if (soft > hardDescriptorLimit())
             continue;
         SCOPED_TRACE(soft);
@@ -281,23 +302,27 @@ TEST(DescriptorTable, SizeIsTheSoftLimitButNeverAboveTheSetSize) {
     }
 }
 
-TEST(DescriptorTable, ServerStaysInsideItsSetsUnderAHighLimit) {
+TEST(DescriptorTable, ServerStaysInsideItsSetsUnderAHighLimit)
+{
     if (hardDescriptorLimit() <= FD_SETSIZE)
         GTEST_SKIP() << "the hard descriptor limit is not above FD_SETSIZE";
     int input[2];
     ASSERT_EQ(pipe(input), 0);
-    ServerProcess server(kBoth, [&](Transports& tr) {
-        setSoftDescriptorLimit(hardDescriptorLimit());
-        vl_serv_input_handler(input[0], noteInput);  // before init: ignored
-        vl_serv_init();
-        for (int outside : {-1, FD_SETSIZE, FD_SETSIZE + 1, 65536}) {
-            vl_serv_input_handler(outside, noteInput);
-            vl_serv_output_handler(outside, noteInput);
-            vl_serv_exception_handler(outside, noteInput);
-        }
-        vl_serv_input_handler(input[0], noteInput);
-        vl_serv_mainloop(tr.tcp, tr.udp, 0, 1);
-    }, kBodyInits);
+    ServerProcess server(
+        kBoth,
+        [&](Transports& tr) {
+            setSoftDescriptorLimit(hardDescriptorLimit());
+            vl_serv_input_handler(input[0], noteInput);  // before init: ignored
+            vl_serv_init();
+            for (int outside : {-1, FD_SETSIZE, FD_SETSIZE + 1, 65536}) {
+                vl_serv_input_handler(outside, noteInput);
+                vl_serv_output_handler(outside, noteInput);
+                vl_serv_exception_handler(outside, noteInput);
+            }
+            vl_serv_input_handler(input[0], noteInput);
+            vl_serv_mainloop(tr.tcp, tr.udp, 0, 1);
+        },
+        kBodyInits);
     for (const Transport& t : kTransports) {
         Client client(t.protocol, portOf(server, t.protocol));
         EXPECT_EQ(client.sum({7}).total, 7) << t.name;
@@ -309,7 +334,8 @@ TEST(DescriptorTable, ServerStaysInsideItsSetsUnderAHighLimit) {
     close(input[1]);
 }
 
-TEST(DescriptorTable, ServiceDescriptorAboveALoweredLimitIsNeverServed) {
+TEST(DescriptorTable, ServiceDescriptorAboveALoweredLimitIsNeverServed)
+{
     // A UDP transport on a descriptor above the soft limit the server sets
     // later: the loop cannot wait on it, so it must never hand it to the
     // RPC library as ready, where reading it would block the server.
@@ -333,7 +359,8 @@ TEST(DescriptorTable, ServiceDescriptorAboveALoweredLimitIsNeverServed) {
         EXPECT_EQ(tcp.sum({call}).total, call);
 }
 
-TEST(DescriptorSets, EmptinessAndKeepingTheMaster) {
+TEST(DescriptorSets, EmptinessAndKeepingTheMaster)
+{
     fd_set set;
     FD_ZERO(&set);
     EXPECT_EQ(vl_fdset_empty(&set), 1);
@@ -364,7 +391,8 @@ TEST(DescriptorSets, EmptinessAndKeepingTheMaster) {
     }
 }
 
-TEST(DescriptorSets, CloseFdsClosesEveryServiceDescriptorButOne) {
+TEST(DescriptorSets, CloseFdsClosesEveryServiceDescriptorButOne)
+{
     int kept[2], other[2];
     ASSERT_EQ(pipe(kept), 0);
     ASSERT_EQ(pipe(other), 0);

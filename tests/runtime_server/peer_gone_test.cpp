@@ -20,11 +20,13 @@ const u_int kReplyBytes = 512 * 1024;
 // that nothing of the reply is ever read.
 class VanishingClient {
 public:
-    explicit VanishingClient(u_short port) : fd_(connectTcp(port)) {
+    explicit VanishingClient(u_short port) : fd_(connectTcp(port))
+    {
         if (fd_ < 0)
             throw std::runtime_error("connect failed");
     }
-    ~VanishingClient() {
+    ~VanishingClient()
+    {
         if (fd_ >= 0)
             close(fd_);
     }
@@ -32,13 +34,15 @@ public:
     VanishingClient& operator=(const VanishingClient&) = delete;
 
     // One call record in a single fragment.
-    void call(u_long proc, u_int argument) {
+    void call(u_long proc, u_int argument)
+    {
         std::string record = callRecord(proc, argument);
         ASSERT_EQ(write(fd_, record.data(), record.size()), static_cast<ssize_t>(record.size()));
     }
 
     // Closes with a reset instead of an orderly shutdown.
-    void reset() {
+    void reset()
+    {
         struct linger abort = {1, 0};
         setsockopt(fd_, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
         close(fd_);
@@ -49,7 +53,8 @@ private:
     int fd_ = -1;
 };
 
-bool answersNullCall(u_short port) {
+bool answersNullCall(u_short port)
+{
     try {
         Client client(IPPROTO_TCP, port, 2);
         return client.call(NULLPROC, xdrVoid(), nullptr, xdrVoid(), nullptr) == RPC_SUCCESS;
@@ -58,7 +63,8 @@ bool answersNullCall(u_short port) {
     }
 }
 
-bool gone(int pid) {
+bool gone(int pid)
+{
     char state = processState(pid);
     return state == 0 || state == 'Z';
 }
@@ -69,7 +75,8 @@ struct Model {
     int dofork;
 };
 
-TEST(PeerGone, ResetBeforeALargeReplyCostsOnlyThatConnection) {
+TEST(PeerGone, ResetBeforeALargeReplyCostsOnlyThatConnection)
+{
     const Model models[] = {
         {"in place", 0, 0},
         {"fork on call", VELORIN_FORKING, 0},
@@ -102,7 +109,8 @@ TEST(PeerGone, ResetBeforeALargeReplyCostsOnlyThatConnection) {
         }
         if (gone(server.pid())) {
             int status = server.wait(1000);
-            ADD_FAILURE() << "server ended, " << (WIFSIGNALED(status) ? "by signal " : "with status ")
+            ADD_FAILURE() << "server ended, "
+                          << (WIFSIGNALED(status) ? "by signal " : "with status ")
                           << (WIFSIGNALED(status) ? WTERMSIG(status) : WEXITSTATUS(status));
         }
         EXPECT_TRUE(answersNullCall(server.tcpPort()));
@@ -112,9 +120,10 @@ TEST(PeerGone, ResetBeforeALargeReplyCostsOnlyThatConnection) {
 // What a SIGPIPE disposition becomes through vl_serv_init.
 enum Disposition { kDefault, kIgnored, kOwn, kOther };
 
-void ownHandler(int) {}
+void ownHandler(int) { }
 
-Disposition sigpipeDisposition() {
+Disposition sigpipeDisposition()
+{
     struct sigaction current;
     sigaction(SIGPIPE, nullptr, &current);
     if (current.sa_handler == SIG_DFL)
@@ -124,7 +133,8 @@ Disposition sigpipeDisposition() {
     return current.sa_handler == ownHandler ? kOwn : kOther;
 }
 
-TEST(PeerGone, InitIgnoresSigpipeOnlyWhereNobodyChoseOtherwise) {
+TEST(PeerGone, InitIgnoresSigpipeOnlyWhereNobodyChoseOtherwise)
+{
     struct Case {
         const char* name;
         void (*before)(int);

@@ -16,11 +16,13 @@ namespace {
 
 int servingPid(Client& client) { return client.sum({1}).pid; }
 
-bool endedWithZero(int pid) {
+bool endedWithZero(int pid)
+{
     return eventually([pid] { return exitStatusOf(pid) == 0 && processState(pid) != 'Z'; });
 }
 
-TEST(ForkOnConnection, TcpConnectionsGoToChildrenWhileUdpStaysInTheServer) {
+TEST(ForkOnConnection, TcpConnectionsGoToChildrenWhileUdpStaysInTheServer)
+{
     ServerProcess server(kBoth, ServerProcess::mainLoop(1));
     auto a = std::make_unique<Client>(IPPROTO_TCP, server.tcpPort());
     Client b(IPPROTO_TCP, server.tcpPort());
@@ -47,7 +49,8 @@ TEST(ForkOnConnection, TcpConnectionsGoToChildrenWhileUdpStaysInTheServer) {
     EXPECT_EQ(servingPid(udp), server.pid());
 }
 
-TEST(ForkOnConnection, UdpOnlyServerServesEveryDatagramInAChild) {
+TEST(ForkOnConnection, UdpOnlyServerServesEveryDatagramInAChild)
+{
     ServerProcess server(kUdp, ServerProcess::mainLoop(1));
     Client client(IPPROTO_UDP, server.udpPort());
     std::set<int> children;
@@ -60,7 +63,8 @@ TEST(ForkOnConnection, UdpOnlyServerServesEveryDatagramInAChild) {
     EXPECT_EQ(children.size(), 3u);
 }
 
-TEST(ForkOnConnection, MasterThatIsNotReadyForksNothing) {
+TEST(ForkOnConnection, MasterThatIsNotReadyForksNothing)
+{
     fd_set read;
     FD_ZERO(&read);
     FD_SET(4, &read);
@@ -70,7 +74,8 @@ TEST(ForkOnConnection, MasterThatIsNotReadyForksNothing) {
     }
 }
 
-TEST(ForkOnConnection, WithoutAPipeTheServerServesTheConnectionItself) {
+TEST(ForkOnConnection, WithoutAPipeTheServerServesTheConnectionItself)
+{
     ServerProcess server(kTcp, [](Transports& tr) {
         vl_serv_init();
         // Room for one more descriptor: the connection, but not a pipe.
@@ -88,7 +93,8 @@ TEST(ForkOnConnection, WithoutAPipeTheServerServesTheConnectionItself) {
     EXPECT_NE(server.err().find("pipe: "), std::string::npos) << server.err();
 }
 
-TEST(ForkOnConnection, ManyConnectionsLeaveNoZombie) {
+TEST(ForkOnConnection, ManyConnectionsLeaveNoZombie)
+{
     ServerProcess server(kTcp, ServerProcess::mainLoop(1));
     // Connections end ten at a time, so that children end together and
     // their signals run into each other.
@@ -107,7 +113,8 @@ TEST(ForkOnConnection, ManyConnectionsLeaveNoZombie) {
         EXPECT_EQ(s->exits[i].status, 0);
 }
 
-TEST(ForkOnConnection, StoppedChildDoesNotStopTheServer) {
+TEST(ForkOnConnection, StoppedChildDoesNotStopTheServer)
+{
     ServerProcess server(kBoth, ServerProcess::mainLoop(1));
     Client stopped(IPPROTO_TCP, server.tcpPort());
     int child = servingPid(stopped);
@@ -122,7 +129,8 @@ TEST(ForkOnConnection, StoppedChildDoesNotStopTheServer) {
     kill(child, SIGCONT);
 }
 
-TEST(ForkOnCallHelper, ChildLearnsItIsTheChildParentKeepsItsStatus) {
+TEST(ForkOnCallHelper, ChildLearnsItIsTheChildParentKeepsItsStatus)
+{
     for (bool forkFails : {false, true}) {
         SCOPED_TRACE(forkFails ? "fork fails" : "fork works");
         ServerProcess server(kNone, [forkFails](Transports&) {
@@ -146,7 +154,8 @@ TEST(ForkOnCallHelper, ChildLearnsItIsTheChildParentKeepsItsStatus) {
 
 // Arms the asynchronous mode, notes both results of arming it twice, and
 // then computes without end, never looking at the RPC descriptors.
-void armTwiceAndCompute(Transports&) {
+void armTwiceAndCompute(Transports&)
+{
     vl_serv_init();
     shared()->result[0] = vl_serv_async_enable();
     shared()->result[1] = vl_serv_async_enable();
@@ -156,7 +165,8 @@ void armTwiceAndCompute(Transports&) {
         ++spin;
 }
 
-TEST(AsyncMode, BusyProgramGetsItsRequestsServed) {
+TEST(AsyncMode, BusyProgramGetsItsRequestsServed)
+{
     ServerProcess server(kBoth, armTwiceAndCompute);
     Shared* s = shared();
     ASSERT_TRUE(eventually([s] { return s->flag == 1; }));
@@ -176,7 +186,8 @@ TEST(AsyncMode, BusyProgramGetsItsRequestsServed) {
         << liveChildrenOf(server.pid()).size() << " watchers";
 }
 
-TEST(AsyncMode, CancelStopsServingAndTheModeCanBeArmedAgain) {
+TEST(AsyncMode, CancelStopsServingAndTheModeCanBeArmedAgain)
+{
     ServerProcess server(kUdp, [](Transports&) {
         vl_serv_init();
         Shared* s = shared();
@@ -209,7 +220,8 @@ TEST(AsyncMode, CancelStopsServingAndTheModeCanBeArmedAgain) {
 
 // Kills the one watcher of the server once the server has armed it, and
 // waits until the server has reaped it.
-void killTheWatcher(ServerProcess& server) {
+void killTheWatcher(ServerProcess& server)
+{
     ASSERT_TRUE(eventually([] { return shared()->flag == 1; }));
     std::vector<int> watchers;
     ASSERT_TRUE(eventually([&] { return (watchers = liveChildrenOf(server.pid())).size() == 1; }));
@@ -217,7 +229,8 @@ void killTheWatcher(ServerProcess& server) {
     ASSERT_TRUE(eventually([&] { return processState(watchers[0]) == 0; }));
 }
 
-TEST(AsyncMode, DeadWatcherDisarmsTheModeSoThatItCanBeArmedAgain) {
+TEST(AsyncMode, DeadWatcherDisarmsTheModeSoThatItCanBeArmedAgain)
+{
     ServerProcess server(kBoth, [](Transports&) {
         Shared* s = shared();
         vl_serv_async_enable();
@@ -242,7 +255,8 @@ TEST(AsyncMode, DeadWatcherDisarmsTheModeSoThatItCanBeArmedAgain) {
     }
 }
 
-TEST(AsyncMode, MainLoopServesOnAfterTheWatcherDies) {
+TEST(AsyncMode, MainLoopServesOnAfterTheWatcherDies)
+{
     ServerProcess server(kBoth, [](Transports& tr) {
         vl_serv_async_enable();
         shared()->flag = 1;
@@ -257,7 +271,8 @@ TEST(AsyncMode, MainLoopServesOnAfterTheWatcherDies) {
     EXPECT_TRUE(liveChildrenOf(server.pid()).empty());
 }
 
-TEST(AsyncMode, FailedForkLeavesTheModeDisarmed) {
+TEST(AsyncMode, FailedForkLeavesTheModeDisarmed)
+{
     ServerProcess server(kUdp, [](Transports&) {
         vl_serv_init();
         forbidFork();
@@ -275,13 +290,17 @@ TEST(AsyncMode, FailedForkLeavesTheModeDisarmed) {
     EXPECT_EQ(s->result[2], 0);
 }
 
-TEST(AsyncMode, WatcherEndsWithTheServer) {
+TEST(AsyncMode, WatcherEndsWithTheServer)
+{
     ServerProcess server(kUdp, armTwiceAndCompute);
     std::vector<int> watchers;
     ASSERT_TRUE(eventually([&] { return (watchers = liveChildrenOf(server.pid())).size() == 1; }));
     kill(server.pid(), SIGKILL);
     int watcher = watchers[0];
-    EXPECT_TRUE(eventually([watcher] { char st = processState(watcher); return st == 0 || st == 'Z'; }));
+    EXPECT_TRUE(eventually([watcher] {
+        char st = processState(watcher);
+        return st == 0 || st == 'Z';
+    }));
 }
 
 }  // namespace

@@ -88,7 +88,8 @@ struct BulkOut {
 
 const u_int kMaxValues = 1u << 20;
 
-inline bool_t xdrSumIn(XDR* x, SumIn* p) {
+inline bool_t xdrSumIn(XDR* x, SumIn* p)
+{
     return xdr_array(x, reinterpret_cast<char**>(&p->values), &p->count, kMaxValues, sizeof(int),
                      reinterpret_cast<xdrproc_t>(xdr_int));
 }
@@ -98,14 +99,18 @@ inline bool_t xdrEchoOut(XDR* x, EchoOut* p) { return xdr_string(x, &p->text, kM
 inline bool_t xdrSlowIn(XDR* x, SlowIn* p) { return xdr_int(x, &p->slot) && xdr_int(x, &p->ms); }
 inline bool_t xdrPidOut(XDR* x, PidOut* p) { return xdr_int(x, &p->pid); }
 inline bool_t xdrMemoryOut(XDR* x, MemoryOut* p) { return xdr_u_int(x, &p->bytes); }
-inline bool_t xdrBulkOut(XDR* x, BulkOut* p) { return xdr_bytes(x, &p->bytes, &p->length, 16u << 20); }
+inline bool_t xdrBulkOut(XDR* x, BulkOut* p)
+{
+    return xdr_bytes(x, &p->bytes, &p->length, 16u << 20);
+}
 // Decodes an int, but cannot release it.
 inline bool_t xdrUnfreeable(XDR* x, int* p) { return x->x_op == XDR_FREE ? FALSE : xdr_int(x, p); }
 // Encodes nothing and fails: a reply that cannot be sent.
 inline bool_t xdrFailing(XDR*, void*) { return FALSE; }
 // A count of many ints of which only one follows: decoding allocates the
 // whole array and then fails.
-inline bool_t xdrTruncatedSum(XDR* x, void*) {
+inline bool_t xdrTruncatedSum(XDR* x, void*)
+{
     u_int count = 500000;
     int first = 1;
     return xdr_u_int(x, &count) && xdr_int(x, &first);
@@ -114,7 +119,8 @@ inline bool_t xdrTruncatedSum(XDR* x, void*) {
 // Function pointers of any signature, cast the way generated code casts
 // them; the detour through void(*)() says the cast is meant.
 template <typename T, typename F>
-T as(F f) {
+T as(F f)
+{
     return reinterpret_cast<T>(reinterpret_cast<void (*)()>(f));
 }
 inline xdrproc_t xdrVoid() { return as<xdrproc_t>(xdr_void); }
@@ -132,27 +138,29 @@ struct Exit {
 };
 
 struct Shared {
-    std::atomic<int> sequence;       // source of event order numbers
+    std::atomic<int> sequence;  // source of event order numbers
     std::atomic<int> localCalls;
     std::atomic<int> localPid;
-    std::atomic<int> localSeq;       // order number of the last local call
+    std::atomic<int> localSeq;  // order number of the last local call
     std::atomic<int> freeAfterCalls;
-    std::atomic<int> freeAfterSaw;   // total in the record free_after got
+    std::atomic<int> freeAfterSaw;  // total in the record free_after got
     std::atomic<int> inputCalls;
     std::atomic<int> inputSeq;
     std::atomic<int> outputCalls;
     std::atomic<int> exceptionCalls;
-    std::atomic<int> result[4];      // free use by single tests
-    std::atomic<int> flag;           // set by the test, read by a server body
-    char report[256];                // text of the last runtime report
+    std::atomic<int> result[4];  // free use by single tests
+    std::atomic<int> flag;       // set by the test, read by a server body
+    char report[256];            // text of the last runtime report
     Interval slots[8];
     std::atomic<int> exitCount;
     Exit exits[128];
 };
 
-inline Shared* shared() {
+inline Shared* shared()
+{
     static Shared* memory = [] {
-        void* p = mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+        void* p = mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS,
+                       -1, 0);
         if (p == MAP_FAILED)
             throw std::runtime_error("mmap failed");
         return new (p) Shared();
@@ -162,14 +170,16 @@ inline Shared* shared() {
 
 inline int nextSeq() { return ++shared()->sequence; }
 
-inline long nowUs() {
+inline long nowUs()
+{
     struct timeval t;
     gettimeofday(&t, nullptr);
     return t.tv_sec * 1000000L + t.tv_usec;
 }
 
 // Waits up to timeoutMs for cond; true when it held.
-inline bool eventually(const std::function<bool()>& cond, int timeoutMs = 5000) {
+inline bool eventually(const std::function<bool()>& cond, int timeoutMs = 5000)
+{
     for (int waited = 0; waited < timeoutMs; waited += 10) {
         if (cond())
             return true;
@@ -179,7 +189,8 @@ inline bool eventually(const std::function<bool()>& cond, int timeoutMs = 5000) 
 }
 
 // Every process that ends through exit() notes its pid and status.
-inline void noteExit(int status, void*) {
+inline void noteExit(int status, void*)
+{
     Shared* s = shared();
     int i = s->exitCount++;
     if (i < 128) {
@@ -189,7 +200,8 @@ inline void noteExit(int status, void*) {
 }
 
 // Status a process noted when it ended through exit(), or -1.
-inline int exitStatusOf(int pid) {
+inline int exitStatusOf(int pid)
+{
     Shared* s = shared();
     int n = std::min(s->exitCount.load(), 128);
     for (int i = 0; i < n; ++i)
@@ -205,19 +217,22 @@ struct Options {
     int mtOnCall = 0;
     int replyNow = 0;
 };
-inline Options& options() {
+inline Options& options()
+{
     static Options o;
     return o;
 }
 
-inline void noteLocal() {
+inline void noteLocal()
+{
     Shared* s = shared();
     s->localPid = getpid();
     s->localSeq = nextSeq();
     ++s->localCalls;
 }
 
-inline void* sumCall(SumIn* in, SumOut* out) {
+inline void* sumCall(SumIn* in, SumOut* out)
+{
     noteLocal();
     out->total = 0;
     for (u_int i = 0; i < in->count; ++i)
@@ -225,24 +240,29 @@ inline void* sumCall(SumIn* in, SumOut* out) {
     out->pid = getpid();
     return nullptr;
 }
-inline void sumFree(SumOut* out) {
+inline void sumFree(SumOut* out)
+{
     shared()->freeAfterSaw = out->total;
     ++shared()->freeAfterCalls;
 }
-inline void* voidCall(void*, void*) {
+inline void* voidCall(void*, void*)
+{
     noteLocal();
     return nullptr;
 }
-inline void* echoCall(EchoIn* in, EchoOut* out) {
+inline void* echoCall(EchoIn* in, EchoOut* out)
+{
     noteLocal();
     out->text = strdup(in->text);
     return nullptr;
 }
-inline void echoFree(EchoOut* out) {
+inline void echoFree(EchoOut* out)
+{
     ++shared()->freeAfterCalls;
     free(out->text);
 }
-inline void* slowCall(SlowIn* in, PidOut* out) {
+inline void* slowCall(SlowIn* in, PidOut* out)
+{
     noteLocal();
     Interval& slot = shared()->slots[in->slot & 7];
     slot.pid = getpid();
@@ -254,7 +274,8 @@ inline void* slowCall(SlowIn* in, PidOut* out) {
 }
 // Holds the call until the test sets the shared flag (at most 5 s), so
 // that the test can act between the start of the call and its reply.
-inline void* heldBulkCall(u_int* bytes, BulkOut* out) {
+inline void* heldBulkCall(u_int* bytes, BulkOut* out)
+{
     noteLocal();
     for (int waited = 0; shared()->flag == 0 && waited < 5000; ++waited)
         usleep(1000);
@@ -262,16 +283,19 @@ inline void* heldBulkCall(u_int* bytes, BulkOut* out) {
     out->bytes = static_cast<char*>(calloc(*bytes + 1, 1));
     return nullptr;
 }
-inline void bulkFree(BulkOut* out) {
+inline void bulkFree(BulkOut* out)
+{
     ++shared()->freeAfterCalls;
     free(out->bytes);
 }
-inline void* intCall(int*, int*) {
+inline void* intCall(int*, int*)
+{
     noteLocal();
     return nullptr;
 }
 inline void countFree(void*) { ++shared()->freeAfterCalls; }
-inline void* memoryCall(void*, MemoryOut* out) {
+inline void* memoryCall(void*, MemoryOut* out)
+{
     struct mallinfo2 m = mallinfo2();
     out->bytes = static_cast<u_int>(m.uordblks + m.hblkhd);
     return nullptr;
@@ -279,8 +303,9 @@ inline void* memoryCall(void*, MemoryOut* out) {
 
 // Points the call record at a procedure: the filters and sizes of its
 // argument and result records, its body, and what releases its result.
-inline void route(vlrpc_call_struct& info, xdrproc_t xdrOver, int overSize, xdrproc_t xdrBack, int backSize,
-                  local_call_t local, free_call_t freeAfter = 0) {
+inline void route(vlrpc_call_struct& info, xdrproc_t xdrOver, int overSize, xdrproc_t xdrBack,
+                  int backSize, local_call_t local, free_call_t freeAfter = 0)
+{
     info.xdr_over = xdrOver;
     info.over_size = overSize;
     info.xdr_back = xdrBack;
@@ -289,7 +314,8 @@ inline void route(vlrpc_call_struct& info, xdrproc_t xdrOver, int overSize, xdrp
     info.free_after = freeAfter;
 }
 
-inline void dispatch(struct svc_req* rqstp, SVCXPRT* txp) {
+inline void dispatch(struct svc_req* rqstp, SVCXPRT* txp)
+{
     union {
         SumIn sum;
         EchoIn echo;
@@ -318,33 +344,35 @@ inline void dispatch(struct svc_req* rqstp, SVCXPRT* txp) {
         svc_sendreply(txp, xdrVoid(), nullptr);
         return;
     case kSum:
-        route(info, as<xdrproc_t>(xdrSumIn), sizeof(SumIn), as<xdrproc_t>(xdrSumOut), sizeof(SumOut),
-              as<local_call_t>(sumCall), as<free_call_t>(sumFree));
+        route(info, as<xdrproc_t>(xdrSumIn), sizeof(SumIn), as<xdrproc_t>(xdrSumOut),
+              sizeof(SumOut), as<local_call_t>(sumCall), as<free_call_t>(sumFree));
         break;
     case kVoid:
         route(info, xdrVoid(), 0, xdrVoid(), 0, as<local_call_t>(voidCall));
         break;
     case kEcho:
-        route(info, as<xdrproc_t>(xdrEchoIn), sizeof(EchoIn), as<xdrproc_t>(xdrEchoOut), sizeof(EchoOut),
-              as<local_call_t>(echoCall), as<free_call_t>(echoFree));
+        route(info, as<xdrproc_t>(xdrEchoIn), sizeof(EchoIn), as<xdrproc_t>(xdrEchoOut),
+              sizeof(EchoOut), as<local_call_t>(echoCall), as<free_call_t>(echoFree));
         break;
     case kSlow:
-        route(info, as<xdrproc_t>(xdrSlowIn), sizeof(SlowIn), as<xdrproc_t>(xdrPidOut), sizeof(PidOut),
-              as<local_call_t>(slowCall));
+        route(info, as<xdrproc_t>(xdrSlowIn), sizeof(SlowIn), as<xdrproc_t>(xdrPidOut),
+              sizeof(PidOut), as<local_call_t>(slowCall));
         break;
     case kBadReply:
         route(info, as<xdrproc_t>(xdr_int), sizeof(int), as<xdrproc_t>(xdrFailing), sizeof(int),
               as<local_call_t>(intCall), as<free_call_t>(countFree));
         break;
     case kUnfreeable:
-        route(info, as<xdrproc_t>(xdrUnfreeable), sizeof(int), xdrVoid(), 0, as<local_call_t>(intCall));
+        route(info, as<xdrproc_t>(xdrUnfreeable), sizeof(int), xdrVoid(), 0,
+              as<local_call_t>(intCall));
         break;
     case kHeldBulk:
-        route(info, as<xdrproc_t>(xdr_u_int), sizeof(u_int), as<xdrproc_t>(xdrBulkOut), sizeof(BulkOut),
-              as<local_call_t>(heldBulkCall), as<free_call_t>(bulkFree));
+        route(info, as<xdrproc_t>(xdr_u_int), sizeof(u_int), as<xdrproc_t>(xdrBulkOut),
+              sizeof(BulkOut), as<local_call_t>(heldBulkCall), as<free_call_t>(bulkFree));
         break;
     case kMemory:
-        route(info, xdrVoid(), 0, as<xdrproc_t>(xdrMemoryOut), sizeof(MemoryOut), as<local_call_t>(memoryCall));
+        route(info, xdrVoid(), 0, as<xdrproc_t>(xdrMemoryOut), sizeof(MemoryOut),
+              as<local_call_t>(memoryCall));
         info.mt_on_call = 0;
         break;
     default:
@@ -358,7 +386,8 @@ inline void dispatch(struct svc_req* rqstp, SVCXPRT* txp) {
 
 // Binds a socket of the given type to 127.0.0.1 on a port the system
 // picks; stream sockets listen.
-inline int loopbackSocket(int type, u_short* port) {
+inline int loopbackSocket(int type, u_short* port)
+{
     int fd = testsupport::boundLoopbackSocket(type, port);
     if (type == SOCK_STREAM && listen(fd, 64) != 0) {
         close(fd);
@@ -373,12 +402,14 @@ struct Transports {
     SVCXPRT* tcp = nullptr;
     SVCXPRT* udp = nullptr;
 };
-inline Transports& transports() {
+inline Transports& transports()
+{
     static Transports t;
     return t;
 }
 
-inline SVCXPRT* registerTransport(int fd, bool tcp) {
+inline SVCXPRT* registerTransport(int fd, bool tcp)
+{
     SVCXPRT* xprt = tcp ? svctcp_create(fd, 0, 0) : svcudp_create(fd);
     if (xprt == nullptr || !svc_register(xprt, kProgram, kVersion, dispatch, 0)) {
         fprintf(stderr, "cannot register the test transport\n");
@@ -403,7 +434,8 @@ public:
 
     // Registers the requested transports on loopback sockets, then runs
     // body (by default: vl_serv_init and the main loop with the idle check).
-    explicit ServerProcess(int protocols, Body body = mainLoop(0), Startup startup = kInitFirst) {
+    explicit ServerProcess(int protocols, Body body = mainLoop(0), Startup startup = kInitFirst)
+    {
         int tcpFd = -1, udpFd = -1;
         if (protocols & kTcp)
             tcpFd = loopbackSocket(SOCK_STREAM, &tcpPort_);
@@ -414,11 +446,14 @@ public:
 
     // The same on sockets that the caller made.
     ServerProcess(int tcpFd, int udpFd, u_short tcpPort, u_short udpPort, Body body)
-        : tcpPort_(tcpPort), udpPort_(udpPort) {
+        : tcpPort_(tcpPort),
+          udpPort_(udpPort)
+    {
         start(tcpFd, udpFd, body, kInitFirst);
     }
 
-    ~ServerProcess() {
+    ~ServerProcess()
+    {
         kill(-pid_, SIGKILL);
         if (!reaped_)
             waitpid(pid_, &status_, 0);
@@ -433,7 +468,8 @@ public:
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
 
-    static Body mainLoop(int dofork) {
+    static Body mainLoop(int dofork)
+    {
         return [dofork](Transports& t) {
             vl_serv_init();
             vl_serv_mainloop(t.tcp, t.udp, dofork, 1);
@@ -445,10 +481,12 @@ public:
     u_short udpPort() const { return udpPort_; }
 
     // Waits for the server to end; its wait status, or -1 after timeoutMs.
-    int wait(int timeoutMs = 5000) {
+    int wait(int timeoutMs = 5000)
+    {
         if (reaped_)
             return status_;
-        bool ended = eventually([this] { return waitpid(pid_, &status_, WNOHANG) == pid_; }, timeoutMs);
+        bool ended =
+            eventually([this] { return waitpid(pid_, &status_, WNOHANG) == pid_; }, timeoutMs);
         reaped_ = ended;
         return ended ? status_ : -1;
     }
@@ -457,7 +495,8 @@ public:
     std::string err() const { return slurp(errPath_); }
 
 private:
-    void start(int tcpFd, int udpFd, const Body& body, Startup startup) {
+    void start(int tcpFd, int udpFd, const Body& body, Startup startup)
+    {
         new (shared()) Shared();  // every server starts from clean notes
         outPath_ = tempFile();
         errPath_ = tempFile();
@@ -488,7 +527,8 @@ private:
             close(udpFd);
     }
 
-    static std::string tempFile() {
+    static std::string tempFile()
+    {
         char path[] = "/tmp/vlserverXXXXXX";
         int fd = mkstemp(path);
         if (fd < 0)
@@ -497,7 +537,8 @@ private:
         return path;
     }
 
-    static void redirect(const std::string& path, int target) {
+    static void redirect(const std::string& path, int target)
+    {
         int fd = open(path.c_str(), O_WRONLY | O_APPEND);
         if (fd >= 0) {
             dup2(fd, target);
@@ -505,7 +546,8 @@ private:
         }
     }
 
-    static std::string slurp(const std::string& path) {
+    static std::string slurp(const std::string& path)
+    {
         std::string text;
         FILE* f = fopen(path.c_str(), "r");
         if (f == nullptr)
@@ -530,7 +572,8 @@ private:
 // ---- Clients ----
 
 // The IPv4 address host (host byte order) with port.
-inline struct sockaddr_in inetAddress(in_addr_t host, u_short port) {
+inline struct sockaddr_in inetAddress(in_addr_t host, u_short port)
+{
     struct sockaddr_in addr;
     std::memset(&addr, 0, sizeof addr);
     addr.sin_family = AF_INET;
@@ -541,7 +584,8 @@ inline struct sockaddr_in inetAddress(in_addr_t host, u_short port) {
 
 class Client {
 public:
-    Client(int protocol, u_short port, int timeoutSec = 5) : timeout_{timeoutSec, 0} {
+    Client(int protocol, u_short port, int timeoutSec = 5) : timeout_{timeoutSec, 0}
+    {
         struct sockaddr_in addr = inetAddress(INADDR_LOOPBACK, port);
         int sock = RPC_ANYSOCK;
         if (protocol == IPPROTO_TCP) {
@@ -558,13 +602,15 @@ public:
     Client& operator=(const Client&) = delete;
 
     template <typename In, typename Out>
-    enum clnt_stat call(u_long proc, In xin, void* in, Out xout, void* out) {
-        return clnt_call(handle_, proc, as<xdrproc_t>(xin), static_cast<char*>(in), as<xdrproc_t>(xout),
-                         static_cast<char*>(out), timeout_);
+    enum clnt_stat call(u_long proc, In xin, void* in, Out xout, void* out)
+    {
+        return clnt_call(handle_, proc, as<xdrproc_t>(xin), static_cast<char*>(in),
+                         as<xdrproc_t>(xout), static_cast<char*>(out), timeout_);
     }
 
     // Sum of values and the pid that served it; total -1 after a failure.
-    SumOut sum(std::vector<int> values) {
+    SumOut sum(std::vector<int> values)
+    {
         SumIn in = {static_cast<u_int>(values.size()), values.data()};
         SumOut out = {-1, -1};
         if (call(kSum, xdrSumIn, &in, xdrSumOut, &out) != RPC_SUCCESS)
@@ -580,7 +626,8 @@ private:
 };
 
 // A plain TCP connection to port on 127.0.0.1, or -1.
-inline int connectTcp(u_short port) {
+inline int connectTcp(u_short port)
+{
     int fd = socket(AF_INET, SOCK_STREAM, 0);
     struct sockaddr_in addr = inetAddress(INADDR_LOOPBACK, port);
     if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
@@ -592,7 +639,8 @@ inline int connectTcp(u_short port) {
 
 // One call of proc with a single unsigned argument, as a record in one
 // fragment behind its record mark: the bytes a TCP client sends.
-inline std::string callRecord(u_long proc, u_int argument) {
+inline std::string callRecord(u_long proc, u_int argument)
+{
     char record[256];
     XDR x;
     xdrmem_create(&x, record + 4, sizeof record - 4, XDR_ENCODE);
@@ -621,14 +669,16 @@ struct Transport {
 };
 const Transport kTransports[] = {{"tcp", IPPROTO_TCP}, {"udp", IPPROTO_UDP}};
 
-inline u_short portOf(const ServerProcess& server, int protocol) {
+inline u_short portOf(const ServerProcess& server, int protocol)
+{
     return protocol == IPPROTO_TCP ? server.tcpPort() : server.udpPort();
 }
 
 // ---- Processes ----
 
 // From here on every fork of this process fails with EAGAIN.
-inline void forbidFork() {
+inline void forbidFork()
+{
     struct sock_filter filter[] = {
         BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, nr)),
         BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_clone, 4, 0),
@@ -638,17 +688,19 @@ inline void forbidFork() {
         BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
         BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EAGAIN),
     };
-    struct sock_fprog program = {static_cast<unsigned short>(sizeof filter / sizeof filter[0]), filter};
-    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0) {
+    struct sock_fprog program = {static_cast<unsigned short>(sizeof filter / sizeof filter[0]),
+                                 filter};
+    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 ||
+        prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0) {
         fprintf(stderr, "cannot forbid fork\n");
         _exit(97);
     }
 }
 
-
 // The fields of /proc/<pid>/stat after the process name (state first),
 // or an empty text when the process is gone.
-inline std::string statFields(const std::string& pid) {
+inline std::string statFields(const std::string& pid)
+{
     std::string path = "/proc/" + pid + "/stat";
     FILE* f = fopen(path.c_str(), "r");
     if (f == nullptr)
@@ -662,7 +714,8 @@ inline std::string statFields(const std::string& pid) {
 }
 
 // Children of pid with their state letters ('Z' for a zombie).
-inline std::vector<std::pair<int, char>> childrenOf(int pid) {
+inline std::vector<std::pair<int, char>> childrenOf(int pid)
+{
     std::vector<std::pair<int, char>> found;
     DIR* proc = opendir("/proc");
     if (proc == nullptr)
@@ -673,14 +726,16 @@ inline std::vector<std::pair<int, char>> childrenOf(int pid) {
             continue;
         char state = 0;
         int parent = 0;
-        if (sscanf(statFields(entry->d_name).c_str(), " %c %d", &state, &parent) == 2 && parent == pid)
+        if (sscanf(statFields(entry->d_name).c_str(), " %c %d", &state, &parent) == 2 &&
+            parent == pid)
             found.emplace_back(candidate, state);
     }
     closedir(proc);
     return found;
 }
 
-inline int zombiesOf(int pid) {
+inline int zombiesOf(int pid)
+{
     int count = 0;
     for (auto& child : childrenOf(pid))
         count += child.second == 'Z';
@@ -688,17 +743,19 @@ inline int zombiesOf(int pid) {
 }
 
 // CPU time (user and system) a process has used so far, in seconds.
-inline double cpuSeconds(int pid) {
+inline double cpuSeconds(int pid)
+{
     unsigned long user = 0, system = 0;
     // After the state, ten fields come before utime and stime.
-    if (sscanf(statFields(std::to_string(pid)).c_str(), " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu",
-               &user, &system) != 2)
+    if (sscanf(statFields(std::to_string(pid)).c_str(),
+               " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &user, &system) != 2)
         return 0;
     return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
 }
 
 // Share of one core that pid uses over the next `ms` milliseconds.
-inline double cpuShareOver(int pid, int ms) {
+inline double cpuShareOver(int pid, int ms)
+{
     double before = cpuSeconds(pid);
     long start = nowUs();
     usleep(static_cast<useconds_t>(ms) * 1000);
@@ -706,7 +763,8 @@ inline double cpuShareOver(int pid, int ms) {
 }
 
 // Number of descriptors a process holds open.
-inline int openDescriptors(int pid) {
+inline int openDescriptors(int pid)
+{
     std::string path = "/proc/" + std::to_string(pid) + "/fd";
     DIR* dir = opendir(path.c_str());
     if (dir == nullptr)
@@ -719,7 +777,8 @@ inline int openDescriptors(int pid) {
 }
 
 // State letter of a process, 0 when it is gone.
-inline char processState(int pid) {
+inline char processState(int pid)
+{
     char state = 0;
     if (sscanf(statFields(std::to_string(pid)).c_str(), " %c", &state) != 1)
         return 0;
@@ -727,7 +786,8 @@ inline char processState(int pid) {
 }
 
 // Children of pid that have not ended.
-inline std::vector<int> liveChildrenOf(int pid) {
+inline std::vector<int> liveChildrenOf(int pid)
+{
     std::vector<int> live;
     for (auto& child : childrenOf(pid))
         if (child.second != 'Z')

@@ -9,7 +9,8 @@ using namespace harness;
 
 namespace {
 
-int intOption(int fd, int level, int name) {
+int intOption(int fd, int level, int name)
+{
     int value = -1;
     socklen_t len = sizeof value;
     EXPECT_EQ(getsockopt(fd, level, name, &value, &len), 0);
@@ -18,7 +19,8 @@ int intOption(int fd, int level, int name) {
 
 // A socket on port of all local addresses, made the plain way; port 0
 // lets the system pick one, which *picked receives.
-int occupy(int type, u_short port, u_short* picked = nullptr) {
+int occupy(int type, u_short port, u_short* picked = nullptr)
+{
     int fd = socket(AF_INET, type, 0);
     struct sockaddr_in addr = inetAddress(INADDR_ANY, port);
     socklen_t len = sizeof addr;
@@ -34,14 +36,16 @@ int occupy(int type, u_short port, u_short* picked = nullptr) {
 }
 
 // A port of the given type that no socket holds at the moment.
-u_short freePort(int type) {
+u_short freePort(int type)
+{
     u_short port = 0;
     close(occupy(type, 0, &port));
     return port;
 }
 
 // A port that no TCP and no UDP socket holds at the moment.
-u_short freePortOfBoth() {
+u_short freePortOfBoth()
+{
     for (;;) {
         u_short port = freePort(SOCK_STREAM);
         try {
@@ -54,12 +58,14 @@ u_short freePortOfBoth() {
 
 void keepReport(char* text) { snprintf(shared()->report, sizeof shared()->report, "%s", text); }
 
-TEST(ServerSocket, BoundOnAllAddressesAndReadyForTheTransport) {
+TEST(ServerSocket, BoundOnAllAddressesAndReadyForTheTransport)
+{
     const struct {
         const char* protocol;
         u_short port;
         int type;
-    } cases[] = {{"tcp", freePort(SOCK_STREAM), SOCK_STREAM}, {"udp", freePort(SOCK_DGRAM), SOCK_DGRAM}};
+    } cases[] = {{"tcp", freePort(SOCK_STREAM), SOCK_STREAM},
+                 {"udp", freePort(SOCK_DGRAM), SOCK_DGRAM}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.protocol);
         int fd = vl_serv_fd(c.port, c.protocol);
@@ -76,13 +82,15 @@ TEST(ServerSocket, BoundOnAllAddressesAndReadyForTheTransport) {
         EXPECT_EQ(ntohs(addr.sin_port), c.port);
 
         bool tcp = c.type == SOCK_STREAM;
-        ServerProcess server(tcp ? fd : -1, tcp ? -1 : fd, c.port, c.port, ServerProcess::mainLoop(0));
+        ServerProcess server(tcp ? fd : -1, tcp ? -1 : fd, c.port, c.port,
+                             ServerProcess::mainLoop(0));
         Client client(tcp ? IPPROTO_TCP : IPPROTO_UDP, c.port);
         EXPECT_EQ(client.sum({20, 22}).total, 42);
     }
 }
 
-TEST(ServerSocket, FailureIsReportedAndEndsTheProcessWithStatusOne) {
+TEST(ServerSocket, FailureIsReportedAndEndsTheProcessWithStatusOne)
+{
     // Ports the system picks, so that no other test's port is in the way.
     u_short tcpPort = 0, udpPort = 0;
     int tcpTaken = occupy(SOCK_STREAM, 0, &tcpPort);
@@ -124,7 +132,8 @@ TEST(ServerSocket, FailureIsReportedAndEndsTheProcessWithStatusOne) {
 }
 
 // The whole road of a C server on a fixed port.
-TEST(ServerSocket, CServerOnAFixedPortAnswersOverBothTransports) {
+TEST(ServerSocket, CServerOnAFixedPortAnswersOverBothTransports)
+{
     const u_short kPort = freePortOfBoth();
     ServerProcess server(kNone, [kPort](Transports&) { calc_1_main(kPort); });
     for (const Transport& t : kTransports) {
@@ -141,9 +150,12 @@ TEST(ServerSocket, CServerOnAFixedPortAnswersOverBothTransports) {
                             as<xdrproc_t>(xdr_int), reinterpret_cast<char*>(&sum), timeout),
                   RPC_SUCCESS);
         EXPECT_EQ(sum, 42);
-        EXPECT_EQ(clnt_call(c, CALC_PING, xdrVoid(), nullptr, xdrVoid(), nullptr, timeout), RPC_SUCCESS);
-        EXPECT_EQ(clnt_call(c, NULLPROC, xdrVoid(), nullptr, xdrVoid(), nullptr, timeout), RPC_SUCCESS);
-        EXPECT_EQ(clnt_call(c, 9, xdrVoid(), nullptr, xdrVoid(), nullptr, timeout), RPC_PROCUNAVAIL);
+        EXPECT_EQ(clnt_call(c, CALC_PING, xdrVoid(), nullptr, xdrVoid(), nullptr, timeout),
+                  RPC_SUCCESS);
+        EXPECT_EQ(clnt_call(c, NULLPROC, xdrVoid(), nullptr, xdrVoid(), nullptr, timeout),
+                  RPC_SUCCESS);
+        EXPECT_EQ(clnt_call(c, 9, xdrVoid(), nullptr, xdrVoid(), nullptr, timeout),
+                  RPC_PROCUNAVAIL);
         clnt_destroy(c);
     }
 }

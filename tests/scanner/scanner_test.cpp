@@ -88,41 +88,121 @@ TEST(RpcWords, NamesBeforeTheProgramHeadKeywordsFromIt)
     } cases[] = {
         // Before any program head they are ordinary names.
         {"int version; int property x; in out inout IN OUT INOUT",
-            {{TOK_INT, "int"}, id("version"), ch(';'), {TOK_INT, "int"}, id("property"), id("x"), ch(';'),
-             id("in"), id("out"), id("inout"), id("IN"), id("OUT"), id("INOUT")}},
+         {{TOK_INT, "int"},
+          id("version"),
+          ch(';'),
+          {TOK_INT, "int"},
+          id("property"),
+          id("x"),
+          ch(';'),
+          id("in"),
+          id("out"),
+          id("inout"),
+          id("IN"),
+          id("OUT"),
+          id("INOUT")}},
         {"version V {", {id("version"), id("V"), ch('{')}},
         // A program head enables them to the end of the input.
         {"program P {\n  version V { int f(in int a, OUT x); } = 1;\n} = 2;",
-            {{TOK_PROGRAM, "program"}, id("P"), ch('{'), {TOK_VERSION, "version"}, id("V"), ch('{'),
-             {TOK_INT, "int"}, id("f"), ch('('), IN_, {TOK_INT, "int"}, id("a"), ch(','), {TOK_OUT, "OUT"},
-             id("x"), ch(')'), ch(';'), ch('}'), ch('='), {TOK_DEC_NUMBER, "1"}, ch(';'), ch('}'),
-             ch('='), {TOK_DEC_NUMBER, "2"}, ch(';')}},
+         {{TOK_PROGRAM, "program"},
+          id("P"),
+          ch('{'),
+          {TOK_VERSION, "version"},
+          id("V"),
+          ch('{'),
+          {TOK_INT, "int"},
+          id("f"),
+          ch('('),
+          IN_,
+          {TOK_INT, "int"},
+          id("a"),
+          ch(','),
+          {TOK_OUT, "OUT"},
+          id("x"),
+          ch(')'),
+          ch(';'),
+          ch('}'),
+          ch('='),
+          {TOK_DEC_NUMBER, "1"},
+          ch(';'),
+          ch('}'),
+          ch('='),
+          {TOK_DEC_NUMBER, "2"},
+          ch(';')}},
         {"interface\n I\n\t{ inout INOUT",
-            {{TOK_INTERFACE, "interface"}, id("I"), ch('{'), {TOK_INOUT, "inout"}, {TOK_INOUT, "INOUT"}}},
+         {{TOK_INTERFACE, "interface"},
+          id("I"),
+          ch('{'),
+          {TOK_INOUT, "inout"},
+          {TOK_INOUT, "INOUT"}}},
         // program / interface without a name and "{" are names and enable nothing.
         {"program 1 { interface; program P; in",
-            {id("program"), {TOK_DEC_NUMBER, "1"}, ch('{'), id("interface"), ch(';'), id("program"),
-             id("P"), ch(';'), id("in")}},
+         {id("program"),
+          {TOK_DEC_NUMBER, "1"},
+          ch('{'),
+          id("interface"),
+          ch(';'),
+          id("program"),
+          id("P"),
+          ch(';'),
+          id("in")}},
         // version needs a name and "{"; property needs a letter or "_" after white space.
         {"program P { version 1 { property x property _y property = property\n\tz",
-            {{TOK_PROGRAM, "program"}, id("P"), ch('{'), id("version"), {TOK_DEC_NUMBER, "1"}, ch('{'),
-             {TOK_PROPERTY, "property"}, id("x"), {TOK_PROPERTY, "property"}, id("_y"), id("property"),
-             ch('='), {TOK_PROPERTY, "property"}, id("z")}},
+         {{TOK_PROGRAM, "program"},
+          id("P"),
+          ch('{'),
+          id("version"),
+          {TOK_DEC_NUMBER, "1"},
+          ch('{'),
+          {TOK_PROPERTY, "property"},
+          id("x"),
+          {TOK_PROPERTY, "property"},
+          id("_y"),
+          id("property"),
+          ch('='),
+          {TOK_PROPERTY, "property"},
+          id("z")}},
         // A direction word right before punctuation, or before an operator after
         // white space, is a name; before a bracket after white space, or before a
         // type, it is the keyword.
         {"program P { in) in ) in, in ; in\n= in[ in [ IN int In out; inout*",
-            {{TOK_PROGRAM, "program"}, id("P"), ch('{'), id("in"), ch(')'), IN_, ch(')'), id("in"),
-             ch(','), id("in"), ch(';'), id("in"), ch('='), id("in"), ch('['), IN_, ch('['),
-             {TOK_IN, "IN"}, {TOK_INT, "int"}, id("In"), id("out"), ch(';'), id("inout"), ch('*')}},
+         {{TOK_PROGRAM, "program"},
+          id("P"),
+          ch('{'),
+          id("in"),
+          ch(')'),
+          IN_,
+          ch(')'),
+          id("in"),
+          ch(','),
+          id("in"),
+          ch(';'),
+          id("in"),
+          ch('='),
+          id("in"),
+          ch('['),
+          IN_,
+          ch('['),
+          {TOK_IN, "IN"},
+          {TOK_INT, "int"},
+          id("In"),
+          id("out"),
+          ch(';'),
+          id("inout"),
+          ch('*')}},
         // Only whole words are keywords.
-        {"program P { inx intx outer int", {{TOK_PROGRAM, "program"}, id("P"), ch('{'),
-             id("inx"), id("intx"), id("outer"), {TOK_INT, "int"}}},
+        {"program P { inx intx outer int",
+         {{TOK_PROGRAM, "program"},
+          id("P"),
+          ch('{'),
+          id("inx"),
+          id("intx"),
+          id("outer"),
+          {TOK_INT, "int"}}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(scan(c.input), c.expected) << c.input;
 }
-
 
 TEST(RpcWords, LookaheadAcrossLinesCountsEachNewlineOnce)
 {
@@ -141,15 +221,19 @@ TEST(Words, KeywordsAndSkippedStorageClasses)
     EXPECT_EQ(scan("static auto extern register const volatile int double float char union "
                    "struct return break case default typedef else enum if long short switch "
                    "unsigned void this while"),
-              (std::vector<Token>{{TOK_CONST, "const"}, {TOK_VOLATILE, "volatile"}, {TOK_INT, "int"},
-                  {TOK_DOUBLE, "double"}, {TOK_FLOAT, "float"}, {TOK_CHAR, "char"}, {TOK_UNION, "union"},
-                  {TOK_STRUCT, "struct"}, {TOK_RETURN, "return"}, {TOK_BREAK, "break"}, {TOK_CASE, "case"},
-                  {TOK_DEFAULT, "default"}, {TOK_TYPEDEF, "typedef"}, {TOK_ELSE, "else"}, {TOK_ENUM, "enum"},
-                  {TOK_IF, "if"}, {TOK_LONG, "long"}, {TOK_SHORT, "short"}, {TOK_SWITCH, "switch"},
-                  {TOK_UNSIGNED, "unsigned"}, {TOK_VOID, "void"}, {TOK_THIS, "this"}, {TOK_WHILE, "while"}}));
+              (std::vector<Token>{
+                  {TOK_CONST, "const"},     {TOK_VOLATILE, "volatile"}, {TOK_INT, "int"},
+                  {TOK_DOUBLE, "double"},   {TOK_FLOAT, "float"},       {TOK_CHAR, "char"},
+                  {TOK_UNION, "union"},     {TOK_STRUCT, "struct"},     {TOK_RETURN, "return"},
+                  {TOK_BREAK, "break"},     {TOK_CASE, "case"},         {TOK_DEFAULT, "default"},
+                  {TOK_TYPEDEF, "typedef"}, {TOK_ELSE, "else"},         {TOK_ENUM, "enum"},
+                  {TOK_IF, "if"},           {TOK_LONG, "long"},         {TOK_SHORT, "short"},
+                  {TOK_SWITCH, "switch"},   {TOK_UNSIGNED, "unsigned"}, {TOK_VOID, "void"},
+                  {TOK_THIS, "this"},       {TOK_WHILE, "while"}}));
     EXPECT_EQ(scan("sizeof class signed goto do for continue Int a$b _1 staticx"),
               (std::vector<Token>{id("sizeof"), id("class"), id("signed"), id("goto"), id("do"),
-                  id("for"), id("continue"), id("Int"), id("a$b"), id("_1"), id("staticx")}));
+                                  id("for"), id("continue"), id("Int"), id("a$b"), id("_1"),
+                                  id("staticx")}));
 }
 
 TEST(Numbers, FormsAndOneCharacterSuffix)
@@ -167,8 +251,11 @@ TEST(Numbers, FormsAndOneCharacterSuffix)
         {"0x1F 0xabL", {{TOK_HEX_NUMBER, "0x1F"}, {TOK_HEX_NUMBER, "0xabL"}}},
         {"0X1F", {{TOK_DEC_NUMBER, "0"}, id("X1F")}},
         {"0x", {{TOK_DEC_NUMBER, "0"}, id("x")}},
-        {"1.5e3 1. 2e-7 017.5", {{TOK_FLOAT_NUMBER, "1.5e3"}, {TOK_FLOAT_NUMBER, "1."},
-                                 {TOK_FLOAT_NUMBER, "2e-7"}, {TOK_FLOAT_NUMBER, "017.5"}}},
+        {"1.5e3 1. 2e-7 017.5",
+         {{TOK_FLOAT_NUMBER, "1.5e3"},
+          {TOK_FLOAT_NUMBER, "1."},
+          {TOK_FLOAT_NUMBER, "2e-7"},
+          {TOK_FLOAT_NUMBER, "017.5"}}},
         {".5", {ch('.'), {TOK_DEC_NUMBER, "5"}}},
         {"1e", {{TOK_DEC_NUMBER, "1"}, id("e")}},
     };
@@ -181,8 +268,14 @@ TEST(Operators, EveryOperatorAndBracket)
     std::vector<Token> expected;
     for (char c : std::string("()[]{}"))
         expected.push_back(ch(c));
-    expected.insert(expected.end(), {{TOK_LE_OP, "<="}, {TOK_GE_OP, ">="}, {TOK_EQ_OP, "=="}, {TOK_NE_OP, "!="},
-                                     {TOK_OR_OP, "||"}, {TOK_AND_OP, "&&"}, {TOK_LSHIFT, "<<"}, {TOK_RSHIFT, ">>"}});
+    expected.insert(expected.end(), {{TOK_LE_OP, "<="},
+                                     {TOK_GE_OP, ">="},
+                                     {TOK_EQ_OP, "=="},
+                                     {TOK_NE_OP, "!="},
+                                     {TOK_OR_OP, "||"},
+                                     {TOK_AND_OP, "&&"},
+                                     {TOK_LSHIFT, "<<"},
+                                     {TOK_RSHIFT, ">>"}});
     for (char c : std::string("!&*+,-./:;<=>?^|~"))
         expected.push_back(ch(c));
     // "%" is an operator only as the last character of an input without a final newline.
@@ -194,9 +287,12 @@ TEST(Operators, EveryOperatorAndBracket)
 TEST(Literals, StringsAndCharacterConstants)
 {
     EXPECT_EQ(scan(R"("a\"b" "" 'x' '\'' '\\' '')"),
-              (std::vector<Token>{{TOK_STRING_CONST, R"("a\"b")"}, {TOK_STRING_CONST, "\"\""},
-                  {TOK_CHAR_CONST, "'x'"}, {TOK_CHAR_CONST, R"('\'')"}, {TOK_CHAR_CONST, R"('\\')"},
-                  {TOK_CHAR_CONST, "''"}}));
+              (std::vector<Token>{{TOK_STRING_CONST, R"("a\"b")"},
+                                  {TOK_STRING_CONST, "\"\""},
+                                  {TOK_CHAR_CONST, "'x'"},
+                                  {TOK_CHAR_CONST, R"('\'')"},
+                                  {TOK_CHAR_CONST, R"('\\')"},
+                                  {TOK_CHAR_CONST, "''"}}));
 
     // A continued string or character constant counts its newlines.
     ScannerInput input("\"one\\\ntwo\" '\\\n' x");
@@ -218,21 +314,21 @@ TEST(LineMarkers, SetLineAndFileForTheFollowingLine)
     } cases[] = {
         {"# 12 \"/src/a.idl\" 2\nx", 12, "\"/src/a.idl\""},
         {"#  3\t\"b.idl\"\n\nx", 4, "\"b.idl\""},
-        {"# 3 \"a b.idl\"\nx", 3, "\"a"},                // the name ends at a blank
+        {"# 3 \"a b.idl\"\nx", 3, "\"a"},  // the name ends at a blank
         {"# 3 \"a.idl\"junk 1\nx", 3, "\"a.idl\"junk"},
         {"#line 7 \"c.idl\"\nx", 7, "\"c.idl\""},
         {"#line 7 c.idl\nx", 7, "c.idl"},
-        {"#line 9\nx", 9, ""},                           // line only
+        {"#line 9\nx", 9, ""},  // line only
         {"#line 9   \nx", 9, ""},
         {"# 5\nx", 5, ""},
-        {"# 5 \"open\nx", 5, ""},                        // no closing quote: line only
+        {"# 5 \"open\nx", 5, ""},  // no closing quote: line only
         {"# 5 extra\nx", 5, ""},
-        {"  # 5 \"f\"\nx", 2, ""},                       // not in the first column: skipped
+        {"  # 5 \"f\"\nx", 2, ""},  // not in the first column: skipped
         {"a # 5 \"f\"\nx", 2, ""},
         {"a;# 5 \"f\"\nx", 2, ""},
-        {"# line 5 \"f\"\nx", 2, ""},                    // blank before "line": skipped
-        {"#pragma pack(1) \\\n  more\nx", 3, ""},       // continued directive
-        {"#5 \"f\"\nx", 2, ""},                          // no blank after "#": skipped
+        {"# line 5 \"f\"\nx", 2, ""},              // blank before "line": skipped
+        {"#pragma pack(1) \\\n  more\nx", 3, ""},  // continued directive
+        {"#5 \"f\"\nx", 2, ""},                    // no blank after "#": skipped
     };
     for (const Case& c : cases) {
         std::vector<Token> tokens = scan(c.input);
@@ -372,8 +468,8 @@ TEST(Comments, UnterminatedCommentEndsTheInput)
 
 TEST(LexicalErrors, EndTheInputWithAMessage)
 {
-    const std::string bad[] = {"@", "`", "\\", "$x", std::string(1, '\0'), "\r", "\v", "\x01",
-                               "\x7f", "\x80", "\xff", "\"open\n\"", "'x\n'", "#"};
+    const std::string bad[] = {"@",    "`",    "\\",   "$x",   std::string(1, '\0'), "\r",    "\v",
+                               "\x01", "\x7f", "\x80", "\xff", "\"open\n\"",         "'x\n'", "#"};
     for (const std::string& b : bad) {
         testing::internal::CaptureStdout();
         ScannerInput input("int\n\n" + b + " y");
@@ -429,4 +525,4 @@ TEST(TokenText, FirstEntryWithTheCode)
     EXPECT_EQ(tokenText(TOK_IDENTIFIER), "");
 }
 
-} // namespace
+}  // namespace

@@ -15,7 +15,8 @@ namespace testsupport {
 
 // A socket of the given type bound to 127.0.0.1; `port` receives the port
 // the system picked. Throws when the socket cannot be made or bound.
-inline int boundLoopbackSocket(int type, u_short* port) {
+inline int boundLoopbackSocket(int type, u_short* port)
+{
     int fd = socket(AF_INET, type, 0);
     if (fd < 0)
         throw std::runtime_error("socket failed");

@@ -15,40 +15,45 @@
 namespace testsupport {
 
 // The bytes of the file; empty when it cannot be read.
-inline std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+inline std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 // Replaces the file's contents with the bytes of text.
-inline void writeFile(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+inline void writeFile(const std::string& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
 // A new directory /tmp/<name>.XXXXXX, removed with its contents when the
 // object ends unless keep() was called (a failed test keeps its files for
 // a look). path() is empty when the directory could not be made.
 class ScratchDir {
- public:
-  explicit ScratchDir(const std::string& name) {
-    std::string pattern = "/tmp/" + name + ".XXXXXX";
-    if (mkdtemp(&pattern[0]) != nullptr) path_ = pattern;
-  }
-  ~ScratchDir() {
-    if (!path_.empty() && !kept_) {
-      std::error_code ignored;
-      std::filesystem::remove_all(path_, ignored);
+public:
+    explicit ScratchDir(const std::string& name)
+    {
+        std::string pattern = "/tmp/" + name + ".XXXXXX";
+        if (mkdtemp(&pattern[0]) != nullptr)
+            path_ = pattern;
     }
-  }
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
+    ~ScratchDir()
+    {
+        if (!path_.empty() && !kept_) {
+            std::error_code ignored;
+            std::filesystem::remove_all(path_, ignored);
+        }
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
 
-  const std::string& path() const { return path_; }
-  void keep() { kept_ = true; }
+    const std::string& path() const { return path_; }
+    void keep() { kept_ = true; }
 
- private:
-  std::string path_;
-  bool kept_ = false;
+private:
+    std::string path_;
+    bool kept_ = false;
 };
 
 }  // namespace testsupport

@@ -7,15 +7,15 @@
 
 #include <string.h>
 
-int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-	stkQuote quote;
+    stkQuote quote;
 
-	memset(&quote, 0, sizeof quote);
-	memcpy(quote.Ticker, "ACME", 4);
-	quote_bind_handle(fuzz_client());
-	fuzz_client_reply(data, size);
-	getQuote(&quote);
-	fuzz_see(&quote, sizeof quote);
-	return 0;
+    memset(&quote, 0, sizeof quote);
+    memcpy(quote.Ticker, "ACME", 4);
+    quote_bind_handle(fuzz_client());
+    fuzz_client_reply(data, size);
+    getQuote(&quote);
+    fuzz_see(&quote, sizeof quote);
+    return 0;
 }

@@ -4,16 +4,16 @@
 
 #include <string.h>
 
-int getQuote(stkQuote *quote)
+int getQuote(stkQuote* quote)
 {
-	size_t n;
+    size_t n;
 
-	if (!quote)
-		return -1;
-	n = strnlen(quote->Ticker, sizeof quote->Ticker);
+    if (!quote)
+        return -1;
+    n = strnlen(quote->Ticker, sizeof quote->Ticker);
 
-	quote->Low = (double)n;
-	quote->High = quote->Low + 1;
-	quote->Close = quote->High + quote->Low;
-	return (int)n;
+    quote->Low = (double)n;
+    quote->High = quote->Low + 1;
+    quote->Close = quote->High + quote->Low;
+    return (int)n;
 }
