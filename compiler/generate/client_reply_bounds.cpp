@@ -125,20 +125,15 @@ std::string boundedReplyFilterText(const rpcProcedure* procedure) {
                               generatedPointerText(record), " ", p, "){", "\n");
   text += joinText("\t", generatedTypeText(record), " request = *", p, ";", "\n\n");
   indentMore();
-  symbolSet codedBefore;
+  memberSequence sequence(record->members, "xdrp", replyPrefix);
   symbolSet::cursor walk = symbolSet::begin(&record->members);
   while (Symbol* member = walk.next()) {
-    if (isBoundedArray(procedure, member)) {
-      const arrayType* array = callerStorageArray(member);
-      arrayCoding coding;
-      coding.codedBefore = &codedBefore;
-      coding.countLimit = capacityText(procedure, array, "request.");
-      text += arrayXdrBlock(array, "xdrp", replyPrefix, member->name(), coding);
-    } else {
-      text += memberXdrCode(member, "xdrp", replyPrefix, codedBefore);
-    }
-    codedBefore.add(member);
+    arrayCoding coding;
+    if (isBoundedArray(procedure, member))
+      coding.countLimit = capacityText(procedure, callerStorageArray(member), "request.");
+    sequence.add(member, coding);
   }
+  text += sequence.text();
   indentLess();
   text += joinText("\n\treturn 1;", "\n", "}", "\n\n");
   return text;
