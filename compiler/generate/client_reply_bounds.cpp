@@ -138,3 +138,66 @@ std::string boundedReplyFilterText(const rpcProcedure* procedure) {
   text += joinText("\n\treturn 1;", "\n", "}", "\n\n");
   return text;
 }
+
+namespace {
+
+// The arrays in the caller's storage whose elements own memory that
+// decoding allocates (strings, lists): a refused reply may have decoded
+// some of them before it was refused.
+std::vector<Symbol*> owningCallerArrays(const rpcProcedure* procedure) {
+  std::vector<Symbol*> arrays;
+  for (Symbol* argument : requestBoundedArrays(procedure))
+    if (mayOwnMemory(callerStorageArray(argument)->eleType)) arrays.push_back(argument);
+  return arrays;
+}
+
+// The room of such storage as the request gives it, within a constant
+// bound: what decoding may have written.
+std::string roomText(const rpcProcedure* procedure, const Symbol* argument, const std::string& prefix) {
+  const arrayType* array = callerStorageArray(argument);
+  const std::string bound = array->maxsize && array->maxsize->isConstant()
+                                ? arrayBoundValue(array, prefix, argument->name())
+                                : "0xffffffffULL";
+  return joinText(sizeClampFunction, "(", capacityText(procedure, array, prefix), ", ", bound, ")");
+}
+
+std::string elementSizeText(const Symbol* argument) {
+  return joinText("sizeof(", generatedTypeText(callerStorageArray(argument)->eleType), ")");
+}
+
+// Before the call: the storage, its room, and whether it was blank.
+const char* const kStorageGuard =
+    "\tchar* _vlrpc_storage_$index = (char*)pOut->$name;\n"
+    "\tu_int _vlrpc_room_$index = $room;\n"
+    "\tint _vlrpc_blank_$index = $blank(_vlrpc_storage_$index, _vlrpc_room_$index, $elementSize);\n";
+
+// After a failed call: storage that was blank is made blank again.
+const char* const kStorageRelease =
+    "\t\tif(_vlrpc_blank_$index)\n"
+    "\t\t\t$clear(_vlrpc_storage_$index, _vlrpc_room_$index, $elementSize, (xdrproc_t)$element);\n";
+
+}  // namespace
+
+std::string callerStorageGuardText(const rpcProcedure* procedure) {
+  std::string text;
+  int index = 0;
+  for (Symbol* argument : owningCallerArrays(procedure))
+    text += fillTemplate(kStorageGuard, {{"index", std::to_string(index++)},
+                                         {"name", argument->name()},
+                                         {"room", roomText(procedure, argument, "pOut->")},
+                                         {"blank", blankStorageFunction},
+                                         {"elementSize", elementSizeText(argument)}});
+  return text;
+}
+
+std::string callerStorageReleaseText(const rpcProcedure* procedure) {
+  std::string text;
+  int index = 0;
+  for (Symbol* argument : owningCallerArrays(procedure))
+    text += fillTemplate(kStorageRelease,
+                         {{"index", std::to_string(index++)},
+                          {"clear", elementClearFunction},
+                          {"elementSize", elementSizeText(argument)},
+                          {"element", callerStorageArray(argument)->eleType->xdrRoutineName()}});
+  return text;
+}

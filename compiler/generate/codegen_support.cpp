@@ -238,6 +238,25 @@ static inline bool_t $terminated(char* bytes, u_int count, u_int room) {
 	bytes[count - 1] = 0;
 	return FALSE;
 }
+/* 1 when the n elements of `size` bytes at `array` hold only zero bytes:
+   a caller's storage whose elements own nothing yet. */
+static inline int $blank(const char* array, u_int n, u_int size) {
+	size_t i, total = (size_t)n * size;
+	if(array == 0)
+		return 0;
+	for(i = 0; i < total; i++)
+		if(array[i] != 0)
+			return 0;
+	return 1;
+}
+/* Releases what the n elements at `array` own and zeroes them again; the
+   storage itself stays the caller's. */
+static inline void $clear(char* array, u_int n, u_int size, xdrproc_t element) {
+	u_int i;
+	for(i = 0; i < n; i++)
+		xdr_free(element, array + (size_t)i * size);
+	memset(array, 0, (size_t)n * size);
+}
 #endif
 
 )C";
@@ -255,5 +274,7 @@ std::string xdrHelpersText() {
                                     {"alloc", resultAllocationFunction},
                                     {"release", elementReleaseFunction},
                                     {"decode", elementDecoderFunction},
-                                    {"terminated", terminatedFunction}});
+                                    {"terminated", terminatedFunction},
+                                    {"blank", blankStorageFunction},
+                                    {"clear", elementClearFunction}});
 }

@@ -28,6 +28,7 @@ cant_decode=2
 expected="fill 10: $cant_decode
 fill 100: 0 100 99
 fillnamed 1: $cant_decode
+fillnamed 3: $cant_decode blank
 fillnamed 4: 0 4 ab 3
 name: $cant_decode
 echo: $cant_decode

@@ -37,6 +37,11 @@ def lying_results(proc, args):
         return u32(n, 100, *range(100), 100)
     if proc == FILLNAMED:
         k = struct.unpack(">i", args[:4])[0]
+        if k == 3:
+            # As many elements as asked for, decoded into the caller's
+            # storage before the count that precedes them refuses them.
+            named = b"".join(opaque(b"ab\0") + u32(i) for i in range(3))
+            return u32(2, 3) + named + u32(3)
         named = b"".join(opaque(b"ab\0") + u32(i) for i in range(4))
         return u32(k, 4) + named + u32(4)
     if proc == NAME:
