@@ -190,8 +190,32 @@ std::string callerStorageGuardText(const rpcProcedure* procedure) {
   return text;
 }
 
+namespace {
+
+// 1 when the result sizes an array of the reply: the array's size is
+// checked only once the result is decoded, so a reply can be refused after
+// its result arrived.
+int resultSizesAnArray(const rpcProcedure* procedure) {
+  symbolSet::cursor walk = symbolSet::begin(procedure->arguments);
+  while (Symbol* argument = walk.next()) {
+    const arrayType* array = dynamic_cast<const arrayType*>(argument->type());
+    if (!array || !array->size || argument->direction() == DIR_IN) continue;
+    symbolSet variables;
+    array->size->collectVars(variables);
+    if (variables.find(returnMemberName)) return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
 std::string callerStorageReleaseText(const rpcProcedure* procedure) {
   std::string text;
+  // The stub returns the result even when the call failed: a refused
+  // reply's result (a count of bytes that never came) is not handed on.
+  const Type* result = procedure->returnType();
+  if (result && !result->isVoid() && !mayOwnMemory(result) && resultSizesAnArray(procedure))
+    text += fillTemplate("\t\tmemset(&pOut->$result, 0, sizeof(pOut->$result));\n", {{"result", returnMemberName}});
   int index = 0;
   for (Symbol* argument : owningCallerArrays(procedure))
     text += fillTemplate(kStorageRelease,

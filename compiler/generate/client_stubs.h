@@ -52,7 +52,9 @@ std::string boundedReplyFilterText(const rpcProcedure* procedure);
 // that is then refused would keep what they allocated. Where that storage
 // held only zero bytes before the call (it owned nothing), the call
 // function releases what its elements own after a failed call and zeroes
-// them again; storage the caller had filled is left as it is. The
+// them again; storage the caller had filled is left as it is. A result
+// that sizes an array of the reply (and owns no memory) is zeroed after a
+// failed call, since the reply may have been refused after it arrived. The
 // statements before the call, and those of the failure branch.
 std::string callerStorageGuardText(const rpcProcedure* procedure);
 std::string callerStorageReleaseText(const rpcProcedure* procedure);

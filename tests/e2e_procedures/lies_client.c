@@ -61,8 +61,8 @@ int main(int argc, char** argv)
 	printf("echo: %d\n", (int)lies_errno(0));
 
 	memset(s, 0, sizeof s);
-	get(s, 1, 16);
-	printf("get 16: %d\n", (int)lies_errno(0));
+	r = get(s, 1, 16);
+	printf("get 16: %d %d\n", (int)lies_errno(0), r);
 	r = get(s, 1, 2);
 	printf("get 2: %d %d %.2s\n", (int)lies_errno(0), r, s);
 

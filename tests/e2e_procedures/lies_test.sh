@@ -32,7 +32,7 @@ fillnamed 3: $cant_decode blank
 fillnamed 4: 0 4 ab 3
 name: $cant_decode
 echo: $cant_decode
-get 16: $cant_decode
+get 16: $cant_decode 0
 get 2: 0 2 ab"
 for proto in tcp udp; do
   port=$liar_tcp
