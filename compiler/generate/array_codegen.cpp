@@ -135,28 +135,59 @@ int isSelfMeasured(const arrayType* array) {
   return isByteLike(array->eleType) && readsOwnData(array->size);
 }
 
+// The expression that gives the array's size: an array without one holds
+// its bound's worth, which is what encoding sends.
+const expression* sizeExpression(const arrayType* array) { return array->size ? array->size : array->maxsize; }
+
 // 1 when the size can be evaluated right after the array was decoded: every
 // variable it names was coded before it in the same routine. A size of the
-// array's own data alone (a string's length) always can.
+// array's own data alone (a string's length) or a constant always can.
 int sizeIsDecodedBefore(const arrayType* array, const arrayCoding& coding) {
-  if (!array->size) return 0;
+  if (!sizeExpression(array)) return 0;
   symbolSet variables;
-  array->size->collectVars(variables);
+  sizeExpression(array)->collectVars(variables);
   symbolSet::cursor walk = symbolSet::begin(&variables);
   while (Symbol* variable = walk.next())
     if (!coding.codedBefore || !coding.codedBefore->find(variable->name())) return 0;
   return 1;
 }
 
+// 1 for a variable-length array without size: it holds its bound's worth,
+// and a count of 0 is how its null value travels.
+int isBoundSized(const arrayType* array) { return array->variable && !array->size && array->maxsize; }
+
 // The test that refuses a size evaluated over decoded data whose count is
 // `count`: it may not exceed what arrived, and where the elements own
 // memory it must equal it, since freeing walks the size. A variable-length
-// string of count 0 is how a null string travels: it decodes as empty.
+// string of count 0 is how a null string travels: it decodes as empty; a
+// bound-sized array of count 0 decodes as null.
 std::string sizeRefusalTest(const arrayType* array, const std::string& prefix, const std::string& name,
                             const std::string& count) {
   const char* comparison = mayOwnMemory(array->eleType) ? " != " : " > ";
   const std::string test = joinText(arraySizeValue(array, prefix, name), comparison, count);
-  return isSelfMeasured(array) && array->variable ? joinText("(", count, " != 0 && ", test, ")") : test;
+  const int nullTravelsEmpty = (isSelfMeasured(array) && array->variable) || isBoundSized(array);
+  return nullTravelsEmpty ? joinText("(", count, " != 0 && ", test, ")") : test;
+}
+
+// A bound-sized array that arrived empty is null, as it was sent: storage
+// decoding allocated for it would be taken for the bound's worth.
+const char* const kEmptyIsNull =
+    "${tabs}if($decoding$count == 0 && $fresh)\n"
+    "$tabs\t$release((char**)$address, 0, $elementSize, $elementFilter);\n";
+
+// That statement, inside the decoding branch of the array's block or, with
+// `xdrs`, after the record's members.
+std::string emptyIsNullStatement(const arrayType* array, const std::string& xdrs, const std::string& address,
+                                 const std::string& count, const std::string& fresh) {
+  if (!isBoundSized(array)) return "";
+  return fillTemplate(kEmptyIsNull, {{"tabs", xdrs.empty() ? "\t\t" : "\t"},
+                                     {"decoding", xdrs.empty() ? "" : xdrs + "->x_op == XDR_DECODE && "},
+                                     {"count", count},
+                                     {"fresh", fresh},
+                                     {"release", elementReleaseFunction},
+                                     {"address", address},
+                                     {"elementSize", elementSize(array->eleType)},
+                                     {"elementFilter", elementFilter(array->eleType)}});
 }
 
 // The test, over freshly decoded data whose count is `count`, that refuses
@@ -253,7 +284,8 @@ std::string variableBlock(const arrayType* array, const std::string& xdrs, const
                                                      {"release", elementReleaseFunction},
                                                      {"address", address},
                                                      {"elementSize", elementSize(element)},
-                                                     {"elementFilter", elementFilter(element)}});
+                                                     {"elementFilter", elementFilter(element)}}) +
+                         emptyIsNullStatement(array, "", address, "len", "fresh");
   // Freeing needs the count only where the elements own memory; the
   // operands of the size need not be valid otherwise (a null string).
   const std::string freeCount =
@@ -347,9 +379,9 @@ namespace {
 // 1 when the array's size names a member coded after it: every variable it
 // names is a member of the record, and not all of them are coded before it.
 int sizeWaitsForLaterMembers(const arrayType* array, const arrayCoding& coding, const symbolSet& members) {
-  if (!array->size || sizeIsDecodedBefore(array, coding)) return 0;
+  if (!sizeExpression(array) || sizeIsDecodedBefore(array, coding)) return 0;
   symbolSet variables;
-  array->size->collectVars(variables);
+  sizeExpression(array)->collectVars(variables);
   symbolSet::cursor walk = symbolSet::begin(&variables);
   while (Symbol* variable = walk.next())
     if (!members.find(variable->name())) return 0;
@@ -407,7 +439,8 @@ void memberSequence::add(Symbol* member, arrayCoding coding) {
                                                                                 {"elementFilter", elementFilter(element)}});
     checks_ += fillTemplate(kDeferredSizeCheck, {{"xdrs", xdrs_},
                                                  {"test", sizeRefusalTest(array, prefix_, name, count)},
-                                                 {"release", release}});
+                                                 {"release", release}}) +
+               emptyIsNullStatement(array, xdrs_, "&" + prefix_ + name, count, fresh);
   }
   statements_ += arrayXdrBlock(array, xdrs_, prefix_, name, coding);
   codedBefore_.add(member);

@@ -113,10 +113,13 @@ std::string fillTemplate(const std::string& shape, std::initializer_list<templat
   while (at < shape.size()) {
     const size_t hole = shape.find('$', at);
     if (hole == std::string::npos) break;
-    size_t end = hole + 1;
+    // "${name}" ends a name that letters follow.
+    const int braced = hole + 1 < shape.size() && shape[hole + 1] == '{';
+    size_t end = hole + 1 + braced;
     while (end < shape.size() && (std::isalnum(static_cast<unsigned char>(shape[end])) || shape[end] == '_')) ++end;
     text.append(shape, at, hole - at);
-    const std::string name = shape.substr(hole + 1, end - hole - 1);
+    const std::string name = shape.substr(hole + 1 + braced, end - hole - 1 - braced);
+    if (braced && end < shape.size() && shape[end] == '}') ++end;
     const templateHole* found = nullptr;
     for (const templateHole& h : holes)
       if (name == h.name) found = &h;

@@ -136,7 +136,8 @@ void refuseUncodableMember(const classType* c, const Symbol* member);
 
 // A generated block from its shape: every "$name" hole of `shape` is
 // replaced by the value given for that name (names are letters, digits and
-// underscores; a hole without a value stays as written).
+// underscores; "${name}" ends one that letters follow; a hole without a
+// value stays as written).
 struct templateHole {
   const char* name;
   std::string value;

@@ -25,13 +25,14 @@ using namespace build;
 //   struct blob { int n; int m; char [size = n, maxsize = m] bytes; };
 //   struct later { int [size = count, maxsize = 4] values; int count; };
 //   struct laterNames { str16 [size = count, maxsize = 4] names; int count; };
+//   struct pairs { int [maxsize = 2] pair; str16 [maxsize = 2] names; };
 //   interface bounds {
 //     int rfread(out void [size = return < 0 ? 0 : return, maxsize = size*nm] ptr,
 //                in size_T size, in size_T nm);
 //     int rfwrite(in void [size = nm*size, maxsize = size*nm] ptr, in size_T size, in size_T nm);
 //     void echo(inout str16 s, inout c16 c);
 //     void put(in struct bag* b, in struct wide* w, in struct blob* x, in struct later* l,
-//              in struct laterNames* ln);
+//              in struct laterNames* ln, in struct pairs* pp);
 //   };
 struct BoundsModel {
   rpcVersion* version;
@@ -52,6 +53,8 @@ BoundsModel boundsModel() {
                                           sym("count", prim(CODE_INT))});
   classType* laterNames = structType(
       "laterNames", {sym("names", varArray(str16, var("count"), num(4))), sym("count", prim(CODE_INT))});
+  classType* pairs = structType("pairs", {sym("pair", varArray(prim(CODE_INT), nullptr, num(2))),
+                                         sym("names", varArray(str16, nullptr, num(2)))});
   expression* result = var("_vlrpc_return_");
   expression* clamped = new condExp(new binaryExp(result, '<', num(0)), num(0), result);
   BoundsModel m;
@@ -66,7 +69,8 @@ BoundsModel boundsModel() {
        arg("size", sizeT), arg("nm", sizeT)});
   m.echo = procedure("echo", prim(CODE_VOID), {arg("s", str16, DIR_INOUT), arg("c", c16, DIR_INOUT)});
   rpcProcedure* put = procedure("put", prim(CODE_VOID), {arg("b", ptr(bag)), arg("w", ptr(wide)), arg("x", ptr(blob)),
-                                                          arg("l", ptr(later)), arg("ln", ptr(laterNames))});
+                                                          arg("l", ptr(later)), arg("ln", ptr(laterNames)),
+                                                          arg("pp", ptr(pairs))});
   m.version = version(1, {m.rfread, rfwrite, m.echo, put});
   program("bounds", 0x20000457, {m.version});
   return m;
@@ -402,6 +406,38 @@ int main(void) {
 		r.ptr = mine;
 		n = from_hex(cases[3].hex, bytes);
 		CHECK(!decode((xdrproc_t)xdr_rfread_out_t, &r, bytes, n) && r.ptr == mine);
+	}
+)C");
+}
+
+// An array without size holds its bound's worth, which is what encoding
+// sends: fewer elements are refused, and an empty one (how its null value
+// travels) decodes as null, so that encoding it again sends it empty.
+TEST(HostileValues, ArraysWithoutSizeHoldTheirBound) {
+  expectProgramPasses(R"C(
+int main(void) {
+	static unsigned char bytes[128];
+	struct { const char* hex; int ok; } cases[] = {
+		{ "00000002" "00000001" "00000002" "00000002" "00000002" "61000000" "00000002" "62000000", 1 },
+		{ "00000001" "00000001" "00000002" "00000002" "61000000" "00000002" "62000000", 0 },
+		{ "00000002" "00000001" "00000002" "00000001" "00000002" "61000000", 0 },
+		{ "00000000" "00000000", 1 },
+	};
+	u_int i, n;
+	for(i = 0; i < sizeof cases / sizeof cases[0]; i++) {
+		struct pairs p;
+		int ok;
+		memset(&p, 0, sizeof p);
+		n = from_hex(cases[i].hex, bytes);
+		ok = decode((xdrproc_t)xdr_pairs, &p, bytes, n);
+		if(ok != cases[i].ok)
+			printf("case %u: decoding gave %d\n", i, ok);
+		CHECK(ok == cases[i].ok);
+		if(ok)
+			CHECK(encode((xdrproc_t)xdr_pairs, &p) == n);
+		else
+			CHECK(p.pair == 0 || p.names == 0);
+		pairs_freeres(&p);
 	}
 )C");
 }
