@@ -12,6 +12,10 @@
 #
 #   bash bench/bench.sh            uses ./install (built when missing)
 #   VELORIN_PREFIX=dir SECONDS_PER_RUN=2 ROUNDS=5 SIZES="100 500" bash bench/bench.sh
+#   BASELINE_PREFIX=dir bash bench/bench.sh
+#                                  adds a third quote server, built with the
+#                                  installation in dir (an earlier tree), to
+#                                  the same rounds
 #
 # Like is compared with like: both servers, their XDR code and the client
 # loop are compiled with -O2 (the runtime too: its installation is built
@@ -29,6 +33,7 @@ prefix=${VELORIN_PREFIX:-$top/install}
 seconds=${SECONDS_PER_RUN:-2}
 rounds=${ROUNDS:-5}
 sizes=${SIZES:-500}
+baseline=${BASELINE_PREFIX:-}
 
 if [ ! -x "$prefix/bin/Velorin" ]; then
   echo "building and installing Velorin into $prefix"
@@ -66,15 +71,24 @@ tirpc_libs=$(pkg-config --libs libtirpc)
 # Program numbers of the two servers (decimal, as rpcinfo takes them).
 velorin_prog=$((${VELORIN_BENCH_PROGRAM:-0x200003f0}))
 rpcgen_prog=$((velorin_prog + 1))
+baseline_prog=$((velorin_prog + 2))
 
-echo "== building the two quote servers"
-mkdir -p "$work/velorin" "$work/rpcgen"
-(
-  cd "$work/velorin"
-  cp "$top/examples/quote/quote.idl" "$top/examples/quote/tickerimpl.c" "$top/bench/call_loop.c" .
-  "$prefix/bin/Velorin" -DQUOTE_PROGRAM_NUMBER=$velorin_prog quote.idl >/dev/null 2>&1
-  make -s -f quote.mak IMPL_SRCS=tickerimpl.c CLIENT_SRCS=call_loop.c CFLAGS=-O2 >/dev/null
-)
+# The quote server and the client loop, generated and built by the
+# installation in $1, in the directory $2, serving program number $3.
+build_velorin_quote() {
+  mkdir -p "$2"
+  (
+    cd "$2"
+    cp "$top/examples/quote/quote.idl" "$top/examples/quote/tickerimpl.c" "$top/bench/call_loop.c" .
+    VELORIN_HOME=$1 "$1/bin/Velorin" -DQUOTE_PROGRAM_NUMBER=$3 quote.idl >/dev/null 2>&1
+    make -s -f quote.mak IMPL_SRCS=tickerimpl.c CLIENT_SRCS=call_loop.c CFLAGS=-O2 >/dev/null
+  )
+}
+
+echo "== building the quote servers"
+mkdir -p "$work/rpcgen"
+build_velorin_quote "$prefix" "$work/velorin" $velorin_prog
+if [ -n "$baseline" ]; then build_velorin_quote "$baseline" "$work/baseline" $baseline_prog; fi
 (
   cd "$work/rpcgen"
   sed "s/= 0x20000000;/= $rpcgen_prog;/" "$top/bench/quote_rpcgen.x" > quote_rpcgen.x
@@ -100,6 +114,14 @@ rpcgen_pid=$!
 pids+=($rpcgen_pid)
 wait_registered $velorin_prog
 wait_registered $rpcgen_prog
+servers="velorin rpcgen"
+if [ -n "$baseline" ]; then
+  "$work/baseline/quote_server" >"$work/baseline.log" 2>&1 &
+  baseline_pid=$!
+  pids+=($baseline_pid)
+  wait_registered $baseline_prog
+  servers="velorin rpcgen baseline"
+fi
 
 loop=$work/velorin/quote_client
 ticks_per_second=$(getconf CLK_TCK)
@@ -121,32 +143,40 @@ measure() {
 best_rate() { awk -v a="$1" -v b="$2" 'BEGIN{ print (a > b ? a : b) }'; }
 best_cpu() { awk -v a="$1" -v b="$2" 'BEGIN{ print (b == "" || a < b ? a : b) }'; }
 
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN{ if (b == 0) b = 1e-9; printf "%.3f", a/b }'; }
+
 echo
 echo "== calls per second and server CPU microseconds per call, one client, 127.0.0.1"
-echo "   (best of $rounds runs of ${seconds}s each, the two servers alternating)"
+echo "   (best of $rounds runs of ${seconds}s each, the servers taking turns at going first)"
 printf "%-6s %12s %12s %8s %14s %14s %8s\n" proto "Velorin/s" "rpcgen/s" ratio \
   "Velorin us" "rpcgen us" ratio
 for proto in tcp udp; do
-  v=0; g=0; vc=""; gc=""
+  declare -A rate=() cpu=()
+  for server in $servers; do rate[$server]=0; cpu[$server]=""; done
   for round in $(seq 1 "$rounds"); do
-    # Each round the other server goes first, so that drifts of the
-    # machine hit both alike.
-    if [ $((round % 2)) -eq 1 ]; then order="velorin rpcgen"; else order="rpcgen velorin"; fi
+    # Each round another server goes first, so that drifts of the
+    # machine hit all alike.
+    order=$(echo $servers | tr ' ' '\n' | awk -v r="$round" '{ a[NR] = $0 } END {
+      for (i = 0; i < NR; i++) printf "%s ", a[(i + r - 1) % NR + 1] }')
     for server in $order; do
-      if [ "$server" = velorin ]; then
-        set -- $(measure $velorin_pid $velorin_prog $proto)
-        v=$(best_rate "$1" "$v"); vc=$(best_cpu "$2" "$vc")
-      else
-        set -- $(measure $rpcgen_pid $rpcgen_prog $proto)
-        g=$(best_rate "$1" "$g"); gc=$(best_cpu "$2" "$gc")
-      fi
+      pid_var=${server}_pid prog_var=${server}_prog
+      set -- $(measure "${!pid_var}" "${!prog_var}" $proto)
+      rate[$server]=$(best_rate "$1" "${rate[$server]}")
+      cpu[$server]=$(best_cpu "$2" "${cpu[$server]}")
     done
   done
-  printf "%-6s %12s %12s %8s %14s %14s %8s\n" $proto "$v" "$g" \
-    "$(awk -v a="$v" -v b="$g" 'BEGIN{printf "%.3f", a/b}')" "$vc" "$gc" \
-    "$(awk -v a="$vc" -v b="$gc" 'BEGIN{ if (b == 0) b = 1e-9; printf "%.3f", a/b}')"
+  printf "%-6s %12s %12s %8s %14s %14s %8s\n" $proto "${rate[velorin]}" "${rate[rpcgen]}" \
+    "$(ratio "${rate[velorin]}" "${rate[rpcgen]}")" "${cpu[velorin]}" "${cpu[rpcgen]}" \
+    "$(ratio "${cpu[velorin]}" "${cpu[rpcgen]}")"
+  if [ -n "$baseline" ]; then
+    printf "%-6s %12s %12s %8s %14s %14s %8s\n" "  base" "${rate[baseline]}" "" \
+      "$(ratio "${rate[baseline]}" "${rate[rpcgen]}")" "${cpu[baseline]}" "" \
+      "$(ratio "${cpu[baseline]}" "${cpu[rpcgen]}")"
+  fi
+  unset rate cpu
 done
-echo "   (ratios are Velorin over rpcgen: more calls is better, less CPU time is better)"
+echo "   (ratios are Velorin over rpcgen: more calls is better, less CPU time is better;"
+echo "    a 'base' line is the server built with $baseline, over the same rpcgen figures)"
 
 # Interfaces of n types and n procedures, one for each compiler.
 make_idl() {

@@ -64,6 +64,16 @@ void vl_serv_call(vlrpc_call_struct *info);
  * ignored signal, it stays ignored in the server's children, also across
  * exec. */
 void vl_serv_init(void);
+/* vl_serv_init also has the connections of every TCP transport made after
+ * it read without blocking: a call is served once its whole record has
+ * arrived, so a client that sends part of a call and then waits, or sends
+ * it a byte at a time, holds up no other client. A record larger than
+ * this bound (in bytes) ends its connection; the generated start-up makes
+ * its transports after vl_serv_init. A program that needs a larger bound
+ * sets it before vl_serv_init (for example in its INIT_BEFORE_REGISTER
+ * function) with rpc_control(RPC_SVC_CONNMAXREC_SET, &bytes); a bound set
+ * so keeps its place. */
+#define VL_MAX_CALL_RECORD (64 * 1024 * 1024)
 /* Handlers of the program's own descriptors, called from the main loop
  * with the descriptor when it is readable, writable or has an exceptional
  * condition. A null handler removes one. Descriptors outside 0 to
@@ -77,7 +87,13 @@ void vl_serv_exception_handler(int fd, void (*handler)(int fd));
  * udp_master (either transport may be null). exit_idle non-zero ends the
  * process with status 0 once no service descriptor is left. Ends the
  * process with status 1 when vl_serv_init has not run; returns only
- * after select fails. */
+ * after select fails.
+ * A new connection that would land on a descriptor at or above
+ * FD_SETSIZE, which select cannot watch, is closed at once: its client
+ * sees the connection end. A connection that cannot be taken for now
+ * (the descriptor table is full, or the fork for it fails) waits; the
+ * loop reports the cause once through vlrpc_report_event and tries again
+ * every tenth of a second, serving everything else meanwhile. */
 void vl_serv_mainloop(SVCXPRT *tcp_master, SVCXPRT *udp_master, int dofork,
                       int exit_idle);
 /* One wait (timeout as for select; null waits without limit) and one
@@ -130,12 +146,16 @@ void vl_fork_on_call(int *status);
  * vl_serv_async_enable: 0 when a watcher was started, -1 when one is
  * already armed or the fork failed. vl_serv_async_cancel: stops the
  * watcher (0 when none is armed, else the result of kill); the mode may
- * be armed again afterwards. */
+ * be armed again afterwards. A watcher that dies without signalling
+ * (killed, crashed) disarms the mode when it is reaped: requests are then
+ * served only by the main loop, if the program runs one, until the mode
+ * is armed again. */
 int vl_serv_async_enable(void);
 int vl_serv_async_cancel(void);
 
 /* Socket for a server on port (all local addresses) over protocol "tcp"
- * or "udp", with SO_REUSEADDR; a TCP socket is already listening. Ready
+ * or "udp"; a TCP socket has SO_REUSEADDR and is already listening. A
+ * port another socket holds is a failure for either protocol. Ready
  * for svctcp_create or svcudp_create. On failure the reason is reported
  * through vlrpc_report_event and the process ends with status 1. */
 int vl_serv_fd(int port, const char *protocol);

@@ -5,20 +5,27 @@
  * asynchronous mode and the reaping of ended children. No thread is ever
  * started: every form of concurrency is a forked process. */
 #include <errno.h>
+#include <fcntl.h>
 #include <netdb.h>
+#include <poll.h>
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
 #include <unistd.h>
 #include <netinet/in.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/select.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 
 #include "velorin.h"
+
+/* rpc_control; the header needs the types of rpc.h before it. */
+#include <rpc/rpc_com.h>
 
 /* ------------------------------------------------------------------ */
 /* Call execution                                                      */
@@ -199,60 +206,18 @@ void vl_serv_exception_handler(int fd, void (*handler)(int fd))
     }
 }
 
-/* Descriptor sets are walked a word at a time where the C library shows
- * their words (descriptor d is bit d % FDSET_WORD_BITS of word
- * d / FDSET_WORD_BITS), and a descriptor at a time elsewhere. Either way
- * only descriptors below n are looked at. */
-#ifdef __FDS_BITS
-#define FDSET_WORD_BITS __NFDBITS
-#define FDSET_WORD(set, i) (__FDS_BITS(set)[i])
+/* Descriptor sets are walked a descriptor at a time. Only the service
+ * descriptors and those with handlers are ever set in the loop's sets, so
+ * every walk stops above the highest of them (the RPC library keeps the
+ * highest service descriptor in svc_maxfd) instead of covering the table. */
 
-/* The bits of word i that stand for descriptors below n. */
-static __fd_mask word_bits_below(int i, int n)
+/* One above the highest descriptor below n that may be set in svc_fdset. */
+static int service_bound(int n)
 {
-    int first = i * FDSET_WORD_BITS;
-
-    if (n >= first + FDSET_WORD_BITS)
-        return (__fd_mask)~0UL;
-    if (n <= first)
-        return 0;
-    return (__fd_mask)((1UL << (n - first)) - 1);
+    return svc_maxfd + 1 < n ? svc_maxfd + 1 : n;
 }
 
 /* The highest descriptor below n set in set, or -1. */
-static int fdset_highest_below(const fd_set *set, int n)
-{
-    int i;
-
-    for (i = (n + FDSET_WORD_BITS - 1) / FDSET_WORD_BITS - 1; i >= 0; i--) {
-        unsigned long word =
-            (unsigned long)(FDSET_WORD(set, i) & word_bits_below(i, n));
-        if (word != 0)
-            return i * FDSET_WORD_BITS + FDSET_WORD_BITS - 1 -
-                   __builtin_clzl(word);
-    }
-    return -1;
-}
-
-/* Clears in set every descriptor below n that is not in keep. */
-static void fdset_keep_only(fd_set *set, const fd_set *keep, int n)
-{
-    int i;
-
-    for (i = 0; i * FDSET_WORD_BITS < n; i++)
-        FDSET_WORD(set, i) &= FDSET_WORD(keep, i) | ~word_bits_below(i, n);
-}
-
-/* to := the descriptors below n of from; nothing at or above n. */
-static void fdset_copy_below(fd_set *to, const fd_set *from, int n)
-{
-    int i;
-
-    FD_ZERO(to);
-    for (i = 0; i * FDSET_WORD_BITS < n; i++)
-        FDSET_WORD(to, i) = FDSET_WORD(from, i) & word_bits_below(i, n);
-}
-#else
 static int fdset_highest_below(const fd_set *set, int n)
 {
     int fd;
@@ -263,25 +228,17 @@ static int fdset_highest_below(const fd_set *set, int n)
     return -1;
 }
 
-static void fdset_keep_only(fd_set *set, const fd_set *keep, int n)
+/* to := the service descriptors below n, less those in left_out. */
+static void copy_service_fds(fd_set *to, int n, const fd_set *left_out)
 {
-    int fd;
-
-    for (fd = 0; fd < n; fd++)
-        if (!FD_ISSET(fd, keep))
-            FD_CLR(fd, set);
-}
-
-static void fdset_copy_below(fd_set *to, const fd_set *from, int n)
-{
+    int limit = service_bound(n);
     int fd;
 
     FD_ZERO(to);
-    for (fd = 0; fd < n; fd++)
-        if (FD_ISSET(fd, from))
+    for (fd = 0; fd < limit; fd++)
+        if (FD_ISSET(fd, &svc_fdset) && !FD_ISSET(fd, left_out))
             FD_SET(fd, to);
 }
-#endif
 
 static int fdset_empty_below(const fd_set *set, int n)
 {
@@ -330,6 +287,169 @@ static int bound(int a, int b)
     return a < b ? a : b;
 }
 
+/* ------------------------------------------------------------------ */
+/* Connections waiting on listening sockets                            */
+/* ------------------------------------------------------------------ */
+
+/* The RPC library accepts a waiting connection on the lowest free
+ * descriptor. Before it may, the loop makes sure that there is one and
+ * that the loop can watch it: a connection on a descriptor at or above
+ * the capacity would never be served and never closed, and an accept
+ * that fails for want of descriptors would leave the connection waiting
+ * and the loop spinning on it. */
+
+/* Which service descriptors are listening sockets: noted the first time
+ * each is ready, forgotten when it leaves the service set. No descriptor
+ * at or above classified_limit is noted. */
+static fd_set classified_fds, listening_fds;
+static int classified_limit = 0;
+
+/* Listening descriptors whose connections cannot be taken for now (no
+ * descriptor for the connection, no child process for it): left out of
+ * every wait until pause_end, so that the waiting connection does not
+ * make the loop spin. The connection is taken once the pause is over and
+ * the cause has gone. */
+static fd_set paused_fds;
+static int paused_any = 0;
+static struct timespec pause_end;
+
+/* Milliseconds between two tries at a connection that could not be taken. */
+#define VL_RETRY_PAUSE_MS 100
+
+/* Whether the last try found the table full, and the last fork for a
+ * connection failed: each is reported once, when it starts. */
+static int table_full = 0;
+static int connection_fork_failed = 0;
+
+static void forget_departed_fds(void)
+{
+    int fd;
+
+    for (fd = 0; fd < classified_limit; fd++)
+        if (FD_ISSET(fd, &classified_fds) && !FD_ISSET(fd, &svc_fdset))
+            FD_CLR(fd, &classified_fds);
+    while (classified_limit > 0 &&
+           !FD_ISSET(classified_limit - 1, &classified_fds))
+        classified_limit--;
+}
+
+static int is_listening(int fd)
+{
+    int on = 0;
+    socklen_t len = sizeof on;
+
+    if (!FD_ISSET(fd, &classified_fds)) {
+        FD_SET(fd, &classified_fds);
+        if (fd >= classified_limit)
+            classified_limit = fd + 1;
+        if (getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &on, &len) == 0 && on)
+            FD_SET(fd, &listening_fds);
+        else
+            FD_CLR(fd, &listening_fds);
+    }
+    return FD_ISSET(fd, &listening_fds);
+}
+
+static void pause_listener(int fd)
+{
+    clock_gettime(CLOCK_MONOTONIC, &pause_end);
+    pause_end.tv_nsec += VL_RETRY_PAUSE_MS * 1000000L;
+    if (pause_end.tv_nsec >= 1000000000L) {
+        pause_end.tv_sec++;
+        pause_end.tv_nsec -= 1000000000L;
+    }
+    FD_SET(fd, &paused_fds);
+    paused_any = 1;
+}
+
+/* The time left of the pause, in wait; null when no listener is paused or
+ * when the pause is over, which then ends it. */
+static struct timeval *pause_left(struct timeval *wait)
+{
+    struct timespec now;
+    long long left_us;
+
+    if (!paused_any)
+        return NULL;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    left_us = (long long)(pause_end.tv_sec - now.tv_sec) * 1000000LL +
+              (pause_end.tv_nsec - now.tv_nsec) / 1000;
+    if (left_us <= 0) {
+        FD_ZERO(&paused_fds);
+        paused_any = 0;
+        return NULL;
+    }
+    wait->tv_sec = (time_t)(left_us / 1000000LL);
+    wait->tv_usec = (suseconds_t)(left_us % 1000000LL);
+    return wait;
+}
+
+/* Reports what failed and why, unless *condition shows that this run of
+ * failures was reported already; the next success clears it. */
+static void report_once(int *condition, const char *what, int error)
+{
+    char text[256];
+
+    if (*condition)
+        return;
+    *condition = 1;
+    snprintf(text, sizeof text, "%s: %s; trying again\n", what,
+             strerror(error));
+    vlrpc_report_event(text);
+}
+
+/* Takes the connection waiting on listener and closes it at once: its
+ * client sees the connection end. The check first keeps the accept from
+ * blocking on a connection that has gone again. */
+static void refuse_connection(int listener)
+{
+    struct pollfd waiting = {listener, POLLIN, 0};
+    int fd;
+
+    if (poll(&waiting, 1, 0) == 1 && (fd = accept(listener, NULL, NULL)) >= 0)
+        close(fd);
+}
+
+/* Whether the connection waiting on listener may be handed to the RPC
+ * library: the lowest free descriptor exists and is below the capacity. */
+static int room_for_connection(int listener)
+{
+    int lowest = fcntl(listener, F_DUPFD, 0);
+
+    if (lowest < 0) {
+        int error = errno;
+        report_once(&table_full, "Cannot accept a connection", error);
+        pause_listener(listener);
+        return 0;
+    }
+    close(lowest);
+    table_full = 0;
+    if (lowest >= VL_FD_CAPACITY) {
+        refuse_connection(listener);
+        return 0;
+    }
+    return 1;
+}
+
+/* Clears in rd the ready listening descriptors whose connections cannot
+ * be taken in this pass. */
+static void admit_connections(fd_set *rd, int n)
+{
+    int limit = service_bound(n);
+    int fd;
+
+    forget_departed_fds();
+    for (fd = 0; fd < limit; fd++)
+        if (FD_ISSET(fd, rd) && is_listening(fd) && !room_for_connection(fd))
+            FD_CLR(fd, rd);
+}
+
+/* The service descriptors to wait on: all but the paused listeners. */
+static void copy_watched_service_fds(fd_set *to, int n)
+{
+    copy_service_fds(to, n, &paused_fds);
+}
+
 /* The wait sets of one pass: the RPC service descriptors plus every
  * descriptor with a handler of the matching kind, all below n. The result
  * is one above the highest descriptor in the sets, the first argument
@@ -338,10 +458,10 @@ static int bound(int a, int b)
 static int merge_fdsets(int n, fd_set *rd, fd_set *wr, fd_set *ex)
 {
     int limit = bound(n, handler_limit);
-    int top = fdset_highest_below(&svc_fdset, n);
+    int top = fdset_highest_below(&svc_fdset, service_bound(n));
     int fd;
 
-    fdset_copy_below(rd, &svc_fdset, n);
+    copy_watched_service_fds(rd, n);
     FD_ZERO(wr);
     FD_ZERO(ex);
     for (fd = 0; fd < limit; fd++) {
@@ -376,9 +496,38 @@ static void handle_ioe(int n, fd_set *rd, fd_set *wr, fd_set *ex)
     }
 }
 
+/* Leaves in rd only the ready descriptors the RPC library serves: only
+ * descriptors with handlers can be set in it besides those. */
+static void keep_svc_fdset(fd_set *rd, int n)
+{
+    int limit = bound(n, handler_limit);
+    int fd;
+
+    for (fd = 0; fd < limit; fd++)
+        if (!FD_ISSET(fd, &svc_fdset))
+            FD_CLR(fd, rd);
+}
+
 /* ------------------------------------------------------------------ */
 /* Children                                                            */
 /* ------------------------------------------------------------------ */
+
+/* The current watcher child of the asynchronous mode, -1 when none is
+ * armed, and whether it has ended already after signalling the server
+ * (its signal is then on the way, or waits while the program blocks it). */
+static volatile pid_t async_pid = -1;
+static volatile sig_atomic_t async_watcher_ended = 0;
+
+/* A watcher ends with status 0 only after signalling the server; any
+ * other end (killed, crashed) disarms the mode, so that it may be armed
+ * again. */
+static void note_watcher_end(int status)
+{
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        async_watcher_ended = 1;
+    else
+        async_pid = -1;
+}
 
 /* Reaps every child that has ended. Several children ending together
  * raise one signal only, so one wait per signal would leave zombies;
@@ -386,10 +535,13 @@ static void handle_ioe(int n, fd_set *rd, fd_set *wr, fd_set *ex)
 static void wait_child(int sig)
 {
     int saved_errno = errno;
+    int status;
+    pid_t pid;
 
     (void)sig;
-    while (waitpid(-1, NULL, WNOHANG) > 0)
-        ;
+    while ((pid = waitpid(-1, &status, WNOHANG)) > 0)
+        if (pid == async_pid)
+            note_watcher_end(status);
     errno = saved_errno;
 }
 
@@ -435,6 +587,22 @@ static void ignore_sigpipe_by_default(void)
         signal(SIGPIPE, SIG_IGN);
 }
 
+/* Connections of the TCP transports made from here on are read without
+ * blocking: the RPC library gathers each record as its bytes arrive and
+ * serves it when it is whole, so a client that sends part of a call and
+ * then waits holds only its own connection, and a record larger than the
+ * bound ends its connection. A bound the program set before keeps its
+ * place. */
+static void read_connections_without_blocking(void)
+{
+    int max_record = 0;
+
+    if (rpc_control(RPC_SVC_CONNMAXREC_GET, &max_record) && max_record > 0)
+        return;
+    max_record = VL_MAX_CALL_RECORD;
+    rpc_control(RPC_SVC_CONNMAXREC_SET, &max_record);
+}
+
 void vl_serv_init(void)
 {
     /* A second call clears the existing table rather than replacing it,
@@ -451,13 +619,14 @@ void vl_serv_init(void)
     }
     vl_install_sigchld_handler();
     ignore_sigpipe_by_default();
+    read_connections_without_blocking();
     exit_next = 0;
 }
 
 /* The idle check against a table size the caller has taken already. */
 static void validate_below(int n)
 {
-    if (fdset_empty_below(&svc_fdset, n))
+    if (fdset_empty_below(&svc_fdset, service_bound(n)))
         exit(0);
     if (exit_next)
         exit(0);
@@ -475,6 +644,7 @@ void vl_serv_mainloop(SVCXPRT *tcp_master, SVCXPRT *udp_master, int dofork,
 {
     int n = vl_getdtablesize();
     fd_set rd, wr, ex;
+    struct timeval wait, *limit;
     int ready, nfds;
 
     if (exit_next) {
@@ -484,8 +654,12 @@ void vl_serv_mainloop(SVCXPRT *tcp_master, SVCXPRT *udp_master, int dofork,
     for (;;) {
         if (exit_idle)
             validate_below(n);
+        /* Without a paused listener the wait has no limit. The pause is
+         * looked at first: one that is over puts its listener back into
+         * the sets. */
+        limit = pause_left(&wait);
         nfds = merge_fdsets(n, &rd, &wr, &ex);
-        ready = select(nfds, &rd, &wr, &ex, NULL);
+        ready = select(nfds, &rd, &wr, &ex, limit);
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
@@ -495,9 +669,9 @@ void vl_serv_mainloop(SVCXPRT *tcp_master, SVCXPRT *udp_master, int dofork,
         if (ready == 0)
             continue;
         handle_ioe(n, &rd, &wr, &ex);
-        /* Leaves only the ready descriptors the RPC library serves. */
-        fdset_keep_only(&rd, &svc_fdset, n);
-        if (fdset_empty_below(&rd, n))
+        keep_svc_fdset(&rd, n);
+        admit_connections(&rd, n);
+        if (fdset_empty_below(&rd, service_bound(n)))
             continue;
         if (dofork)
             (void)my_fork(&rd, tcp_master, udp_master);
@@ -505,11 +679,24 @@ void vl_serv_mainloop(SVCXPRT *tcp_master, SVCXPRT *udp_master, int dofork,
     }
 }
 
+/* The earlier of two limits of a wait, either of which may be null (no
+ * limit). */
+static struct timeval *earlier(struct timeval *a, struct timeval *b)
+{
+    if (a == NULL)
+        return b;
+    if (b == NULL)
+        return a;
+    return timercmp(a, b, <) ? a : b;
+}
+
 void vl_serv_once(struct timeval *timeout)
 {
     /* select counts a wait down in its timeout: a copy keeps the caller's
-     * value and lets an interrupted wait go on with the time left. */
-    struct timeval left;
+     * value and lets an interrupted wait go on with the time left. A
+     * paused listener cuts the wait short, so that its connection is
+     * tried again when the pause is over. */
+    struct timeval left, paused;
     struct timeval *limit = NULL;
     int n = vl_getdtablesize();
     fd_set rd;
@@ -520,16 +707,20 @@ void vl_serv_once(struct timeval *timeout)
         limit = &left;
     }
     do {
-        fdset_copy_below(&rd, &svc_fdset, n);
-        ready = select(fdset_highest_below(&rd, n) + 1, &rd, NULL, NULL,
-                       limit);
+        struct timeval *pause = pause_left(&paused);
+
+        copy_watched_service_fds(&rd, n);
+        ready = select(fdset_highest_below(&rd, service_bound(n)) + 1, &rd,
+                       NULL, NULL, earlier(limit, pause));
     } while (ready < 0 && errno == EINTR);
     if (ready < 0) {
         perror("select");
         return;
     }
-    if (ready > 0)
-        svc_getreqset(&rd);
+    if (ready == 0)
+        return;
+    admit_connections(&rd, n);
+    svc_getreqset(&rd);
 }
 
 /* ------------------------------------------------------------------ */
@@ -586,8 +777,15 @@ int fork_on_connect(fd_set *rd, int fd, int is_udp)
         /* The TCP child goes on serving its connection in its own loop. */
         return 1;
     }
-    /* Also after a failed fork: the request stays pending for the next
-     * pass. */
+    if (pid < 0) {
+        /* The request stays pending: tried again after a pause, so that
+         * the loop does not spin while no child can be made. */
+        report_once(&connection_fork_failed, "Cannot fork for a connection",
+                    errno);
+        pause_listener(fd);
+    } else {
+        connection_fork_failed = 0;
+    }
     FD_CLR(fd, rd);
     wait_for_child(sync);
     return 1;
@@ -609,18 +807,22 @@ static int my_fork(fd_set *rd, SVCXPRT *tcp_master, SVCXPRT *udp_master)
 /* Asynchronous mode                                                   */
 /* ------------------------------------------------------------------ */
 
-/* The current watcher child, -1 when none is armed. */
-static pid_t async_pid = -1;
-
-/* The watcher's wait for a pending request on any service descriptor. */
+/* The watcher's wait for a pending request on any service descriptor but
+ * the paused listeners; the end of a pause counts as a request, so that
+ * the server tries the paused connection again. */
 static void wait4rpc(void)
 {
+    int n = vl_getdtablesize();
+    struct timeval paused;
     fd_set rd;
     int ready;
 
     do {
-        rd = svc_fdset;
-        ready = select(vl_getdtablesize(), &rd, NULL, NULL, NULL);
+        struct timeval *pause = pause_left(&paused);
+
+        copy_watched_service_fds(&rd, n);
+        ready = select(fdset_highest_below(&rd, service_bound(n)) + 1, &rd,
+                       NULL, NULL, pause);
     } while (ready < 0 && errno == EINTR);
     if (ready < 0)
         perror("select");
@@ -641,6 +843,7 @@ static void async_siguser(int sig, siginfo_t *info, void *context)
         return;
     vl_serv_once(&no_wait);
     async_pid = -1;
+    async_watcher_ended = 0;
     (void)vl_serv_async_enable();
     errno = saved_errno;
 }
@@ -670,36 +873,55 @@ static void run_watcher(pid_t server)
     _exit(0);
 }
 
+/* Holds off the watcher's signal and the reaper while the state of the
+ * mode changes. */
+static void block_async_signals(sigset_t *previous)
+{
+    sigset_t both;
+
+    sigemptyset(&both);
+    sigaddset(&both, SIGUSR2);
+    sigaddset(&both, SIGCHLD);
+    sigprocmask(SIG_BLOCK, &both, previous);
+}
+
 int vl_serv_async_enable(void)
 {
     pid_t server = getpid();
-    sigset_t usr2, previous;
+    sigset_t previous;
+    pid_t pid;
 
     if (async_pid > 0)
         return -1;
     install_async_handler();
-    /* The watcher may signal at once; the signal waits until async_pid
+    /* The watcher may signal, or end, at once; both wait until async_pid
      * names it. */
-    sigemptyset(&usr2);
-    sigaddset(&usr2, SIGUSR2);
-    sigprocmask(SIG_BLOCK, &usr2, &previous);
-    async_pid = fork();
-    if (async_pid == 0)
+    block_async_signals(&previous);
+    pid = fork();
+    if (pid == 0)
         run_watcher(server);
+    async_pid = pid;
+    async_watcher_ended = 0;
     sigprocmask(SIG_SETMASK, &previous, NULL);
-    return async_pid < 0 ? -1 : 0;
+    return pid < 0 ? -1 : 0;
 }
 
 int vl_serv_async_cancel(void)
 {
-    int result;
+    sigset_t previous;
+    int result = 0;
 
-    if (async_pid <= 0)
-        return 0;
-    result = kill(async_pid, SIGKILL);
-    /* A cancelled mode may be armed again. */
-    if (result == 0)
-        async_pid = -1;
+    block_async_signals(&previous);
+    if (async_pid > 0) {
+        /* A watcher that has ended is not signalled: its number may
+         * belong to another process by now. */
+        if (!async_watcher_ended)
+            result = kill(async_pid, SIGKILL);
+        /* A cancelled mode may be armed again. */
+        if (result == 0)
+            async_pid = -1;
+    }
+    sigprocmask(SIG_SETMASK, &previous, NULL);
     return result;
 }
 
@@ -745,7 +967,11 @@ int vl_serv_fd(int port, const char *protocol)
     fd = socket(AF_INET, stream ? SOCK_STREAM : SOCK_DGRAM, 0);
     if (fd < 0)
         server_socket_failure(port, protocol, "socket");
-    if (setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0)
+    /* A TCP server restarted at once may take its port while connections
+     * of its predecessor linger. A UDP socket gets no such option: on UDP
+     * it would let a second server share a port that is in use and take
+     * its datagrams, where the bind must fail. */
+    if (stream && setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0)
         server_socket_failure(port, protocol, "setsockopt");
     memset(&addr, 0, sizeof addr);
     addr.sin_family = AF_INET;

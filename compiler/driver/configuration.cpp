@@ -85,7 +85,11 @@ std::string lookupConfig(const std::string& configPath, const std::string& key)
     const char* fromEnvironment = std::getenv(key.c_str());
     if (fromEnvironment && *fromEnvironment)
         return fromEnvironment;
+    return lookupConfigFile(configPath, key);
+}
 
+std::string lookupConfigFile(const std::string& configPath, const std::string& key)
+{
     std::ifstream file(configPath);
     std::string line;
     while (std::getline(file, line)) {

@@ -34,6 +34,8 @@ int initConfiguration(int argc, char** argv);
 // first line of the configuration file whose key is key ("" when the value
 // is empty or the key is not there).
 std::string lookupConfig(const std::string& configPath, const std::string& key);
+// The value of key in the configuration file alone, as lookupConfig reads it.
+std::string lookupConfigFile(const std::string& configPath, const std::string& key);
 
 // Reports missing required values, runs the setup when a person can answer,
 // sets the defaults of the optional values.
@@ -45,7 +47,9 @@ int checkInstallation(const std::string& dir);
 
 // Asks for the installation directory and the preprocessor command, tests
 // both and appends them to the per-user configuration file. 1 when done, -1
-// when that file cannot be opened; ends the process at end of input.
+// when that file cannot be opened; ends the process at end of input. When
+// the installation's file was in use, the per-user file also takes the other
+// values it gave, which it would otherwise hide from later runs.
 int interactiveSetup();
 
 // key + "=" + value + "\n".

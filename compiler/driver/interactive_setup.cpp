@@ -39,6 +39,23 @@ std::string firstWord(const std::string& line)
     return word;
 }
 
+// The values the setup does not ask for. Once the per-user file exists it
+// alone serves every key, so it takes those the installation's file gave.
+const char* const keptKeys[] = {"ONC_RPC_HEADER", "PMAP_CLNT_HEADER", "ANSI_CC", "SYS_LDFLAGS"};
+
+std::string keptLines(const std::string& userConfig)
+{
+    std::string lines;
+    if (configFilePath == userConfig)
+        return lines;
+    for (const char* key : keptKeys) {
+        const std::string value = lookupConfigFile(configFilePath, key);
+        if (!value.empty())
+            lines += configLine(key, value) + "\n";
+    }
+    return lines;
+}
+
 bool preprocessorWorks(const std::string& command)
 {
     std::string test = "(" + command + "| grep OK ) <<EOFCMD\n#define XX OK\nXX\nEOFCMD\n";
@@ -90,7 +107,8 @@ int interactiveSetup()
         std::cerr << "Fail open file " << userConfig << " for output.\n";
         return -1;
     }
-    file << configLine("VELORIN_HOME", directory) << "\n" << configLine("CPP", command) << "\n";
+    file << configLine("VELORIN_HOME", directory) << "\n" << configLine("CPP", command) << "\n"
+         << keptLines(userConfig);
     file.close();
     if (!file) {
         std::perror(userConfig.c_str());

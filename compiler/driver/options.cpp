@@ -13,18 +13,37 @@ void printUsage(const char* programName)
     std::cerr << "Usage: " << programName << " [-h] -[-v] [-I path] [-D macro] filename.\n";
 }
 
+namespace {
+
+// Every -I and -D option read, as it went into includeOptions or defineOptions.
+std::string givenOptions;
+
+} // namespace
+
+std::string commandLineOptions()
+{
+    return givenOptions.empty() ? givenOptions : givenOptions.substr(1);
+}
+
 void parseOptions(int argc, char** argv)
 {
     optind = 1;
+    givenOptions.clear();
     int option;
     while ((option = getopt(argc, argv, "I:D:hvt")) != -1) {
         switch (option) {
-        case 'I':
-            includeOptions += " -I" + shellQuoted(optarg);
+        case 'I': {
+            const std::string text = " -I" + shellQuoted(optarg);
+            includeOptions += text;
+            givenOptions += text;
             break;
-        case 'D':
-            defineOptions += std::string(" -D") + optarg;
+        }
+        case 'D': {
+            const std::string text = " -D" + shellQuoted(optarg);
+            defineOptions += text;
+            givenOptions += text;
             break;
+        }
         case 'h':
             printUsage(argv[0]);
             break;

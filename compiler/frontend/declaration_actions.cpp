@@ -33,7 +33,7 @@ namespace {
 // nesting limit.
 int roomForLevel(const Symbol* declarator)
 {
-    return !declarator->type() || declarator->type()->indirectionDepth() < maxNestingDepth;
+    return declarator->indirectionDepth() < maxNestingDepth;
 }
 
 }  // namespace

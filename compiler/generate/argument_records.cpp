@@ -91,20 +91,15 @@ void fillOutRecord(rpcProcedure* procedure) {
 // A record of the same name that an earlier version of the program
 // registered: records belong to their version, so that is no redefinition.
 int isRecordOfOtherVersion(const classType* record) {
-  for (int i = 0; i < declaredTypes.count(); ++i) {
-    const classType* registered = dynamic_cast<const classType*>(declaredTypes.entry(i));
-    if (registered && registered != record && registered->isArgRecord() &&
-        registered->name() == record->name())
-      return 1;
-  }
-  return 0;
+  const classType* registered =
+      dynamic_cast<const classType*>(declaredTypes.findStruct(record->nameField()));
+  return registered && registered != record && registered->isArgRecord() ? 1 : 0;
 }
 
 // Registers a record with the declared types once, so that a struct or
 // union the interface declares under the record's name is reported.
 void registerRecord(classType* record) {
-  for (int i = 0; i < declaredTypes.count(); ++i)
-    if (declaredTypes.entry(i) == record) return;
+  if (declaredTypes.findStruct(record->nameField()) == record) return;
   if (isRecordOfOtherVersion(record)) return;
   declaredTypes.add(record);
 }

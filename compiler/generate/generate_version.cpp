@@ -3,9 +3,11 @@
 // files and section files, so this order is the layout of every file.
 #include "generate/generate_version.h"
 
-#include <cctype>
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "generate/codegen_support.h"
@@ -20,19 +22,33 @@
 
 namespace {
 
-std::string upperCase(const std::string& text) {
-  std::string upper = text;
-  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return upper;
+// The largest number the 32 bits of a call's procedure number can carry.
+constexpr std::int64_t widestProcedureNumber = 0xFFFFFFFF;
+
+void reportNumberClash(const rpcVersion* version, const rpcProcedure* procedure,
+                       const rpcProcedure* earlier) {
+  reportError() << " procedure " << procedure->name() << " has the number " << procedure->number()
+                << " of procedure " << earlier->name() << " in version " << version->number()
+                << ".\n";
+}
+
+void reportMacroClash(const rpcProcedure* procedure, const rpcProcedure* earlier) {
+  reportError() << " procedures " << earlier->name() << " and " << procedure->name()
+                << " differ only in letter case: both would be number macro "
+                << procedure->upperName() << ".\n";
 }
 
 // Numbers that would make the dispatcher ambiguous, and names that would
 // give two procedures one number macro (or a procedure the macro of its
-// version or program), are counted errors.
+// version or program), are counted errors. Each procedure is compared with
+// the earlier ones of its number or its macro only, found by index, and the
+// clashes are reported in the order of those earlier procedures.
 void checkProcedureNumbers(rpcVersion* version) {
   const procedureList* procedures = version->procedures();
   const int count = procedures ? procedures->count() : 0;
   const rpcProgram* program = version->program();
+  std::unordered_map<std::int64_t, std::vector<int>> earlierByNumber;
+  std::unordered_map<std::string, std::vector<int>> earlierByMacro;
   for (int i = 0; i < count; ++i) {
     rpcProcedure* procedure = procedures->at(i);
     const std::string macro = procedure->upperName();
@@ -42,17 +58,28 @@ void checkProcedureNumbers(rpcVersion* version) {
     if (procedure->number() == 0)
       reportError() << " procedure " << procedure->name()
                     << " has the number 0, which belongs to the null procedure.\n";
-    for (int j = 0; j < i; ++j) {
-      rpcProcedure* earlier = procedures->at(j);
-      if (earlier->number() == procedure->number())
-        reportError() << " procedure " << procedure->name() << " has the number "
-                      << procedure->number() << " of procedure " << earlier->name()
-                      << " in version " << version->number() << ".\n";
-      if (upperCase(earlier->name()) == upperCase(procedure->name()))
-        reportError() << " procedures " << earlier->name() << " and " << procedure->name()
-                      << " differ only in letter case: both would be number macro "
-                      << procedure->upperName() << ".\n";
+    if (procedure->number() > widestProcedureNumber)
+      reportError() << " procedure " << procedure->name() << " has the number "
+                    << procedure->number() << ", more than the 32 bits of a call can carry.\n";
+
+    std::vector<int>& sameNumber = earlierByNumber[procedure->number()];
+    std::vector<int>& sameMacro = earlierByMacro[macro];
+    auto number = sameNumber.begin();
+    auto upper = sameMacro.begin();
+    while (number != sameNumber.end() || upper != sameMacro.end()) {
+      const int j = std::min(number != sameNumber.end() ? *number : count,
+                             upper != sameMacro.end() ? *upper : count);
+      if (number != sameNumber.end() && *number == j) {
+        reportNumberClash(version, procedure, procedures->at(j));
+        ++number;
+      }
+      if (upper != sameMacro.end() && *upper == j) {
+        reportMacroClash(procedure, procedures->at(j));
+        ++upper;
+      }
     }
+    sameNumber.push_back(i);
+    sameMacro.push_back(i);
   }
 }
 
@@ -103,9 +130,13 @@ void refuseRepeatedVersion(const rpcVersion* version, const generatedVersion& ea
 void numberProcedures(rpcVersion* version) {
   const procedureList* procedures = version->procedures();
   const int count = procedures ? procedures->count() : 0;
+  // Numbers too wide for a call (reported by the check below) are passed
+  // over, so that counting on from the highest one cannot overflow.
   std::int64_t highest = 0;
-  for (int i = 0; i < count; ++i)
-    if (procedures->at(i)->number() > highest) highest = procedures->at(i)->number();
+  for (int i = 0; i < count; ++i) {
+    const std::int64_t number = procedures->at(i)->number();
+    if (number <= widestProcedureNumber) highest = std::max(highest, number);
+  }
   std::int64_t nextNumber = highest + 1;
   for (int i = 0; i < count; ++i)
     if (procedures->at(i)->number() < 0) procedures->at(i)->setNumber(nextNumber++);

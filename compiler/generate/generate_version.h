@@ -10,9 +10,10 @@ class rpcVersion;
 // count (generationErrorCount) do not stop the sequence.
 void generateVersion(rpcVersion* version);
 
-// Gives numbers to the procedures that have none (negative number) and
-// applies the VERSION property; reports repeated numbers, an explicit 0 and
-// procedure names that differ only in letter case as counted errors.
+// Gives numbers to the procedures that have none (negative number), counting
+// on from the highest one, and applies the VERSION property; reports
+// repeated numbers, an explicit 0, a number wider than 32 bits and procedure
+// names that differ only in letter case as counted errors.
 void numberProcedures(rpcVersion* version);
 
 #endif

@@ -2,6 +2,7 @@
 
 #include "driver/configuration.h"
 #include "driver/driver_state.h"
+#include "driver/options.h"
 #include "driver/path_utils.h"
 #include "output/emit.h"
 #include "output/output_files.h"
@@ -24,6 +25,30 @@ void appendFile(std::ostream& stream, const std::string& path)
         stream.put(static_cast<char>(c));
     std::fclose(in);
 }
+
+namespace {
+
+// Text that a make variable assignment gives back unchanged: "$" doubled, "#"
+// escaped (with the backslashes before it doubled).
+std::string makeVariableText(const std::string& text)
+{
+    std::string escaped;
+    size_t backslashes = 0;
+    for (char c : text) {
+        if (c == '#') {
+            escaped.append(backslashes, '\\');
+            escaped += "\\#";
+        } else if (c == '$') {
+            escaped += "$$";
+        } else {
+            escaped += c;
+        }
+        backslashes = c == '\\' ? backslashes + 1 : 0;
+    }
+    return escaped;
+}
+
+} // namespace
 
 int generateMakefile()
 {
@@ -49,12 +74,17 @@ int generateMakefile()
         return -1;
     }
 
-    const std::string header = joinText(configLine("CC", ccCommand),
-                                        configLine("APP", programName),
-                                        configLine("IDLFILE", inputFileName),
-                                        configLine("FILE_PREFIX", filePrefix),
-                                        configLine("SYS_LDFLAGS", sysLdflags),
-                                        configLine("VELORIN_HOME", installDir));
+    std::string header = joinText(configLine("CC", ccCommand),
+                                  configLine("APP", programName),
+                                  configLine("IDLFILE", inputFileName),
+                                  configLine("FILE_PREFIX", filePrefix),
+                                  configLine("SYS_LDFLAGS", sysLdflags),
+                                  configLine("VELORIN_HOME", installDir));
+    // The template's rule that runs the compiler again when the interface
+    // file changes passes them on, so it reads the file as this run did.
+    const std::string options = commandLineOptions();
+    if (!options.empty())
+        header += configLine("VELORIN_OPTIONS", makeVariableText(options));
     emit(makefile, header);
     appendFile(makefile, templatePath);
 

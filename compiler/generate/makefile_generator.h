@@ -8,7 +8,8 @@
 //
 // At the end of a compile run the compiler leaves <filePrefix>.mak in the
 // current directory: six variable lines (CC, APP, IDLFILE, FILE_PREFIX,
-// SYS_LDFLAGS, VELORIN_HOME) followed by the installation's template
+// SYS_LDFLAGS, VELORIN_HOME), after a run with -I or -D options a seventh,
+// VELORIN_OPTIONS, that holds them, and then the installation's template
 // data/makefile.tml, copied unchanged. A file of that name that exists
 // already is never overwritten, so a makefile the programmer has edited
 // survives later runs.

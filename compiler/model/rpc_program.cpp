@@ -90,9 +90,7 @@ std::string rpcProcedure::errorReportName() const { return "clnt_perror"; }
 
 int procedureList::add(rpcProcedure* procedure) {
   if (!procedure) return 1;
-  for (rpcProcedure* present : procedures_) {
-    if (present->name() == procedure->name()) return 0;
-  }
+  if (!names_.insert(procedure->name()).second) return 0;
   procedures_.push_back(procedure);
   return 1;
 }

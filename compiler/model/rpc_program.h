@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "model/symbol.h"
@@ -83,7 +84,8 @@ class rpcProcedure {
   property* properties_ = nullptr;
 };
 
-// The procedures of one version in declaration order, distinct by name.
+// The procedures of one version in declaration order, distinct by name (the
+// names are kept in an index beside the list).
 class procedureList {
  public:
   // Walks a list: next() gives each procedure, then null.
@@ -105,6 +107,7 @@ class procedureList {
 
  private:
   std::vector<rpcProcedure*> procedures_;
+  std::unordered_set<std::string> names_;
 };
 
 class rpcVersion {

@@ -49,7 +49,8 @@ std::string Symbol::freeCode(const std::string& prefix) const {
 int Symbol::collectTypes(typeList& list) const { return type_ ? type_->collectTypes(list) : 0; }
 
 void Symbol::normalizeType() {
-  if (type_ && type_->indirectionDepth() > 1) type_ = type_->normalize(0);
+  if (type_ && indirectionDepth() > 1) type_ = type_->normalize(0);
+  openLevel_ = nullptr;
 }
 
 int Symbol::needsAllocation() const {
@@ -70,13 +71,41 @@ std::string Symbol::copySizeCode(const std::string& dstPrefix, const std::string
   return copyCode(dstPrefix, srcPrefix);
 }
 
+namespace {
+
+// The innermost level of `t` that lacks its element, with the number of
+// levels down to it; null when every level has its element.
+Type* openLevelOf(Type* t, int& depth) {
+  depth = 0;
+  for (; t && isLevel(t); t = elementOf(t)) {
+    ++depth;
+    if (!elementOf(t)) return t;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+int Symbol::indirectionDepth() const {
+  if (openLevel_ && !elementOf(openLevel_)) return openLevelDepth_;
+  return type_ ? type_->indirectionDepth() : 0;
+}
+
 void attachBaseType(Symbol* symbol, Type* base, int chain) {
   if (!base) return;
   for (Symbol* s = symbol; s; s = chain ? s->next_ : nullptr) {
     if (!s->type_) {
       s->type_ = base;
+      s->openLevel_ = openLevelOf(base, s->openLevelDepth_);
+    } else if (s->openLevel_ && !elementOf(s->openLevel_)) {
+      // Where the walk from the outermost level would end.
+      s->openLevel_->addElementType(base);
+      int below = 0;
+      s->openLevel_ = openLevelOf(base, below);
+      s->openLevelDepth_ += below;
     } else {
       s->type_->addElementType(base);
+      s->openLevel_ = nullptr;
     }
   }
 }
@@ -92,14 +121,13 @@ Symbol* symbolSet::cursor::next() {
 
 Symbol* symbolSet::find(const std::string& name) const {
   if (name.empty()) return nullptr;
-  for (node* n = first_; n; n = n->next) {
-    if (n->symbol && n->symbol->name_ == name) return n->symbol;
-  }
-  return nullptr;
+  auto found = byName_.find(name);
+  return found == byName_.end() ? nullptr : found->second;
 }
 
 int symbolSet::add(Symbol* symbol) {
-  if (!symbol || find(symbol->name_)) return 0;
+  if (!symbol) return 0;
+  if (!symbol->name_.empty() && !byName_.emplace(symbol->name_, symbol).second) return 0;
   node* added = new node{nullptr, symbol};
   if (last_) {
     last_->next = added;
@@ -117,6 +145,7 @@ void symbolSet::clear() {
     first_ = next;
   }
   last_ = nullptr;
+  byName_.clear();
 }
 
 void symbolSet::attachBaseType(Type* base) {

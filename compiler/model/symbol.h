@@ -5,6 +5,7 @@
 
 #include <ostream>
 #include <string>
+#include <unordered_map>
 
 #include "model/codes.h"
 
@@ -20,6 +21,10 @@ class Symbol {
   std::string name() const { return name_; }
   int scopeLevel() const { return scopeLevel_; }
   Type* type() const { return type_; }
+  // The type's number of pointer and array levels (Type::indirectionDepth),
+  // 0 without type. While a declarator is being built level by level this
+  // is answered without walking its levels.
+  int indirectionDepth() const;
 
   // Argument direction: DIR_IN (the default), DIR_INOUT or DIR_OUT.
   int direction() const { return direction_; }
@@ -90,6 +95,12 @@ class Symbol {
   int showQualifier_ = 1;
   Symbol* next_ = nullptr;
   Type* type_ = nullptr;
+  // The innermost level of the type that still lacks its element, as the
+  // last attachBaseType left it, and the number of levels down to it
+  // (inclusive): each level a declarator gets is attached there at once.
+  // Trusted only while that level still lacks its element.
+  Type* openLevel_ = nullptr;
+  int openLevelDepth_ = 0;
   int parameter_ = CODE_NONE;
   expression* caseValue_ = nullptr;
 };
@@ -108,7 +119,8 @@ void attachBaseType(Symbol* symbol, Type* base, int chain);
 
 // Ordered set of Symbols: the order of successful additions; a Symbol whose
 // non-empty name is already present is refused. The set owns its nodes, not
-// the Symbols.
+// the Symbols. Names are looked up in an index beside the list, so building
+// a set of n Symbols takes time linear in n; a Symbol's name never changes.
 class symbolSet {
  public:
   struct node {
@@ -149,6 +161,7 @@ class symbolSet {
  private:
   node* first_ = nullptr;
   node* last_ = nullptr;
+  std::unordered_map<std::string, Symbol*> byName_;  // every non-empty name in the set
 };
 
 #endif

@@ -139,6 +139,14 @@ Type* insertLevelTypedef(Type* element, int level) {
 
 }  // namespace
 
+int isLevel(const Type* t) { return t->kind() == KIND_POINTER || t->kind() == KIND_ARRAY; }
+
+Type* elementOf(const Type* t) {
+  if (t->kind() == KIND_POINTER) return static_cast<const refType*>(t)->eleType;
+  if (t->kind() == KIND_ARRAY) return static_cast<const arrayType*>(t)->eleType;
+  return nullptr;
+}
+
 refType::refType(Type* elementType) : Type(KIND_POINTER, ""), eleType(elementType) {}
 
 int refType::indirectionDepth() const { return eleType ? 1 + eleType->indirectionDepth() : 1; }
@@ -155,7 +163,7 @@ int refType::collectTypes(typeList& list) { return eleType ? eleType->collectTyp
 int refType::isPointerLike() const { return 1; }
 
 Type* refType::normalize(int level) {
-  if (eleType && indirectionDepth() > 1) eleType = insertLevelTypedef(eleType, level);
+  if (eleType && isLevel(eleType)) eleType = insertLevelTypedef(eleType, level);
   return this;
 }
 
@@ -183,7 +191,7 @@ Type* arrayType::normalize(int level) {
   if (size && level > 0) {
     reportError() << " variable length array is not allowed at indircetion level >= 2." << "\n";
   }
-  if (eleType && indirectionDepth() > 1) eleType = insertLevelTypedef(eleType, level);
+  if (eleType && isLevel(eleType)) eleType = insertLevelTypedef(eleType, level);
   return this;
 }
 

@@ -246,6 +246,13 @@ class arrayType : public Type {
   expression* size = nullptr;     // the variable holding the element count
 };
 
+// 1 for a pointer or array level, the types whose indirectionDepth is not
+// 0. Asked through the kind, so that a type of many levels is not walked
+// down to its base.
+int isLevel(const Type* t);
+// The element of a pointer or array level; null for any other type.
+Type* elementOf(const Type* t);
+
 // The discriminated union (`union switch (d) { case v: m; ... }`).
 class unionType : public Type {
  public:

@@ -1,5 +1,7 @@
 #include "model/type_table.h"
 
+#include <algorithm>
+#include <functional>
 #include <iostream>
 
 #include "model/expression.h"
@@ -14,23 +16,35 @@ scopeList classStack;
 
 Type* typeTable::add(Type* t) {
   if (!t || count_ == capacity) return nullptr;
-  for (int i = 0; i < count_; ++i) {
-    Type* registered = entries_[i];
-    if (t->clashesWith(registered)) {
+  // Types clash by equal non-empty name fields when both or neither are
+  // typedefs; a clashing type is never registered, so each index holds the
+  // one registered type a newcomer can clash with.
+  const bool isTypedef = t->kind() == KIND_TYPEDEF;
+  if (!t->nameField().empty()) {
+    const auto& candidates = isTypedef ? typedefs_ : structs_;
+    auto found = candidates.find(t->nameField());
+    if (found != candidates.end() && t->clashesWith(found->second)) {
       reportError() << " type " << t->cTypeText() << " redefined.\n";
-      return registered;
+      return found->second;
     }
   }
   entries_[count_++] = t;
+  if (isTypedef) {
+    typedefs_.emplace(t->name(), t);
+  } else if (!t->nameField().empty()) {
+    structs_.emplace(t->nameField(), t);
+  }
   return nullptr;
 }
 
 Type* typeTable::findTypedef(const std::string& name) const {
-  for (int i = 0; i < count_; ++i) {
-    Type* t = entries_[i];
-    if (t->kind() == KIND_TYPEDEF && t->name() == name) return t;
-  }
-  return nullptr;
+  auto found = typedefs_.find(name);
+  return found == typedefs_.end() ? nullptr : found->second;
+}
+
+Type* typeTable::findStruct(const std::string& name) const {
+  auto found = structs_.find(name);
+  return found == structs_.end() ? nullptr : found->second;
 }
 
 // ---------------------------------------------------------------- scopeList
@@ -47,28 +61,55 @@ scopeNode* scopeList::push(Type* t) {
   added->previous = &header_;
   if (header_.next) header_.next->previous = added;
   header_.next = added;
+
+  pushed record{t != nullptr, {}};
+  if (t) {
+    while (!visible_.empty() && visible_.back().level > t->level()) record.hid.push_back(hideNewest());
+    show(entry{added, t->level(), t->nameField()});
+  }
+  pushes_.push_back(std::move(record));
   return added;
 }
 
 int scopeList::pop() {
   scopeNode* first = header_.next;
   if (!first) return 0;
+  pushed& record = pushes_.back();
+  if (record.visible) hideNewest();
+  for (auto e = record.hid.rbegin(); e != record.hid.rend(); ++e) show(*e);
+  pushes_.pop_back();
+
   header_.next = first->next;
   if (first->next) first->next->previous = &header_;
   delete first;
   return 1;
 }
 
+void scopeList::show(const entry& e) {
+  visible_.push_back(e);
+  visibleByName_[e.name].emplace_back(e.level, e.node);
+}
+
+// The newest visible node is also the newest visible one of its name.
+scopeList::entry scopeList::hideNewest() {
+  entry e = std::move(visible_.back());
+  visible_.pop_back();
+  auto named = visibleByName_.find(e.name);
+  named->second.pop_back();
+  if (named->second.empty()) visibleByName_.erase(named);
+  return e;
+}
+
 Type* scopeList::top() const { return header_.next ? header_.next->type : nullptr; }
 
 scopeNode* scopeList::findNode(const std::string& name, int level) const {
-  int bound = level;
-  for (scopeNode* n = header_.next; n; n = n->next) {
-    if (!n->type || n->type->level() > bound) continue;
-    bound = n->type->level();
-    if (n->type->nameField() == name) return n;
-  }
-  return nullptr;
+  auto named = visibleByName_.find(name);
+  if (named == visibleByName_.end()) return nullptr;
+  // Levels rise towards the newest node: the last one within the bound.
+  const auto& nodes = named->second;
+  auto beyond = std::upper_bound(nodes.begin(), nodes.end(), level,
+                                 [](int bound, const std::pair<int, scopeNode*>& n) { return bound < n.first; });
+  return beyond == nodes.begin() ? nullptr : (beyond - 1)->second;
 }
 
 // ---------------------------------------------------------------- typeList
@@ -114,10 +155,10 @@ typeList::~typeList() {
   }
 }
 
-
 int typeList::add(Type* t) {
   if (!t) return 0;
-  if (Type* present = find(t->name())) {
+  const std::string name = t->name();
+  if (Type* present = find(name)) {
     if (present != t && t->kind() == KIND_TYPEDEF && present->kind() == KIND_TYPEDEF) {
       const typedefType* added = static_cast<const typedefType*>(t);
       const typedefType* kept = static_cast<const typedefType*>(present);
@@ -128,6 +169,7 @@ int typeList::add(Type* t) {
     }
     return 0;
   }
+  if (!name.empty()) byNameHash_.emplace(std::hash<std::string>()(name), t);
   node* appended = new node{nullptr, t};
   if (last_) {
     last_->next = appended;
@@ -140,9 +182,9 @@ int typeList::add(Type* t) {
 
 Type* typeList::find(const std::string& name) const {
   if (name.empty()) return nullptr;
-  for (node* n = first_; n; n = n->next) {
-    if (n->type && n->type->name() == name) return n->type;
-  }
+  auto candidates = byNameHash_.equal_range(std::hash<std::string>()(name));
+  for (auto c = candidates.first; c != candidates.second; ++c)
+    if (c->second->name() == name) return c->second;
   return nullptr;
 }
 

@@ -4,12 +4,18 @@
 #ifndef VELORIN_MODEL_TYPE_TABLE_H
 #define VELORIN_MODEL_TYPE_TABLE_H
 
+#include <cstddef>
 #include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 class Type;
 
 // Every type the interface declares by name, in registration order. Holds
-// at most `capacity` entries and never removes one.
+// at most `capacity` entries and never removes one. The redefinition test
+// and the typedef lookup go through indexes by name beside the table, which
+// assumes that a registered type keeps its name.
 class typeTable {
  public:
   static constexpr int capacity = 1024;
@@ -20,6 +26,9 @@ class typeTable {
   Type* add(Type* t);
   // The first registered typedef of that name; null when none.
   Type* findTypedef(const std::string& name) const;
+  // The registered struct, union or argument record whose name field is
+  // `name` (there is at most one); null when none.
+  Type* findStruct(const std::string& name) const;
 
   int count() const { return count_; }
   Type* entry(int index) const { return index >= 0 && index < count_ ? entries_[index] : nullptr; }
@@ -27,6 +36,8 @@ class typeTable {
  private:
   Type* entries_[capacity] = {};
   int count_ = 0;
+  std::unordered_map<std::string, Type*> typedefs_;  // by Type::name, first registered
+  std::unordered_map<std::string, Type*> structs_;   // other kinds, by non-empty name field
 };
 
 // One node of a scope list: newest first; the first node's previous is the
@@ -37,7 +48,9 @@ struct scopeNode {
   scopeNode* previous = nullptr;
 };
 
-// Doubly linked list of types, newest first. Owns its nodes only.
+// Doubly linked list of types, newest first. Owns its nodes only. The tag
+// lookup goes through an index kept beside the list, which assumes that a
+// pushed type keeps its name and level.
 class scopeList {
  public:
   scopeList() = default;
@@ -57,10 +70,35 @@ class scopeList {
   scopeNode* findNode(const std::string& name, int level) const;
 
  private:
+  // A node is hidden while a newer node has a smaller level: the lookup's
+  // bound has dropped below it by then, from whatever level it starts. The
+  // nodes not hidden, oldest first, have levels that never decrease, so the
+  // lookup is the newest of them with the name whose level is within reach.
+  // The name field and level of a node's type are kept as they were when it
+  // was pushed, so that popping never looks at a type again.
+  struct entry {
+    scopeNode* node;
+    int level;
+    std::string name;
+  };
+  struct pushed {
+    bool visible;            // entered the visible nodes when pushed
+    std::vector<entry> hid;  // the visible nodes it hid, newest first
+  };
+  void show(const entry& e);
+  entry hideNewest();
+
   scopeNode header_;
+  std::vector<pushed> pushes_;  // one per node, oldest first
+  std::vector<entry> visible_;  // the nodes not hidden, oldest first
+  // The visible nodes of each name, oldest first, with their levels.
+  std::unordered_map<std::string, std::vector<std::pair<int, scopeNode*>>> visibleByName_;
 };
 
 // Ordered list of distinct types (by non-empty Type::name); owns its nodes.
+// Names are looked up through an index of their hashes made as types are
+// added (the names of inserted typedefs can be long): a type's name must not
+// change while the list is in use.
 class typeList {
  public:
   struct node {
@@ -94,6 +132,7 @@ class typeList {
  private:
   node* first_ = nullptr;
   node* last_ = nullptr;
+  std::unordered_multimap<std::size_t, Type*> byNameHash_;  // the types of non-empty name
 };
 
 // The process-wide table of declared types and the two scope lists of the

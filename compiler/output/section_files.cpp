@@ -4,18 +4,37 @@
 #include "output/output_files.h"
 #include "output/temporary_file.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <iostream>  // the standard streams are ready before the section files
 
+namespace {
+
+// The name of a new private file for a section. Without one no run can
+// start: the process ends here, before the command line is read, naming
+// where it tried last (the section files made so far are removed).
+std::string newSectionFile()
+{
+    const std::vector<std::string> dirs = temporaryDirectories();
+    const std::string name = createTemporaryFileIn(dirs);
+    if (name.empty()) {
+        std::cerr << "Fatal error: fail open file " << temporaryFilePattern(dirs.back()) << "\n";
+        std::exit(1);
+    }
+    return name;
+}
+
+} // namespace
+
 // Defined in this order so that serverCodeStream is taken after the files
 // exist; all of them are created before main runs.
-outFile argRecordSection(createTemporaryFile().c_str(), 1);
-outFile xdrProtoSection(createTemporaryFile().c_str(), 1);
-outFile clientProtoSection(createTemporaryFile().c_str(), 1);
-outFile serverProtoSection(createTemporaryFile().c_str(), 1);
-outFile serverCodeSection(createTemporaryFile().c_str(), 1);
-outFile leadingTextSection(createTemporaryFile().c_str(), 1);
-outFile trailingTextSection(createTemporaryFile().c_str(), 1);
+outFile argRecordSection(newSectionFile().c_str(), 1);
+outFile xdrProtoSection(newSectionFile().c_str(), 1);
+outFile clientProtoSection(newSectionFile().c_str(), 1);
+outFile serverProtoSection(newSectionFile().c_str(), 1);
+outFile serverCodeSection(newSectionFile().c_str(), 1);
+outFile leadingTextSection(newSectionFile().c_str(), 1);
+outFile trailingTextSection(newSectionFile().c_str(), 1);
 
 std::ostream& serverCodeStream = serverCodeSection.stream();
 

@@ -1,25 +1,57 @@
 #include "output/temporary_file.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <iostream>
 #include <unistd.h>
-#include <vector>
 
-std::string createTemporaryFile()
+namespace {
+
+std::string withoutTrailingSlashes(std::string dir)
 {
-    const char* dir = std::getenv("TMPDIR");
-    std::string pattern = (dir && *dir) ? dir : "/tmp";
-    if (pattern.back() != '/')
-        pattern += '/';
-    pattern += "velorinXXXXXX";
-
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    int fd = mkstemp(name.data());   // mkstemp creates the file with mode 0600
-    if (fd < 0) {
-        std::perror(pattern.c_str());
-        return "";
-    }
-    close(fd);
-    return std::string(name.data());
+    while (dir.size() > 1 && dir.back() == '/')
+        dir.pop_back();
+    return dir;
 }
+
+} // namespace
+
+std::vector<std::string> temporaryDirectories()
+{
+    std::vector<std::string> dirs;
+    const char* fromEnvironment = std::getenv("TMPDIR");
+    if (fromEnvironment && *fromEnvironment)
+        dirs.push_back(fromEnvironment);
+    const std::string system = P_tmpdir;
+    if (dirs.empty() || withoutTrailingSlashes(dirs.front()) != withoutTrailingSlashes(system))
+        dirs.push_back(system);
+    return dirs;
+}
+
+std::string temporaryFilePattern(const std::string& dir)
+{
+    std::string pattern = dir;
+    if (pattern.empty() || pattern.back() != '/')
+        pattern += '/';
+    return pattern + "velorinXXXXXX";
+}
+
+std::string createTemporaryFileIn(const std::vector<std::string>& dirs)
+{
+    std::string reasons;
+    for (const std::string& dir : dirs) {
+        std::string name = temporaryFilePattern(dir);
+        int fd = mkstemp(&name[0]);   // mkstemp creates the file with mode 0600
+        if (fd >= 0) {
+            close(fd);
+            return name;
+        }
+        reasons += temporaryFilePattern(dir) + ": " + std::strerror(errno) + "\n";
+    }
+    std::cerr << reasons;
+    return "";
+}
+
+std::string createTemporaryFile() { return createTemporaryFileIn(temporaryDirectories()); }

@@ -226,6 +226,21 @@ class Failures(CompilerRun):
         self.assertEqual(err, "Compiling calc.idl\ncan not open calc.idl\n")
         self.assertNoTemporaryFiles()
 
+    def test_procedure_number_wider_than_32_bits(self):
+        # The scanner reads the number as the largest 64-bit value; counting
+        # on from it must neither overflow nor leave a file behind.
+        write(os.path.join(self.work, "wide.idl"),
+              "interface wide { int f() = 99999999999999999999; int g(); } = 1;\n")
+        status, out, err = self.run_velorin(["wide.idl"])
+        self.assertEqual(status, 1, err)     # a version with counted errors fails the run
+        self.assertNotIn("runtime error", err)
+        self.assertIn("Error:  procedure f has the number 9223372036854775807, more than the 32 "
+                      "bits of a call can carry.\n", err)
+        self.assertIn("\nError: 1 semantic errors have been found!\n", err)
+        for name in ("wide.h", "wide_svc.c", "wide_xdr.c", "wide_cln.c"):
+            self.assertFalse(os.path.exists(os.path.join(self.work, name)), name)
+        self.assertNoTemporaryFiles()
+
     def test_successful_run_leaves_no_temporary_file(self):
         status, out, err = self.run_velorin(["calc.idl"])
         self.assertEqual(status, 0, err)
@@ -470,6 +485,39 @@ class InteractiveSetup(CompilerRun):
         status, out, err = self.run_velorin(["calc.idl"], program=self.program)
         self.assertEqual(status, 0, err)
         self.assertEqual(err.split("\n")[0], "Compiling calc.idl")
+
+    def test_setup_keeps_the_values_of_the_installation_file(self):
+        # The installation is found but no preprocessor is: the compiler runs
+        # in a mount namespace of its own in which /lib/cpp is an empty file.
+        if subprocess.run(["unshare", "-rm", "true"], capture_output=True).returncode != 0:
+            self.skipTest("no user and mount namespaces here")
+        inst = self.private_install(init="# an installation\nANSI_CC=gcc\nSYS_LDFLAGS=-ltirpc -lm\n")
+        write(self.path("empty"), "")
+        self.program = self.script("velorin-without-cpp",
+                                   "exec unshare -rm sh -c 'mount --bind %s /lib/cpp && exec %s \"$@\"' "
+                                   "sh \"$@\"\n" % (self.path("empty"), os.path.join(inst, "bin", "Velorin")))
+        cpp = self.script("gcc-cpp", 'if [ $# -eq 0 ]; then exec gcc -E -x c -; fi\n'
+                                     'exec gcc -E -x c "$@"\n')
+        self.start()
+        self.expect("Error: configuration CPP not defined.\n\nEnter configuration procedure ... \n"
+                    + SETUP_DIR_PROMPT)
+        self.answer(inst + "\n")
+        self.expect(SETUP_CPP_PROMPT)
+        self.answer(cpp + "\n")
+        status, out, err = self.end()
+        self.assertEqual(status, 0, err)
+        self.assertEqual(self.user_config(),
+                         "VELORIN_HOME=%s\n\nCPP=%s\n\nANSI_CC=gcc\n\nSYS_LDFLAGS=-ltirpc -lm\n\n"
+                         % (inst, cpp))
+
+        # The next run reads the per-user file alone and still has them.
+        os.remove(os.path.join(self.work, "calc.mak"))
+        status, out, err = self.run_velorin(["calc.idl"], program=os.path.join(inst, "bin", "Velorin"))
+        self.assertEqual(status, 0, err)
+        with open(os.path.join(self.work, "calc.mak")) as f:
+            header = f.read().split("\n")[:6]
+        self.assertEqual(header[0], "CC=gcc")
+        self.assertEqual(header[4], "SYS_LDFLAGS=-ltirpc -lm")
 
     def test_bad_answers_ask_again(self):
         self.start()

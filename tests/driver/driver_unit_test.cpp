@@ -108,6 +108,11 @@ TEST(PreprocessorCommand, FollowsTheCommandLine)
          "/lib/cpp  -I'$(touch pwned)' -DVELORIN_COMPILE '$HOME.idl'"},
         {{"it's.idl"}, "/lib/cpp  -DVELORIN_COMPILE 'it'\\''s.idl'"},
         {{"-I", "`id`", "*.idl"}, "/lib/cpp  -I'`id`' -DVELORIN_COMPILE '*.idl'"},
+        // So are macros; plain ones keep their text.
+        {{"-D", "A=1;touch pwned;", "-D", "PLAIN=a.b/c-1", "x.idl"},
+         "/lib/cpp  -DVELORIN_COMPILE -D'A=1;touch pwned;' -DPLAIN=a.b/c-1 x.idl"},
+        {{"-D", "MSG=\"hello world\"", "-D", "Q=it's $HOME", "x.idl"},
+         "/lib/cpp  -DVELORIN_COMPILE -D'MSG=\"hello world\"' -D'Q=it'\\''s $HOME' x.idl"},
     };
     cppCommand = "/lib/cpp";
     for (const CommandCase& c : cases) {
@@ -127,17 +132,18 @@ TEST(PreprocessorCommand, HelpPrintsTheUsageAndGoesOn)
     EXPECT_EQ(inputFileName, "x.idl");
 }
 
-// The quoted command really reaches the preprocessor with the names intact,
-// and nothing in them is run.
+// The quoted command really reaches the preprocessor with the names and
+// macros intact, and nothing in them is run.
 TEST_F(InScratchDir, QuotedNamesReachThePreprocessorIntact)
 {
     mkdir("my inc", 0755);
     writeFile("my inc/defs.h", "#define VALUE 42\n");
     const std::string input = "a b;touch pwned $(touch pwned2).idl";
-    writeFile(input, "#include \"defs.h\"\nint v = VALUE;\n");
+    writeFile(input, "#include \"defs.h\"\nint v = VALUE;\nchar* m = MSG; int n = N;\n");
 
     cppCommand = "/lib/cpp";
-    parse({"-I", "my inc", input});
+    parse({"-I", "my inc", "-D", "MSG=\"two  words;touch pwned3\"", "-D", "N=1;touch pwned4;",
+           input});
     testing::internal::CaptureStdout();
     ASSERT_EQ(runPreprocessor(), 0);
     testing::internal::GetCapturedStdout();
@@ -146,8 +152,10 @@ TEST_F(InScratchDir, QuotedNamesReachThePreprocessorIntact)
     std::stringstream text;
     text << in.rdbuf();
     EXPECT_NE(text.str().find("int v = 42;"), std::string::npos) << text.str();
-    EXPECT_FALSE(exists("pwned"));
-    EXPECT_FALSE(exists("pwned2"));
+    EXPECT_NE(text.str().find("char* m = \"two  words;touch pwned3\"; int n = 1;touch pwned4;;"),
+              std::string::npos) << text.str();
+    for (const char* planted : {"pwned", "pwned2", "pwned3", "pwned4"})
+        EXPECT_FALSE(exists(planted)) << planted;
     removePreprocessedFile();
 }
 

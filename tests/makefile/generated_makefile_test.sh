@@ -44,4 +44,27 @@ e2e_without_leak_check "$VELORIN_TEST_PREFIX/bin/Velorin" twov.idl >out.log 2>er
 e2e_expect_contains "second run" "Makefile already exists, skip makefile generation." "$(cat err.log)"
 cmp -s twov2.mak edited.mak || e2e_fail "the edited makefile was changed"
 
+# Regenerated after a change of the interface file, the sources come from
+# the same -I and -D options as the run that wrote the makefile, also those
+# the shell and make would otherwise change.
+mkdir -p regen/inc && cd regen
+echo '#define PROCEDURE_NUMBER 7' >inc/numbers.h
+cat >regen.idl <<'IDL'
+#include "numbers.h"
+%static const char* regen_text = TEXT;
+interface regen {
+	int f(in int a) = PROCEDURE_NUMBER;
+} = PROGRAM_NUMBER;
+IDL
+e2e_without_leak_check "$VELORIN_TEST_PREFIX/bin/Velorin" -I inc -D PROGRAM_NUMBER=0x20000321 \
+  -D 'TEXT="a #b $HOME;  two"' regen.idl >out.log 2>err.log || e2e_abort "Velorin failed: $(cat err.log)"
+touch -d '1 hour ago' regen.h regen_svc.c regen_xdr.c regen_cln.c regenClient.hpp regenClient.cpp
+e2e_make regen regen.h
+[ regen.h -nt regen.idl ] || e2e_fail "make did not regenerate the sources"
+e2e_expect "regenerated numbers" "#define F  (unsigned long)(7)
+#define REGEN  (unsigned long)(536871713)" "$(grep -E '^#define (F|REGEN) ' regen.h)"
+e2e_expect "regenerated text" 'static const char* regen_text = "a #b $HOME;  two";' \
+  "$(grep regen_text regen.h)"
+cd ..
+
 e2e_finish

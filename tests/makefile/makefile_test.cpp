@@ -2,12 +2,14 @@
 
 #include "driver/configuration.h"
 #include "driver/driver_state.h"
+#include "driver/options.h"
 #include "output/output_files.h"
 
 #include "model/rpc_program.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -15,6 +17,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -114,6 +117,39 @@ TEST_F(MakefileTest, ValuesAreWrittenAsTheyStand)
     ASSERT_EQ(run(), 0);
     EXPECT_NE(readFile("other.mak").find("VELORIN_HOME=" + installDir + "\n" + templateText),
               std::string::npos);
+}
+
+// After a run with -I or -D options a seventh line holds them, written so
+// that make and the shell give them back to the compiler unchanged when the
+// template's rule regenerates the sources.
+TEST_F(MakefileTest, OptionsOfTheRunFollowTheHeaderLines)
+{
+    const struct {
+        std::vector<std::string> arguments;
+        std::string line;
+    } cases[] = {
+        {{"-I", "inc", "-D", "N=5", "rfile.idl", "-D", "B"}, "VELORIN_OPTIONS=-Iinc -DN=5 -DB\n"},
+        {{"-D", "MSG=two words", "-I", "my inc"}, "VELORIN_OPTIONS=-D'MSG=two words' -I'my inc'\n"},
+        {{"-D", "P=$HOME#x", "-D", "Q=a\\#b"}, "VELORIN_OPTIONS=-D'P=$$HOME\\#x' -D'Q=a\\\\\\#b'\n"},
+        {{}, ""},   // last, so that the later tests see a run without options
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> words = {"Velorin"};
+        words.insert(words.end(), c.arguments.begin(), c.arguments.end());
+        words.push_back("rfile.idl");
+        std::vector<char*> argv;
+        for (std::string& word : words)
+            argv.push_back(&word[0]);
+        argv.push_back(nullptr);
+        parseOptions(static_cast<int>(words.size()), argv.data());
+
+        std::remove("rfile.mak");
+        ASSERT_EQ(run(), 0);
+        EXPECT_EQ(readFile("rfile.mak"),
+                  "CC=cc\nAPP=rfile\nIDLFILE=rfile.idl\nFILE_PREFIX=rfile\nSYS_LDFLAGS=\nVELORIN_HOME=" +
+                      installDir + "\n" + c.line + templateText)
+            << c.line;
+    }
 }
 
 TEST_F(MakefileTest, AnExistingFileOfThatNameIsLeftAlone)

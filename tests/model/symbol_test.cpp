@@ -82,6 +82,42 @@ TEST(SymbolAttach, InnermostLevelOrTypeAndChain) {
   EXPECT_EQ(f->type(), base);
 }
 
+// A declarator grows one level at a time, each attached where the walk from
+// the outermost level would put it, also after its innermost level was
+// filled behind the Symbol's back.
+TEST(SymbolAttach, DeclaratorBuiltLevelByLevel) {
+  Symbol d("d", 0);
+  EXPECT_EQ(d.indirectionDepth(), 0);
+  refType* outer = new refType(nullptr);
+  attachBaseType(&d, outer, 0);
+  arrayType* middle = new arrayType(nullptr);
+  attachBaseType(&d, middle, 0);
+  refType* inner = new refType(nullptr);
+  attachBaseType(&d, inner, 0);
+  EXPECT_EQ(d.indirectionDepth(), 3);
+  EXPECT_EQ(outer->eleType, middle);
+  EXPECT_EQ(middle->eleType, inner);
+
+  // Filled directly: the next level goes below it, as the walk finds.
+  refType* added = new refType(nullptr);
+  inner->addElementType(added);
+  EXPECT_EQ(d.indirectionDepth(), 4);
+  refType* last = new refType(nullptr);
+  attachBaseType(&d, last, 0);
+  EXPECT_EQ(added->eleType, last);
+  primType* base = intType();
+  attachBaseType(&d, base, 0);
+  EXPECT_EQ(last->eleType, base);
+  EXPECT_EQ(d.indirectionDepth(), 5);
+  EXPECT_EQ(d.indirectionDepth(), d.type()->indirectionDepth());
+
+  // A complete declarator refuses a further base, with the type's message.
+  testing::internal::CaptureStderr();
+  attachBaseType(&d, intType(), 0);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error: adding type to non reference type\n");
+  EXPECT_EQ(last->eleType, base);
+}
+
 TEST(SymbolQualifier, KeywordPrefixFollowsShowFlag) {
   Symbol v("v", 0);
   EXPECT_EQ(keywordPrefix(&v), "");

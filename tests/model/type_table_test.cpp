@@ -1,6 +1,9 @@
 // The type table, the scope lists and the type lists.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "model/expression.h"
 #include "model/symbol.h"
 #include "model/type.h"
@@ -124,6 +127,44 @@ TEST(ScopeListTest, TagLookupHonoursLevels) {
   // longer visible.
   EXPECT_EQ(tags.findNode("B", 1), nullptr);
   EXPECT_EQ(tags.findNode("missing", 5), nullptr);
+}
+
+// The tag lookup walks the list newest first with a bound that drops to the
+// level of every tag it passes. The list answers from an index; pushes and
+// pops of random tags and levels must give the walk's answer every time.
+scopeNode* walkedLookup(const std::vector<scopeNode*>& newestFirst, const std::string& name,
+                        int level) {
+  int bound = level;
+  for (scopeNode* n : newestFirst) {
+    if (!n->type || n->type->level() > bound) continue;
+    bound = n->type->level();
+    if (n->type->nameField() == name) return n;
+  }
+  return nullptr;
+}
+
+TEST(ScopeListTest, IndexedLookupAgreesWithTheWalk) {
+  const char* const names[] = {"A", "B", "C", ""};
+  unsigned seed = 12345;
+  auto next = [&seed](unsigned range) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % range;
+  };
+  scopeList list;
+  std::vector<scopeNode*> newestFirst;
+  for (int step = 0; step < 4000; ++step) {
+    if (!newestFirst.empty() && next(3) == 0) {
+      EXPECT_EQ(list.pop(), 1);
+      newestFirst.erase(newestFirst.begin());
+    } else {
+      Type* t = next(10) == 0 ? nullptr : new classType(names[next(4)], static_cast<int>(next(4)));
+      newestFirst.insert(newestFirst.begin(), list.push(t));
+    }
+    for (const char* name : names)
+      for (int level = -1; level <= 4; ++level)
+        ASSERT_EQ(list.findNode(name, level), walkedLookup(newestFirst, name, level))
+            << "step " << step << " name '" << name << "' level " << level;
+  }
 }
 
 TEST(TypeListTest, UniqueByNonEmptyName) {

@@ -417,11 +417,22 @@ TEST_F(Files, TemporaryFilesAreNewPrivateFilesInTmpdir) {
     EXPECT_EQ(readFile(name), "") << name;
   }
 
-  setenv("TMPDIR", (dir / "missing").c_str(), 1);
+  // A TMPDIR that takes no file gives way to the system's directory, quietly.
+  const std::string missing = (dir / "missing").string();
+  setenv("TMPDIR", missing.c_str(), 1);
   testing::internal::CaptureStderr();
-  EXPECT_EQ(createTemporaryFile(), "");
+  const std::string fallback = createTemporaryFile();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+  EXPECT_EQ(fs::path(fallback).parent_path(), fs::path(P_tmpdir)) << fallback;
+  EXPECT_EQ(modeOf(fallback), 0600u);
+  fs::remove(fallback);
+
+  // Where no directory takes one, every directory tried is named.
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(createTemporaryFileIn({missing, missing + "/deeper/"}), "");
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
-            (dir / "missing").string() + "/velorinXXXXXX: No such file or directory\n");
+            missing + "/velorinXXXXXX: No such file or directory\n" + missing +
+                "/deeper/velorinXXXXXX: No such file or directory\n");
 
   if (saved)
     setenv("TMPDIR", savedValue.c_str(), 1);

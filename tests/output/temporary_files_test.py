@@ -93,16 +93,47 @@ class TemporaryFiles(CompilerRun):
             self.assertEqual(f.read().splitlines(), ["600 regular empty file"] * 8)
         self.assertNoTemporaryFiles()
 
-    def test_created_before_the_command_line_is_read(self):
-        # Even -v needs them: without a usable TMPDIR the run ends at once.
+    def test_unusable_tmpdir_falls_back_to_the_system_directory(self):
+        # The preprocessor lists the files the compiler holds open and the
+        # file it writes into: all of them in /tmp, all gone after the run.
         self.env["TMPDIR"] = os.path.join(self.root, "missing")
-        status, out, err = self.run_velorin(["-v"])
-        self.assertEqual((status, out), (1, ""))
-        self.assertIn(os.path.join(self.root, "missing") + "/velorinXXXXXX: "
-                      "No such file or directory\n", err)
-        self.assertTrue(err.endswith("Fatal error: fail open file \n"), err)
-        self.assertNotIn("Velorin V", err)
+        listing = os.path.join(self.root, "listing")
+        self.preprocessor(
+            'output=$(readlink /proc/$$/fd/1)\n'
+            'pid=$$\n'
+            'while [ "$(cat /proc/$pid/comm)" != Velorin ]; do\n'
+            '  pid=$(awk \'{ print $4 }\' /proc/$pid/stat)\n'
+            'done\n'
+            '{ for fd in /proc/$pid/fd/*; do readlink "$fd"; done; echo "$output"; } > %s\n'
+            'exec /lib/cpp "$@"\n' % listing)
+        status, out, err = self.run_velorin(["calc.idl"])
+        self.assertEqual(status, 0, err)
+        self.assertEqual(err.splitlines()[0], "Compiling calc.idl", err)
+        with open(listing) as f:
+            made = [name for name in f.read().splitlines() if "/velorin" in name]
+        self.assertEqual(len(made), 8, made)
+        for name in made:
+            self.assertRegex(name, r"^/tmp/velorin[A-Za-z0-9]{6}$")
+            self.assertFalse(os.path.exists(name), name)
         self.assertFalse(os.path.exists(os.path.join(self.root, "missing")))
+
+    def test_no_directory_takes_a_temporary_file(self):
+        # Even -v needs the section files: without any place for them the run
+        # ends at once, naming every directory tried. /tmp is a read-only
+        # file system in a mount namespace of the compiler's own.
+        if subprocess.run(["unshare", "-rm", "true"], capture_output=True).returncode != 0:
+            self.skipTest("no user and mount namespaces here")
+        missing = os.path.join(self.root, "missing")
+        self.env["TMPDIR"] = missing
+        result = subprocess.run(
+            ["unshare", "-rm", "sh", "-c", 'mount -t tmpfs -o ro none /tmp && exec "$0" -v',
+             VELORIN], env=self.env, stdin=subprocess.DEVNULL, capture_output=True, text=True,
+            timeout=60)
+        self.assertEqual((result.returncode, result.stdout), (1, ""), result.stderr)
+        self.assertEqual(result.stderr,
+                         missing + "/velorinXXXXXX: No such file or directory\n"
+                         "/tmp/velorinXXXXXX: Read-only file system\n"
+                         "Fatal error: fail open file /tmp/velorinXXXXXX\n")
 
     def test_parse_errors_leave_no_temporary_file(self):
         for text in (INTERFACE.replace("int b);", "int b)"),   # syntax error

@@ -16,13 +16,8 @@ namespace {
 void tcpPair(int fds[2]) {
     u_short port = 0;
     int listener = loopbackSocket(SOCK_STREAM, &port);
-    fds[0] = socket(AF_INET, SOCK_STREAM, 0);
-    struct sockaddr_in addr;
-    std::memset(&addr, 0, sizeof addr);
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = htons(port);
-    if (connect(fds[0], reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
+    fds[0] = connectTcp(port);
+    if (fds[0] < 0)
         throw std::runtime_error("connect failed");
     fds[1] = accept(listener, nullptr, nullptr);
     close(listener);
@@ -189,12 +184,15 @@ TEST(MainLoop, IdleCheckEndsUninitialisedOrTransportlessServers) {
     } cases[] = {{true, kUdp, false}, {false, kUdp, true}, {true, kNone, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.init ? "initialised" : "not initialised") + (c.protocols ? ", udp" : ", no transport"));
-        ServerProcess server(c.protocols, [&c](Transports&) {
-            if (c.init)
-                vl_serv_init();
-            vl_serv_validate();
-            shared()->result[0] = 1;  // went on
-        });
+        ServerProcess server(
+            c.protocols,
+            [&c](Transports&) {
+                if (c.init)
+                    vl_serv_init();
+                vl_serv_validate();
+                shared()->result[0] = 1;  // went on
+            },
+            kBodyInits);
         int status = server.wait();
         EXPECT_TRUE(WIFEXITED(status)) << status;
         EXPECT_EQ(WEXITSTATUS(status), c.ends ? 0 : 99);
@@ -203,7 +201,7 @@ TEST(MainLoop, IdleCheckEndsUninitialisedOrTransportlessServers) {
 }
 
 TEST(MainLoop, WithoutInitReportsOnStandardOutputAndExitsOne) {
-    ServerProcess server(kUdp, [](Transports& tr) { vl_serv_mainloop(tr.tcp, tr.udp, 0, 1); });
+    ServerProcess server(kUdp, [](Transports& tr) { vl_serv_mainloop(tr.tcp, tr.udp, 0, 1); }, kBodyInits);
     int status = server.wait();
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
     EXPECT_EQ(server.out(), "Server not properly initialized.\n");
@@ -299,7 +297,7 @@ TEST(DescriptorTable, ServerStaysInsideItsSetsUnderAHighLimit) {
         }
         vl_serv_input_handler(input[0], noteInput);
         vl_serv_mainloop(tr.tcp, tr.udp, 0, 1);
-    });
+    }, kBodyInits);
     for (const Transport& t : kTransports) {
         Client client(t.protocol, portOf(server, t.protocol));
         EXPECT_EQ(client.sum({7}).total, 7) << t.name;

@@ -20,14 +20,8 @@ const u_int kReplyBytes = 512 * 1024;
 // that nothing of the reply is ever read.
 class VanishingClient {
 public:
-    explicit VanishingClient(u_short port) {
-        fd_ = socket(AF_INET, SOCK_STREAM, 0);
-        struct sockaddr_in addr;
-        std::memset(&addr, 0, sizeof addr);
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        addr.sin_port = htons(port);
-        if (fd_ < 0 || connect(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
+    explicit VanishingClient(u_short port) : fd_(connectTcp(port)) {
+        if (fd_ < 0)
             throw std::runtime_error("connect failed");
     }
     ~VanishingClient() {
@@ -39,25 +33,8 @@ public:
 
     // One call record in a single fragment.
     void call(u_long proc, u_int argument) {
-        char record[256];
-        XDR x;
-        xdrmem_create(&x, record + 4, sizeof record - 4, XDR_ENCODE);
-        struct rpc_msg msg;
-        std::memset(&msg, 0, sizeof msg);
-        msg.rm_xid = 0x5eed;
-        msg.rm_direction = CALL;
-        msg.rm_call.cb_rpcvers = RPC_MSG_VERSION;
-        msg.rm_call.cb_prog = kProgram;
-        msg.rm_call.cb_vers = kVersion;
-        msg.rm_call.cb_proc = proc;
-        msg.rm_call.cb_cred = _null_auth;
-        msg.rm_call.cb_verf = _null_auth;
-        ASSERT_TRUE(xdr_callmsg(&x, &msg) && xdr_u_int(&x, &argument));
-        u_int length = xdr_getpos(&x);
-        xdr_destroy(&x);
-        uint32_t mark = htonl(0x80000000u | length);
-        std::memcpy(record, &mark, 4);
-        ASSERT_EQ(write(fd_, record, length + 4), static_cast<ssize_t>(length + 4));
+        std::string record = callRecord(proc, argument);
+        ASSERT_EQ(write(fd_, record.data(), record.size()), static_cast<ssize_t>(record.size()));
     }
 
     // Closes with a reset instead of an orderly shutdown.

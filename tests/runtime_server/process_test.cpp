@@ -207,6 +207,56 @@ TEST(AsyncMode, CancelStopsServingAndTheModeCanBeArmedAgain) {
     EXPECT_EQ(servingPid(client), server.pid());
 }
 
+// Kills the one watcher of the server once the server has armed it, and
+// waits until the server has reaped it.
+void killTheWatcher(ServerProcess& server) {
+    ASSERT_TRUE(eventually([] { return shared()->flag == 1; }));
+    std::vector<int> watchers;
+    ASSERT_TRUE(eventually([&] { return (watchers = liveChildrenOf(server.pid())).size() == 1; }));
+    ASSERT_EQ(kill(watchers[0], SIGKILL), 0);
+    ASSERT_TRUE(eventually([&] { return processState(watchers[0]) == 0; }));
+}
+
+TEST(AsyncMode, DeadWatcherDisarmsTheModeSoThatItCanBeArmedAgain) {
+    ServerProcess server(kBoth, [](Transports&) {
+        Shared* s = shared();
+        vl_serv_async_enable();
+        s->flag = 1;
+        while (s->flag != 2)
+            ;
+        s->result[0] = vl_serv_async_cancel();
+        s->result[1] = vl_serv_async_enable();
+        s->flag = 3;
+        for (;;)
+            ;
+    });
+    ASSERT_NO_FATAL_FAILURE(killTheWatcher(server));
+    Shared* s = shared();
+    s->flag = 2;
+    ASSERT_TRUE(eventually([s] { return s->flag == 3; }));
+    EXPECT_EQ(s->result[0], 0);
+    EXPECT_EQ(s->result[1], 0);
+    for (const Transport& t : kTransports) {
+        Client client(t.protocol, portOf(server, t.protocol));
+        EXPECT_EQ(servingPid(client), server.pid()) << t.name;
+    }
+}
+
+TEST(AsyncMode, MainLoopServesOnAfterTheWatcherDies) {
+    ServerProcess server(kBoth, [](Transports& tr) {
+        vl_serv_async_enable();
+        shared()->flag = 1;
+        vl_serv_mainloop(tr.tcp, tr.udp, 0, 1);
+    });
+    ASSERT_NO_FATAL_FAILURE(killTheWatcher(server));
+    for (const Transport& t : kTransports) {
+        Client client(t.protocol, portOf(server, t.protocol));
+        EXPECT_EQ(servingPid(client), server.pid()) << t.name;
+    }
+    // No new watcher was armed behind the program's back.
+    EXPECT_TRUE(liveChildrenOf(server.pid()).empty());
+}
+
 TEST(AsyncMode, FailedForkLeavesTheModeDisarmed) {
     ServerProcess server(kUdp, [](Transports&) {
         vl_serv_init();

@@ -389,6 +389,11 @@ inline SVCXPRT* registerTransport(int fd, bool tcp) {
 
 enum Protocols { kTcp = 1, kUdp = 2, kBoth = 3, kNone = 0 };
 
+// Whether the server process calls vl_serv_init before it makes its
+// transports, as the generated start-up does (the transports then read
+// their connections without blocking), or leaves it to its body.
+enum Startup { kInitFirst, kBodyInits };
+
 // A server in a forked child, in a process group of its own so that the
 // end of the test takes every process it forked with it. Its standard
 // output and error go to files, read by out() and err().
@@ -398,19 +403,19 @@ public:
 
     // Registers the requested transports on loopback sockets, then runs
     // body (by default: vl_serv_init and the main loop with the idle check).
-    explicit ServerProcess(int protocols, Body body = mainLoop(0)) {
+    explicit ServerProcess(int protocols, Body body = mainLoop(0), Startup startup = kInitFirst) {
         int tcpFd = -1, udpFd = -1;
         if (protocols & kTcp)
             tcpFd = loopbackSocket(SOCK_STREAM, &tcpPort_);
         if (protocols & kUdp)
             udpFd = loopbackSocket(SOCK_DGRAM, &udpPort_);
-        start(tcpFd, udpFd, body);
+        start(tcpFd, udpFd, body, startup);
     }
 
     // The same on sockets that the caller made.
     ServerProcess(int tcpFd, int udpFd, u_short tcpPort, u_short udpPort, Body body)
         : tcpPort_(tcpPort), udpPort_(udpPort) {
-        start(tcpFd, udpFd, body);
+        start(tcpFd, udpFd, body, kInitFirst);
     }
 
     ~ServerProcess() {
@@ -452,7 +457,7 @@ public:
     std::string err() const { return slurp(errPath_); }
 
 private:
-    void start(int tcpFd, int udpFd, const Body& body) {
+    void start(int tcpFd, int udpFd, const Body& body, Startup startup) {
         new (shared()) Shared();  // every server starts from clean notes
         outPath_ = tempFile();
         errPath_ = tempFile();
@@ -465,6 +470,8 @@ private:
             redirect(outPath_, 1);
             redirect(errPath_, 2);
             on_exit(noteExit, nullptr);
+            if (startup == kInitFirst)
+                vl_serv_init();
             Transports& t = transports();
             if (tcpFd >= 0)
                 t.tcp = registerTransport(tcpFd, true);
@@ -522,14 +529,20 @@ private:
 
 // ---- Clients ----
 
+// The IPv4 address host (host byte order) with port.
+inline struct sockaddr_in inetAddress(in_addr_t host, u_short port) {
+    struct sockaddr_in addr;
+    std::memset(&addr, 0, sizeof addr);
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(host);
+    addr.sin_port = htons(port);
+    return addr;
+}
+
 class Client {
 public:
     Client(int protocol, u_short port, int timeoutSec = 5) : timeout_{timeoutSec, 0} {
-        struct sockaddr_in addr;
-        std::memset(&addr, 0, sizeof addr);
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        addr.sin_port = htons(port);
+        struct sockaddr_in addr = inetAddress(INADDR_LOOPBACK, port);
         int sock = RPC_ANYSOCK;
         if (protocol == IPPROTO_TCP) {
             handle_ = clnttcp_create(&addr, kProgram, kVersion, &sock, 0, 0);
@@ -566,6 +579,42 @@ private:
     struct timeval timeout_;
 };
 
+// A plain TCP connection to port on 127.0.0.1, or -1.
+inline int connectTcp(u_short port) {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    struct sockaddr_in addr = inetAddress(INADDR_LOOPBACK, port);
+    if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        close(fd);
+        fd = -1;
+    }
+    return fd;
+}
+
+// One call of proc with a single unsigned argument, as a record in one
+// fragment behind its record mark: the bytes a TCP client sends.
+inline std::string callRecord(u_long proc, u_int argument) {
+    char record[256];
+    XDR x;
+    xdrmem_create(&x, record + 4, sizeof record - 4, XDR_ENCODE);
+    struct rpc_msg msg;
+    std::memset(&msg, 0, sizeof msg);
+    msg.rm_xid = 0x5eed;
+    msg.rm_direction = CALL;
+    msg.rm_call.cb_rpcvers = RPC_MSG_VERSION;
+    msg.rm_call.cb_prog = kProgram;
+    msg.rm_call.cb_vers = kVersion;
+    msg.rm_call.cb_proc = proc;
+    msg.rm_call.cb_cred = _null_auth;
+    msg.rm_call.cb_verf = _null_auth;
+    if (!xdr_callmsg(&x, &msg) || !xdr_u_int(&x, &argument))
+        throw std::runtime_error("cannot encode the call");
+    u_int length = xdr_getpos(&x);
+    xdr_destroy(&x);
+    uint32_t mark = htonl(0x80000000u | length);
+    std::memcpy(record, &mark, 4);
+    return std::string(record, length + 4);
+}
+
 struct Transport {
     const char* name;
     int protocol;
@@ -597,6 +646,21 @@ inline void forbidFork() {
 }
 
 
+// The fields of /proc/<pid>/stat after the process name (state first),
+// or an empty text when the process is gone.
+inline std::string statFields(const std::string& pid) {
+    std::string path = "/proc/" + pid + "/stat";
+    FILE* f = fopen(path.c_str(), "r");
+    if (f == nullptr)
+        return "";
+    char line[1024] = {0};
+    size_t n = fread(line, 1, sizeof line - 1, f);
+    fclose(f);
+    line[n] = 0;
+    const char* close_paren = strrchr(line, ')');
+    return close_paren == nullptr ? "" : close_paren + 1;
+}
+
 // Children of pid with their state letters ('Z' for a zombie).
 inline std::vector<std::pair<int, char>> childrenOf(int pid) {
     std::vector<std::pair<int, char>> found;
@@ -607,18 +671,9 @@ inline std::vector<std::pair<int, char>> childrenOf(int pid) {
         int candidate = atoi(entry->d_name);
         if (candidate <= 0)
             continue;
-        std::string path = std::string("/proc/") + entry->d_name + "/stat";
-        FILE* f = fopen(path.c_str(), "r");
-        if (f == nullptr)
-            continue;
-        char line[512] = {0};
-        size_t n = fread(line, 1, sizeof line - 1, f);
-        fclose(f);
-        line[n] = 0;
-        const char* close_paren = strrchr(line, ')');
         char state = 0;
         int parent = 0;
-        if (close_paren != nullptr && sscanf(close_paren + 1, " %c %d", &state, &parent) == 2 && parent == pid)
+        if (sscanf(statFields(entry->d_name).c_str(), " %c %d", &state, &parent) == 2 && parent == pid)
             found.emplace_back(candidate, state);
     }
     closedir(proc);
@@ -632,19 +687,41 @@ inline int zombiesOf(int pid) {
     return count;
 }
 
+// CPU time (user and system) a process has used so far, in seconds.
+inline double cpuSeconds(int pid) {
+    unsigned long user = 0, system = 0;
+    // After the state, ten fields come before utime and stime.
+    if (sscanf(statFields(std::to_string(pid)).c_str(), " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu",
+               &user, &system) != 2)
+        return 0;
+    return static_cast<double>(user + system) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// Share of one core that pid uses over the next `ms` milliseconds.
+inline double cpuShareOver(int pid, int ms) {
+    double before = cpuSeconds(pid);
+    long start = nowUs();
+    usleep(static_cast<useconds_t>(ms) * 1000);
+    return (cpuSeconds(pid) - before) / (static_cast<double>(nowUs() - start) / 1e6);
+}
+
+// Number of descriptors a process holds open.
+inline int openDescriptors(int pid) {
+    std::string path = "/proc/" + std::to_string(pid) + "/fd";
+    DIR* dir = opendir(path.c_str());
+    if (dir == nullptr)
+        return -1;
+    int count = 0;
+    while (struct dirent* entry = readdir(dir))
+        count += entry->d_name[0] != '.';
+    closedir(dir);
+    return count;
+}
+
 // State letter of a process, 0 when it is gone.
 inline char processState(int pid) {
-    std::string path = "/proc/" + std::to_string(pid) + "/stat";
-    FILE* f = fopen(path.c_str(), "r");
-    if (f == nullptr)
-        return 0;
-    char line[512] = {0};
-    size_t n = fread(line, 1, sizeof line - 1, f);
-    fclose(f);
-    line[n] = 0;
-    const char* close_paren = strrchr(line, ')');
     char state = 0;
-    if (close_paren == nullptr || sscanf(close_paren + 1, " %c", &state) != 1)
+    if (sscanf(statFields(std::to_string(pid)).c_str(), " %c", &state) != 1)
         return 0;
     return state;
 }

@@ -16,18 +16,40 @@ int intOption(int fd, int level, int name) {
     return value;
 }
 
-// A socket on port of all local addresses, made the plain way.
-int occupy(int type, u_short port) {
+// A socket on port of all local addresses, made the plain way; port 0
+// lets the system pick one, which *picked receives.
+int occupy(int type, u_short port, u_short* picked = nullptr) {
     int fd = socket(AF_INET, type, 0);
-    struct sockaddr_in addr;
-    std::memset(&addr, 0, sizeof addr);
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_ANY);
-    addr.sin_port = htons(port);
+    struct sockaddr_in addr = inetAddress(INADDR_ANY, port);
+    socklen_t len = sizeof addr;
     if (bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        (type == SOCK_STREAM && listen(fd, 1) != 0))
+        (type == SOCK_STREAM && listen(fd, 1) != 0) ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+        close(fd);
         throw std::runtime_error("cannot occupy the port");
+    }
+    if (picked != nullptr)
+        *picked = ntohs(addr.sin_port);
     return fd;
+}
+
+// A port of the given type that no socket holds at the moment.
+u_short freePort(int type) {
+    u_short port = 0;
+    close(occupy(type, 0, &port));
+    return port;
+}
+
+// A port that no TCP and no UDP socket holds at the moment.
+u_short freePortOfBoth() {
+    for (;;) {
+        u_short port = freePort(SOCK_STREAM);
+        try {
+            close(occupy(SOCK_DGRAM, port));
+            return port;
+        } catch (const std::runtime_error&) {
+        }
+    }
 }
 
 void keepReport(char* text) { snprintf(shared()->report, sizeof shared()->report, "%s", text); }
@@ -37,13 +59,14 @@ TEST(ServerSocket, BoundOnAllAddressesAndReadyForTheTransport) {
         const char* protocol;
         u_short port;
         int type;
-    } cases[] = {{"tcp", 41000, SOCK_STREAM}, {"udp", 41001, SOCK_DGRAM}};
+    } cases[] = {{"tcp", freePort(SOCK_STREAM), SOCK_STREAM}, {"udp", freePort(SOCK_DGRAM), SOCK_DGRAM}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.protocol);
         int fd = vl_serv_fd(c.port, c.protocol);
         ASSERT_GE(fd, 0);
         EXPECT_EQ(intOption(fd, SOL_SOCKET, SO_TYPE), c.type);
-        EXPECT_EQ(intOption(fd, SOL_SOCKET, SO_REUSEADDR), 1);
+        // Only TCP may take a port that lingering connections still name.
+        EXPECT_EQ(intOption(fd, SOL_SOCKET, SO_REUSEADDR), c.type == SOCK_STREAM ? 1 : 0);
         EXPECT_EQ(intOption(fd, SOL_SOCKET, SO_ACCEPTCONN), c.type == SOCK_STREAM ? 1 : 0);
         struct sockaddr_in addr;
         socklen_t len = sizeof addr;
@@ -60,16 +83,25 @@ TEST(ServerSocket, BoundOnAllAddressesAndReadyForTheTransport) {
 }
 
 TEST(ServerSocket, FailureIsReportedAndEndsTheProcessWithStatusOne) {
-    int tcpTaken = occupy(SOCK_STREAM, 41002);
-    int udpTaken = occupy(SOCK_DGRAM, 41003);
+    // Ports the system picks, so that no other test's port is in the way.
+    u_short tcpPort = 0, udpPort = 0;
+    int tcpTaken = occupy(SOCK_STREAM, 0, &tcpPort);
+    int udpTaken = occupy(SOCK_DGRAM, 0, &udpPort);
+    // Ports held by a server socket of the runtime itself, as by a first
+    // server started on the same fixed port.
+    u_short tcpServingPort = freePort(SOCK_STREAM), udpServingPort = freePort(SOCK_DGRAM);
+    int tcpServing = vl_serv_fd(tcpServingPort, "tcp");
+    int udpServing = vl_serv_fd(udpServingPort, "udp");
     const struct {
         int port;
         const char* protocol;
         const char* reason;
     } cases[] = {
-        {41002, "tcp", "Address already in use"},
-        {41003, "udp", "Address already in use"},
-        {41004, "sctp", "sctp"},
+        {tcpPort, "tcp", "Address already in use"},
+        {udpPort, "udp", "Address already in use"},
+        {tcpServingPort, "tcp", "Address already in use"},
+        {udpServingPort, "udp", "Address already in use"},
+        {freePort(SOCK_STREAM), "sctp", "sctp"},
         {70000, "tcp", "70000"},
     };
     for (const auto& c : cases) {
@@ -87,14 +119,14 @@ TEST(ServerSocket, FailureIsReportedAndEndsTheProcessWithStatusOne) {
         EXPECT_NE(report.find(c.reason), std::string::npos) << report;
         EXPECT_EQ(report.back(), '\n');
     }
-    close(tcpTaken);
-    close(udpTaken);
+    for (int fd : {tcpTaken, udpTaken, tcpServing, udpServing})
+        close(fd);
 }
 
 // The whole road of a C server on a fixed port.
 TEST(ServerSocket, CServerOnAFixedPortAnswersOverBothTransports) {
-    const u_short kPort = 41010;
-    ServerProcess server(kNone, [](Transports&) { calc_1_main(kPort); });
+    const u_short kPort = freePortOfBoth();
+    ServerProcess server(kNone, [kPort](Transports&) { calc_1_main(kPort); });
     for (const Transport& t : kTransports) {
         SCOPED_TRACE(t.name);
         CLIENT* c = nullptr;

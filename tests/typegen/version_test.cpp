@@ -3,7 +3,9 @@
 // version's files, and the layout of the header.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "driver/compile_flow.h"
@@ -55,6 +57,36 @@ TEST(Numbering, UnnumberedProceduresFollowTheHighest) {
     EXPECT_EQ(numbersOf(v), row.numbered);
     EXPECT_EQ(generationErrorCount, 0);
   }
+}
+
+// A number the 32 bits of a call cannot carry is a counted error and is
+// passed over while the others are counted on, so counting cannot overflow.
+TEST(Numbering, NumbersWiderThan32BitsAreCountedErrors) {
+  struct {
+    std::initializer_list<long> given;
+    std::vector<std::int64_t> numbered;
+    int errors;
+  } table[] = {
+      {{INT64_MAX, -1}, {INT64_MAX, 1}, 1},
+      {{-1, 4294967296L, 3}, {4, 4294967296L, 3}, 1},
+      {{4294967295L, -1}, {4294967295L, 4294967296L}, 1},
+  };
+  for (const auto& row : table) {
+    rpcVersion* v = numberedVersion(row.given);
+    testing::internal::CaptureStderr();
+    numberProcedures(v);
+    const std::string errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(numbersOf(v), row.numbered);
+    EXPECT_EQ(generationErrorCount, row.errors) << errors;
+    generationErrorCount = 0;
+  }
+  rpcVersion* v = numberedVersion({INT64_MAX});
+  testing::internal::CaptureStderr();
+  numberProcedures(v);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "Error:  procedure proc_a has the number 9223372036854775807, more than the 32 bits "
+            "of a call can carry.\n");
+  generationErrorCount = 0;
 }
 
 TEST(Numbering, VersionPropertyRenumbersTheVersion) {

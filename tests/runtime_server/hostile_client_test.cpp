@@ -1,0 +1,341 @@
+// Clients and conditions that must not stop a server for everybody else:
+// connections that send part of a call and then wait, records larger than
+// any call, more connections than the loop can watch, a descriptor table
+// that is full, and forks that fail.
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <sys/resource.h>
+
+#include "server_harness.hpp"
+
+using namespace harness;
+
+namespace {
+
+// Seconds a client waits for a reply: far longer than any check below
+// allows a call to take.
+const int kPatientSec = 20;
+
+// Milliseconds a call takes; total receives its result (-1 after a
+// failure).
+long msOfCall(Client& client, int* total, std::vector<int> values) {
+    long start = nowUs();
+    *total = client.sum(std::move(values)).total;
+    return (nowUs() - start) / 1000;
+}
+
+// A connection that holds the server's attention in a hostile way.
+class HostileConnection {
+public:
+    enum Kind { kPartialMark, kOversizedMark, kTrickle };
+
+    HostileConnection(Kind kind, u_short port) : fd_(connectTcp(port)) {
+        if (fd_ < 0)
+            throw std::runtime_error("connect failed");
+        if (kind == kPartialMark) {
+            send(fd_, "\x80\x00", 2, 0);
+        } else if (kind == kOversizedMark) {
+            // The last fragment of a record of nearly 2 GB, and a start.
+            send(fd_, "\xff\xff\xff\xf0\x00\x00\x00\x01", 8, 0);
+        } else {
+            // A whole call, one byte at a time.
+            trickler_ = std::thread([this] {
+                std::string record = callRecord(kVoid, 0);
+                for (size_t i = 0; i < record.size() && !stop_; ++i) {
+                    send(fd_, &record[i], 1, MSG_NOSIGNAL);
+                    usleep(100000);
+                }
+            });
+        }
+    }
+    ~HostileConnection() {
+        stop_ = true;
+        if (trickler_.joinable())
+            trickler_.join();
+        close(fd_);
+    }
+
+    // Whether the server has closed the connection within ms.
+    bool closedByServer(int ms) {
+        return eventually([this] {
+            char buffer[64];
+            ssize_t n = recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
+            return n == 0 || (n < 0 && errno == ECONNRESET);
+        }, ms);
+    }
+
+private:
+    int fd_;
+    std::atomic<bool> stop_{false};
+    std::thread trickler_;
+};
+
+// Arms the asynchronous mode and computes without end.
+void computeWhileAsync(Transports&) {
+    vl_serv_async_enable();
+    shared()->flag = 1;
+    volatile unsigned long spin = 0;
+    for (;;)
+        ++spin;
+}
+
+struct Model {
+    const char* name;
+    ServerProcess::Body body;
+};
+
+TEST(HostileClients, PartialAndOversizedRecordsDelayNoOtherCall) {
+    const Model models[] = {
+        {"in place", ServerProcess::mainLoop(0)},
+        {"fork on call",
+         [](Transports& tr) {
+             options().mtOnCall = VELORIN_FORKING;
+             ServerProcess::mainLoop(0)(tr);
+         }},
+        {"fork on connection", ServerProcess::mainLoop(1)},
+        {"asynchronous", computeWhileAsync},
+    };
+    for (const Model& model : models) {
+        SCOPED_TRACE(model.name);
+        ServerProcess server(kBoth, model.body);
+        Client tcp(IPPROTO_TCP, server.tcpPort(), kPatientSec);
+        Client udp(IPPROTO_UDP, server.udpPort(), kPatientSec);
+        int total = 0;
+        ASSERT_LT(msOfCall(tcp, &total, {1}), 5000);
+
+        HostileConnection partial(HostileConnection::kPartialMark, server.tcpPort());
+        HostileConnection oversized(HostileConnection::kOversizedMark, server.tcpPort());
+        HostileConnection trickle(HostileConnection::kTrickle, server.tcpPort());
+        usleep(200000);  // the server has met all three
+        for (int round = 0; round < 3; ++round) {
+            EXPECT_LT(msOfCall(tcp, &total, {round, 2}), 3000);
+            EXPECT_EQ(total, round + 2);
+            EXPECT_LT(msOfCall(udp, &total, {round, 3}), 3000);
+            EXPECT_EQ(total, round + 3);
+        }
+        Client fresh(IPPROTO_TCP, server.tcpPort(), kPatientSec);
+        EXPECT_LT(msOfCall(fresh, &total, {4}), 3000);
+        EXPECT_EQ(total, 4);
+        // No call is that large: the server ends that connection.
+        EXPECT_TRUE(oversized.closedByServer(5000));
+    }
+}
+
+rlim_t hardDescriptorLimit() {
+    struct rlimit limit;
+    getrlimit(RLIMIT_NOFILE, &limit);
+    return limit.rlim_max;
+}
+
+void setSoftDescriptorLimit(rlim_t soft) {
+    struct rlimit limit;
+    getrlimit(RLIMIT_NOFILE, &limit);
+    limit.rlim_cur = soft;
+    if (setrlimit(RLIMIT_NOFILE, &limit) != 0)
+        throw std::runtime_error("setrlimit failed");
+}
+
+// The number of raw connections that the server has closed.
+int closedByServer(const std::vector<int>& fds) {
+    std::vector<struct pollfd> polls;
+    for (int fd : fds)
+        polls.push_back({fd, POLLIN, 0});
+    poll(polls.data(), polls.size(), 0);
+    int closed = 0;
+    for (auto& p : polls)
+        closed += (p.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+    return closed;
+}
+
+TEST(HostileClients, ConnectionsBeyondTheSetSizeAreClosedAtOnce) {
+    const int kIdle = 1100;
+    const rlim_t kLimit = 4096;
+    if (hardDescriptorLimit() < kLimit)
+        GTEST_SKIP() << "the hard descriptor limit is below " << kLimit;
+    // The test holds the clients' ends: it needs the raised limit too.
+    struct SavedLimit {
+        SavedLimit() { getrlimit(RLIMIT_NOFILE, &limit); }
+        ~SavedLimit() { setrlimit(RLIMIT_NOFILE, &limit); }
+        struct rlimit limit;
+    } saved;
+    setSoftDescriptorLimit(kLimit);
+
+    ServerProcess server(kBoth, [kLimit](Transports& tr) {
+        setSoftDescriptorLimit(kLimit);
+        ServerProcess::mainLoop(0)(tr);
+    });
+    Client resident(IPPROTO_TCP, server.tcpPort(), kPatientSec);
+    Client udp(IPPROTO_UDP, server.udpPort(), kPatientSec);
+    int total = 0;
+    ASSERT_LT(msOfCall(resident, &total, {1}), 5000);
+    int startDescriptors = openDescriptors(server.pid());
+
+    std::vector<int> idle;
+    for (int i = 0; i < kIdle; ++i) {
+        int fd = connectTcp(server.tcpPort());
+        ASSERT_GE(fd, 0) << i;
+        idle.push_back(fd);
+    }
+    // Every descriptor the loop can watch is taken; the rest are closed.
+    int beyond = kIdle - (FD_SETSIZE - startDescriptors);
+    EXPECT_TRUE(eventually([&] { return closedByServer(idle) >= beyond; }, 20000))
+        << closedByServer(idle) << " of " << beyond << " closed";
+    EXPECT_LE(openDescriptors(server.pid()), FD_SETSIZE);
+
+    EXPECT_LT(msOfCall(resident, &total, {2}), 3000);
+    EXPECT_EQ(total, 2);
+    EXPECT_LT(msOfCall(udp, &total, {3}), 3000);
+    EXPECT_EQ(total, 3);
+    {
+        // A new connection has no place: its client learns at once.
+        Client late(IPPROTO_TCP, server.tcpPort(), kPatientSec);
+        long start = nowUs();
+        EXPECT_EQ(late.sum({4}).total, -1);
+        EXPECT_LT((nowUs() - start) / 1000, 3000);
+    }
+
+    // Closed with a reset: a client end that closes first would otherwise
+    // hold its port for a minute, a port a test on a fixed one may want.
+    for (int fd : idle) {
+        struct linger abort = {1, 0};
+        setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+        close(fd);
+    }
+    EXPECT_TRUE(eventually([&] { return openDescriptors(server.pid()) == startDescriptors; }, 20000))
+        << openDescriptors(server.pid()) << " descriptors, " << startDescriptors << " at the start";
+    Client fresh(IPPROTO_TCP, server.tcpPort(), kPatientSec);
+    EXPECT_LT(msOfCall(fresh, &total, {5}), 3000);
+    EXPECT_EQ(total, 5);
+}
+
+// Share of one core below which a waiting server counts as idle: far
+// above what a pause between retries costs, far below a spinning loop.
+const double kIdleShare = 0.3;
+
+// The server's way out of the condition under test, run by an input
+// handler when the test writes to the pipe that ends in `release`.
+int release = -1;
+void (*lift)() = nullptr;
+void liftOnInput(int fd) {
+    char byte;
+    if (read(fd, &byte, 1) == 1)
+        lift();
+}
+
+// A server that runs into a condition and lifts it when the test says so.
+struct Lift {
+    Lift() {
+        if (pipe(fds) != 0)
+            throw std::runtime_error("pipe failed");
+        release = fds[0];
+    }
+    ~Lift() {
+        close(fds[0]);
+        close(fds[1]);
+    }
+    // The server's start: arms the way out, runs into the condition, then
+    // runs the main loop.
+    static ServerProcess::Body body(void (*way_out)(), void (*condition)(), int dofork) {
+        return [way_out, condition, dofork](Transports& tr) {
+            lift = way_out;
+            vl_serv_input_handler(release, liftOnInput);
+            condition();
+            shared()->flag = 1;
+            vl_serv_mainloop(tr.tcp, tr.udp, dofork, 1);
+        };
+    }
+    int fds[2];
+};
+
+int countOf(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
+// A TCP call made while the server cannot take new connections, and its
+// result once the server can again.
+struct PendingCall {
+    explicit PendingCall(u_short port) : client(IPPROTO_TCP, port, kPatientSec) {
+        caller = std::thread([this] { total = client.sum({7, 8}).total; });
+    }
+    int result() {
+        caller.join();
+        return total;
+    }
+    Client client;
+    std::atomic<int> total{0};
+    std::thread caller;
+};
+
+// A server that cannot take the pending connection: it stays nearly idle,
+// reports the cause once, serves UDP meanwhile, and takes the connection
+// once the cause is lifted.
+void expectIdleWaitThenService(ServerProcess& server, int releaseWriter, const std::string& report) {
+    ASSERT_TRUE(eventually([] { return shared()->flag == 1; }));
+    PendingCall pending(server.tcpPort());
+    usleep(300000);  // the connection is waiting
+    EXPECT_LT(cpuShareOver(server.pid(), 2000), kIdleShare);
+    Client udp(IPPROTO_UDP, server.udpPort(), kPatientSec);
+    int total = 0;
+    EXPECT_LT(msOfCall(udp, &total, {9}), 3000);
+    EXPECT_EQ(total, 9);
+
+    ASSERT_EQ(write(releaseWriter, "x", 1), 1);
+    EXPECT_EQ(pending.result(), 15);
+    Client fresh(IPPROTO_TCP, server.tcpPort(), kPatientSec);
+    EXPECT_LT(msOfCall(fresh, &total, {10}), 3000);
+    EXPECT_EQ(total, 10);
+    EXPECT_EQ(countOf(server.err(), report), 1) << server.err();
+}
+
+// Fork fails while the soft limit of processes is 1: the limit binds
+// only a user without privileges, which the server becomes.
+rlim_t processLimit = 0;
+void forbidForkUntilLifted() {
+    struct rlimit processes;
+    getrlimit(RLIMIT_NPROC, &processes);
+    processLimit = processes.rlim_cur;
+    if (geteuid() == 0 && setuid(65534) != 0)
+        _exit(95);
+    processes.rlim_cur = 1;
+    if (setrlimit(RLIMIT_NPROC, &processes) != 0)
+        _exit(94);
+}
+
+void allowFork() {
+    struct rlimit processes;
+    getrlimit(RLIMIT_NPROC, &processes);
+    processes.rlim_cur = processLimit;
+    setrlimit(RLIMIT_NPROC, &processes);
+}
+
+TEST(HostileClients, FailingForkPerConnectionWaitsQuietlyAndResumes) {
+    Lift lifting;
+    ServerProcess server(kBoth, Lift::body(allowFork, forbidForkUntilLifted, 1));
+    expectIdleWaitThenService(server, lifting.fds[1], "Cannot fork for a connection: Resource temporarily unavailable");
+}
+
+// Descriptors that fill the server's table, closed when lifted.
+std::vector<int> fillers;
+void closeFillers() {
+    for (int fd : fillers)
+        close(fd);
+    fillers.clear();
+}
+
+void fillTheTable() {
+    setSoftDescriptorLimit(64);
+    for (int fd; (fd = dup(0)) >= 0;)
+        fillers.push_back(fd);
+}
+
+TEST(HostileClients, FullDescriptorTableWaitsQuietlyAndResumes) {
+    Lift lifting;
+    ServerProcess server(kBoth, Lift::body(closeFillers, fillTheTable, 0));
+    expectIdleWaitThenService(server, lifting.fds[1], "Cannot accept a connection: Too many open files");
+}
+
+}  // namespace
