@@ -207,7 +207,7 @@ std::string decodedValueRefusal(const arrayType* array, const std::string& prefi
 // Keeps the count an array travelled with for a check after its block.
 std::string keptCountStatement(const arrayType* array, const arrayCoding& coding) {
   if (coding.decodedCount.empty()) return "";
-  return joinText("	", coding.decodedCount, " = ", array->variable ? "len" : "maxlen", ";\n");
+  return joinText("\t", coding.decodedCount, " = ", array->variable ? "len" : "maxlen", ";\n");
 }
 
 // The block of a variable-length array. Encoding sends the size the data

@@ -207,15 +207,17 @@ int resultSizesAnArray(const rpcProcedure* procedure) {
   return 0;
 }
 
+// The stub returns the result even when the call failed: a refused reply's
+// result (a count of bytes that never came) is not handed on.
+const char* const kZeroedResult = "\t\tmemset(&pOut->$result, 0, sizeof(pOut->$result));\n";
+
 }  // namespace
 
 std::string callerStorageReleaseText(const rpcProcedure* procedure) {
   std::string text;
-  // The stub returns the result even when the call failed: a refused
-  // reply's result (a count of bytes that never came) is not handed on.
   const Type* result = procedure->returnType();
   if (result && !result->isVoid() && !mayOwnMemory(result) && resultSizesAnArray(procedure))
-    text += fillTemplate("\t\tmemset(&pOut->$result, 0, sizeof(pOut->$result));\n", {{"result", returnMemberName}});
+    text += fillTemplate(kZeroedResult, {{"result", returnMemberName}});
   int index = 0;
   for (Symbol* argument : owningCallerArrays(procedure))
     text += fillTemplate(kStorageRelease,

@@ -159,8 +159,8 @@ std::string callFunctionText(const rpcProcedure* procedure) {
   text += joinText(indentArg, procedure->hasOutRecord() ? "(void*)pOut," : "(void*)0,", "\n");
   text += joinText(indentArg, "*ptimeout", "\n");
   text += joinText(kCallCloseIndent, ");", "\n\n");
-  text += joinText("\tif(ret_code != RPC_SUCCESS) {", "\n", callerStorageReleaseText(procedure), "#if VL_NO_SUPRESS_CLNT_ERROR", "\n",
-                   "\t\t", procedure->errorReportName(), "(pclnt,\"", procedure->name(), "\");", "\n",
+  text += joinText("\tif(ret_code != RPC_SUCCESS) {", "\n", callerStorageReleaseText(procedure),
+                   "#if VL_NO_SUPRESS_CLNT_ERROR", "\n", "\t\t", procedure->errorReportName(), "(pclnt,\"", procedure->name(), "\");", "\n",
                    "#endif", "\n", "\t}", "\n");
   text += joinText("\treturn ret_code;", "\n", "}", "\n\n");
   return text;
