@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Velorin needs to build and test, when missing.
 set -eu
-packages="g++ cmake make flex bison libtirpc-dev rpcbind cpp libgtest-dev pkg-config clang python3"
+# clang with its sanitizer and libFuzzer runtimes (libclang-rt-dev) builds
+# the fuzz targets.
+packages="g++ cmake make flex bison libtirpc-dev rpcbind cpp libgtest-dev pkg-config clang libclang-rt-dev python3"
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"

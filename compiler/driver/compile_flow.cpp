@@ -1,10 +1,17 @@
 #include "driver/compile_flow.h"
 
+#include "diagnostics/error_report.h"
+#include "driver/compile_run.h"
 #include "driver/configuration.h"
 #include "driver/driver_state.h"
-#include "driver/pipeline.h"
+#include "driver/options.h"
+#include "driver/path_utils.h"
 #include "driver/preprocessor.h"
 #include "driver/signals.h"
+#include "frontend/parser.h"
+#include "frontend/scanner.h"
+#include "generate/makefile_generator.h"
+#include "model/rpc_program.h"
 #include "output/output_files.h"
 
 #include <cstdio>
@@ -13,35 +20,43 @@
 
 int versionsFailed = 0;
 
-void removeGeneratedFiles()
+void removeGeneratedFiles(const versionFileSet& files)
 {
-    for (const std::string* name : {&headerFileName, &serverFileName, &xdrFileName, &clientFileName})
+    for (const std::string* name : files.headerAndCFiles())
         if (!name->empty())
             std::remove(name->c_str());
 }
 
-void reportGeneration()
+void reportGeneration(const versionFileSet& files)
 {
-    if (generationErrorCount > 0) {
-        std::cerr << "\nError: " << generationErrorCount << " semantic errors have been found!\n";
-        removeGeneratedFiles();
-        generationErrorCount = 0;
+    if (errorCount.generation > 0) {
+        std::cerr << "\nError: " << errorCount.generation << " semantic errors have been found!\n";
+        removeGeneratedFiles(files);
+        errorCount.generation = 0;
         versionsFailed = 1;
     } else {
-        std::cout << "Files " << headerFileName << " " << serverFileName << " " << xdrFileName
-                  << " " << clientFileName << " have been generated!\n";
+        std::cout << "Files " << files.header << " " << files.server << " " << files.xdr << " "
+                  << files.client << " have been generated!\n";
     }
-    std::cout << "Files " << classHeaderFileName << " " << classSourceFileName
+    std::cout << "Files " << files.classHeader << " " << files.classSource
               << " have been generated!\n";
     if (generateImplTemplate)
-        std::cout << "Template server implementation file " << implTemplateFileName
+        std::cout << "Template server implementation file " << files.implTemplate
                   << " has been generated.\n";
+}
+
+makefileSettings makefileSettingsOfRun()
+{
+    return makefileSettings{ccCommand,  programName, inputFileName,        filePrefix,
+                            sysLdflags, installDir,  commandLineOptions(),
+                            path_append(installDir, "data/makefile.tml")};
 }
 
 int runCompiler(int argc, char** argv)
 {
     installSignalHandlers();
     initConfiguration(argc, argv);
+    startRun();
 
     std::cerr << "Compiling " << inputFileName << "\n";
 
@@ -56,13 +71,13 @@ int runCompiler(int argc, char** argv)
     yyin = preprocessed;
     yyparse();
 
-    if (syntaxErrorCount > 0 || semanticErrorCount > 0)
+    if (errorCount.syntax > 0 || errorCount.semantic > 0)
         std::exit(1);
 
     if (currentProgram)
         compileVersions(currentProgram);
 
-    generateMakefile();
+    generateMakefile(makefileSettingsOfRun());
 
     removePreprocessedFile();
     return versionsFailed ? 1 : 0;

@@ -2,7 +2,7 @@
 // report of its files.
 
 #include "driver/compile_flow.h"
-#include "driver/pipeline.h"
+#include "generate/generate_version.h"
 #include "model/rpc_program.h"
 
 #include <iostream>
@@ -16,7 +16,6 @@ void compileVersions(rpcProgram* program)
         // The number as declared: a VERSION property replaces it only
         // during generation.
         std::cout << "Compiling version " << version->number() << "\n";
-        generateVersion(version);
-        reportGeneration();
+        reportGeneration(generateVersion(version));
     }
 }

@@ -2,6 +2,7 @@
 
 #include "driver/options.h"
 #include "driver/path_utils.h"
+#include "output/output_files.h"
 
 #include <cctype>
 #include <cstdlib>
@@ -13,8 +14,6 @@
 #include <unistd.h>
 
 std::string installDir;
-std::string oncRpcHeader;
-std::string pmapClntHeader;
 std::string ccCommand;
 std::string sysLdflags;
 std::string configFilePath;

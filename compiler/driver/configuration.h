@@ -8,11 +8,12 @@
 // Configuration values, settled by initConfiguration before the compile run
 // starts and only read afterwards.
 extern std::string installDir;       // VELORIN_HOME: the installation directory
-extern std::string oncRpcHeader;     // ONC_RPC_HEADER, default "rpc/rpc.h"
-extern std::string pmapClntHeader;   // PMAP_CLNT_HEADER, default "rpc/pmap_clnt.h"
 extern std::string ccCommand;        // ANSI_CC, default "cc"
 extern std::string sysLdflags;       // SYS_LDFLAGS, may stay empty
-// cppCommand (CPP) is declared in driver_state.h.
+// cppCommand (CPP) is declared in driver_state.h; oncRpcHeader
+// (ONC_RPC_HEADER, default "rpc/rpc.h") and pmapClntHeader (PMAP_CLNT_HEADER,
+// default "rpc/pmap_clnt.h") in output/output_files.h, whose preambles
+// include them.
 
 // The configuration file in use: the per-user file when it exists, else the
 // installation's Velorin.init.

@@ -2,7 +2,7 @@
 
 #include "driver/driver_state.h"
 #include "driver/shell_quote.h"
-#include "driver/version_info.h"
+#include "output/version_info.h"
 
 #include <cstdlib>
 #include <iostream>

@@ -1,6 +1,7 @@
 #include "driver/signals.h"
 
 #include "driver/compile_flow.h"
+#include "output/output_files.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -44,7 +45,7 @@ void onSignal(int)
         _exit(1);
     cleaningUp = 1;
     writeError("Interrupted by signal.\n");
-    removeGeneratedFiles();
+    removeGeneratedFiles(currentFiles);
     writeError("clean up ... exiting\n");
     std::exit(1);
 }

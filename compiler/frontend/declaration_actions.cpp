@@ -176,6 +176,16 @@ void reportUndefinedTags()
         std::cerr << "struct or union " << pending->nameField() << " not defined\n";
 }
 
+void resetParseState()
+{
+    resetScanner();
+    scopeLevel = 0;
+    nestingDepth = 0;
+    currentClass = nullptr;
+    forgetExpressionDepths();
+    pendingTags.clear();
+}
+
 Type* enumerationType() { return new primType(CODE_ENUM, CODE_NONE); }
 
 enumeration* startEnumeration(std::string* name, expression* value)

@@ -2,10 +2,8 @@
 
 #include <iostream>
 
+#include "diagnostics/error_report.h"
 #include "frontend/scanner.h"
-
-int syntaxErrorCount = 0;
-int semanticErrorCount = 0;
 
 namespace {
 
@@ -16,14 +14,14 @@ void writeLocation(std::ostream& out) { out << currentFileName << "(" << yylinen
 
 void reportSyntaxError()
 {
-    ++syntaxErrorCount;
+    ++errorCount.syntax;
     std::cerr << "Syntax error: ";
     writeLocation(std::cerr);
 }
 
 std::ostream& reportSemanticError()
 {
-    ++semanticErrorCount;
+    ++errorCount.semantic;
     std::cerr << "Semantic error: ";
     writeLocation(std::cerr);
     return std::cerr;

@@ -1,14 +1,13 @@
 // Diagnostics of the parse: the syntax-error report, the location prefix of
-// every semantic error, the typedef-name warning, and the two counters the
-// compile flow reads after the parse.
+// every semantic error and the typedef-name warning. Both kinds of error are
+// counted in errorCount, which the compile flow reads after the parse.
 #ifndef VELORIN_FRONTEND_DIAGNOSTICS_H
 #define VELORIN_FRONTEND_DIAGNOSTICS_H
 
 #include <ostream>
 #include <string>
 
-extern int syntaxErrorCount;
-extern int semanticErrorCount;
+#include "diagnostics/error_report.h"
 
 // Counts one syntax error and writes "Syntax error: <file>(<line>) ".
 void reportSyntaxError();

@@ -29,6 +29,8 @@ expression* recordDepth(expression* e, int depth)
 
 }  // namespace
 
+void forgetExpressionDepths() { expressionDepths.clear(); }
+
 std::string* newIdentifier(const char* text) { return new std::string(text); }
 
 std::string* emptyMemberName()

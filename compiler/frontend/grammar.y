@@ -38,7 +38,6 @@ struct enumeration;
 
 %code {
 #include "frontend/parser_actions.h"
-#include "frontend/tokens.h"
 #include "model/codes.h"
 #include "model/type.h"
 
@@ -90,8 +89,12 @@ struct enumeration;
     rpcProcedure* procedure;
 }
 
-/* Token numbers are fixed: the model stores some of them as its own codes,
- * and the scanner returns them (frontend/tokens.h). */
+/* Token numbers are fixed: the model stores some of them as its own codes
+ * (model/codes.h, checked below), and the scanner returns them under these
+ * names with the prefix TOK_ (frontend/tokens.h). Codes 263, 272, 277 and
+ * 281 are reserved. AUTO, STATIC and EXTERN are skipped by the scanner and
+ * SIZEOF is only in the token text table (the word sizeof is an
+ * identifier): none of them is ever returned. */
 %token AUTO 257 STATIC 258 EXTERN 259 CHAR 260 SHORT 261 CONST 262
 %token THIS 264 INT 265 LONG 266 FLOAT 267 DOUBLE 268 VOID 269 STRUCT 270 UNION 271
 %token OCT_NUMBER 273 HEX_NUMBER 274 SWITCH 275 WHILE 276 VOLATILE 278
@@ -598,21 +601,21 @@ identifier
 
 %%
 
-// The scanner and the grammar must agree on every token number.
-#define SAME_TOKEN(name) static_assert(int{TOK_##name} == int{name}, "token number of " #name)
-SAME_TOKEN(AUTO); SAME_TOKEN(STATIC); SAME_TOKEN(EXTERN); SAME_TOKEN(CHAR); SAME_TOKEN(SHORT);
-SAME_TOKEN(CONST); SAME_TOKEN(THIS); SAME_TOKEN(INT); SAME_TOKEN(LONG); SAME_TOKEN(FLOAT);
-SAME_TOKEN(DOUBLE); SAME_TOKEN(VOID); SAME_TOKEN(STRUCT); SAME_TOKEN(UNION);
-SAME_TOKEN(OCT_NUMBER); SAME_TOKEN(HEX_NUMBER); SAME_TOKEN(SWITCH); SAME_TOKEN(WHILE);
-SAME_TOKEN(VOLATILE); SAME_TOKEN(DEC_NUMBER); SAME_TOKEN(BREAK); SAME_TOKEN(RETURN);
-SAME_TOKEN(CHAR_CONST); SAME_TOKEN(FLOAT_NUMBER); SAME_TOKEN(STRING_CONST);
-SAME_TOKEN(IDENTIFIER); SAME_TOKEN(UNSIGNED); SAME_TOKEN(CASE); SAME_TOKEN(DEFAULT);
-SAME_TOKEN(ENUM); SAME_TOKEN(TYPEDEF); SAME_TOKEN(PROGRAM); SAME_TOKEN(VERSION);
-SAME_TOKEN(PROPERTY); SAME_TOKEN(IN); SAME_TOKEN(INOUT); SAME_TOKEN(OUT);
-SAME_TOKEN(INTERFACE); SAME_TOKEN(LSHIFT); SAME_TOKEN(RSHIFT); SAME_TOKEN(LE_OP);
-SAME_TOKEN(GE_OP); SAME_TOKEN(EQ_OP); SAME_TOKEN(NE_OP); SAME_TOKEN(AND_OP);
-SAME_TOKEN(OR_OP); SAME_TOKEN(SIZEOF); SAME_TOKEN(IF); SAME_TOKEN(ELSE);
-#undef SAME_TOKEN
+// The model keeps token numbers as its own codes: every one of them must be
+// the number of its token here.
+#define SAME_CODE(code, token) \
+    static_assert(int{code} == int{TOK_##token}, #code " is the number of " #token)
+SAME_CODE(CODE_AUTO, AUTO); SAME_CODE(CODE_STATIC, STATIC); SAME_CODE(CODE_EXTERN, EXTERN);
+SAME_CODE(CODE_CHAR, CHAR); SAME_CODE(CODE_SHORT, SHORT); SAME_CODE(CODE_INT, INT);
+SAME_CODE(CODE_LONG, LONG); SAME_CODE(CODE_FLOAT, FLOAT); SAME_CODE(CODE_DOUBLE, DOUBLE);
+SAME_CODE(CODE_VOID, VOID); SAME_CODE(CODE_UNSIGNED, UNSIGNED); SAME_CODE(CODE_STRUCT, STRUCT);
+SAME_CODE(CODE_UNION, UNION); SAME_CODE(CODE_CONST, CONST); SAME_CODE(CODE_VOLATILE, VOLATILE);
+SAME_CODE(DIR_IN, IN); SAME_CODE(DIR_INOUT, INOUT); SAME_CODE(DIR_OUT, OUT);
+SAME_CODE(LITERAL_INTEGER, INT); SAME_CODE(CODE_SIZEOF, SIZEOF);
+SAME_CODE(OP_LSHIFT, LSHIFT); SAME_CODE(OP_RSHIFT, RSHIFT); SAME_CODE(OP_LE, LE_OP);
+SAME_CODE(OP_GE, GE_OP); SAME_CODE(OP_EQ, EQ_OP); SAME_CODE(OP_NE, NE_OP);
+SAME_CODE(OP_AND, AND_OP); SAME_CODE(OP_OR, OR_OP);
+#undef SAME_CODE
 
 // 0 when the interface file was accepted; 1 after a syntax error or when the
 // parser stack ran out (the generated parser tells the two apart).

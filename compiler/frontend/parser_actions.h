@@ -30,6 +30,10 @@ extern int nestingDepth;
 // The innermost struct or union body being parsed; null at file level.
 extern classType* currentClass;
 
+// Returns the scanner and the actions to the start of an interface file:
+// file level, no body open, no tag pending, no expression depth remembered.
+void resetParseState();
+
 // ---------------------------------------------------------------- nesting limit
 
 // The deepest expression tree or declarator type chain the actions build:
@@ -41,6 +45,9 @@ extern classType* currentClass;
 constexpr int maxNestingDepth = 10000;
 
 // ---------------------------------------------------------------- tokens and expressions
+
+// Drops the depths recorded for the expressions built so far.
+void forgetExpressionDepths();
 
 // A new string holding a copy of the token text.
 std::string* newIdentifier(const char* text);

@@ -6,6 +6,7 @@
 // sorted into the two records.
 #include <ostream>
 
+#include "diagnostics/error_report.h"
 #include "generate/codegen_support.h"
 #include "model/expression.h"
 #include "model/rpc_program.h"

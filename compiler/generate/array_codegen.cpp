@@ -3,6 +3,7 @@
 // allocation, release and copy statements.
 #include <iostream>
 
+#include "diagnostics/error_report.h"
 #include "generate/codegen_support.h"
 #include "model/expression.h"
 #include "model/fatal.h"

@@ -5,6 +5,7 @@
 #include <ostream>
 #include <vector>
 
+#include "diagnostics/error_report.h"
 #include "model/token_table.h"
 #include "generate/codegen_support.h"
 #include "model/symbol.h"

@@ -4,6 +4,7 @@
 // call in a vlrpc_call_struct for the runtime's vl_serv_call.
 #include <string>
 
+#include "diagnostics/error_report.h"
 #include "generate/procedure_steps.h"
 #include "model/rpc_program.h"
 #include "output/emit.h"

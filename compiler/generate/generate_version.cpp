@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "diagnostics/error_report.h"
 #include "generate/codegen_support.h"
 #include "generate/procedure_steps.h"
 #include "model/generated_identifiers.h"
@@ -84,18 +85,13 @@ void checkProcedureNumbers(rpcVersion* version) {
 }
 
 // The versions generated so far in this run, by program and number, with
-// the names of the files each one wrote.
+// the files each one wrote.
 struct generatedVersion {
   const rpcProgram* program;
   std::int64_t number;
-  std::vector<std::string> fileNames;
+  versionFileSet files;
 };
 std::vector<generatedVersion> generatedVersions;
-
-std::vector<std::string*> outputFileNames() {
-  return {&headerFileName, &serverFileName, &xdrFileName, &clientFileName,
-          &classHeaderFileName, &classSourceFileName, &implTemplateFileName};
-}
 
 // The earlier version of the same program that already got this number
 // (and with it the same output files); null when there is none.
@@ -106,26 +102,28 @@ const generatedVersion* earlierVersionWithNumber(const rpcVersion* version) {
 }
 
 void rememberGeneratedVersion(const rpcVersion* version) {
-  generatedVersion generated{version->program(), version->number(), {}};
-  for (const std::string* name : outputFileNames()) generated.fileNames.push_back(*name);
-  generatedVersions.push_back(generated);
+  generatedVersions.push_back(
+      generatedVersion{version->program(), version->number(), currentFiles});
 }
 
 // A version whose number repeats an earlier one would write the earlier
 // one's files: it writes nothing, and its files are those of the earlier
 // version, which the compile flow removes for the counted error.
-void refuseRepeatedVersion(const rpcVersion* version, const generatedVersion& earlier) {
+versionFileSet refuseRepeatedVersion(const rpcVersion* version, const generatedVersion& earlier) {
   const rpcProgram* program = version->program();
   reportError() << " version " << version->number() << " of program "
                 << (program ? program->name() : std::string()) << " is defined twice;"
                 << " its files would replace those of the first one.\n";
-  std::vector<std::string*> names = outputFileNames();
-  for (size_t i = 0; i < names.size() && i < earlier.fileNames.size(); ++i)
-    *names[i] = earlier.fileNames[i];
   generateImplTemplate = 0;
+  return earlier.files;
 }
 
 }  // namespace
+
+void resetGenerationState() {
+  generatedVersions.clear();
+  indentLevel = 0;
+}
 
 void numberProcedures(rpcVersion* version) {
   const procedureList* procedures = version->procedures();
@@ -147,26 +145,25 @@ void numberProcedures(rpcVersion* version) {
   checkProcedureNumbers(version);
 }
 
-void generateVersion(rpcVersion* version) {
+versionFileSet generateVersion(rpcVersion* version) {
   rpcProgram* program = version->program();
   const procedureList* procedures = version->procedures();
 
-  // 1. Numbers.
+  // Procedure numbers first: a version whose number an earlier version of
+  // the program already has writes nothing.
   numberProcedures(version);
-  if (const generatedVersion* earlier = earlierVersionWithNumber(version)) {
-    refuseRepeatedVersion(version, *earlier);
-    return;
-  }
+  if (const generatedVersion* earlier = earlierVersionWithNumber(version))
+    return refuseRepeatedVersion(version, *earlier);
 
-  // 2. Files and preambles.
+  // The seven files, each started with its preamble.
   openOutputFiles(version);
   rememberGeneratedVersion(version);
 
-  // 3. The types the procedures reach.
+  // The types the procedures reach, each after the types it depends on.
   typeList types;
   version->collectTypes(types);
 
-  // 4. Declarations.
+  // The declarations in the header: the enumerations, then those types.
   // A struct without any name is written and coded where its member
   // stands (it has no name to declare or to give a routine).
   emitEnumerationDeclarations(headerOut);
@@ -174,7 +171,8 @@ void generateVersion(rpcVersion* version) {
   while (Type* t = declarations.next())
     if (!unnamedClass(t)) t->emitDeclaration(headerOut);
 
-  // 5. XDR prototypes, free macros and routines.
+  // The types' XDR prototypes and free macros in the header, their routines
+  // in the XDR file.
   typeList::cursor routines = typeList::begin(&types);
   while (Type* t = routines.next()) {
     if (unnamedClass(t)) continue;
@@ -183,51 +181,51 @@ void generateVersion(rpcVersion* version) {
     t->emitXdrRoutine(xdrOut);
   }
 
-  // 6. Per procedure.
+  // Everything each procedure contributes (procedure_steps.h).
   procedureList::cursor generate = procedureList::begin(procedures);
   while (rpcProcedure* procedure = generate.next()) generateProcedure(procedure);
 
-  // 7. The dispatcher.
+  // The dispatcher.
   emitDispatcher(version);
 
-  // 8. Number macros.
+  // The number macros of the procedures, the version and the program.
   procedureList::cursor numbers = procedureList::begin(procedures);
   while (rpcProcedure* procedure = numbers.next())
     writeNumberDefine(headerOut, procedure->upperName(), procedure->number());
   writeNumberDefine(headerOut, version->upperName(), version->number());
   if (program) writeNumberDefine(headerOut, program->upperName(), program->number());
 
-  // 9. The common block.
+  // The common block of macros that all generated code relies on.
   emitCommonMacros();
   emit(headerOut, xdrHelpersText());
 
-  // 10. Registration and server main.
+  // Registration and server main.
   emitRegisterFunction(version);
   emitServerMain(version);
 
-  // 11. Binding functions.
+  // Binding functions.
   emitBindFunctions(version);
   emitClassBind(version);
   emitUnbindFunction(version);
   emitErrnoFunction(version);
 
-  // 12. Handle and timeout macros.
+  // Handle and timeout macros, into the client section of the header.
   std::ostream& clientProtos = clientProtoSection.stream();
   emit(clientProtos, defineText(version->handleMacroName(), version->handleVarName()));
   emit(clientProtos, defineText(version->setHandleMacroName(), bindHandleName(version)));
   emit(clientProtos, defineText(version->timeoutMacroName(), version->timeoutVarName()));
 
-  // 13. The three conditional blocks.
+  // The header's three conditional blocks, holding the sections filled above.
   emitSectionBlocks();
 
-  // 14. Trailing "%" text, then the server code.
+  // Trailing "%" text, then the server code.
   spliceSection(headerOut, trailingTextSection);
   spliceSection(serverOut, serverCodeSection);
 
-  // 15. The class head.
+  // The class head.
   emitClientClass(version);
 
-  // 16. Client prototypes, method declarations, prefixed server functions.
+  // Client prototypes, method declarations, prefixed server functions.
   procedureList::cursor prototypes = procedureList::begin(procedures);
   while (rpcProcedure* procedure = prototypes.next()) {
     const std::string plain = clientPrototype(procedure, 0, 0);
@@ -237,10 +235,10 @@ void generateVersion(rpcVersion* version) {
       emit(headerOut, " ", clientPrototype(procedure, 1, 0), ";\n");
   }
 
-  // 17. End of the class.
+  // End of the class.
   emit(classHeaderOut, "\n\n};\n");
 
-  // 18. Binding, registration, unmap and main prototypes.
+  // Binding, registration, unmap and main prototypes.
   emit(headerOut, "\n");
   emit(headerOut, " ", bindPrototype(version), ";\n");
   emit(headerOut, " ", unbindPrototype(version), ";\n");
@@ -250,14 +248,14 @@ void generateVersion(rpcVersion* version) {
   emit(headerOut, " ", version->unmapPrototype(), ";\n");
   emit(headerOut, " ", version->mainPrototype(), ";\n");
 
-  // 19. The runtime header, the end of extern "C" and of the guard.
+  // The runtime header, the end of extern "C" and of the guard.
   emit(headerOut, "\n#include <velorin.h>", "\n");
   emit(headerOut, "#ifdef __cplusplus\n", "};\n", "#endif\n");
   emit(headerOut, "\n\n#endif", "\n");
 
-  // 20. The class header's guard.
+  // The class header's guard.
   emit(classHeaderOut, "\n\n#endif", "\n");
 
-  // 21.
   closeOutputFiles();
+  return currentFiles;
 }

@@ -1,17 +1,12 @@
 #include "generate/makefile_generator.h"
 
-#include "driver/configuration.h"
-#include "driver/driver_state.h"
-#include "driver/options.h"
-#include "driver/path_utils.h"
+#include "diagnostics/error_report.h"
 #include "output/emit.h"
-#include "output/output_files.h"
-
-#include "model/rpc_program.h"
 
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <sys/stat.h>
 
 void appendFile(std::ostream& stream, const std::string& path)
 {
@@ -50,23 +45,22 @@ std::string makeVariableText(const std::string& text)
 
 } // namespace
 
-int generateMakefile()
+int generateMakefile(const makefileSettings& settings)
 {
     // An interface without a program block generates no files, and a
     // makefile named ".mak" for no program would only mislead.
-    if (filePrefix.empty())
+    if (settings.filePrefix.empty())
         return 0;
 
-    const std::string name = filePrefix + ".mak";
+    const std::string name = settings.filePrefix + ".mak";
 
     // Any kind of file of that name counts: a makefile the programmer keeps
     // is never replaced.
-    if (!find_file(".", name).empty()) {
+    struct stat existing;
+    if (stat(("./" + name).c_str(), &existing) == 0) {
         std::cerr << "Makefile already exists, skip makefile generation." << std::endl;
         return 0;
     }
-
-    const std::string templatePath = path_append(installDir, "data/makefile.tml");
 
     std::ofstream makefile(name, std::ios::out | std::ios::trunc | std::ios::binary);
     if (!makefile) {
@@ -74,19 +68,18 @@ int generateMakefile()
         return -1;
     }
 
-    std::string header = joinText(configLine("CC", ccCommand),
-                                  configLine("APP", programName),
-                                  configLine("IDLFILE", inputFileName),
-                                  configLine("FILE_PREFIX", filePrefix),
-                                  configLine("SYS_LDFLAGS", sysLdflags),
-                                  configLine("VELORIN_HOME", installDir));
-    // The template's rule that runs the compiler again when the interface
-    // file changes passes them on, so it reads the file as this run did.
-    const std::string options = commandLineOptions();
-    if (!options.empty())
-        header += configLine("VELORIN_OPTIONS", makeVariableText(options));
-    emit(makefile, header);
-    appendFile(makefile, templatePath);
+    emit(makefile, "CC=", settings.cc, "\n",
+                   "APP=", settings.app, "\n",
+                   "IDLFILE=", settings.idlFile, "\n",
+                   "FILE_PREFIX=", settings.filePrefix, "\n",
+                   "SYS_LDFLAGS=", settings.sysLdflags, "\n",
+                   "VELORIN_HOME=", settings.velorinHome, "\n");
+    // The run's -I and -D options: the template's rule that runs the
+    // compiler again when the interface file changes passes them on, so it
+    // reads the file as this run did.
+    if (!settings.options.empty())
+        emit(makefile, "VELORIN_OPTIONS=", makeVariableText(settings.options), "\n");
+    appendFile(makefile, settings.templatePath);
 
     // A makefile cut short (a full disk) is reported, not left as if whole.
     makefile.close();

@@ -1,6 +1,7 @@
 // Member statements and discriminated unions: a member is coded by its
 // type's statement; a discriminated union by a switch over its
 // discriminant that codes the one arm whose case value it holds.
+#include "diagnostics/error_report.h"
 #include "generate/codegen_support.h"
 #include "model/expression.h"
 #include "model/fatal.h"

@@ -1,6 +1,7 @@
-// Integer codes of the declaration model. They are the token numbers of the
-// grammar (so a parsed keyword or operator can be stored as it was read),
-// plus negative kind codes that only the model uses.
+// Integer codes of the declaration model. The positive ones are the token
+// numbers of the grammar (so a parsed keyword or operator can be stored as
+// it was read; grammar.y checks that each equals its token's number), the
+// negative ones are kind codes that only the model uses.
 #ifndef VELORIN_MODEL_CODES_H
 #define VELORIN_MODEL_CODES_H
 
@@ -12,6 +13,7 @@ constexpr int KIND_PRIMITIVE = -253;
 constexpr int KIND_TYPEDEF = -254;
 constexpr int CODE_ENUM = -255;       // base code of an enumeration type
 constexpr int CODE_NONE = -256;       // "none": plain Type kind and empty value of every code field
+constexpr int KIND_FUNCTION = -249;   // a function declarator: has a text, no type of its own
 
 // Base codes of primitive types.
 constexpr int CODE_CHAR = 260;
@@ -22,6 +24,12 @@ constexpr int CODE_FLOAT = 267;
 constexpr int CODE_DOUBLE = 268;
 constexpr int CODE_VOID = 269;
 constexpr int CODE_UNSIGNED = 287;    // sign code
+
+// Storage classes and sizeof: words with a text, never stored by the model.
+constexpr int CODE_AUTO = 257;
+constexpr int CODE_STATIC = 258;
+constexpr int CODE_EXTERN = 259;
+constexpr int CODE_SIZEOF = 307;
 
 // Struct and union keywords.
 constexpr int CODE_STRUCT = 270;

@@ -16,18 +16,18 @@ class expressionList;
 
 class expression {
  public:
-  // 0: C text in which every variable name carries `prefix`; `this` gives
+  // C text in which every variable name carries `prefix`; `this` gives
   // thisText.
   virtual std::string codeText(const std::string& prefix, const std::string& thisText) const = 0;
   // As above, with `this` standing for the prefix itself.
   std::string codeText(const std::string& prefix) const { return codeText(prefix, prefix); }
-  // 1: text without operators (for identifiers and case labels).
+  // Text without operators (for identifiers and case labels).
   virtual std::string plainText() const = 0;
-  // 2: adds every variable the expression names to `vars`, once each.
+  // Adds every variable the expression names to `vars`, once each.
   virtual void collectVars(symbolSet& vars) const = 0;
-  // 3: 1 when the expression is built of literals and constant operators.
+  // 1 when the expression is built of literals and constant operators.
   virtual int isConstant() const;
-  // 4: 0 for every expression.
+  // 0 for every expression.
   virtual int isPointerLike() const;
   // C text of the value as a size of generated code: an unsigned 64-bit
   // value whose arithmetic saturates at the largest value on overflow (and

@@ -2,8 +2,6 @@
 
 #include <string>
 
-#include "output/output_files.h"
-
 std::string defineText(const std::string& name, const std::string& value) {
   return "#define " + name + " " + value + "\n";
 }
@@ -14,10 +12,6 @@ std::string numberDefineText(const std::string& name, std::int64_t number) {
 
 void writeNumberDefine(std::ostream& out, const std::string& name, std::int64_t number) {
   out << numberDefineText(name, number);
-}
-
-void writeNumberDefine(const std::string& name, std::int64_t number) {
-  writeNumberDefine(headerOut, name, number);
 }
 
 std::string sizeOperatorFunction(int op) {

@@ -14,8 +14,6 @@ std::string defineText(const std::string& name, const std::string& value);
 std::string numberDefineText(const std::string& name, std::int64_t number);
 // Writes numberDefineText to `out` (the generated header).
 void writeNumberDefine(std::ostream& out, const std::string& name, std::int64_t number);
-// Writes numberDefineText to the header of the version being generated.
-void writeNumberDefine(const std::string& name, std::int64_t number);
 
 // The static functions that the generated header defines for the XDR code
 // (the header's helper block): 64-bit size arithmetic and the pieces of the

@@ -55,7 +55,7 @@ class Symbol {
   Symbol* next() const { return next_; }
   void setNext(Symbol* next) { next_ = next; }
 
-  // Slot 0: the XDR statement that codes this member or argument: its
+  // The XDR statement that codes this member or argument: its
   // type's xdrCall with the stream name, the prefix and the Symbol's name.
   virtual std::string xdrCall(const std::string& xdrs, const std::string& prefix) const;
 

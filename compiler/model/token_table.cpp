@@ -1,16 +1,26 @@
 #include "model/token_table.h"
 
+#include "model/codes.h"
+
+// Where a code has several texts, the first one is its text.
 const tokenEntry tokenTable[] = {
-    {"auto", 257},   {"static", 258},     {"extern", 259}, {"char", 260},  {"short", 261},
-    {"int", 265},    {"long", 266},       {"float", 267},  {"double", 268}, {"void", 269},
-    {"class", -250}, {"struct", 270},     {"union", 271},  {"unsigned", 287}, {"*", -252},
-    {"()", -249},    {"[]", -251},        {"class_type", -250}, {"in", 295}, {"IN", 295},
-    {"out", 297},    {"OUT", 297},        {"inout", 296},  {"INOUT", 296}, {"const", 262},
-    {"volatile", 278}, {"=", 61},         {"+", 43},       {"/", 47},      {"-", 45},
-    {"~", 126},      {"*", 42},           {"&", 38},       {"|", 124},     {"^", 94},
-    {"%", 37},       {"sizeof", 307},     {">", 62},       {"<", 60},      {"!", 33},
-    {"<<", 299},     {">>", 300},         {"<=", 301},     {">=", 302},    {"==", 303},
-    {"!=", 304},     {"&&", 305},         {"||", 306},     {"", -1},
+    {"auto", CODE_AUTO},     {"static", CODE_STATIC},   {"extern", CODE_EXTERN},
+    {"char", CODE_CHAR},     {"short", CODE_SHORT},     {"int", CODE_INT},
+    {"long", CODE_LONG},     {"float", CODE_FLOAT},     {"double", CODE_DOUBLE},
+    {"void", CODE_VOID},     {"class", KIND_CLASS},     {"struct", CODE_STRUCT},
+    {"union", CODE_UNION},   {"unsigned", CODE_UNSIGNED}, {"*", KIND_POINTER},
+    {"()", KIND_FUNCTION},   {"[]", KIND_ARRAY},        {"class_type", KIND_CLASS},
+    {"in", DIR_IN},          {"IN", DIR_IN},            {"out", DIR_OUT},
+    {"OUT", DIR_OUT},        {"inout", DIR_INOUT},      {"INOUT", DIR_INOUT},
+    {"const", CODE_CONST},   {"volatile", CODE_VOLATILE}, {"=", '='},
+    {"+", '+'},              {"/", '/'},                {"-", '-'},
+    {"~", '~'},              {"*", '*'},                {"&", '&'},
+    {"|", '|'},              {"^", '^'},                {"%", '%'},
+    {"sizeof", CODE_SIZEOF}, {">", '>'},                {"<", '<'},
+    {"!", '!'},              {"<<", OP_LSHIFT},         {">>", OP_RSHIFT},
+    {"<=", OP_LE},           {">=", OP_GE},             {"==", OP_EQ},
+    {"!=", OP_NE},           {"&&", OP_AND},            {"||", OP_OR},
+    {"", -1},
 };
 
 std::string tokenText(int code) {

@@ -5,10 +5,10 @@
 
 #include <iostream>
 
-#include "model/token_table.h"
+#include "diagnostics/error_report.h"
 #include "model/expression.h"
+#include "model/token_table.h"
 #include "model/type_table.h"
-#include "output/output_files.h"
 
 std::vector<enumeration*> declaredEnumerations;
 

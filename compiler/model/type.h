@@ -1,8 +1,8 @@
 // The type model: every type an interface file declares or uses is a Type
 // or one of its six derived classes. All later work asks the types through
-// the 29 virtual operations below (slot order is fixed): the model queries
-// (slots 0-14, 25, 26) live in model/, the code-generation operations
-// (slots 15-24, 27, 28) in generate/.
+// the virtual operations below: the model queries are defined in model/,
+// the code-generation operations (declarator to emitXdrRoutine, and the
+// result-record helpers of classType) in generate/.
 //
 // Types are allocated on the heap, shared by pointer and never destroyed.
 #ifndef VELORIN_MODEL_TYPE_H
@@ -26,69 +26,69 @@ class Type {
   Type();
   Type(int kind, const std::string& name);
 
-  // --- virtual operations, in slot order ---
+  // --- virtual operations ---
 
-  // 0: number of pointer and array levels (a typedef counts 0).
+  // Number of pointer and array levels (a typedef counts 0).
   virtual int indirectionDepth() const;
-  // 1: attaches a base type at the innermost pointer/array level; other
+  // Attaches a base type at the innermost pointer/array level; other
   // kinds write "Error: adding type to non reference type" (uncounted).
   virtual void addElementType(Type* t);
-  // 2: appends to `list` every type that needs its own declaration and XDR
+  // Appends to `list` every type that needs its own declaration and XDR
   // routine, each after the types it depends on; the number appended.
   virtual int collectTypes(typeList& list);
-  // 3: 1 unless this is (a typedef of) a fixed array.
+  // 1 unless this is (a typedef of) a fixed array.
   virtual int isNotFixedArray() const;
-  // 4: 1 for (a typedef of) a pointer or a variable-length array.
+  // 1 for (a typedef of) a pointer or a variable-length array.
   virtual int isPointerLike() const;
-  // 5: 1 for (a typedef of) a fixed array.
+  // 1 for (a typedef of) a fixed array.
   virtual int isFixedArray() const;
-  // 6: the type with every typedef level stripped; null when a typedef
+  // The type with every typedef level stripped; null when a typedef
   // chain ends without an aliased type.
   virtual Type* resolve();
-  // 7: gives every pointer/array level an object whose element has at most
+  // Gives every pointer/array level an object whose element has at most
   // one level, inserting typedefs; returns this object. Callers pass 0.
   virtual Type* normalize(int level);
-  // 8: the type's name (an anonymous struct: its typedef name).
+  // The type's name (an anonymous struct: its typedef name).
   virtual std::string name() const;
-  // 9: the part of a generated identifier that stands for the type.
+  // The part of a generated identifier that stands for the type.
   virtual std::string tagName() const;
-  // 10: the type as written in generated C code.
+  // The type as written in generated C code.
   virtual std::string cTypeText() const;
-  // 11: cTypeText() + "*".
+  // cTypeText() + "*".
   virtual std::string cPointerText() const;
-  // 12: 1 for the primitive type void.
+  // 1 for the primitive type void.
   virtual int isVoid() const;
-  // 13: 1 for a typedef named exactly "byte".
+  // 1 for a typedef named exactly "byte".
   virtual int isByte() const;
-  // 14: 1 for the primitive type char (not u_char).
+  // 1 for the primitive type char (not u_char).
   virtual int isChar() const;
-  // 15: C declarator text of a variable of this type named by `symbol`.
+  // C declarator text of a variable of this type named by `symbol`.
   virtual std::string declarator(Symbol* symbol) const;
-  // 16: "<xdr routine>(XDR*, <C*>)".
+  // "<xdr routine>(XDR*, <C*>)".
   virtual std::string xdrSignature() const;
-  // 17: the "<type>_freeres" macro definition, "" where none applies.
+  // The "<type>_freeres" macro definition, "" where none applies.
   virtual std::string freeMacro() const;
-  // 18: the statement that codes one variable `name` behind `prefix` on the
+  // The statement that codes one variable `name` behind `prefix` on the
   // stream named `xdrs`.
   virtual std::string xdrCall(const std::string& xdrs, const std::string& prefix,
                               const std::string& name) const;
-  // 19: server-side allocation statements of member `name` behind `prefix`.
+  // Server-side allocation statements of member `name` behind `prefix`.
   virtual std::string mallocCode(const std::string& prefix, const std::string& name) const;
-  // 20: release statements of member `name` behind `prefix`.
+  // Release statements of member `name` behind `prefix`.
   virtual std::string freeCode(const std::string& prefix, const std::string& name) const;
-  // 21: statement copying src into dst (the int is not used by the plain body).
+  // Statement copying src into dst (the int is not used by the plain body).
   virtual std::string copyCode(const std::string& dstPrefix, const std::string& dstName,
                                const std::string& srcPrefix, const std::string& srcName,
                                int flag) const;
-  // 22: name of the XDR routine or filter that codes this type.
+  // Name of the XDR routine or filter that codes this type.
   virtual std::string xdrRoutineName() const;
-  // 23: writes the type's declaration to `out`; returns the same text.
+  // Writes the type's declaration to `out`; returns the same text.
   virtual std::string emitDeclaration(std::ostream& out);
-  // 24: writes the type's XDR routine to `out`; returns the same text.
+  // Writes the type's XDR routine to `out`; returns the same text.
   virtual std::string emitXdrRoutine(std::ostream& out);
-  // 25: debugging: writes the name field.
+  // Debugging: writes the name field.
   virtual void print(std::ostream& out) const;
-  // 26: debugging: writes the name field (a struct also its members).
+  // Debugging: writes the name field (a struct also its members).
   virtual void dump(std::ostream& out) const;
 
   // --- non-virtual operations ---
@@ -287,9 +287,9 @@ class classType : public Type {
   std::string emitDeclaration(std::ostream& out) override;
   std::string emitXdrRoutine(std::ostream& out) override;
   void dump(std::ostream& out) const override;
-  // 27: writes the result record's allocation function; returns the text.
+  // Writes the result record's allocation function; returns the text.
   virtual std::string emitMallocHelper(std::ostream& out);
-  // 28: writes the result record's release function; returns the text.
+  // Writes the result record's release function; returns the text.
   virtual std::string emitFreeHelper(std::ostream& out);
 
   // 1 when added, 0 when a member of that name exists.

@@ -4,8 +4,8 @@
 #include <functional>
 #include <iostream>
 
+#include "diagnostics/error_report.h"
 #include "model/expression.h"
-#include "output/output_files.h"
 #include "model/type.h"
 
 typeTable declaredTypes;

@@ -9,7 +9,7 @@
 //
 //   emit(headerOut, "#define ", name, " ", value, "\n");
 //       writes the pieces one after another, adding nothing;
-//   emitLine(clientOut, "#include \"", headerFileName, "\"");
+//   emitLine(clientOut, "#include \"", currentFiles.header, "\"");
 //       the same, followed by one "\n";
 //   emit(serverOut, indent(2), "return 0;\n");
 //       indent(n) is n tab characters;

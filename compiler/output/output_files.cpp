@@ -1,10 +1,9 @@
 #include "output/output_files.h"
 
-#include "driver/configuration.h"
-#include "driver/version_info.h"
 #include "model/rpc_program.h"
 #include "output/emit.h"
 #include "output/section_files.h"
+#include "output/version_info.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -19,26 +18,13 @@ std::ofstream classHeaderOut;
 std::ofstream classSourceOut;
 std::ofstream implTemplateOut;
 
-std::string headerFileName;
-std::string serverFileName;
-std::string xdrFileName;
-std::string clientFileName;
-std::string classHeaderFileName;
-std::string classSourceFileName;
-std::string implTemplateFileName;
+versionFileSet currentFiles;
+
+std::string oncRpcHeader;
+std::string pmapClntHeader;
 
 std::string filePrefix;
-std::string versionStrLine;
 int generateImplTemplate = 1;
-int generationErrorCount = 0;
-
-std::ostream& reportError()
-{
-    std::cerr << "Error: ";
-    ++generationErrorCount;
-    return std::cerr;
-}
-
 void cannotCreateFile(const std::string& name)
 {
     std::cerr << "Error: could not create file " << name << " for output.\n";
@@ -46,6 +32,11 @@ void cannotCreateFile(const std::string& name)
 }
 
 namespace {
+
+// The stream of each file of the set, in the order of versionFileSet.
+std::ofstream* const outputStreams[] = {&headerOut,      &serverOut,      &xdrOut,
+                                        &clientOut,      &classHeaderOut, &classSourceOut,
+                                        &implTemplateOut};
 
 // Opens a stream on name for writing with truncation. A stream left open by
 // an earlier version is closed first, so that opening cannot fail for that.
@@ -71,10 +62,21 @@ bool fileExists(const std::string& name)
     return stat(name.c_str(), &st) == 0;
 }
 
+// The version text written into the server, client and XDR files. Nothing
+// reads version_str: it is there to be found in the binary, so it is marked
+// used, which keeps it at every optimisation level and keeps cc -Wall quiet
+// about it.
+std::string versionStrLine()
+{
+    return std::string("static char *version_str __attribute__((used))=\"@(#)") +
+           versionString() + "\";\n";
+}
+
 void writePreambles(const versionFileNames& names)
 {
+    const std::string versionLine = versionStrLine();
     const char* notice = generatedFileNotice();
-    const std::string includeHeader = "#include \"" + headerFileName + "\"\n";
+    const std::string includeHeader = "#include \"" + currentFiles.header + "\"\n";
     const std::string guard = names.upperName + "_H";
 
     emit(headerOut, notice);
@@ -89,7 +91,7 @@ void writePreambles(const versionFileNames& names)
     emit(serverOut, "#define VELORIN_XDR\n", "#define VELORIN_SERVER\n");
     emit(serverOut, includeHeader);
     emit(serverOut, "#include <", pmapClntHeader, ">\n");
-    emit(serverOut, versionStrLine);
+    emit(serverOut, versionLine);
     emit(serverOut, "static SVCXPRT* tcp_master = 0;\n");
     emit(serverOut, "static SVCXPRT* udp_master = 0;\n\n");
     // Nothing calls no_op: marked so that cc -Wall does not warn about it.
@@ -98,7 +100,7 @@ void writePreambles(const versionFileNames& names)
     emit(clientOut, notice);
     emit(clientOut, "#define VELORIN_XDR\n", "#define VELORIN_CLIENT\n");
     emit(clientOut, includeHeader);
-    emit(clientOut, versionStrLine);
+    emit(clientOut, versionLine);
     emit(clientOut, "CLIENT* ", names.handleVar, " = 0;\n");
     emit(clientOut, "struct timeval ", names.timeoutVar, " = {60, 0};\n");
 
@@ -109,12 +111,12 @@ void writePreambles(const versionFileNames& names)
     emit(classHeaderOut, "\n#include <rpcclient.hpp>\n");
 
     emit(classSourceOut, notice);
-    emit(classSourceOut, "\n#include \"", classHeaderFileName, "\"\n\n");
+    emit(classSourceOut, "\n#include \"", currentFiles.classHeader, "\"\n\n");
 
     emit(xdrOut, notice);
     emit(xdrOut, "#define VELORIN_XDR\n");
     emit(xdrOut, includeHeader);
-    emit(xdrOut, versionStrLine);
+    emit(xdrOut, versionLine);
 
     // Without a template file the stream stays closed and this is lost.
     emit(implTemplateOut, includeHeader);
@@ -126,33 +128,21 @@ int openOutputFiles(const versionFileNames& names)
 {
     resetGenerationSections();
 
-    // Nothing reads version_str: it is there to be found in the binary, so
-    // it is marked used, which keeps it at every optimisation level and
-    // keeps cc -Wall quiet about it.
-    versionStrLine = std::string("static char *version_str __attribute__((used))=\"@(#)") +
-                     versionString() + "\";\n";
-
     filePrefix = names.fileBase;
-    headerFileName = filePrefix + ".h";
-    serverFileName = filePrefix + "_svc.c";
-    xdrFileName = filePrefix + "_xdr.c";
-    clientFileName = filePrefix + "_cln.c";
-    classHeaderFileName = filePrefix + "Client.hpp";
-    classSourceFileName = filePrefix + "Client.cpp";
-    implTemplateFileName = filePrefix + "_impl_tmp.c";
+    currentFiles = versionFileSet::forBase(filePrefix);
 
-    openOrDie(headerOut, headerFileName);
-    openOrDie(xdrOut, xdrFileName);
-    openOrDie(serverOut, serverFileName);
-    openOrDie(clientOut, clientFileName);
-    openOrDie(classHeaderOut, classHeaderFileName);
-    openOrDie(classSourceOut, classSourceFileName);
+    openOrDie(headerOut, currentFiles.header);
+    openOrDie(xdrOut, currentFiles.xdr);
+    openOrDie(serverOut, currentFiles.server);
+    openOrDie(clientOut, currentFiles.client);
+    openOrDie(classHeaderOut, currentFiles.classHeader);
+    openOrDie(classSourceOut, currentFiles.classSource);
 
-    if (!fileExists(implTemplateFileName))
+    if (!fileExists(currentFiles.implTemplate))
         generateImplTemplate = 1;
     if (generateImplTemplate) {
-        if (!openForWriting(implTemplateOut, implTemplateFileName)) {
-            std::perror(implTemplateFileName.c_str());
+        if (!openForWriting(implTemplateOut, currentFiles.implTemplate)) {
+            std::perror(currentFiles.implTemplate.c_str());
             generateImplTemplate = 0;
         }
     }
@@ -167,10 +157,20 @@ int openOutputFiles(rpcVersion* version)
                                             version->handleVarName(), version->timeoutVarName()});
 }
 
+void resetOutputState()
+{
+    closeOutputFiles();
+    currentFiles = versionFileSet();
+    filePrefix.clear();
+    generateImplTemplate = 1;
+    resetGenerationSections();
+    leadingTextSection.reopen();
+    trailingTextSection.reopen();
+}
+
 void closeOutputFiles()
 {
-    for (std::ofstream* out : {&headerOut, &serverOut, &xdrOut, &clientOut,
-                               &classHeaderOut, &classSourceOut, &implTemplateOut}) {
+    for (std::ofstream* out : outputStreams) {
         out->close();
         out->clear();
     }

@@ -1,6 +1,9 @@
 #ifndef VELORIN_OUTPUT_OUTPUT_FILES_H
 #define VELORIN_OUTPUT_OUTPUT_FILES_H
 
+#include "diagnostics/error_report.h"  // the generators writing these files report through it
+#include "output/version_file_set.h"
+
 #include <fstream>
 #include <ostream>
 #include <string>
@@ -19,31 +22,21 @@ extern std::ofstream classHeaderOut;    // <base>Client.hpp
 extern std::ofstream classSourceOut;    // <base>Client.cpp
 extern std::ofstream implTemplateOut;   // <base>_impl_tmp.c
 
-extern std::string headerFileName;
-extern std::string serverFileName;
-extern std::string xdrFileName;
-extern std::string clientFileName;
-extern std::string classHeaderFileName;
-extern std::string classSourceFileName;
-extern std::string implTemplateFileName;
+// The names of the seven files of the version being (or last) generated.
+extern versionFileSet currentFiles;
 
 // The <base> of the version being (or last) generated; the makefile's
 // FILE_PREFIX.
 extern std::string filePrefix;
 
-// "static char *version_str __attribute__((used))=\"@(#)...\";\n", written into the server,
-// client and XDR files.
-extern std::string versionStrLine;
+// The system headers the preambles include: <rpc/rpc.h> or its
+// replacement in the header, <rpc/pmap_clnt.h> or its replacement in the
+// server file. The driver sets them from the configuration.
+extern std::string oncRpcHeader;
+extern std::string pmapClntHeader;
 
 // Non-zero unless the current version's template file failed to open.
 extern int generateImplTemplate;
-
-// Errors counted through reportError; read and reset after each version.
-extern int generationErrorCount;
-
-// Writes "Error: " on the error stream, counts one generation error and
-// returns the error stream for the rest of the message.
-std::ostream& reportError();
 
 // The names a version's output files and preambles are made of.
 struct versionFileNames {
@@ -60,7 +53,13 @@ struct versionFileNames {
 int openOutputFiles(rpcVersion* version);
 int openOutputFiles(const versionFileNames& names);
 
-// Closes the seven output files of the version just generated.
+// Returns the output to the start of a run: no version generated yet (no
+// file names, no file prefix, the template switched on), the seven streams
+// closed and every section, the "%" text sections included, empty.
+void resetOutputState();
+
+// Closes the seven output files of the version just generated. Their names
+// stay in currentFiles.
 void closeOutputFiles();
 
 // Reports an output file that cannot be created and ends the process with

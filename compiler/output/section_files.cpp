@@ -1,5 +1,6 @@
 #include "output/section_files.h"
 
+#include "diagnostics/error_report.h"
 #include "output/emit.h"
 #include "output/output_files.h"
 #include "output/temporary_file.h"

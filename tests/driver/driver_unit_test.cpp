@@ -2,13 +2,15 @@
 // command line, configuration lines, the path helpers that find the
 // installation, and the generation of every version with its report.
 
+#include "diagnostics/error_report.h"
 #include "driver/compile_flow.h"
+#include "driver/compile_run.h"
 #include "driver/configuration.h"
 #include "driver/driver_state.h"
 #include "driver/options.h"
 #include "driver/path_utils.h"
 #include "driver/preprocessor.h"
-#include "driver/version_info.h"
+#include "output/version_info.h"
 #include "output/output_files.h"
 
 #include "model_builder.h"
@@ -425,10 +427,9 @@ protected:
     void SetUp() override
     {
         InScratchDir::SetUp();
+        startRun();
         oncRpcHeader = "rpc/rpc.h";
         pmapClntHeader = "rpc/pmap_clnt.h";
-        generationErrorCount = 0;
-        versionsFailed = 0;
     }
 };
 
@@ -468,7 +469,7 @@ TEST_F(VersionGeneration, ErrorsInOneVersionRemoveItsFilesAndTheRunGoesOn)
     EXPECT_NE(readFile("calc2.h").find("CALC_2"), std::string::npos);
 
     // The count starts again for every version; the run's status remembers.
-    EXPECT_EQ(generationErrorCount, 0);
+    EXPECT_EQ(errorCount.generation, 0);
     EXPECT_EQ(versionsFailed, 1);
 }
 

@@ -50,10 +50,10 @@ TEST(SignalCleanUp, RemovesTheGeneratedCFiles)
     char pattern[] = "/tmp/signal_test.XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     const std::string dir = pattern;
-    std::string* const removed[] = {&headerFileName, &serverFileName, &xdrFileName,
-                                    &clientFileName};
-    std::string* const kept[] = {&classHeaderFileName, &classSourceFileName,
-                                 &implTemplateFileName};
+    std::string* const removed[] = {&currentFiles.header, &currentFiles.server, &currentFiles.xdr,
+                                    &currentFiles.client};
+    std::string* const kept[] = {&currentFiles.classHeader, &currentFiles.classSource,
+                                 &currentFiles.implTemplate};
     const char* const suffixes[] = {".h", "_svc.c", "_xdr.c", "_cln.c", "Client.hpp",
                                     "Client.cpp", "_impl_tmp.c"};
     int i = 0;

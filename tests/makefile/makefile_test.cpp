@@ -1,5 +1,8 @@
 #include "generate/makefile_generator.h"
 
+#include "diagnostics/error_report.h"
+#include "driver/compile_flow.h"
+#include "driver/compile_run.h"
 #include "driver/configuration.h"
 #include "driver/driver_state.h"
 #include "driver/options.h"
@@ -52,13 +55,13 @@ protected:
         mkdir("home/data", 0755);
         writeFile("home/data/makefile.tml", templateText);
 
+        startRun();
         ccCommand = "cc";
         programName = "rfile";
         inputFileName = "rfile.idl";
         filePrefix = "rfile";
         sysLdflags = "";
         installDir = dir + "/home";
-        generationErrorCount = 0;
     }
 
     void TearDown() override
@@ -72,7 +75,7 @@ protected:
     {
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
-        int result = generateMakefile();
+        int result = generateMakefile(makefileSettingsOfRun());
         std::cout.flush();
         std::cerr.flush();
         out = testing::internal::GetCapturedStdout();
@@ -93,7 +96,7 @@ TEST_F(MakefileTest, HeaderLinesThenTheTemplateUnchanged)
                   installDir + "\n" + templateText);
     EXPECT_EQ(out, "Makefile rfile.mak generated.\n");
     EXPECT_EQ(err, "");
-    EXPECT_EQ(generationErrorCount, 0);
+    EXPECT_EQ(errorCount.generation, 0);
 }
 
 TEST_F(MakefileTest, ValuesAreWrittenAsTheyStand)
@@ -197,7 +200,7 @@ TEST_F(MakefileTest, MissingTemplateLeavesTheHeaderAndCountsAnError)
                   installDir + "\n");
     EXPECT_EQ(err, "Error:  fail to open file " + installDir + "/data/makefile.tml.\n");
     EXPECT_EQ(out, "Makefile rfile.mak generated.\n");
-    EXPECT_EQ(generationErrorCount, 1);
+    EXPECT_EQ(errorCount.generation, 1);
 }
 
 TEST_F(MakefileTest, MakefileThatCannotBeCreated)
@@ -226,7 +229,7 @@ TEST_F(MakefileTest, AppendFileCopiesEveryByte)
     std::ostringstream copy;
     appendFile(copy, "all_bytes");
     EXPECT_EQ(copy.str(), bytes);
-    EXPECT_EQ(generationErrorCount, 0);
+    EXPECT_EQ(errorCount.generation, 0);
 }
 
 }  // namespace

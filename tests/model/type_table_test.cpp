@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "diagnostics/error_report.h"
 #include "model/expression.h"
 #include "model/symbol.h"
 #include "model/type.h"
@@ -27,11 +28,11 @@ TEST(TypeTableTest, SecondTypedefOfTheSameNameIsACountedRedefinition) {
   typedefType* first = typedefOf("T", intType());
   typedefType* second = typedefOf("T", intType());
   EXPECT_EQ(table.add(first), nullptr);
-  int before = generationErrorCount;
+  int before = errorCount.generation;
   testing::internal::CaptureStderr();
   EXPECT_EQ(table.add(second), first);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error:  type T redefined.\n");
-  EXPECT_EQ(generationErrorCount, before + 1);
+  EXPECT_EQ(errorCount.generation, before + 1);
   EXPECT_EQ(table.count(), 1);
   EXPECT_EQ(table.findTypedef("T"), first);
 }
@@ -211,11 +212,11 @@ TEST(TypeListTest, CollidingInsertedTypedefsAreACountedError) {
   refType* minus = pointerToArrayOf('-');
   ASSERT_EQ(plus->eleType->name(), minus->eleType->name());
   EXPECT_EQ(plus->collectTypes(list), 2);
-  int before = generationErrorCount;
+  int before = errorCount.generation;
   testing::internal::CaptureStderr();
   EXPECT_EQ(minus->collectTypes(list), 0);
   std::string message = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(generationErrorCount, before + 2);  // both levels collide
+  EXPECT_EQ(errorCount.generation, before + 2);  // both levels collide
   EXPECT_NE(message.find("Error:  type " + minus->eleType->name()), std::string::npos) << message;
 
   // The same shape reached twice is one type and no error.
@@ -223,7 +224,7 @@ TEST(TypeListTest, CollidingInsertedTypedefsAreACountedError) {
   testing::internal::CaptureStderr();
   EXPECT_EQ(again->collectTypes(list), 0);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-  EXPECT_EQ(generationErrorCount, before + 2);
+  EXPECT_EQ(errorCount.generation, before + 2);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "diagnostics/error_report.h"
 #include "model/expression.h"
 #include "model/symbol.h"
 #include "model/type.h"
@@ -269,7 +270,7 @@ TEST(TypeNormalize, TypedefOfMultiLevelPointerWarnsOnce) {
 }
 
 TEST(TypeNormalize, VariableArrayBelowFirstLevelIsACountedError) {
-  int before = generationErrorCount;
+  int before = errorCount.generation;
   arrayType* inner = new arrayType(intType());
   inner->markVariable();
   inner->size = variable("n");
@@ -278,14 +279,14 @@ TEST(TypeNormalize, VariableArrayBelowFirstLevelIsACountedError) {
   outer.normalize(0);
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "Error:  variable length array is not allowed at indircetion level >= 2.\n");
-  EXPECT_EQ(generationErrorCount, before + 1);
+  EXPECT_EQ(errorCount.generation, before + 1);
 
   arrayType top(intType());
   top.size = variable("n");
   testing::internal::CaptureStderr();
   top.normalize(0);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-  EXPECT_EQ(generationErrorCount, before + 1);
+  EXPECT_EQ(errorCount.generation, before + 1);
 }
 
 TEST(TypeCollect, SelfAndMutuallyReferencingStructsCollectedOnce) {

@@ -14,8 +14,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "diagnostics/error_report.h"
+#include "driver/compile_run.h"
 #include "driver/configuration.h"
-#include "driver/version_info.h"
+#include "output/version_info.h"
 #include "model_builder.h"
 #include "output/emit.h"
 #include "output/out_file.h"
@@ -67,13 +69,9 @@ class OutputDir : public ::testing::Test {
     if (!deathTestCopy) fs::remove_all(dir);   // left over from an aborted run
     fs::create_directories(dir);
     fs::current_path(dir);
+    startRun();
     oncRpcHeader = "rpc/rpc.h";
     pmapClntHeader = "rpc/pmap_clnt.h";
-    generateImplTemplate = 1;
-    generationErrorCount = 0;
-    leadingTextSection.reopen();
-    trailingTextSection.reopen();
-    resetGenerationSections();
   }
   void TearDown() override {
     closeOutputFiles();
@@ -143,14 +141,13 @@ TEST_F(OutputFiles, SingleVersionProgramGetsSevenFilesWithTheirPreambles) {
   closeOutputFiles();
 
   EXPECT_EQ(filePrefix, "rfile");
-  EXPECT_EQ(versionStrLine, versionLine);
-  EXPECT_EQ(headerFileName, "rfile.h");
-  EXPECT_EQ(serverFileName, "rfile_svc.c");
-  EXPECT_EQ(xdrFileName, "rfile_xdr.c");
-  EXPECT_EQ(clientFileName, "rfile_cln.c");
-  EXPECT_EQ(classHeaderFileName, "rfileClient.hpp");
-  EXPECT_EQ(classSourceFileName, "rfileClient.cpp");
-  EXPECT_EQ(implTemplateFileName, "rfile_impl_tmp.c");
+  EXPECT_EQ(currentFiles.header, "rfile.h");
+  EXPECT_EQ(currentFiles.server, "rfile_svc.c");
+  EXPECT_EQ(currentFiles.xdr, "rfile_xdr.c");
+  EXPECT_EQ(currentFiles.client, "rfile_cln.c");
+  EXPECT_EQ(currentFiles.classHeader, "rfileClient.hpp");
+  EXPECT_EQ(currentFiles.classSource, "rfileClient.cpp");
+  EXPECT_EQ(currentFiles.implTemplate, "rfile_impl_tmp.c");
   expectPreambles("rfile", expectedPreambles("rfile", "RFILE_5", ""));
   EXPECT_EQ(generateImplTemplate, 1);
 }
@@ -186,7 +183,7 @@ TEST_F(OutputFiles, TemplateThatCannotBeCreatedIsLeftOutForThatVersion) {
   closeOutputFiles();
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "rfile_impl_tmp.c: Is a directory\n");
   EXPECT_EQ(generateImplTemplate, 0);
-  EXPECT_EQ(generationErrorCount, 0);
+  EXPECT_EQ(errorCount.generation, 0);
   Preambles p = expectedPreambles("rfile", "RFILE_5", "");
   EXPECT_EQ(readFile("rfile.h"), p.header);
   EXPECT_EQ(readFile("rfileClient.cpp"), p.classSource);
@@ -234,7 +231,7 @@ TEST_F(OutputFiles, GenerationSectionsHoldOnlyTheCurrentVersionsText) {
   EXPECT_EQ(header.substr(header.size() - blocks.size()), blocks);
   const std::string server = readFile("rfile2_svc.c");
   EXPECT_EQ(server, expectedPreambles("rfile2", "RFILE_2", "").server + "v2 server code\n");
-  EXPECT_EQ(generationErrorCount, 0);
+  EXPECT_EQ(errorCount.generation, 0);
 }
 
 // ----------------------------------------------------------- header blocks
@@ -320,7 +317,7 @@ TEST_F(Splice, CopiesEveryByteAndCanBeRepeated) {
   EXPECT_EQ(first.str(), everyByte + everyByte);
   EXPECT_EQ(second.str(), first.str());
   EXPECT_TRUE(exists("section"));
-  EXPECT_EQ(generationErrorCount, 0);
+  EXPECT_EQ(errorCount.generation, 0);
 }
 
 TEST_F(Splice, UnreadableSectionIsACountedErrorAndCopiesNothing) {
@@ -330,12 +327,12 @@ TEST_F(Splice, UnreadableSectionIsACountedErrorAndCopiesNothing) {
   std::remove("removed");
   for (outFile* section : {&neverCreated, &removed}) {
     std::ostringstream target;
-    const int before = generationErrorCount;
+    const int before = errorCount.generation;
     testing::internal::CaptureStderr();
     spliceSection(target, *section);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "Error:  fail to open file " + section->name() + ".\n");
-    EXPECT_EQ(generationErrorCount, before + 1);
+    EXPECT_EQ(errorCount.generation, before + 1);
     EXPECT_EQ(target.str(), "");
   }
 }
@@ -374,7 +371,7 @@ TEST_F(Files, ReportErrorCountsAndLeavesTheMessageToTheCaller) {
   for (int i = 1; i <= 3; ++i) reportError() << "number " << i << "\n";
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "Error: number 1\nError: number 2\nError: number 3\n");
-  EXPECT_EQ(generationErrorCount, 3);
+  EXPECT_EQ(errorCount.generation, 3);
 }
 
 TEST_F(Files, CannotCreateFileEndsWithStatus255) {

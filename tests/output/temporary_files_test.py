@@ -119,14 +119,15 @@ class TemporaryFiles(CompilerRun):
 
     def test_no_directory_takes_a_temporary_file(self):
         # Even -v needs the section files: without any place for them the run
-        # ends at once, naming every directory tried. /tmp is a read-only
-        # file system in a mount namespace of the compiler's own.
+        # ends at once, naming every directory tried. /tmp is made read-only
+        # in a mount namespace of the compiler's own; it stays visible, since
+        # the installation under test may itself lie below /tmp.
         if subprocess.run(["unshare", "-rm", "true"], capture_output=True).returncode != 0:
             self.skipTest("no user and mount namespaces here")
         missing = os.path.join(self.root, "missing")
         self.env["TMPDIR"] = missing
         result = subprocess.run(
-            ["unshare", "-rm", "sh", "-c", 'mount -t tmpfs -o ro none /tmp && exec "$0" -v',
+            ["unshare", "-rm", "sh", "-c", 'mount --bind /tmp /tmp && mount -o remount,bind,ro /tmp && exec "$0" -v',
              VELORIN], env=self.env, stdin=subprocess.DEVNULL, capture_output=True, text=True,
             timeout=60)
         self.assertEqual((result.returncode, result.stdout), (1, ""), result.stderr)

@@ -16,8 +16,7 @@ void expectDiagnostics(const std::vector<DiagnosticCase>& cases)
 {
     for (const DiagnosticCase& c : cases) {
         SCOPED_TRACE(c.source);
-        ParseRun run = parseIsolated(withBlock(c.source));
-        ASSERT_FALSE(run.crashed);
+        ParseRun run = parse(withBlock(c.source));
         EXPECT_EQ(run.result, 0);
         EXPECT_EQ(run.syntaxErrors, 0);
         EXPECT_EQ(run.errors, c.errors);
@@ -105,7 +104,7 @@ TEST(Diagnostics, ProgramBlockErrors)
     };
     for (const BlockCase& c : cases) {
         SCOPED_TRACE(c.source);
-        ParseRun run = parseIsolated(c.source);
+        ParseRun run = parse(c.source);
         EXPECT_EQ(run.result, 0);
         EXPECT_EQ(run.errors, c.errors);
         EXPECT_EQ(run.semanticErrors, c.semanticErrors);
@@ -117,7 +116,7 @@ TEST(Diagnostics, ProgramBlockErrors)
 // everything found before it has been reported by then.
 TEST(Diagnostics, SyntaxErrorAfterSemanticErrors)
 {
-    ParseRun run = parseIsolated("foo x;\nbar y;\nint a, b;\nbaz z;\ninterface I { int f(); } 1;");
+    ParseRun run = parse("foo x;\nbar y;\nint a, b;\nbaz z;\ninterface I { int f(); } 1;");
     EXPECT_EQ(run.result, 1);
     EXPECT_EQ(run.errors,
               "Semantic error: \"case.x\"(1) type foo not defined up to this point.\n"
@@ -132,12 +131,12 @@ TEST(Diagnostics, SyntaxErrorAfterSemanticErrors)
 // accepted, inside the declarations it is a syntax error at that character.
 TEST(Diagnostics, LexicalErrorEndsTheInput)
 {
-    ParseRun after = parseIsolated("interface I { int f(); } 1;\n@");
+    ParseRun after = parse("interface I { int f(); } 1;\n@");
     EXPECT_EQ(after.result, 0);
     EXPECT_EQ(after.errors, "");
     EXPECT_TRUE(after.programSet);
 
-    ParseRun inside = parseIsolated("int @ x;\ninterface I { int f(); } 1;");
+    ParseRun inside = parse("int @ x;\ninterface I { int f(); } 1;");
     EXPECT_EQ(inside.result, 1);
     EXPECT_EQ(inside.firstErrorLine(), "Syntax error: \"case.x\"(1)  near token @");
 }

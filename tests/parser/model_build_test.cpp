@@ -1,12 +1,13 @@
 // The model the parser builds from a correct interface: program, versions,
 // procedures, arguments, properties, array attributes, struct members and
-// the grouping of declarators and expressions. Every test uses names of its
-// own, since declared types and tags stay registered for the whole process.
+// the grouping of declarators and expressions. Every parse starts a run of
+// its own, from an empty model.
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <sstream>
 
+#include "diagnostics/error_report.h"
 #include "frontend/parser_actions.h"
 #include "frontend/scanner.h"
 #include "model/expression.h"
@@ -82,7 +83,7 @@ std::string text(const expression* e) { return e ? e->codeText("") : "<none>"; }
 
 TEST(ModelBuild, InterfaceIsOneVersionOfAProgram)
 {
-    ParseRun run = parseHere(
+    ParseRun run = parse(
         "interface RFile {\n"
         "  property TIMEOUT_VALUE = 30;\n"
         "  int get(in int [size = n, maxsize = 100] data, int n, out char *name, inout long *count) = 3;\n"
@@ -137,7 +138,7 @@ TEST(ModelBuild, InterfaceIsOneVersionOfAProgram)
 
 TEST(ModelBuild, ProgramVersionsKeepTheirOwnProcedures)
 {
-    ParseRun run = parseHere(
+    ParseRun run = parse(
         "program Multi {\n"
         "  property SERVER_PORT = 4000;\n"
         "  version one { int f(); } = 1;\n"
@@ -176,7 +177,7 @@ TEST(ModelBuild, ProgramVersionsKeepTheirOwnProcedures)
 
 TEST(ModelBuild, PropertyListsTestEveryNameButTheFirst)
 {
-    ParseRun run = parseHere(
+    ParseRun run = parse(
         "interface Props { property TIMOUT_VALUE = 1; property FORK_ON_CONNECTION = true; "
         "property BOGUS = 2; int f(); } 1;");
     expectAccepted(run);
@@ -191,7 +192,7 @@ TEST(ModelBuild, PropertyListsTestEveryNameButTheFirst)
 
 TEST(ModelBuild, ResultTypeTakesThePrefixesOfTheName)
 {
-    ParseRun run = parseHere("interface Ptrs { char **lookup(in int key); } 1;");
+    ParseRun run = parse("interface Ptrs { char **lookup(in int key); } 1;");
     expectAccepted(run);
     rpcProcedure* lookup = versionAt(currentProgram, 0)->procedures()->at(0);
     EXPECT_EQ(lookup->name(), "lookup");
@@ -206,7 +207,7 @@ TEST(ModelBuild, ResultTypeTakesThePrefixesOfTheName)
 
 TEST(ModelBuild, DeclaratorsGroupSuffixesBeforePrefixes)
 {
-    ParseRun run = parseHere(withBlock(
+    ParseRun run = parse(withBlock(
         "struct grouping {\n"
         "  int *a[3];\n"
         "  int (*b)[4];\n"
@@ -258,7 +259,7 @@ TEST(ModelBuild, DeclaratorsGroupSuffixesBeforePrefixes)
 
 TEST(ModelBuild, ExpressionsGroupAsInC)
 {
-    ParseRun run = parseHere(withBlock(
+    ParseRun run = parse(withBlock(
         "struct exprs {\n"
         "  int a[x - y - z];\n"
         "  int b[p ? q : r ? s : t];\n"
@@ -318,7 +319,7 @@ TEST(ModelBuild, ExpressionsGroupAsInC)
 
 TEST(ModelBuild, StructsUnionsEnumsAndTypedefs)
 {
-    ParseRun run = parseHere(withBlock(
+    ParseRun run = parse(withBlock(
         "struct link { struct link *next; long double weight; enum colour c; union nowhere *u; };\n"
         "typedef struct { int x; } anon_t;\n"
         "struct outer { struct inner { int v; } i; };\n"
@@ -383,7 +384,7 @@ TEST(ModelBuild, StructsUnionsEnumsAndTypedefs)
 // hidden in a closed body, or never comes, stays incomplete.
 TEST(ModelBuild, ForwardTagsAreTheirLaterBodies)
 {
-    ParseRun run = parseHere(withBlock(
+    ParseRun run = parse(withBlock(
         "typedef struct fwd_node *fwd_list;\n"
         "struct fwd_holder { struct fwd_item *item; fwd_list all; };\n"
         "struct fwd_node { int value; fwd_list next; };\n"
@@ -421,7 +422,7 @@ TEST(ModelBuild, ForwardTagsAreTheirLaterBodies)
 
 TEST(ModelBuild, NoProgramAfterASyntaxErrorInTheBlock)
 {
-    ParseRun run = parseHere("interface Broken { int f(); int g(; } 1;");
+    ParseRun run = parse("interface Broken { int f(); int g(; } 1;");
     EXPECT_EQ(run.result, 1);
     EXPECT_EQ(currentProgram, nullptr);
     EXPECT_EQ(beforeProgramBlock, 1);
@@ -433,7 +434,7 @@ TEST(ModelBuild, PercentLinesFollowTheEndOfTheBlock)
 {
     leadingTextSection.reopen();
     trailingTextSection.reopen();
-    ParseRun run = parseHere(
+    ParseRun run = parse(
         "%#include <first.h>\n"
         "struct pct { int a; };\n"
         "program Pct {\n"
@@ -444,4 +445,24 @@ TEST(ModelBuild, PercentLinesFollowTheEndOfTheBlock)
     expectAccepted(run);
     EXPECT_EQ(sectionText(leadingTextSection), "#include <first.h>\ninside the block\n");
     EXPECT_EQ(sectionText(trailingTextSection), "#include <last.h>\n");
+}
+
+// Two runs in one process see nothing of each other: the second meets no
+// registered type, tag or program of the first, so the same text is read
+// the same way again instead of redefining everything.
+TEST(ModelBuild, EveryRunStartsFromAnEmptyModel)
+{
+    const std::string text =
+        withBlock("typedef int counter; struct tally { counter n; }; struct later *p;");
+    ParseRun first = parse(text);
+    expectAccepted(first);
+    const int typesOfOneRun = declaredTypes.count();
+    ASSERT_GT(typesOfOneRun, 0);
+
+    ParseRun second = parse(text);
+    expectAccepted(second);
+    EXPECT_EQ(second.errors, first.errors);
+    EXPECT_EQ(declaredTypes.count(), typesOfOneRun);
+    EXPECT_EQ(errorCount.generation, 0);
+    EXPECT_TRUE(second.programSet);
 }

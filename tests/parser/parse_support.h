@@ -1,6 +1,6 @@
-// Runs the parser over an interface text, either in a child process (so
-// that the process-wide type table and scope lists start empty for every
-// text) or in the test process itself (so that the model can be inspected).
+// Runs the parser over an interface text in the test process, from the
+// state a compiler run starts with, so that every text meets an empty type
+// table and empty scope lists, and the model it builds can be inspected.
 #ifndef VELORIN_TESTS_PARSER_PARSE_SUPPORT_H
 #define VELORIN_TESTS_PARSER_PARSE_SUPPORT_H
 
@@ -16,18 +16,14 @@ struct ParseRun {
     bool programSet = false;  // currentProgram was set
     std::string errors;       // the error stream
     std::string output;       // standard output
-    bool crashed = false;     // the child did not end normally
 
     // The first line of the error stream, without its newline.
     std::string firstErrorLine() const;
 };
 
-// Parses `source` (after the line marker) in a child process.
-ParseRun parseIsolated(const std::string& source);
-
-// Parses `source` (after the line marker) in this process; the model it
-// builds stays in place for the caller to inspect.
-ParseRun parseHere(const std::string& source);
+// Starts a run and parses `source` (after the line marker); the model it
+// builds stays in place until the next parse.
+ParseRun parse(const std::string& source);
 
 // `declarations` followed by a minimal complete interface block.
 std::string withBlock(const std::string& declarations);

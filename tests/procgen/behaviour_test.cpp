@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "diagnostics/error_report.h"
 #include "generate/generate_version.h"
 #include "generation_fixture.h"
 #include "model_builder.h"
@@ -178,15 +179,15 @@ class GeneratedServerCode : public GenerationTest {
 
 TEST_F(GeneratedServerCode, WrappersAndRecordsBehaveAsTheRuntimeNeeds) {
   generateVersion(behaveVersion());
-  ASSERT_EQ(generationErrorCount, 0);
+  ASSERT_EQ(errorCount.generation, 0);
   std::ofstream("harness.c") << harness;
   const std::string cc = PROCGEN_CC;
   // The allocation helpers of the server file allocate through
   // failing_malloc and failing_calloc, so that the harness can make them
   // fail.
-  ASSERT_EQ(run(cc + " -c -Dmalloc=failing_malloc -Dcalloc=failing_calloc " + serverFileName + " -o svc.o"), 0)
-      << readFile(serverFileName);
-  ASSERT_EQ(run(cc + " -c " + xdrFileName + " -o xdr.o"), 0) << readFile(xdrFileName);
+  ASSERT_EQ(run(cc + " -c -Dmalloc=failing_malloc -Dcalloc=failing_calloc " + currentFiles.server + " -o svc.o"), 0)
+      << readFile(currentFiles.server);
+  ASSERT_EQ(run(cc + " -c " + currentFiles.xdr + " -o xdr.o"), 0) << readFile(currentFiles.xdr);
   ASSERT_EQ(run(cc + " -c harness.c -o harness.o"), 0);
   ASSERT_EQ(run(cc + " harness.o svc.o xdr.o " PROCGEN_LIBS " -o harness"), 0);
   EXPECT_EQ(run("./harness"), 0);

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "diagnostics/error_report.h"
 #include "generate/generate_version.h"
 #include "generation_fixture.h"
 #include "stock_model.h"
@@ -30,9 +31,9 @@ class CompiledVersion : public GenerationTest {
 
 TEST_F(CompiledVersion, ServerAndXdrFilesCompileWithoutWarnings) {
   generateVersion(stock::version(0x20000220));
-  EXPECT_EQ(generationErrorCount, 0);
-  compile(serverFileName);
-  compile(xdrFileName);
+  EXPECT_EQ(errorCount.generation, 0);
+  compile(currentFiles.server);
+  compile(currentFiles.xdr);
 }
 
 namespace {

@@ -15,6 +15,8 @@
 
 #include <unistd.h>
 
+#include "diagnostics/error_report.h"
+#include "driver/compile_run.h"
 #include "driver/configuration.h"
 #include "model/rpc_program.h"
 #include "output/output_files.h"
@@ -39,7 +41,7 @@ class GenerationTest : public ::testing::Test {
     ASSERT_NE(mkdtemp(pattern), nullptr);
     directory = pattern;
     ASSERT_EQ(chdir(directory.c_str()), 0);
-    generationErrorCount = 0;
+    startRun();
     // The configuration's defaults, as a run without configuration keys
     // has them.
     oncRpcHeader = "rpc/rpc.h";

@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <string>
 
+#include "diagnostics/error_report.h"
 #include "generate/generate_version.h"
 #include "generation_fixture.h"
 #include "stock_model.h"
@@ -132,7 +133,7 @@ class RoadTest : public GenerationTest {
   void generateBuildAndCall(rpcVersion* v, std::initializer_list<bool> exhaustedServers) {
     v->program()->addProperty(stock::flag("INIT_AFTER_REGISTER", "announce"));
     generateVersion(v);
-    ASSERT_EQ(generationErrorCount, 0);
+    ASSERT_EQ(errorCount.generation, 0);
 
     std::ofstream("impl.c") << implementation;
     std::ofstream("client.c") << client;

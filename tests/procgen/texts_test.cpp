@@ -8,6 +8,8 @@
 #include <iostream>
 #include <string>
 
+#include "diagnostics/error_report.h"
+#include "driver/compile_run.h"
 #include "generate/generate_version.h"
 #include "generate/impl_template.h"
 #include "generate/procedure_steps.h"
@@ -39,7 +41,7 @@ class ServerTexts : public GenerationTest {
   }
 
   std::string serverText(const std::function<void()>& write) {
-    return appended(serverOut, serverFileName, write);
+    return appended(serverOut, currentFiles.server, write);
   }
 
   rpcVersion* version = nullptr;
@@ -296,7 +298,7 @@ TEST_F(ServerTexts, ArgumentRecordsAndTheirPrototypes) {
   // The record routines follow each other in the XDR file, argument record
   // first; the helpers stand in front of the wrapper in the server code.
   xdrOut.flush();
-  const std::string xdr = readFile(xdrFileName);
+  const std::string xdr = readFile(currentFiles.xdr);
   EXPECT_LT(xdr.find("bool_t xdr_getQuote_in_t(XDR*xdrp, struct getQuote_in_t* pgetQuote_in_t){"),
             xdr.find("bool_t xdr_getQuote_out_t(XDR*xdrp, struct getQuote_out_t* pgetQuote_out_t){"));
   EXPECT_EQ(xdr.find("xdr_reset_"), std::string::npos);
@@ -305,7 +307,7 @@ TEST_F(ServerTexts, ArgumentRecordsAndTheirPrototypes) {
   EXPECT_LT(code.find("int malloc_fetch_out_t(struct fetch_out_t* pVar){"),
             code.find("void mfree_fetch_out_t(struct fetch_out_t* pVar){"));
   EXPECT_LT(code.find("void mfree_fetch_out_t"), code.find("void* fetch_call("));
-  EXPECT_EQ(generationErrorCount, 0);
+  EXPECT_EQ(errorCount.generation, 0);
 }
 
 TEST_F(ServerTexts, ServerWrappers) {
@@ -335,7 +337,7 @@ TEST_F(ServerTexts, InoutArrayCopyFollowsTheAllocation) {
 TEST_F(ServerTexts, Dispatcher) {
   generateProcedures(stock::version());
   EXPECT_EQ(serverText([&] { emitDispatcher(version); }), dispatcher);
-  EXPECT_EQ(generationErrorCount, 0);
+  EXPECT_EQ(errorCount.generation, 0);
 }
 
 TEST_F(ServerTexts, RegistrationAndServerMain) {
@@ -436,7 +438,7 @@ TEST_F(ServerTexts, TransportsPortAndMainByProperty) {
     // Without portmapper registration and without a port the clients
     // cannot find the server: a warning on standard output.
     EXPECT_EQ(output, !c.unmap ? "Warning: portmap registration disabled without specifying a server port.\n" : "");
-    EXPECT_EQ(generationErrorCount, 0);
+    EXPECT_EQ(errorCount.generation, 0);
   }
 }
 
@@ -486,12 +488,12 @@ TEST_F(ServerTexts, SizeVariableErrors) {
   long number = 0x20000240;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    generationErrorCount = 0;
+    startRun();
     openOutputFiles(versionOf(c.procedure, number++));
     testing::internal::CaptureStderr();
     generateProcedure(c.procedure);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), c.message);
-    EXPECT_EQ(generationErrorCount, 1);
+    EXPECT_EQ(errorCount.generation, 1);
     // Generation goes on: the wrapper is written all the same.
     EXPECT_NE(sectionText(serverCodeSection).find(c.procedure->callName()), std::string::npos);
     EXPECT_TRUE(c.procedure->inSizeVars.isEmpty());
@@ -522,7 +524,7 @@ TEST_F(ServerTexts, RecordMembersAndHelpers) {
   rpcVersion* v = build::version(1, {rfread, rfwrite, named, renamed, tick});
   program("rfile", 0x20000250, {v});
   generateProcedures(v);
-  EXPECT_EQ(generationErrorCount, 0);
+  EXPECT_EQ(errorCount.generation, 0);
 
   EXPECT_EQ(declaration(rfread->inRecord),
             "typedef struct rfread_in_t{\n\tint size;\n\tint nm;\n\tint stream;\n}rfread_in_t;\n\n");
@@ -583,7 +585,7 @@ TEST_F(ServerTexts, DispatcherFlagsFollowTheLookup) {
   const std::string text = serverText([&] { emitDispatcher(v); });
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "Error: funtion both, only one of FORK_ON_CALL and THREAD_ON_CALL can be set\n");
-  EXPECT_EQ(generationErrorCount, 1);
+  EXPECT_EQ(errorCount.generation, 1);
   EXPECT_NE(text.find("\t\tcallInfo.free_after = (free_call_t)0;\n\t\tcallInfo.reply_now = 1;\n"
                       "\t\tcallInfo.mt_on_call = VELORIN_FORKING;\n"
                       "\t\tcallInfo.mt_on_call = VELORIN_THREADING;\n\t\tbreak;\n"),
@@ -606,14 +608,14 @@ TEST_F(ServerTexts, PrefixAndTemplate) {
             std::string::npos);
   // Without a template file for the version nothing is written.
   generateImplTemplate = 0;
-  EXPECT_EQ(appended(implTemplateOut, implTemplateFileName, [&] { emitImplTemplate(find("now")); }), "");
+  EXPECT_EQ(appended(implTemplateOut, currentFiles.implTemplate, [&] { emitImplTemplate(find("now")); }), "");
   generateImplTemplate = 1;
   closeOutputFiles();
-  EXPECT_EQ(readFile(implTemplateFileName).substr(0, std::string("#include \"stock.h\"\n").size()),
+  EXPECT_EQ(readFile(currentFiles.implTemplate).substr(0, std::string("#include \"stock.h\"\n").size()),
             "#include \"stock.h\"\n");
   const std::string body = "\n\n" + clientPrototype(find("now"), 1, 0) +
                            "{\n\n\t/* Add server implementation code here */\n\n}\n\n\n";
-  EXPECT_NE(readFile(implTemplateFileName).find(body), std::string::npos);
+  EXPECT_NE(readFile(currentFiles.implTemplate).find(body), std::string::npos);
 }
 
 TEST_F(ServerTexts, VersionsRepeatingProcedureNamesAreAllGenerated) {
@@ -625,7 +627,7 @@ TEST_F(ServerTexts, VersionsRepeatingProcedureNamesAreAllGenerated) {
     testing::internal::CaptureStderr();
     generateVersion(v);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-    EXPECT_EQ(generationErrorCount, 0);
+    EXPECT_EQ(errorCount.generation, 0);
   }
   for (const char* header : {"stock1.h", "stock2.h"}) {
     const std::string text = readFile(header);
@@ -640,7 +642,7 @@ TEST_F(ServerTexts, VersionsRepeatingProcedureNamesAreAllGenerated) {
   testing::internal::CaptureStderr();
   generateVersion(versionOf(clash, 0x20000255));
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "Error:  type struct clash_in_t redefined.\n");
-  EXPECT_EQ(generationErrorCount, 1);
+  EXPECT_EQ(errorCount.generation, 1);
 }
 
 TEST(ProcedureGeneration, ProcedureWithoutVersionIsAnInternalError) {

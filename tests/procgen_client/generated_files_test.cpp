@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "client_models.h"
+#include "diagnostics/error_report.h"
+#include "driver/compile_run.h"
 #include "driver/configuration.h"
 #include "generate/generate_version.h"
 #include "output/output_files.h"
@@ -86,12 +88,12 @@ class GeneratedVersion : public ::testing::Test {
     char here[4096];
     ASSERT_NE(getcwd(here, sizeof here), nullptr);
     ASSERT_EQ(chdir(dir.c_str()), 0);
+    startRun();
     oncRpcHeader = "rpc/rpc.h";
     pmapClntHeader = "rpc/pmap_clnt.h";
-    generationErrorCount = 0;
     generateVersion(version);
     ASSERT_EQ(chdir(here), 0);
-    ASSERT_EQ(generationErrorCount, 0);
+    ASSERT_EQ(errorCount.generation, 0);
   }
 
   std::string file(const std::string& name) const { return dir + "/" + name; }

@@ -25,7 +25,7 @@ std::ostream& operator<<(std::ostream& out, const Token& token)
     return out << "{" << token.code << ", \"" << token.text << "\"}";
 }
 
-Token id(const std::string& text) { return {IDENTIFIER, text}; }
+Token id(const std::string& text) { return {TOK_IDENTIFIER, text}; }
 Token ch(char c) { return {c, std::string(1, c)}; }
 
 // Feeds a string to the scanner through a temporary file (which, unlike a
@@ -81,43 +81,43 @@ std::string sectionText(outFile& section)
 
 TEST(RpcWords, NamesBeforeTheProgramHeadKeywordsFromIt)
 {
-    const Token IN_ = {IN, "in"};
+    const Token IN_ = {TOK_IN, "in"};
     struct Case {
         const char* input;
         std::vector<Token> expected;
     } cases[] = {
         // Before any program head they are ordinary names.
         {"int version; int property x; in out inout IN OUT INOUT",
-            {{INT, "int"}, id("version"), ch(';'), {INT, "int"}, id("property"), id("x"), ch(';'),
+            {{TOK_INT, "int"}, id("version"), ch(';'), {TOK_INT, "int"}, id("property"), id("x"), ch(';'),
              id("in"), id("out"), id("inout"), id("IN"), id("OUT"), id("INOUT")}},
         {"version V {", {id("version"), id("V"), ch('{')}},
         // A program head enables them to the end of the input.
         {"program P {\n  version V { int f(in int a, OUT x); } = 1;\n} = 2;",
-            {{PROGRAM, "program"}, id("P"), ch('{'), {VERSION, "version"}, id("V"), ch('{'),
-             {INT, "int"}, id("f"), ch('('), IN_, {INT, "int"}, id("a"), ch(','), {OUT, "OUT"},
-             id("x"), ch(')'), ch(';'), ch('}'), ch('='), {DEC_NUMBER, "1"}, ch(';'), ch('}'),
-             ch('='), {DEC_NUMBER, "2"}, ch(';')}},
+            {{TOK_PROGRAM, "program"}, id("P"), ch('{'), {TOK_VERSION, "version"}, id("V"), ch('{'),
+             {TOK_INT, "int"}, id("f"), ch('('), IN_, {TOK_INT, "int"}, id("a"), ch(','), {TOK_OUT, "OUT"},
+             id("x"), ch(')'), ch(';'), ch('}'), ch('='), {TOK_DEC_NUMBER, "1"}, ch(';'), ch('}'),
+             ch('='), {TOK_DEC_NUMBER, "2"}, ch(';')}},
         {"interface\n I\n\t{ inout INOUT",
-            {{INTERFACE, "interface"}, id("I"), ch('{'), {INOUT, "inout"}, {INOUT, "INOUT"}}},
+            {{TOK_INTERFACE, "interface"}, id("I"), ch('{'), {TOK_INOUT, "inout"}, {TOK_INOUT, "INOUT"}}},
         // program / interface without a name and "{" are names and enable nothing.
         {"program 1 { interface; program P; in",
-            {id("program"), {DEC_NUMBER, "1"}, ch('{'), id("interface"), ch(';'), id("program"),
+            {id("program"), {TOK_DEC_NUMBER, "1"}, ch('{'), id("interface"), ch(';'), id("program"),
              id("P"), ch(';'), id("in")}},
         // version needs a name and "{"; property needs a letter or "_" after white space.
         {"program P { version 1 { property x property _y property = property\n\tz",
-            {{PROGRAM, "program"}, id("P"), ch('{'), id("version"), {DEC_NUMBER, "1"}, ch('{'),
-             {PROPERTY, "property"}, id("x"), {PROPERTY, "property"}, id("_y"), id("property"),
-             ch('='), {PROPERTY, "property"}, id("z")}},
+            {{TOK_PROGRAM, "program"}, id("P"), ch('{'), id("version"), {TOK_DEC_NUMBER, "1"}, ch('{'),
+             {TOK_PROPERTY, "property"}, id("x"), {TOK_PROPERTY, "property"}, id("_y"), id("property"),
+             ch('='), {TOK_PROPERTY, "property"}, id("z")}},
         // A direction word right before punctuation, or before an operator after
         // white space, is a name; before a bracket after white space, or before a
         // type, it is the keyword.
         {"program P { in) in ) in, in ; in\n= in[ in [ IN int In out; inout*",
-            {{PROGRAM, "program"}, id("P"), ch('{'), id("in"), ch(')'), IN_, ch(')'), id("in"),
+            {{TOK_PROGRAM, "program"}, id("P"), ch('{'), id("in"), ch(')'), IN_, ch(')'), id("in"),
              ch(','), id("in"), ch(';'), id("in"), ch('='), id("in"), ch('['), IN_, ch('['),
-             {IN, "IN"}, {INT, "int"}, id("In"), id("out"), ch(';'), id("inout"), ch('*')}},
+             {TOK_IN, "IN"}, {TOK_INT, "int"}, id("In"), id("out"), ch(';'), id("inout"), ch('*')}},
         // Only whole words are keywords.
-        {"program P { inx intx outer int", {{PROGRAM, "program"}, id("P"), ch('{'),
-             id("inx"), id("intx"), id("outer"), {INT, "int"}}},
+        {"program P { inx intx outer int", {{TOK_PROGRAM, "program"}, id("P"), ch('{'),
+             id("inx"), id("intx"), id("outer"), {TOK_INT, "int"}}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(scan(c.input), c.expected) << c.input;
@@ -141,12 +141,12 @@ TEST(Words, KeywordsAndSkippedStorageClasses)
     EXPECT_EQ(scan("static auto extern register const volatile int double float char union "
                    "struct return break case default typedef else enum if long short switch "
                    "unsigned void this while"),
-              (std::vector<Token>{{CONST, "const"}, {VOLATILE, "volatile"}, {INT, "int"},
-                  {DOUBLE, "double"}, {FLOAT, "float"}, {CHAR, "char"}, {UNION, "union"},
-                  {STRUCT, "struct"}, {RETURN, "return"}, {BREAK, "break"}, {CASE, "case"},
-                  {DEFAULT, "default"}, {TYPEDEF, "typedef"}, {ELSE, "else"}, {ENUM, "enum"},
-                  {IF, "if"}, {LONG, "long"}, {SHORT, "short"}, {SWITCH, "switch"},
-                  {UNSIGNED, "unsigned"}, {VOID, "void"}, {THIS, "this"}, {WHILE, "while"}}));
+              (std::vector<Token>{{TOK_CONST, "const"}, {TOK_VOLATILE, "volatile"}, {TOK_INT, "int"},
+                  {TOK_DOUBLE, "double"}, {TOK_FLOAT, "float"}, {TOK_CHAR, "char"}, {TOK_UNION, "union"},
+                  {TOK_STRUCT, "struct"}, {TOK_RETURN, "return"}, {TOK_BREAK, "break"}, {TOK_CASE, "case"},
+                  {TOK_DEFAULT, "default"}, {TOK_TYPEDEF, "typedef"}, {TOK_ELSE, "else"}, {TOK_ENUM, "enum"},
+                  {TOK_IF, "if"}, {TOK_LONG, "long"}, {TOK_SHORT, "short"}, {TOK_SWITCH, "switch"},
+                  {TOK_UNSIGNED, "unsigned"}, {TOK_VOID, "void"}, {TOK_THIS, "this"}, {TOK_WHILE, "while"}}));
     EXPECT_EQ(scan("sizeof class signed goto do for continue Int a$b _1 staticx"),
               (std::vector<Token>{id("sizeof"), id("class"), id("signed"), id("goto"), id("do"),
                   id("for"), id("continue"), id("Int"), id("a$b"), id("_1"), id("staticx")}));
@@ -158,19 +158,19 @@ TEST(Numbers, FormsAndOneCharacterSuffix)
         const char* input;
         std::vector<Token> expected;
     } cases[] = {
-        {"12", {{DEC_NUMBER, "12"}}},
-        {"12u 7L", {{DEC_NUMBER, "12u"}, {DEC_NUMBER, "7L"}}},
-        {"12ul", {{DEC_NUMBER, "12u"}, id("l")}},
-        {"0", {{DEC_NUMBER, "0"}}},
-        {"08", {{DEC_NUMBER, "08"}}},
-        {"017 017U", {{OCT_NUMBER, "017"}, {OCT_NUMBER, "017U"}}},
-        {"0x1F 0xabL", {{HEX_NUMBER, "0x1F"}, {HEX_NUMBER, "0xabL"}}},
-        {"0X1F", {{DEC_NUMBER, "0"}, id("X1F")}},
-        {"0x", {{DEC_NUMBER, "0"}, id("x")}},
-        {"1.5e3 1. 2e-7 017.5", {{FLOAT_NUMBER, "1.5e3"}, {FLOAT_NUMBER, "1."},
-                                 {FLOAT_NUMBER, "2e-7"}, {FLOAT_NUMBER, "017.5"}}},
-        {".5", {ch('.'), {DEC_NUMBER, "5"}}},
-        {"1e", {{DEC_NUMBER, "1"}, id("e")}},
+        {"12", {{TOK_DEC_NUMBER, "12"}}},
+        {"12u 7L", {{TOK_DEC_NUMBER, "12u"}, {TOK_DEC_NUMBER, "7L"}}},
+        {"12ul", {{TOK_DEC_NUMBER, "12u"}, id("l")}},
+        {"0", {{TOK_DEC_NUMBER, "0"}}},
+        {"08", {{TOK_DEC_NUMBER, "08"}}},
+        {"017 017U", {{TOK_OCT_NUMBER, "017"}, {TOK_OCT_NUMBER, "017U"}}},
+        {"0x1F 0xabL", {{TOK_HEX_NUMBER, "0x1F"}, {TOK_HEX_NUMBER, "0xabL"}}},
+        {"0X1F", {{TOK_DEC_NUMBER, "0"}, id("X1F")}},
+        {"0x", {{TOK_DEC_NUMBER, "0"}, id("x")}},
+        {"1.5e3 1. 2e-7 017.5", {{TOK_FLOAT_NUMBER, "1.5e3"}, {TOK_FLOAT_NUMBER, "1."},
+                                 {TOK_FLOAT_NUMBER, "2e-7"}, {TOK_FLOAT_NUMBER, "017.5"}}},
+        {".5", {ch('.'), {TOK_DEC_NUMBER, "5"}}},
+        {"1e", {{TOK_DEC_NUMBER, "1"}, id("e")}},
     };
     for (const Case& c : cases)
         EXPECT_EQ(scan(c.input), c.expected) << c.input;
@@ -181,27 +181,27 @@ TEST(Operators, EveryOperatorAndBracket)
     std::vector<Token> expected;
     for (char c : std::string("()[]{}"))
         expected.push_back(ch(c));
-    expected.insert(expected.end(), {{LE_OP, "<="}, {GE_OP, ">="}, {EQ_OP, "=="}, {NE_OP, "!="},
-                                     {OR_OP, "||"}, {AND_OP, "&&"}, {LSHIFT, "<<"}, {RSHIFT, ">>"}});
+    expected.insert(expected.end(), {{TOK_LE_OP, "<="}, {TOK_GE_OP, ">="}, {TOK_EQ_OP, "=="}, {TOK_NE_OP, "!="},
+                                     {TOK_OR_OP, "||"}, {TOK_AND_OP, "&&"}, {TOK_LSHIFT, "<<"}, {TOK_RSHIFT, ">>"}});
     for (char c : std::string("!&*+,-./:;<=>?^|~"))
         expected.push_back(ch(c));
     // "%" is an operator only as the last character of an input without a final newline.
     expected.push_back(ch('%'));
     EXPECT_EQ(scan("()[]{} <= >= == != || && << >> ! & * + , - . / : ; < = > ? ^ | ~ %"), expected);
-    EXPECT_EQ(scan("a<<=b"), (std::vector<Token>{id("a"), {LSHIFT, "<<"}, ch('='), id("b")}));
+    EXPECT_EQ(scan("a<<=b"), (std::vector<Token>{id("a"), {TOK_LSHIFT, "<<"}, ch('='), id("b")}));
 }
 
 TEST(Literals, StringsAndCharacterConstants)
 {
     EXPECT_EQ(scan(R"("a\"b" "" 'x' '\'' '\\' '')"),
-              (std::vector<Token>{{STRING_CONST, R"("a\"b")"}, {STRING_CONST, "\"\""},
-                  {CHAR_CONST, "'x'"}, {CHAR_CONST, R"('\'')"}, {CHAR_CONST, R"('\\')"},
-                  {CHAR_CONST, "''"}}));
+              (std::vector<Token>{{TOK_STRING_CONST, R"("a\"b")"}, {TOK_STRING_CONST, "\"\""},
+                  {TOK_CHAR_CONST, "'x'"}, {TOK_CHAR_CONST, R"('\'')"}, {TOK_CHAR_CONST, R"('\\')"},
+                  {TOK_CHAR_CONST, "''"}}));
 
     // A continued string or character constant counts its newlines.
     ScannerInput input("\"one\\\ntwo\" '\\\n' x");
-    EXPECT_EQ(input.next(), (Token{STRING_CONST, "\"one\\\ntwo\""}));
-    EXPECT_EQ(input.next(), (Token{CHAR_CONST, "'\\\n'"}));
+    EXPECT_EQ(input.next(), (Token{TOK_STRING_CONST, "\"one\\\ntwo\""}));
+    EXPECT_EQ(input.next(), (Token{TOK_CHAR_CONST, "'\\\n'"}));
     EXPECT_EQ(input.next(), id("x"));
     EXPECT_EQ(yylineno, 3);
 }
@@ -290,12 +290,12 @@ TEST_F(PassThrough, BeforeInsideAndAfterTheProgramBlock)
     std::vector<Token> block;
     for (Token token = input.next(); token.code != 0; token = input.next()) {
         block.push_back(token);
-        if (token.code == ';' && block.size() > 3 && block[block.size() - 2].code == DEC_NUMBER)
+        if (token.code == ';' && block.size() > 3 && block[block.size() - 2].code == TOK_DEC_NUMBER)
             break;
     }
     EXPECT_EQ(yylineno, 5);
     beforeProgramBlock = 0;  // as the parser does when the block is complete
-    EXPECT_EQ(input.rest(), (std::vector<Token>{{INT, "int"}, id("y"), ch(';')}));
+    EXPECT_EQ(input.rest(), (std::vector<Token>{{TOK_INT, "int"}, id("y"), ch(';')}));
     EXPECT_EQ(yylineno, 10);
 
     EXPECT_EQ(sectionText(leadingTextSection), "#include <a.h>\ninside\n");
@@ -377,7 +377,7 @@ TEST(LexicalErrors, EndTheInputWithAMessage)
     for (const std::string& b : bad) {
         testing::internal::CaptureStdout();
         ScannerInput input("int\n\n" + b + " y");
-        EXPECT_EQ(input.next(), (Token{INT, "int"}));
+        EXPECT_EQ(input.next(), (Token{TOK_INT, "int"}));
         EXPECT_EQ(input.next().code, 0);
         EXPECT_EQ(testing::internal::GetCapturedStdout(), "Lexical error!   Line 3\n")
             << static_cast<int>(static_cast<unsigned char>(b[0]));
@@ -388,7 +388,7 @@ TEST(LexicalErrors, CarriageReturnLineEndStopsAtTheFirstLine)
 {
     testing::internal::CaptureStdout();
     EXPECT_EQ(scan("int a;\r\nint b;\r\n"),
-              (std::vector<Token>{{INT, "int"}, id("a"), ch(';')}));
+              (std::vector<Token>{{TOK_INT, "int"}, id("a"), ch(';')}));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Lexical error!   Line 1\n");
 }
 
@@ -419,14 +419,14 @@ TEST(TokenLimitDeathTest, TooLongMatchEndsTheCompiler)
 
 TEST(TokenText, FirstEntryWithTheCode)
 {
-    EXPECT_EQ(tokenText(OR_OP), "||");
-    EXPECT_EQ(tokenText(IN), "in");
+    EXPECT_EQ(tokenText(TOK_OR_OP), "||");
+    EXPECT_EQ(tokenText(TOK_IN), "in");
     EXPECT_EQ(tokenText(-250), "class");
     EXPECT_EQ(tokenText(-252), "*");
     EXPECT_EQ(tokenText('*'), "*");
-    EXPECT_EQ(tokenText(SIZEOF), "sizeof");
+    EXPECT_EQ(tokenText(TOK_SIZEOF), "sizeof");
     EXPECT_EQ(tokenText(-1), "");
-    EXPECT_EQ(tokenText(IDENTIFIER), "");
+    EXPECT_EQ(tokenText(TOK_IDENTIFIER), "");
 }
 
 } // namespace

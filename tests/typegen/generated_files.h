@@ -12,6 +12,8 @@
 #include <sstream>
 #include <string>
 
+#include "diagnostics/error_report.h"
+#include "driver/compile_run.h"
 #include "driver/configuration.h"
 #include "generate/generate_version.h"
 #include "model/rpc_program.h"
@@ -55,11 +57,14 @@ void inDirectory(const std::string& dir, Function function) {
   ASSERT_EQ(chdir(previous), 0);
 }
 
-// Generates one version in `dir`; the file base is the version's.
-inline void generate(const std::string& dir, rpcVersion* version) {
+// Generates one version in `dir`; the file base is the version's. Returns
+// the files the version's report concerns.
+inline versionFileSet generate(const std::string& dir, rpcVersion* version) {
   if (oncRpcHeader.empty()) oncRpcHeader = "rpc/rpc.h";
   if (pmapClntHeader.empty()) pmapClntHeader = "rpc/pmap_clnt.h";
-  inDirectory(dir, [&] { generateVersion(version); });
+  versionFileSet files;
+  inDirectory(dir, [&] { files = generateVersion(version); });
+  return files;
 }
 
 // Runs a shell command in `dir`; its output (both streams) goes to *output.
@@ -173,9 +178,9 @@ inline std::string programEnd() {
 // (as C and C++), the XDR file and the other C files; the directory.
 inline std::string generateAndCompile(rpcVersion* version, const std::string& base) {
   const std::string dir = testDirectory();
+  startRun();
   generate(dir, version);
-  EXPECT_EQ(generationErrorCount, 0);
-  generationErrorCount = 0;
+  EXPECT_EQ(errorCount.generation, 0);
   std::string output;
   EXPECT_EQ(compileHeader(dir, base, &output), 0) << output;
   EXPECT_EQ(run(dir, "cc " + cFlags() + " -c " + base + "_xdr.c", &output), 0) << output;

@@ -99,7 +99,7 @@ void expectProgramPasses(const std::string& body) {
   BoundsModel model = boundsModel();
   const std::string dir = testDirectory();
   generate(dir, model.version);
-  ASSERT_EQ(generationErrorCount, 0);
+  ASSERT_EQ(errorCount.generation, 0);
   writeFile(dir + "/steps.h", serverSteps(model));
   // The argument records are declared for the XDR file and the stubs.
   writeFile(dir + "/program.c", "#define VELORIN_XDR\n" + programPrelude("bounds") + R"C(

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "diagnostics/error_report.h"
 #include "driver/compile_flow.h"
 #include "generate/procedure_steps.h"
 #include "generated_files.h"
@@ -55,7 +56,7 @@ TEST(Numbering, UnnumberedProceduresFollowTheHighest) {
     rpcVersion* v = numberedVersion(row.given);
     numberProcedures(v);
     EXPECT_EQ(numbersOf(v), row.numbered);
-    EXPECT_EQ(generationErrorCount, 0);
+    EXPECT_EQ(errorCount.generation, 0);
   }
 }
 
@@ -77,8 +78,8 @@ TEST(Numbering, NumbersWiderThan32BitsAreCountedErrors) {
     numberProcedures(v);
     const std::string errors = testing::internal::GetCapturedStderr();
     EXPECT_EQ(numbersOf(v), row.numbered);
-    EXPECT_EQ(generationErrorCount, row.errors) << errors;
-    generationErrorCount = 0;
+    EXPECT_EQ(errorCount.generation, row.errors) << errors;
+    startRun();
   }
   rpcVersion* v = numberedVersion({INT64_MAX});
   testing::internal::CaptureStderr();
@@ -86,7 +87,7 @@ TEST(Numbering, NumbersWiderThan32BitsAreCountedErrors) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "Error:  procedure proc_a has the number 9223372036854775807, more than the 32 bits "
             "of a call can carry.\n");
-  generationErrorCount = 0;
+  startRun();
 }
 
 TEST(Numbering, VersionPropertyRenumbersTheVersion) {
@@ -106,7 +107,7 @@ TEST(Numbering, VersionPropertyRenumbersTheVersion) {
   noDigits->addProperty(prop("VERSION", text));
   numberProcedures(noDigits);
   EXPECT_EQ(noDigits->number(), 0);
-  EXPECT_EQ(generationErrorCount, 0);
+  EXPECT_EQ(errorCount.generation, 0);
 }
 
 // Every counted error of numbering and of array attributes: its message,
@@ -164,14 +165,14 @@ TEST(CountedErrors, MessageAndRemovalOfTheVersionFiles) {
     testing::internal::CaptureStderr();
     rpcVersion* v = c.model();
     program("faulty", 99, {v});
-    generate(dir, v);
-    const int counted = generationErrorCount;
+    const versionFileSet files = generate(dir, v);
+    const int counted = errorCount.generation;
     testing::internal::CaptureStdout();
-    inDirectory(dir, reportGeneration);
+    inDirectory(dir, [&] { reportGeneration(files); });
     testing::internal::GetCapturedStdout();
     const std::string errors = testing::internal::GetCapturedStderr();
     EXPECT_GE(counted, 1);
-    EXPECT_EQ(generationErrorCount, 0);
+    EXPECT_EQ(errorCount.generation, 0);
     EXPECT_NE(errors.find(c.message), std::string::npos) << errors;
     for (const char* removed : {"faulty.h", "faulty_svc.c", "faulty_xdr.c", "faulty_cln.c"})
       EXPECT_FALSE(exists(dir + "/" + removed)) << removed;
@@ -191,7 +192,7 @@ TEST(CountedErrors, UncountedAttributeMessagesKeepTheFiles) {
   program("fine", 98, {v});
   generate(dir, v);
   EXPECT_NE(testing::internal::GetCapturedStderr().find("Size variable not found\n"), std::string::npos);
-  EXPECT_EQ(generationErrorCount, 0);
+  EXPECT_EQ(errorCount.generation, 0);
   EXPECT_TRUE(exists(dir + "/fine.h"));
 }
 
@@ -204,17 +205,17 @@ TEST(CountedErrors, TwoVersionsWithOneNumber) {
   second->addProperty(prop("VERSION", num(1)));
   program("twice", 97, {first, second});
   testing::internal::CaptureStdout();
-  generate(dir, first);
-  EXPECT_EQ(generationErrorCount, 0);
-  inDirectory(dir, reportGeneration);
+  const versionFileSet firstFiles = generate(dir, first);
+  EXPECT_EQ(errorCount.generation, 0);
+  inDirectory(dir, [&] { reportGeneration(firstFiles); });
   const std::string firstHeader = readFile(dir + "/twice1.h");
   EXPECT_NE(firstHeader.find("#define GET  (unsigned long)(1)\n"), std::string::npos);
 
   testing::internal::CaptureStderr();
-  generate(dir, second);
-  EXPECT_EQ(generationErrorCount, 1);
+  const versionFileSet secondFiles = generate(dir, second);
+  EXPECT_EQ(errorCount.generation, 1);
   EXPECT_EQ(readFile(dir + "/twice1.h"), firstHeader);  // not overwritten
-  inDirectory(dir, reportGeneration);
+  inDirectory(dir, [&] { reportGeneration(secondFiles); });
   testing::internal::GetCapturedStdout();
   EXPECT_NE(testing::internal::GetCapturedStderr().find(
                 "Error:  version 1 of program twice is defined twice; its files would replace those of the first one.\n"),
@@ -241,7 +242,7 @@ TEST(HeaderLayout, NumberMacrosAndOrder) {
   v->addProperty(prop("VERSION", num(3)));
   program("Layout", 0x31, {v});
   generate(dir, v);
-  EXPECT_EQ(generationErrorCount, 0);
+  EXPECT_EQ(errorCount.generation, 0);
   const std::string header = readFile(dir + "/layout.h");
 
   EXPECT_NE(header.find("#define MOVE  (unsigned long)(7)\n#define SIZE  (unsigned long)(8)\n"
