@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Peers that do not keep to the sizes of the interface. A lying server's
 # replies whose counts exceed the room the request gave the caller's
-# buffers, or whose strings lack their terminator, are refused by the
-# generated client ("Can't decode result") over TCP and UDP; a generated
-# server refuses requests whose strings lack their terminator or whose sizes
+# buffers, whose strings lack their terminator, or whose result claims more
+# bytes than they brought, are refused by the generated client ("Can't
+# decode result") over TCP and UDP; a generated server refuses requests whose strings lack their terminator or whose sizes
 # overflow 32 bits, allocates a large result buffer without touching it,
 # and keeps serving.
 source "$(dirname "$0")/proc_lib.sh"
@@ -27,9 +27,12 @@ cant_decode=2
 expected="fill 10: $cant_decode
 fill 100: 0 100 99
 fillnamed 1: $cant_decode
+fillnamed 3: $cant_decode blank
 fillnamed 4: 0 4 ab 3
 name: $cant_decode
-echo: $cant_decode"
+echo: $cant_decode
+get 16: $cant_decode 0
+get 2: 0 2 ab"
 for proto in tcp udp; do
   port=$liar_tcp
   [ $proto = udp ] && port=$liar_udp
