@@ -136,39 +136,79 @@ int isSelfMeasured(const arrayType* array) {
   return isByteLike(array->eleType) && readsOwnData(array->size);
 }
 
+// The expression that gives the array's size: an array without one holds
+// its bound's worth, which is what encoding sends.
+const expression* sizeExpression(const arrayType* array) { return array->size ? array->size : array->maxsize; }
+
 // 1 when the size can be evaluated right after the array was decoded: every
 // variable it names was coded before it in the same routine. A size of the
-// array's own data alone (a string's length) always can.
+// array's own data alone (a string's length) or a constant always can.
 int sizeIsDecodedBefore(const arrayType* array, const arrayCoding& coding) {
-  if (!array->size) return 0;
+  if (!sizeExpression(array)) return 0;
   symbolSet variables;
-  array->size->collectVars(variables);
+  sizeExpression(array)->collectVars(variables);
   symbolSet::cursor walk = symbolSet::begin(&variables);
   while (Symbol* variable = walk.next())
     if (!coding.codedBefore || !coding.codedBefore->find(variable->name())) return 0;
   return 1;
 }
 
-// The test, over freshly decoded data whose count is `count`, that refuses
-// the value: a string must hold its terminator; a size evaluated over the
-// decoded data may not exceed what arrived, and where the elements own
+// 1 for a variable-length array without size: it holds its bound's worth,
+// and a count of 0 is how its null value travels.
+int isBoundSized(const arrayType* array) { return array->variable && !array->size && array->maxsize; }
+
+// The test that refuses a size evaluated over decoded data whose count is
+// `count`: it may not exceed what arrived, and where the elements own
 // memory it must equal it, since freeing walks the size. A variable-length
-// string of count 0 is how a null string travels: it decodes as empty.
+// string of count 0 is how a null string travels: it decodes as empty; a
+// bound-sized array of count 0 decodes as null.
+std::string sizeRefusalTest(const arrayType* array, const std::string& prefix, const std::string& name,
+                            const std::string& count) {
+  const char* comparison = mayOwnMemory(array->eleType) ? " != " : " > ";
+  const std::string test = joinText(arraySizeValue(array, prefix, name), comparison, count);
+  const int nullTravelsEmpty = (isSelfMeasured(array) && array->variable) || isBoundSized(array);
+  return nullTravelsEmpty ? joinText("(", count, " != 0 && ", test, ")") : test;
+}
+
+// A bound-sized array that arrived empty is null, as it was sent: storage
+// decoding allocated for it would be taken for the bound's worth.
+const char* const kEmptyIsNull =
+    "${tabs}if($decoding$count == 0 && $fresh)\n"
+    "$tabs\t$release((char**)$address, 0, $elementSize, $elementFilter);\n";
+
+// That statement, inside the decoding branch of the array's block or, with
+// `xdrs`, after the record's members.
+std::string emptyIsNullStatement(const arrayType* array, const std::string& xdrs, const std::string& address,
+                                 const std::string& count, const std::string& fresh) {
+  if (!isBoundSized(array)) return "";
+  return fillTemplate(kEmptyIsNull, {{"tabs", xdrs.empty() ? "\t\t" : "\t"},
+                                     {"decoding", xdrs.empty() ? "" : xdrs + "->x_op == XDR_DECODE && "},
+                                     {"count", count},
+                                     {"fresh", fresh},
+                                     {"release", elementReleaseFunction},
+                                     {"address", address},
+                                     {"elementSize", elementSize(array->eleType)},
+                                     {"elementFilter", elementFilter(array->eleType)}});
+}
+
+// The test, over freshly decoded data whose count is `count`, that refuses
+// the value: a string must hold its terminator, and a size made of what was
+// decoded so far must agree with the count.
 std::string decodedValueRefusal(const arrayType* array, const std::string& prefix, const std::string& name,
                                 const std::string& bytes, const std::string& count, const std::string& room,
                                 const arrayCoding& coding) {
   std::string test;
-  const int selfMeasured = isSelfMeasured(array);
-  if (selfMeasured)
+  if (isSelfMeasured(array))
     test = joinText("!", terminatedFunction, "((char*)", bytes, ", ", count, ", ", room, ")");
-  if (sizeIsDecodedBefore(array, coding)) {
-    const char* comparison = mayOwnMemory(array->eleType) ? " != " : " > ";
-    const std::string sizeTest = joinText(arraySizeValue(array, prefix, name), comparison, count);
-    const std::string guarded =
-        selfMeasured && array->variable ? joinText("(", count, " != 0 && ", sizeTest, ")") : sizeTest;
-    test += joinText(test.empty() ? "" : " || ", guarded);
-  }
+  if (sizeIsDecodedBefore(array, coding))
+    test += joinText(test.empty() ? "" : " || ", sizeRefusalTest(array, prefix, name, count));
   return test;
+}
+
+// Keeps the count an array travelled with for a check after its block.
+std::string keptCountStatement(const arrayType* array, const arrayCoding& coding) {
+  if (coding.decodedCount.empty()) return "";
+  return joinText("\t", coding.decodedCount, " = ", array->variable ? "len" : "maxlen", ";\n");
 }
 
 // The block of a variable-length array. Encoding sends the size the data
@@ -194,6 +234,7 @@ const char* const kVariableBlock =
     "\t\tif(!$filter($xdrs, (char**)$address, &len, maxlen$elementArguments))\n"
     "\t\t\treturn 0;\n"
     "\t}\n"
+    "$keepCount"
     "\t}\n";
 
 // Refusing a decoded variable-length value: what decoding allocated for it
@@ -221,6 +262,7 @@ const char* const kCountedFixedBlock =
     "\tif(!$filter($xdrs, (char*)$address, maxlen$elementArguments))\n"
     "\t\treturn 0;\n"
     "$refusal"
+    "$keepCount"
     "\t}\n";
 
 // The block of a fixed array without size: its bound's worth travels.
@@ -243,7 +285,8 @@ std::string variableBlock(const arrayType* array, const std::string& xdrs, const
                                                      {"release", elementReleaseFunction},
                                                      {"address", address},
                                                      {"elementSize", elementSize(element)},
-                                                     {"elementFilter", elementFilter(element)}});
+                                                     {"elementFilter", elementFilter(element)}}) +
+                         emptyIsNullStatement(array, "", address, "len", "fresh");
   // Freeing needs the count only where the elements own memory; the
   // operands of the size need not be valid otherwise (a null string).
   const std::string freeCount =
@@ -266,7 +309,8 @@ std::string variableBlock(const arrayType* array, const std::string& xdrs, const
                        {"array", lvalue},
                        {"size", arraySizeValue(array, prefix, name)},
                        {"filter", array->xdrRoutineName()},
-                       {"elementArguments", elementArguments(element)}});
+                       {"elementArguments", elementArguments(element)},
+                       {"keepCount", keptCountStatement(array, coding)}});
 }
 
 std::string fixedBlock(const arrayType* array, const std::string& xdrs, const std::string& prefix,
@@ -303,7 +347,8 @@ std::string fixedBlock(const arrayType* array, const std::string& xdrs, const st
                                            {"filter", array->xdrRoutineName()},
                                            {"address", address},
                                            {"elementArguments", elementArguments(element)},
-                                           {"refusal", refusal}});
+                                           {"refusal", refusal},
+                                           {"keepCount", keptCountStatement(array, coding)}});
 }
 
 }  // namespace
@@ -330,14 +375,81 @@ std::string arrayType::xdrCall(const std::string& xdrs, const std::string& prefi
   return arrayXdrBlock(this, xdrs, prefix, name, arrayCoding());
 }
 
-std::string memberXdrCode(const Symbol* member, const std::string& xdrs, const std::string& prefix,
-                          const symbolSet& codedBefore) {
-  const Type* t = member->type();
-  if (!t || t->kind() != KIND_ARRAY) return member->xdrCall(xdrs, prefix);
-  arrayCoding coding;
-  coding.codedBefore = &codedBefore;
-  return arrayXdrBlock(static_cast<const arrayType*>(t), xdrs, prefix, member->name(), coding);
+namespace {
+
+// 1 when the array's size names a member coded after it: every variable it
+// names is a member of the record, and not all of them are coded before it.
+int sizeWaitsForLaterMembers(const arrayType* array, const arrayCoding& coding, const symbolSet& members) {
+  if (!sizeExpression(array) || sizeIsDecodedBefore(array, coding)) return 0;
+  symbolSet variables;
+  sizeExpression(array)->collectVars(variables);
+  symbolSet::cursor walk = symbolSet::begin(&variables);
+  while (Symbol* variable = walk.next())
+    if (!members.find(variable->name())) return 0;
+  return 1;
 }
+
+// The kept count of an array whose size waits, and whether decoding found
+// its storage missing (so that it allocated what a refusal releases).
+const char* const kKeptCountDeclarations =
+    "\tunsigned int $count = 0;\n"
+    "$fresh";
+
+// The check of such a size once the record is decoded.
+const char* const kDeferredSizeCheck =
+    "\tif($xdrs->x_op == XDR_DECODE && $test) {\n"
+    "$release"
+    "\t\treturn 0;\n"
+    "\t}\n";
+
+const char* const kDeferredRelease =
+    "\t\tif($fresh)\n"
+    "\t\t\t$release((char**)$address, $count, $elementSize, $elementFilter);\n";
+
+}  // namespace
+
+memberSequence::memberSequence(const symbolSet& members, const std::string& xdrs, const std::string& prefix)
+    : members_(members), xdrs_(xdrs), prefix_(prefix) {}
+
+void memberSequence::add(Symbol* member, arrayCoding coding) {
+  const Type* t = member->type();
+  if (!t || t->kind() != KIND_ARRAY) {
+    statements_ += member->xdrCall(xdrs_, prefix_);
+    codedBefore_.add(member);
+    return;
+  }
+  const arrayType* array = static_cast<const arrayType*>(t);
+  const std::string& name = member->name();
+  coding.codedBefore = &codedBefore_;
+  if (sizeWaitsForLaterMembers(array, coding, members_)) {
+    const std::string index = std::to_string(kept_++);
+    const std::string count = "_vlrpc_count_" + index;
+    const std::string fresh = array->variable ? "_vlrpc_fresh_" + index : "";
+    coding.decodedCount = count;
+    const Type* element = array->eleType;
+    declarations_ += fillTemplate(
+        kKeptCountDeclarations,
+        {{"count", count},
+         {"fresh", fresh.empty() ? "" : joinText("\tint ", fresh, " = ", prefix_, name, " == 0;\n")}});
+    const std::string release = fresh.empty() ? ""
+                                              : fillTemplate(kDeferredRelease, {{"fresh", fresh},
+                                                                                {"release", elementReleaseFunction},
+                                                                                {"address", "&" + prefix_ + name},
+                                                                                {"count", count},
+                                                                                {"elementSize", elementSize(element)},
+                                                                                {"elementFilter", elementFilter(element)}});
+    checks_ += fillTemplate(kDeferredSizeCheck, {{"xdrs", xdrs_},
+                                                 {"test", sizeRefusalTest(array, prefix_, name, count)},
+                                                 {"release", release}}) +
+               emptyIsNullStatement(array, xdrs_, "&" + prefix_ + name, count, fresh);
+  }
+  statements_ += arrayXdrBlock(array, xdrs_, prefix_, name, coding);
+  codedBefore_.add(member);
+}
+
+void memberSequence::skip(Symbol* member) { codedBefore_.add(member); }
+
+std::string memberSequence::text() const { return declarations_ + statements_ + checks_; }
 
 std::string arrayType::mallocCode(const std::string& prefix, const std::string& name) const {
   if (isReturnMember(name) || !variable) return "";

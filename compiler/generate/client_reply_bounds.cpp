@@ -125,21 +125,105 @@ std::string boundedReplyFilterText(const rpcProcedure* procedure) {
                               generatedPointerText(record), " ", p, "){", "\n");
   text += joinText("\t", generatedTypeText(record), " request = *", p, ";", "\n\n");
   indentMore();
-  symbolSet codedBefore;
+  memberSequence sequence(record->members, "xdrp", replyPrefix);
   symbolSet::cursor walk = symbolSet::begin(&record->members);
   while (Symbol* member = walk.next()) {
-    if (isBoundedArray(procedure, member)) {
-      const arrayType* array = callerStorageArray(member);
-      arrayCoding coding;
-      coding.codedBefore = &codedBefore;
-      coding.countLimit = capacityText(procedure, array, "request.");
-      text += arrayXdrBlock(array, "xdrp", replyPrefix, member->name(), coding);
-    } else {
-      text += memberXdrCode(member, "xdrp", replyPrefix, codedBefore);
-    }
-    codedBefore.add(member);
+    arrayCoding coding;
+    if (isBoundedArray(procedure, member))
+      coding.countLimit = capacityText(procedure, callerStorageArray(member), "request.");
+    sequence.add(member, coding);
   }
+  text += sequence.text();
   indentLess();
   text += joinText("\n\treturn 1;", "\n", "}", "\n\n");
+  return text;
+}
+
+namespace {
+
+// The arrays in the caller's storage whose elements own memory that
+// decoding allocates (strings, lists): a refused reply may have decoded
+// some of them before it was refused.
+std::vector<Symbol*> owningCallerArrays(const rpcProcedure* procedure) {
+  std::vector<Symbol*> arrays;
+  for (Symbol* argument : requestBoundedArrays(procedure))
+    if (mayOwnMemory(callerStorageArray(argument)->eleType)) arrays.push_back(argument);
+  return arrays;
+}
+
+// The room of such storage as the request gives it, within a constant
+// bound: what decoding may have written.
+std::string roomText(const rpcProcedure* procedure, const Symbol* argument, const std::string& prefix) {
+  const arrayType* array = callerStorageArray(argument);
+  const std::string bound = array->maxsize && array->maxsize->isConstant()
+                                ? arrayBoundValue(array, prefix, argument->name())
+                                : "0xffffffffULL";
+  return joinText(sizeClampFunction, "(", capacityText(procedure, array, prefix), ", ", bound, ")");
+}
+
+std::string elementSizeText(const Symbol* argument) {
+  return joinText("sizeof(", generatedTypeText(callerStorageArray(argument)->eleType), ")");
+}
+
+// Before the call: the storage, its room, and whether it was blank.
+const char* const kStorageGuard =
+    "\tchar* _vlrpc_storage_$index = (char*)pOut->$name;\n"
+    "\tu_int _vlrpc_room_$index = $room;\n"
+    "\tint _vlrpc_blank_$index = $blank(_vlrpc_storage_$index, _vlrpc_room_$index, $elementSize);\n";
+
+// After a failed call: storage that was blank is made blank again.
+const char* const kStorageRelease =
+    "\t\tif(_vlrpc_blank_$index)\n"
+    "\t\t\t$clear(_vlrpc_storage_$index, _vlrpc_room_$index, $elementSize, (xdrproc_t)$element);\n";
+
+}  // namespace
+
+std::string callerStorageGuardText(const rpcProcedure* procedure) {
+  std::string text;
+  int index = 0;
+  for (Symbol* argument : owningCallerArrays(procedure))
+    text += fillTemplate(kStorageGuard, {{"index", std::to_string(index++)},
+                                         {"name", argument->name()},
+                                         {"room", roomText(procedure, argument, "pOut->")},
+                                         {"blank", blankStorageFunction},
+                                         {"elementSize", elementSizeText(argument)}});
+  return text;
+}
+
+namespace {
+
+// 1 when the result sizes an array of the reply: the array's size is
+// checked only once the result is decoded, so a reply can be refused after
+// its result arrived.
+int resultSizesAnArray(const rpcProcedure* procedure) {
+  symbolSet::cursor walk = symbolSet::begin(procedure->arguments);
+  while (Symbol* argument = walk.next()) {
+    const arrayType* array = dynamic_cast<const arrayType*>(argument->type());
+    if (!array || !array->size || argument->direction() == DIR_IN) continue;
+    symbolSet variables;
+    array->size->collectVars(variables);
+    if (variables.find(returnMemberName)) return 1;
+  }
+  return 0;
+}
+
+// The stub returns the result even when the call failed: a refused reply's
+// result (a count of bytes that never came) is not handed on.
+const char* const kZeroedResult = "\t\tmemset(&pOut->$result, 0, sizeof(pOut->$result));\n";
+
+}  // namespace
+
+std::string callerStorageReleaseText(const rpcProcedure* procedure) {
+  std::string text;
+  const Type* result = procedure->returnType();
+  if (result && !result->isVoid() && !mayOwnMemory(result) && resultSizesAnArray(procedure))
+    text += fillTemplate(kZeroedResult, {{"result", returnMemberName}});
+  int index = 0;
+  for (Symbol* argument : owningCallerArrays(procedure))
+    text += fillTemplate(kStorageRelease,
+                         {{"index", std::to_string(index++)},
+                          {"clear", elementClearFunction},
+                          {"elementSize", elementSizeText(argument)},
+                          {"element", callerStorageArray(argument)->eleType->xdrRoutineName()}});
   return text;
 }

@@ -149,6 +149,7 @@ std::string callFunctionText(const rpcProcedure* procedure) {
   std::string text = boundedReplyFilterText(procedure);
   text += joinText(callPrototype(procedure), "{", "\n");
   text += joinText("\tint ret_code", ";\n");
+  text += callerStorageGuardText(procedure);
   text += joinText("\tif(pclnt==(CLIENT*)0) {", "\n", "\t\treturn ERR_NULL_CLNT;", "\n", "\t}", "\n");
   text += joinText("\tret_code = clnt_call(pclnt,", "\n");
   text += joinText(indentArg, procedure->upperName(), ",", "\n");
@@ -158,8 +159,8 @@ std::string callFunctionText(const rpcProcedure* procedure) {
   text += joinText(indentArg, procedure->hasOutRecord() ? "(void*)pOut," : "(void*)0,", "\n");
   text += joinText(indentArg, "*ptimeout", "\n");
   text += joinText(kCallCloseIndent, ");", "\n\n");
-  text += joinText("\tif(ret_code != RPC_SUCCESS) {", "\n", "#if VL_NO_SUPRESS_CLNT_ERROR", "\n",
-                   "\t\t", procedure->errorReportName(), "(pclnt,\"", procedure->name(), "\");", "\n",
+  text += joinText("\tif(ret_code != RPC_SUCCESS) {", "\n", callerStorageReleaseText(procedure),
+                   "#if VL_NO_SUPRESS_CLNT_ERROR", "\n", "\t\t", procedure->errorReportName(), "(pclnt,\"", procedure->name(), "\");", "\n",
                    "#endif", "\n", "\t}", "\n");
   text += joinText("\treturn ret_code;", "\n", "}", "\n\n");
   return text;

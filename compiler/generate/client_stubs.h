@@ -48,6 +48,16 @@ std::vector<Symbol*> requestBoundVariables(const rpcProcedure* procedure);
 std::string boundedReplyFilterName(const rpcProcedure* procedure);
 // The filter's definition; "" for a procedure without such arrays.
 std::string boundedReplyFilterText(const rpcProcedure* procedure);
+// Elements that own memory decoded into the caller's storage by a reply
+// that is then refused would keep what they allocated. Where that storage
+// held only zero bytes before the call (it owned nothing), the call
+// function releases what its elements own after a failed call and zeroes
+// them again; storage the caller had filled is left as it is. A result
+// that sizes an array of the reply (and owns no memory) is zeroed after a
+// failed call, since the reply may have been refused after it arrived. The
+// statements before the call, and those of the failure branch.
+std::string callerStorageGuardText(const rpcProcedure* procedure);
+std::string callerStorageReleaseText(const rpcProcedure* procedure);
 // The filter the call function passes to clnt_call for the result record:
 // the bounded one when there is one, else the record's own routine.
 std::string replyFilterName(const rpcProcedure* procedure);

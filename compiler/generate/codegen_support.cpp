@@ -113,10 +113,13 @@ std::string fillTemplate(const std::string& shape, std::initializer_list<templat
   while (at < shape.size()) {
     const size_t hole = shape.find('$', at);
     if (hole == std::string::npos) break;
-    size_t end = hole + 1;
+    // "${name}" ends a name that letters follow.
+    const int braced = hole + 1 < shape.size() && shape[hole + 1] == '{';
+    size_t end = hole + 1 + braced;
     while (end < shape.size() && (std::isalnum(static_cast<unsigned char>(shape[end])) || shape[end] == '_')) ++end;
     text.append(shape, at, hole - at);
-    const std::string name = shape.substr(hole + 1, end - hole - 1);
+    const std::string name = shape.substr(hole + 1 + braced, end - hole - 1 - braced);
+    if (braced && end < shape.size() && shape[end] == '}') ++end;
     const templateHole* found = nullptr;
     for (const templateHole& h : holes)
       if (name == h.name) found = &h;
@@ -238,6 +241,25 @@ static inline bool_t $terminated(char* bytes, u_int count, u_int room) {
 	bytes[count - 1] = 0;
 	return FALSE;
 }
+/* 1 when the n elements of `size` bytes at `array` hold only zero bytes:
+   a caller's storage whose elements own nothing yet. */
+static inline int $blank(const char* array, u_int n, u_int size) {
+	size_t i, total = (size_t)n * size;
+	if(array == 0)
+		return 0;
+	for(i = 0; i < total; i++)
+		if(array[i] != 0)
+			return 0;
+	return 1;
+}
+/* Releases what the n elements at `array` own and zeroes them again; the
+   storage itself stays the caller's. */
+static inline void $clear(char* array, u_int n, u_int size, xdrproc_t element) {
+	u_int i;
+	for(i = 0; i < n; i++)
+		xdr_free(element, array + (size_t)i * size);
+	memset(array, 0, (size_t)n * size);
+}
 #endif
 
 )C";
@@ -255,5 +277,7 @@ std::string xdrHelpersText() {
                                     {"alloc", resultAllocationFunction},
                                     {"release", elementReleaseFunction},
                                     {"decode", elementDecoderFunction},
-                                    {"terminated", terminatedFunction}});
+                                    {"terminated", terminatedFunction},
+                                    {"blank", blankStorageFunction},
+                                    {"clear", elementClearFunction}});
 }

@@ -7,16 +7,14 @@
 #include <initializer_list>
 #include <string>
 
-class Symbol;
+#include "model/symbol.h"
+
 class Type;
 class arrayType;
 class classType;
 class expression;
-class symbolSet;
 class typedefType;
 class unionType;
-class symbolSet;
-class Symbol;
 
 // Number of tabs in front of the statements of an XDR routine body; 0
 // between routines. Raised around a typedef or struct routine body and
@@ -42,16 +40,44 @@ struct arrayCoding {
   // A 64-bit size text that limits the count decoding accepts on top of
   // the bound (the room of a caller's buffer); "" for none.
   std::string countLimit;
+  // A variable of the routine that keeps the count the array travelled
+  // with, for a size checked once the members after it are decoded; "" for
+  // none.
+  std::string decodedCount;
 };
 
 // The XDR block of an array variable, with the coding options.
 std::string arrayXdrBlock(const arrayType* array, const std::string& xdrs, const std::string& prefix,
                           const std::string& name, const arrayCoding& coding);
-// The statement of one member in a struct routine whose members before it
-// are `codedBefore`: the array block with that knowledge for an array
-// member, the member's own statement otherwise.
-std::string memberXdrCode(const Symbol* member, const std::string& xdrs, const std::string& prefix,
-                          const symbolSet& codedBefore);
+// The statements of a record's members in member order. The size of an
+// array made of members coded after it cannot be checked in the array's
+// block: the count it travelled with is kept, and once every member is
+// decoded the size is checked against it, the value refused (and what
+// decoding allocated for the array released) where they disagree.
+class memberSequence {
+ public:
+  // `members` are all the record's members; the statements read and write
+  // them as `prefix` + name through the XDR stream `xdrs`.
+  memberSequence(const symbolSet& members, const std::string& xdrs, const std::string& prefix);
+  // The statement of the next member; for an array member `coding` holds
+  // the options beyond the members coded before it.
+  void add(Symbol* member, arrayCoding coding = arrayCoding());
+  // The next member, coded elsewhere by the routine.
+  void skip(Symbol* member);
+  // The declarations of the kept counts, the statements, then the checks of
+  // the sizes that had to wait.
+  std::string text() const;
+
+ private:
+  const symbolSet& members_;
+  std::string xdrs_;
+  std::string prefix_;
+  symbolSet codedBefore_;
+  std::string declarations_;
+  std::string statements_;
+  std::string checks_;
+  int kept_ = 0;
+};
 
 // 1 when the expression reads the data it sizes (names `this`), as the
 // length of a string does.
@@ -110,7 +136,8 @@ void refuseUncodableMember(const classType* c, const Symbol* member);
 
 // A generated block from its shape: every "$name" hole of `shape` is
 // replaced by the value given for that name (names are letters, digits and
-// underscores; a hole without a value stays as written).
+// underscores; "${name}" ends one that letters follow; a hole without a
+// value stays as written).
 struct templateHole {
   const char* name;
   std::string value;

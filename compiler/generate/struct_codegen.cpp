@@ -62,18 +62,18 @@ const char* const chainRoutine =
     "\t}\n"
     "}\n\n";
 
-// The statements of the members, in member order, but for `skipped`; each
-// knows the members coded before it.
+// The statements of the members, in member order, but for `skipped`.
 std::string memberStatements(const classType* c, const std::string& p, const Symbol* skipped) {
-  std::string text;
-  symbolSet codedBefore;
+  memberSequence sequence(c->members, "xdrp", p + "->");
   symbolSet::cursor walk = symbolSet::begin(&c->members);
   while (Symbol* member = walk.next()) {
     refuseUncodableMember(c, member);
-    if (member != skipped) text += memberXdrCode(member, "xdrp", p + "->", codedBefore);
-    codedBefore.add(member);
+    if (member != skipped)
+      sequence.add(member);
+    else
+      sequence.skip(member);
   }
-  return text;
+  return sequence.text();
 }
 
 }  // namespace

@@ -33,5 +33,9 @@ extern const char* const elementDecoderFunction;
 extern const char* const elementReleaseFunction;
 // 1 when bytes measured by their own terminator hold one.
 extern const char* const terminatedFunction;
+// 1 when a caller's storage of elements holds only zero bytes.
+extern const char* const blankStorageFunction;
+// Releases what elements in a caller's storage own and zeroes them.
+extern const char* const elementClearFunction;
 
 #endif

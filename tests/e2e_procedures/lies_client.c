@@ -45,6 +45,11 @@ int main(int argc, char** argv)
 	memset(one, 0, sizeof one);
 	fillnamed(1, one);
 	printf("fillnamed 1: %d\n", (int)lies_errno(0));
+	/* Refused after its elements were decoded: what they allocated is
+	   released and the buffer is blank again. */
+	memset(four, 0, sizeof four);
+	fillnamed(3, four);
+	printf("fillnamed 3: %d %s\n", (int)lies_errno(0), four[0].name || four[2].name ? "kept" : "blank");
 	memset(four, 0, sizeof four);
 	r = fillnamed(4, four);
 	printf("fillnamed 4: %d %d %s %d\n", (int)lies_errno(0), r, four[3].name ? four[3].name : "-", four[3].id);
@@ -55,6 +60,12 @@ int main(int argc, char** argv)
 	printf("name: %d\n", (int)lies_errno(0));
 	echo(s, c);
 	printf("echo: %d\n", (int)lies_errno(0));
+
+	memset(s, 0, sizeof s);
+	r = get(s, 1, 16);
+	printf("get 16: %d %d\n", (int)lies_errno(0), r);
+	r = get(s, 1, 2);
+	printf("get 2: %d %d %.2s\n", (int)lies_errno(0), r, s);
 
 	/* The caller's int arm holds 5; the reply switches to the string arm. */
 	memset(&h, 0, sizeof h);

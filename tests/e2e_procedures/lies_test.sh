@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Peers that do not keep to the sizes of the interface. A lying server's
 # replies whose counts exceed the room the request gave the caller's
-# buffers, or whose strings lack their terminator, are refused by the
-# generated client ("Can't decode result") over TCP and UDP, and one that
-# switches a union of the caller's to a string arm is decoded into storage
-# of its own; a generated
+# buffers, whose strings lack their terminator, or whose result claims more
+# bytes than they brought, are refused by the generated client ("Can't
+# decode result") over TCP and UDP, and one that switches a union of the
+# caller's to a string arm is decoded into storage of its own; a generated
 # server refuses requests whose strings lack their terminator or whose sizes
 # overflow 32 bits, allocates a large result buffer without touching it,
 # and keeps serving.
@@ -29,9 +29,12 @@ cant_decode=2
 expected="fill 10: $cant_decode
 fill 100: 0 100 99
 fillnamed 1: $cant_decode
+fillnamed 3: $cant_decode blank
 fillnamed 4: 0 4 ab 3
 name: $cant_decode
 echo: $cant_decode
+get 16: $cant_decode 0
+get 2: 0 2 ab
 swapheld: 0 2 liar"
 for proto in tcp udp; do
   port=$liar_tcp

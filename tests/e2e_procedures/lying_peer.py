@@ -4,10 +4,10 @@
     lying_peer.py serve <port file>
         A lying server: answers every call of the lies interface over TCP
         and UDP with a reply whose counts exceed the room the request gave
-        the caller's buffers, whose strings lack their terminator, or whose
-        union holds another arm than the caller's. Writes
-        "<tcp port> <udp port>" to the port file once it listens, and serves
-        until it is killed.
+        the caller's buffers, whose strings lack their terminator, whose
+        result claims more bytes than it sent, or whose union holds another
+        arm than the caller's. Writes "<tcp port> <udp port>" to the port
+        file once it listens, and serves until it is killed.
 
     lying_peer.py hostile <lies.h> <program> <tcp port> <udp port>
         Requests to a generated server of the lies interface whose strings
@@ -27,7 +27,7 @@ from rpc_sender import (GARBAGE_ARGS, NO_REPLY, SUCCESS, Target, opaque,  # noqa
                         procedure_numbers, send_cases, u32)
 
 SYSTEM_ERR = 5
-FILL, FILLNAMED, NAME, ECHO, SWAPHELD = 1, 2, 3, 4, 7
+FILL, FILLNAMED, NAME, ECHO, GET, SWAPHELD = 1, 2, 3, 4, 6, 7
 
 
 def lying_results(proc, args):
@@ -37,12 +37,21 @@ def lying_results(proc, args):
         return u32(n, 100, *range(100), 100)
     if proc == FILLNAMED:
         k = struct.unpack(">i", args[:4])[0]
+        if k == 3:
+            # As many elements as asked for, decoded into the caller's
+            # storage before the count that precedes them refuses them.
+            named = b"".join(opaque(b"ab\0") + u32(i) for i in range(3))
+            return u32(2, 3) + named + u32(3)
         named = b"".join(opaque(b"ab\0") + u32(i) for i in range(4))
         return u32(k, 4) + named + u32(4)
     if proc == NAME:
         return opaque(b"N" * 16)
     if proc == ECHO:
         return opaque(b"S" * 16) + opaque(b"yo\0")
+    if proc == GET:
+        # Two bytes, and a result that says as many bytes came as were asked.
+        size, nm = struct.unpack(">II", args[:8])
+        return u32(size, nm) + opaque(b"ab") + u32(size * nm)
     if proc == SWAPHELD:
         # The held value, present, switched to its string arm; the result.
         return u32(1, 2) + opaque(b"liar\0") + u32(0)

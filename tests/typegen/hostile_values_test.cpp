@@ -23,12 +23,16 @@ using namespace build;
 //   struct bag { int ns; str16 [size = ns, maxsize = 4] strs; };
 //   struct wide { int n; int m; int [size = n, maxsize = m] v; };
 //   struct blob { int n; int m; char [size = n, maxsize = m] bytes; };
+//   struct later { int [size = count, maxsize = 4] values; int count; };
+//   struct laterNames { str16 [size = count, maxsize = 4] names; int count; };
+//   struct pairs { int [maxsize = 2] pair; str16 [maxsize = 2] names; };
 //   interface bounds {
 //     int rfread(out void [size = return < 0 ? 0 : return, maxsize = size*nm] ptr,
 //                in size_T size, in size_T nm);
 //     int rfwrite(in void [size = nm*size, maxsize = size*nm] ptr, in size_T size, in size_T nm);
 //     void echo(inout str16 s, inout c16 c);
-//     void put(in struct bag* b, in struct wide* w, in struct blob* x);
+//     void put(in struct bag* b, in struct wide* w, in struct blob* x, in struct later* l,
+//              in struct laterNames* ln, in struct pairs* pp);
 //   };
 struct BoundsModel {
   rpcVersion* version;
@@ -45,6 +49,12 @@ BoundsModel boundsModel() {
                                         sym("v", varArray(prim(CODE_INT), var("n"), var("m")))});
   classType* blob = structType("blob", {sym("n", prim(CODE_INT)), sym("m", prim(CODE_INT)),
                                         sym("bytes", varArray(prim(CODE_CHAR), var("n"), var("m")))});
+  classType* later = structType("later", {sym("values", varArray(prim(CODE_INT), var("count"), num(4))),
+                                          sym("count", prim(CODE_INT))});
+  classType* laterNames = structType(
+      "laterNames", {sym("names", varArray(str16, var("count"), num(4))), sym("count", prim(CODE_INT))});
+  classType* pairs = structType("pairs", {sym("pair", varArray(prim(CODE_INT), nullptr, num(2))),
+                                         sym("names", varArray(str16, nullptr, num(2)))});
   expression* result = var("_vlrpc_return_");
   expression* clamped = new condExp(new binaryExp(result, '<', num(0)), num(0), result);
   BoundsModel m;
@@ -58,7 +68,9 @@ BoundsModel boundsModel() {
                            new binaryExp(var("size"), '*', var("nm")))),
        arg("size", sizeT), arg("nm", sizeT)});
   m.echo = procedure("echo", prim(CODE_VOID), {arg("s", str16, DIR_INOUT), arg("c", c16, DIR_INOUT)});
-  rpcProcedure* put = procedure("put", prim(CODE_VOID), {arg("b", ptr(bag)), arg("w", ptr(wide)), arg("x", ptr(blob))});
+  rpcProcedure* put = procedure("put", prim(CODE_VOID), {arg("b", ptr(bag)), arg("w", ptr(wide)), arg("x", ptr(blob)),
+                                                          arg("l", ptr(later)), arg("ln", ptr(laterNames)),
+                                                          arg("pp", ptr(pairs))});
   m.version = version(1, {m.rfread, rfwrite, m.echo, put});
   program("bounds", 0x20000457, {m.version});
   return m;
@@ -326,6 +338,106 @@ int main(void) {
 		CHECK(malloc_rfread_out_t(&out) == 1 && out.ptr != 0);
 		CHECK(resident() < before + (256UL << 20));
 		mfree_rfread_out_t(&out);
+	}
+)C");
+}
+
+// A size made of members decoded after its array is checked once the whole
+// record is decoded: a value that claims more than arrived (or, where the
+// elements own memory, other than what arrived) is refused, and what
+// decoding allocated for the array is released; storage the caller gave is
+// kept.
+TEST(HostileValues, SizesDecodedAfterTheirArray) {
+  expectProgramPasses(R"C(
+int main(void) {
+	static unsigned char bytes[128];
+	struct { char kind; const char* hex; int ok; } cases[] = {
+		/* rfread's result record: size, nm, the bytes, then the result that
+		   says how many of them there are. */
+		{ 'r', "00000001" "00000010" "00000002" "61620000" "00000002", 1 },
+		{ 'r', "00000001" "00000010" "00000002" "61620000" "00000001", 1 },
+		{ 'r', "00000001" "00000010" "00000002" "61620000" "ffffffff", 1 },
+		{ 'r', "00000001" "00000010" "00000002" "61620000" "00000003", 0 },
+		{ 'r', "00000001" "00000010" "00000000" "7fffffff", 0 },
+		/* later: the values, then their count. */
+		{ 'l', "00000002" "00000007" "00000008" "00000002", 1 },
+		{ 'l', "00000002" "00000007" "00000008" "00000001", 1 },
+		{ 'l', "00000002" "00000007" "00000008" "00000003", 0 },
+		{ 'l', "00000001" "00000007" "7fffffff", 0 },
+		{ 'l', "00000001" "00000007" "ffffffff", 0 },
+		/* laterNames: strings own memory, so the count must be theirs. */
+		{ 'n', "00000002" "00000002" "61000000" "00000002" "62000000" "00000002", 1 },
+		{ 'n', "00000002" "00000002" "61000000" "00000002" "62000000" "00000001", 0 },
+		{ 'n', "00000002" "00000002" "61000000" "00000002" "62000000" "00000004", 0 },
+		{ 'n', "00000000" "00000000", 1 },
+	};
+	u_int i, n;
+	for(i = 0; i < sizeof cases / sizeof cases[0]; i++) {
+		struct rfread_out_t r;
+		struct later l;
+		struct laterNames ln;
+		int ok;
+		memset(&r, 0, sizeof r);
+		memset(&l, 0, sizeof l);
+		memset(&ln, 0, sizeof ln);
+		n = from_hex(cases[i].hex, bytes);
+		if(cases[i].kind == 'r') {
+			ok = decode((xdrproc_t)xdr_rfread_out_t, &r, bytes, n);
+			CHECK(ok || r.ptr == 0);
+			xdr_free((xdrproc_t)xdr_rfread_out_t, (char*)&r);
+		} else if(cases[i].kind == 'l') {
+			ok = decode((xdrproc_t)xdr_later, &l, bytes, n);
+			CHECK(ok || l.values == 0);
+			later_freeres(&l);
+		} else {
+			ok = decode((xdrproc_t)xdr_laterNames, &ln, bytes, n);
+			CHECK(ok || ln.names == 0);
+			laterNames_freeres(&ln);
+		}
+		if(ok != cases[i].ok)
+			printf("case %u: decoding gave %d\n", i, ok);
+		CHECK(ok == cases[i].ok);
+	}
+	/* Into the caller's storage: refused the same way, the storage kept. */
+	{
+		struct rfread_out_t r;
+		char mine[16];
+		memset(&r, 0, sizeof r);
+		r.ptr = mine;
+		n = from_hex(cases[3].hex, bytes);
+		CHECK(!decode((xdrproc_t)xdr_rfread_out_t, &r, bytes, n) && r.ptr == mine);
+	}
+)C");
+}
+
+// An array without size holds its bound's worth, which is what encoding
+// sends: fewer elements are refused, and an empty one (how its null value
+// travels) decodes as null, so that encoding it again sends it empty.
+TEST(HostileValues, ArraysWithoutSizeHoldTheirBound) {
+  expectProgramPasses(R"C(
+int main(void) {
+	static unsigned char bytes[128];
+	struct { const char* hex; int ok; } cases[] = {
+		{ "00000002" "00000001" "00000002" "00000002" "00000002" "61000000" "00000002" "62000000", 1 },
+		{ "00000001" "00000001" "00000002" "00000002" "61000000" "00000002" "62000000", 0 },
+		{ "00000002" "00000001" "00000002" "00000001" "00000002" "61000000", 0 },
+		{ "00000000" "00000000", 1 },
+	};
+	u_int i, n;
+	for(i = 0; i < sizeof cases / sizeof cases[0]; i++) {
+		struct pairs p;
+		int ok;
+		memset(&p, 0, sizeof p);
+		n = from_hex(cases[i].hex, bytes);
+		ok = decode((xdrproc_t)xdr_pairs, &p, bytes, n);
+		if(ok != cases[i].ok)
+			printf("case %u: decoding gave %d\n", i, ok);
+		CHECK(ok == cases[i].ok);
+		if(ok)
+			CHECK(encode((xdrproc_t)xdr_pairs, &p) == n);
+		else
+			CHECK(p.pair == 0 || p.names == 0);
+		pairs_freeres(&p);
 	}
 )C");
 }

@@ -4,6 +4,7 @@
 // buffer), the plain text is quoted next to the expectation with the reason.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "generate/codegen_support.h"
@@ -39,6 +40,17 @@ expression* stringLength() {
 // The struct used by the array examples: its routine parameter is prec.
 std::string memberBlock(Type* t, const std::string& name) {
   return t->xdrCall("xdrp", "prec->", name);
+}
+
+// The statements of the members of such a struct, in the given order.
+std::string memberStatements(std::initializer_list<Symbol*> members) {
+  symbolSet record;
+  for (Symbol* member : members) record.add(member);
+  memberSequence sequence(record, "xdrp", "prec->");
+  indentMore();
+  for (Symbol* member : members) sequence.add(member);
+  indentLess();
+  return sequence.text();
 }
 
 }  // namespace
@@ -217,21 +229,31 @@ TEST(ArrayCode, XdrBlocks) {
   // Once the size variable was coded before the array in the same routine,
   // a value that brings fewer elements than its size says is refused, and
   // what decoding allocated for it is released.
-  symbolSet codedBefore;
-  codedBefore.add(sym("n", prim(CODE_INT)));
-  const std::string checked = memberXdrCode(sym("vals", varArray(prim(CODE_INT), var("n"), num(100))), "xdrp",
-                                            "prec->", codedBefore);
+  const std::string checked =
+      memberStatements({sym("n", prim(CODE_INT)), sym("vals", varArray(prim(CODE_INT), var("n"), num(100)))});
   EXPECT_NE(checked.find("\t\tint fresh = prec->vals == 0;\n"), std::string::npos) << checked;
   EXPECT_NE(checked.find("\t\tif(((unsigned long long)(prec->n)) > len) {\n\t\t\tif(fresh)\n"
                          "\t\t\t\tvlrpc_release((char**)&prec->vals, len, sizeof(int), (xdrproc_t)xdr_int);\n"
                          "\t\t\treturn 0;\n\t\t}\n"),
             std::string::npos)
       << checked;
-  // A size coded after the array is not known yet when it is decoded.
-  EXPECT_EQ(memberXdrCode(sym("vals", varArray(prim(CODE_INT), var("m"), num(100))), "xdrp", "prec->",
-                          codedBefore)
-                .find("fresh"),
-            std::string::npos);
+  // A size coded after the array is not known yet when it is decoded: the
+  // count it came with is kept, and the size is checked against it once the
+  // record is decoded.
+  const std::string waiting =
+      memberStatements({sym("vals", varArray(prim(CODE_INT), var("m"), num(100))), sym("m", prim(CODE_INT))});
+  EXPECT_EQ(waiting.find("\t\tint fresh"), std::string::npos) << waiting;
+  EXPECT_EQ(waiting.find("\tunsigned int _vlrpc_count_0 = 0;\n\tint _vlrpc_fresh_0 = prec->vals == 0;\n"), 0u)
+      << waiting;
+  EXPECT_NE(waiting.find("\t}\n\t_vlrpc_count_0 = len;\n\t}\n"), std::string::npos) << waiting;
+  const std::string deferredCheck =
+      "\tif(!xdr_int(xdrp, &prec->m))\n\t\treturn 0;\n"
+      "\tif(xdrp->x_op == XDR_DECODE && ((unsigned long long)(prec->m)) > _vlrpc_count_0) {\n"
+      "\t\tif(_vlrpc_fresh_0)\n"
+      "\t\t\tvlrpc_release((char**)&prec->vals, _vlrpc_count_0, sizeof(int), (xdrproc_t)xdr_int);\n"
+      "\t\treturn 0;\n\t}\n";
+  EXPECT_EQ(waiting.substr(waiting.size() - std::min(waiting.size(), deferredCheck.size())), deferredCheck)
+      << waiting;
 
   // A variable array with only a bound counts with the bound.
   EXPECT_NE(memberBlock(varArray(prim(CODE_INT), nullptr, num(100)), "v")
@@ -425,9 +447,7 @@ TEST(ArrayCode, ReleaseOfElementsThatOwnMemory) {
             std::string::npos)
       << block;
   // Decoded elements that own memory must be as many as the size says.
-  symbolSet codedBefore;
-  codedBefore.add(sym("k", prim(CODE_INT)));
-  EXPECT_NE(memberXdrCode(sym("names", names), "xdrp", "prec->", codedBefore)
+  EXPECT_NE(memberStatements({sym("k", prim(CODE_INT)), sym("names", names)})
                 .find("\t\tif(((unsigned long long)(prec->k)) != len) {\n"),
             std::string::npos);
   // A byte array's block needs no count outside encoding.
