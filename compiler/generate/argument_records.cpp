@@ -21,134 +21,158 @@ namespace {
 
 // Sorts the size variables of one array argument into the procedure's two
 // sets; the first faulty variable ends the examination of this argument.
-void checkArraySizeVars(rpcProcedure* procedure, Symbol* argument, const arrayType* array) {
-  symbolSet vars;
-  array->collectSizeVars(vars);
-  symbolSet::cursor walk = symbolSet::begin(&vars);
-  while (Symbol* var = walk.next()) {
-    if (var->name() == returnMemberName) {
-      if (procedure->returnsVoid()) {
-        reportError() << " size of argument " << argument->name()
-                      << " was specified as void (return).\n";
-        return;
-      }
-      // The result sizes an out array: it travels in the result record
-      // already, so it enters neither set.
-      if (argument->direction() == DIR_OUT) continue;
-      reportError() << " input size of argument " << argument->name()
-                    << " was specified as the return value.\n";
-      return;
+void checkArraySizeVars(rpcProcedure* procedure, Symbol* argument, const arrayType* array)
+{
+    symbolSet vars;
+    array->collectSizeVars(vars);
+    symbolSet::cursor walk = symbolSet::begin(&vars);
+    while (Symbol* var = walk.next()) {
+        if (var->name() == returnMemberName) {
+            if (procedure->returnsVoid()) {
+                reportError() << " size of argument " << argument->name()
+                              << " was specified as void (return).\n";
+                return;
+            }
+            // The result sizes an out array: it travels in the result record
+            // already, so it enters neither set.
+            if (argument->direction() == DIR_OUT)
+                continue;
+            reportError() << " input size of argument " << argument->name()
+                          << " was specified as the return value.\n";
+            return;
+        }
+        Symbol* sizeArgument = procedure->findArgument(var->name());
+        if (!sizeArgument) {
+            reportError() << " size variable " << var->name() << " of " << argument->name()
+                          << " for " << procedure->name() << "() is not an argument."
+                          << "\n";
+            return;
+        }
+        if (argument->direction() != DIR_OUT)
+            procedure->inSizeVars.add(sizeArgument);
+        if (argument->direction() != DIR_IN)
+            procedure->outSizeVars.add(sizeArgument);
     }
-    Symbol* sizeArgument = procedure->findArgument(var->name());
-    if (!sizeArgument) {
-      reportError() << " size variable " << var->name() << " of " << argument->name() << " for "
-                    << procedure->name() << "() is not an argument." << "\n";
-      return;
+}
+
+classType* newRecord(const std::string& name)
+{
+    classType* record = new classType(name, 0);
+    record->setKeyword(CODE_STRUCT);
+    record->setTypedefName(name);
+    record->markArgRecord();
+    return record;
+}
+
+void addMembers(classType* record, const symbolSet& members)
+{
+    symbolSet::cursor walk = symbolSet::begin(&members);
+    while (Symbol* member = walk.next())
+        record->addMember(member);
+}
+
+void fillInRecord(rpcProcedure* procedure)
+{
+    classType* record = procedure->inRecord;
+    addMembers(record, procedure->inSizeVars);
+    symbolSet::cursor walk = symbolSet::begin(procedure->arguments);
+    while (Symbol* argument = walk.next())
+        if (argument->direction() == DIR_IN || argument->direction() == DIR_INOUT)
+            record->addMember(argument);
+}
+
+void fillOutRecord(rpcProcedure* procedure)
+{
+    classType* record = procedure->outRecord;
+    addMembers(record, procedure->outSizeVars);
+    symbolSet::cursor walk = symbolSet::begin(procedure->arguments);
+    while (Symbol* argument = walk.next()) {
+        if (argument->direction() != DIR_OUT && argument->direction() != DIR_INOUT)
+            continue;
+        record->addMember(argument);
+        if (argument->needsAllocation())
+            procedure->needsHelpers = 1;
     }
-    if (argument->direction() != DIR_OUT) procedure->inSizeVars.add(sizeArgument);
-    if (argument->direction() != DIR_IN) procedure->outSizeVars.add(sizeArgument);
-  }
-}
-
-classType* newRecord(const std::string& name) {
-  classType* record = new classType(name, 0);
-  record->setKeyword(CODE_STRUCT);
-  record->setTypedefName(name);
-  record->markArgRecord();
-  return record;
-}
-
-void addMembers(classType* record, const symbolSet& members) {
-  symbolSet::cursor walk = symbolSet::begin(&members);
-  while (Symbol* member = walk.next()) record->addMember(member);
-}
-
-void fillInRecord(rpcProcedure* procedure) {
-  classType* record = procedure->inRecord;
-  addMembers(record, procedure->inSizeVars);
-  symbolSet::cursor walk = symbolSet::begin(procedure->arguments);
-  while (Symbol* argument = walk.next())
-    if (argument->direction() == DIR_IN || argument->direction() == DIR_INOUT)
-      record->addMember(argument);
-}
-
-void fillOutRecord(rpcProcedure* procedure) {
-  classType* record = procedure->outRecord;
-  addMembers(record, procedure->outSizeVars);
-  symbolSet::cursor walk = symbolSet::begin(procedure->arguments);
-  while (Symbol* argument = walk.next()) {
-    if (argument->direction() != DIR_OUT && argument->direction() != DIR_INOUT) continue;
-    record->addMember(argument);
-    if (argument->needsAllocation()) procedure->needsHelpers = 1;
-  }
-  if (procedure->returnType() && !procedure->returnsVoid()) {
-    Symbol* result = new Symbol(returnMemberName, 0);
-    result->setDirection(DIR_OUT);
-    attachBaseType(result, procedure->returnType(), 0);
-    record->addMember(result);
-  }
+    if (procedure->returnType() && !procedure->returnsVoid()) {
+        Symbol* result = new Symbol(returnMemberName, 0);
+        result->setDirection(DIR_OUT);
+        attachBaseType(result, procedure->returnType(), 0);
+        record->addMember(result);
+    }
 }
 
 // A record of the same name that an earlier version of the program
 // registered: records belong to their version, so that is no redefinition.
-int isRecordOfOtherVersion(const classType* record) {
-  const classType* registered =
-      dynamic_cast<const classType*>(declaredTypes.findStruct(record->nameField()));
-  return registered && registered != record && registered->isArgRecord() ? 1 : 0;
+int isRecordOfOtherVersion(const classType* record)
+{
+    const classType* registered =
+        dynamic_cast<const classType*>(declaredTypes.findStruct(record->nameField()));
+    return registered && registered != record && registered->isArgRecord() ? 1 : 0;
 }
 
 // Registers a record with the declared types once, so that a struct or
 // union the interface declares under the record's name is reported.
-void registerRecord(classType* record) {
-  if (declaredTypes.findStruct(record->nameField()) == record) return;
-  if (isRecordOfOtherVersion(record)) return;
-  declaredTypes.add(record);
+void registerRecord(classType* record)
+{
+    if (declaredTypes.findStruct(record->nameField()) == record)
+        return;
+    if (isRecordOfOtherVersion(record))
+        return;
+    declaredTypes.add(record);
 }
 
-void declareRecord(classType* record) {
-  record->emitDeclaration(argRecordSection.stream());
-  emit(xdrProtoSection.stream(), record->xdrPrototype(), ";", "\n");
+void declareRecord(classType* record)
+{
+    record->emitDeclaration(argRecordSection.stream());
+    emit(xdrProtoSection.stream(), record->xdrPrototype(), ";", "\n");
 }
 
-void emitResultHelpers(classType* record) {
-  record->emitMallocHelper(serverCodeStream);
-  record->emitFreeHelper(serverCodeStream);
-  std::ostream& prototypes = serverProtoSection.stream();
-  emit(prototypes, mallocHelperPrototype(record), ";\n");
-  emit(prototypes, freeHelperPrototype(record), ";\n");
+void emitResultHelpers(classType* record)
+{
+    record->emitMallocHelper(serverCodeStream);
+    record->emitFreeHelper(serverCodeStream);
+    std::ostream& prototypes = serverProtoSection.stream();
+    emit(prototypes, mallocHelperPrototype(record), ";\n");
+    emit(prototypes, freeHelperPrototype(record), ";\n");
 }
 
 }  // namespace
 
-void rpcProcedure::checkArguments() {
-  symbolSet::cursor walk = symbolSet::begin(arguments);
-  while (Symbol* argument = walk.next()) {
-    // Only an argument whose own type is an array carries size attributes;
-    // a typedef of an array or a pointer to one is not examined.
-    Type* t = argument->type();
-    if (!t || t->kind() != KIND_ARRAY) continue;
-    checkArraySizeVars(this, argument, static_cast<const arrayType*>(t));
-  }
+void rpcProcedure::checkArguments()
+{
+    symbolSet::cursor walk = symbolSet::begin(arguments);
+    while (Symbol* argument = walk.next()) {
+        // Only an argument whose own type is an array carries size attributes;
+        // a typedef of an array or a pointer to one is not examined.
+        Type* t = argument->type();
+        if (!t || t->kind() != KIND_ARRAY)
+            continue;
+        checkArraySizeVars(this, argument, static_cast<const arrayType*>(t));
+    }
 }
 
-void rpcProcedure::buildArgRecords() {
-  if (!inRecord || !outRecord) {
-    inRecord = newRecord(inRecordName());
-    outRecord = newRecord(outRecordName());
-    fillInRecord(this);
-    fillOutRecord(this);
-  }
+void rpcProcedure::buildArgRecords()
+{
+    if (!inRecord || !outRecord) {
+        inRecord = newRecord(inRecordName());
+        outRecord = newRecord(outRecordName());
+        fillInRecord(this);
+        fillOutRecord(this);
+    }
 
-  if (hasInRecord()) declareRecord(inRecord);
-  if (hasOutRecord()) declareRecord(outRecord);
-  if (needsHelpers && hasOutRecord()) emitResultHelpers(outRecord);
+    if (hasInRecord())
+        declareRecord(inRecord);
+    if (hasOutRecord())
+        declareRecord(outRecord);
+    if (needsHelpers && hasOutRecord())
+        emitResultHelpers(outRecord);
 
-  if (hasInRecord()) {
-    inRecord->emitXdrRoutine(xdrOut);
-    registerRecord(inRecord);
-  }
-  if (hasOutRecord()) {
-    outRecord->emitXdrRoutine(xdrOut);
-    registerRecord(outRecord);
-  }
+    if (hasInRecord()) {
+        inRecord->emitXdrRoutine(xdrOut);
+        registerRecord(inRecord);
+    }
+    if (hasOutRecord()) {
+        outRecord->emitXdrRoutine(xdrOut);
+        registerRecord(outRecord);
+    }
 }

@@ -13,25 +13,29 @@
 #include "output/emit.h"
 #include "output/output_files.h"
 
-void arrayType::applyAttributes(property* head) {
-  for (property* attribute = head; attribute; attribute = attribute->next()) applyAttribute(attribute);
+void arrayType::applyAttributes(property* head)
+{
+    for (property* attribute = head; attribute; attribute = attribute->next())
+        applyAttribute(attribute);
 }
 
-void arrayType::applyAttribute(property* attribute) {
-  if (!attribute) return;
-  const std::string& name = attribute->name();
-  if (name == "size" || name == "maxsize") {
-    expression*& slot = name == "size" ? size : maxsize;
-    if (slot) {
-      reportError() << " " << name << " redefined for array!\n";
-    } else if (attribute->value()) {
-      slot = attribute->value();
-    } else {
-      std::cerr << "Size variable not found\n";
+void arrayType::applyAttribute(property* attribute)
+{
+    if (!attribute)
+        return;
+    const std::string& name = attribute->name();
+    if (name == "size" || name == "maxsize") {
+        expression*& slot = name == "size" ? size : maxsize;
+        if (slot) {
+            reportError() << " " << name << " redefined for array!\n";
+        } else if (attribute->value()) {
+            slot = attribute->value();
+        } else {
+            std::cerr << "Size variable not found\n";
+        }
+        return;
     }
-    return;
-  }
-  reportError() << " unkonwn array modifier " << name << "\n";
+    reportError() << " unkonwn array modifier " << name << "\n";
 }
 
 namespace {
@@ -39,135 +43,172 @@ namespace {
 // With a member prefix, `this` is the address of the member itself (so that
 // "strlen(*this)" reads the member's string); without one, as in the routine
 // of a typedef, the variable's own name, a pointer to the value, stands for it.
-std::string boundCode(const expression* e, const std::string& p1, const std::string& p2) {
-  if (p1.empty()) return e->codeText(p2);
-  return e->codeText(p1, "(&" + p1 + p2 + ")");
+std::string boundCode(const expression* e, const std::string& p1, const std::string& p2)
+{
+    if (p1.empty())
+        return e->codeText(p2);
+    return e->codeText(p1, "(&" + p1 + p2 + ")");
 }
 
 // The same as a 64-bit size.
-std::string sizeValueCode(const expression* e, const std::string& p1, const std::string& p2) {
-  if (p1.empty()) return e->sizeCodeText(p2);
-  return e->sizeCodeText(p1, "(&" + p1 + p2 + ")");
+std::string sizeValueCode(const expression* e, const std::string& p1, const std::string& p2)
+{
+    if (p1.empty())
+        return e->sizeCodeText(p2);
+    return e->sizeCodeText(p1, "(&" + p1 + p2 + ")");
 }
 
 // Element types whose XDR filter is one of the byte filters.
-int isByteLike(const Type* element) {
-  return element && (element->isVoid() || element->isByte() || element->isChar());
+int isByteLike(const Type* element)
+{
+    return element && (element->isVoid() || element->isByte() || element->isChar());
 }
 
 }  // namespace
 
-std::string arrayType::sizeText(const std::string& p1, const std::string& p2) const {
-  if (size) return boundCode(size, p1, p2);
-  if (maxsize) return maxsizeText(p1, p2);
-  std::cerr << "No size specified for array " << p1 << p2 << "\n";
-  return "";
-}
-
-std::string arrayType::maxsizeText(const std::string& p1, const std::string& p2) const {
-  if (maxsize) return boundCode(maxsize, p1, p2);
-  return sizeText(p1, p2);
-}
-
-void arrayType::collectSizeVars(symbolSet& vars) const {
-  if (size) size->collectVars(vars);
-  if (maxsize) maxsize->collectVars(vars);
-}
-
-std::string arrayType::declarator(Symbol* symbol) const {
-  const std::string v = symbol->name();
-  if (variable) return joinText(keywordPrefix(symbol), generatedPointerText(eleType), " ", v);
-  if (!maxsize) {
-    reportError() << "fixed size not specified for array " << v << "\n";
+std::string arrayType::sizeText(const std::string& p1, const std::string& p2) const
+{
+    if (size)
+        return boundCode(size, p1, p2);
+    if (maxsize)
+        return maxsizeText(p1, p2);
+    std::cerr << "No size specified for array " << p1 << p2 << "\n";
     return "";
-  }
-  if (!maxsize->isConstant()) {
-    reportError() << " max size for array " << v << " is not a constant expression\n";
-    return "";
-  }
-  return joinText(keywordPrefix(symbol), generatedTypeText(eleType), " ", v, "[",
-                  maxsizeText("", v), "]");
+}
+
+std::string arrayType::maxsizeText(const std::string& p1, const std::string& p2) const
+{
+    if (maxsize)
+        return boundCode(maxsize, p1, p2);
+    return sizeText(p1, p2);
+}
+
+void arrayType::collectSizeVars(symbolSet& vars) const
+{
+    if (size)
+        size->collectVars(vars);
+    if (maxsize)
+        maxsize->collectVars(vars);
+}
+
+std::string arrayType::declarator(Symbol* symbol) const
+{
+    const std::string v = symbol->name();
+    if (variable)
+        return joinText(keywordPrefix(symbol), generatedPointerText(eleType), " ", v);
+    if (!maxsize) {
+        reportError() << "fixed size not specified for array " << v << "\n";
+        return "";
+    }
+    if (!maxsize->isConstant()) {
+        reportError() << " max size for array " << v << " is not a constant expression\n";
+        return "";
+    }
+    return joinText(keywordPrefix(symbol), generatedTypeText(eleType), " ", v, "[",
+                    maxsizeText("", v), "]");
 }
 
 // Arrays never stand in a type list; the signature names the filter.
-std::string arrayType::xdrSignature() const {
-  return joinText(xdrRoutineName(), "(XDR*, ", generatedPointerText(eleType), ")");
+std::string arrayType::xdrSignature() const
+{
+    return joinText(xdrRoutineName(), "(XDR*, ", generatedPointerText(eleType), ")");
 }
 
-std::string arrayType::xdrRoutineName() const {
-  if (!eleType) return "";
-  if (eleType->isVoid() && !variable) {
-    reportError() << " invalid type: array of void" << "\n";
-    return "";
-  }
-  if (isByteLike(eleType)) return variable ? "xdr_bytes" : "xdr_opaque";
-  return variable ? "xdr_array" : "xdr_vector";
+std::string arrayType::xdrRoutineName() const
+{
+    if (!eleType)
+        return "";
+    if (eleType->isVoid() && !variable) {
+        reportError() << " invalid type: array of void"
+                      << "\n";
+        return "";
+    }
+    if (isByteLike(eleType))
+        return variable ? "xdr_bytes" : "xdr_opaque";
+    return variable ? "xdr_array" : "xdr_vector";
 }
 
 namespace {
 
 // The array variable behind a prefix; a whole variable (a typedef's routine
 // parameter) is a pointer to it.
-std::string arrayLvalue(const std::string& prefix, const std::string& name) {
-  return prefix.empty() ? "*" + name : prefix + name;
+std::string arrayLvalue(const std::string& prefix, const std::string& name)
+{
+    return prefix.empty() ? "*" + name : prefix + name;
 }
 
 // The size of one element in generated code: byte-like elements (void
 // included) count one byte each.
-std::string elementSize(const Type* element) {
-  return isByteLike(element) ? "1" : joinText("sizeof(", generatedTypeText(element), ")");
+std::string elementSize(const Type* element)
+{
+    return isByteLike(element) ? "1" : joinText("sizeof(", generatedTypeText(element), ")");
 }
 
 // The element filter an array block hands to the helpers: none for bytes.
-std::string elementFilter(const Type* element) {
-  if (isByteLike(element)) return "(xdrproc_t)0";
-  return joinText("(xdrproc_t)", element ? element->xdrRoutineName() : "");
+std::string elementFilter(const Type* element)
+{
+    if (isByteLike(element))
+        return "(xdrproc_t)0";
+    return joinText("(xdrproc_t)", element ? element->xdrRoutineName() : "");
 }
 
 // The trailing arguments of xdr_array and xdr_vector; bytes have none.
-std::string elementArguments(const Type* element) {
-  if (isByteLike(element)) return "";
-  return joinText(", sizeof(", generatedTypeText(element), "), ", elementFilter(element));
+std::string elementArguments(const Type* element)
+{
+    if (isByteLike(element))
+        return "";
+    return joinText(", sizeof(", generatedTypeText(element), "), ", elementFilter(element));
 }
 
 // Bytes whose count is measured over their own data: a string, which must
 // hold its terminator before anything measures it.
-int isSelfMeasured(const arrayType* array) {
-  return isByteLike(array->eleType) && readsOwnData(array->size);
+int isSelfMeasured(const arrayType* array)
+{
+    return isByteLike(array->eleType) && readsOwnData(array->size);
 }
 
 // The expression that gives the array's size: an array without one holds
 // its bound's worth, which is what encoding sends.
-const expression* sizeExpression(const arrayType* array) { return array->size ? array->size : array->maxsize; }
+const expression* sizeExpression(const arrayType* array)
+{
+    return array->size ? array->size : array->maxsize;
+}
 
 // 1 when the size can be evaluated right after the array was decoded: every
 // variable it names was coded before it in the same routine. A size of the
 // array's own data alone (a string's length) or a constant always can.
-int sizeIsDecodedBefore(const arrayType* array, const arrayCoding& coding) {
-  if (!sizeExpression(array)) return 0;
-  symbolSet variables;
-  sizeExpression(array)->collectVars(variables);
-  symbolSet::cursor walk = symbolSet::begin(&variables);
-  while (Symbol* variable = walk.next())
-    if (!coding.codedBefore || !coding.codedBefore->find(variable->name())) return 0;
-  return 1;
+int sizeIsDecodedBefore(const arrayType* array, const arrayCoding& coding)
+{
+    if (!sizeExpression(array))
+        return 0;
+    symbolSet variables;
+    sizeExpression(array)->collectVars(variables);
+    symbolSet::cursor walk = symbolSet::begin(&variables);
+    while (Symbol* variable = walk.next())
+        if (!coding.codedBefore || !coding.codedBefore->find(variable->name()))
+            return 0;
+    return 1;
 }
 
 // 1 for a variable-length array without size: it holds its bound's worth,
 // and a count of 0 is how its null value travels.
-int isBoundSized(const arrayType* array) { return array->variable && !array->size && array->maxsize; }
+int isBoundSized(const arrayType* array)
+{
+    return array->variable && !array->size && array->maxsize;
+}
 
 // The test that refuses a size evaluated over decoded data whose count is
 // `count`: it may not exceed what arrived, and where the elements own
 // memory it must equal it, since freeing walks the size. A variable-length
 // string of count 0 is how a null string travels: it decodes as empty; a
 // bound-sized array of count 0 decodes as null.
-std::string sizeRefusalTest(const arrayType* array, const std::string& prefix, const std::string& name,
-                            const std::string& count) {
-  const char* comparison = mayOwnMemory(array->eleType) ? " != " : " > ";
-  const std::string test = joinText(arraySizeValue(array, prefix, name), comparison, count);
-  const int nullTravelsEmpty = (isSelfMeasured(array) && array->variable) || isBoundSized(array);
-  return nullTravelsEmpty ? joinText("(", count, " != 0 && ", test, ")") : test;
+std::string sizeRefusalTest(const arrayType* array, const std::string& prefix,
+                            const std::string& name, const std::string& count)
+{
+    const char* comparison = mayOwnMemory(array->eleType) ? " != " : " > ";
+    const std::string test = joinText(arraySizeValue(array, prefix, name), comparison, count);
+    const int nullTravelsEmpty = (isSelfMeasured(array) && array->variable) || isBoundSized(array);
+    return nullTravelsEmpty ? joinText("(", count, " != 0 && ", test, ")") : test;
 }
 
 // A bound-sized array that arrived empty is null, as it was sent: storage
@@ -178,37 +219,45 @@ const char* const kEmptyIsNull =
 
 // That statement, inside the decoding branch of the array's block or, with
 // `xdrs`, after the record's members.
-std::string emptyIsNullStatement(const arrayType* array, const std::string& xdrs, const std::string& address,
-                                 const std::string& count, const std::string& fresh) {
-  if (!isBoundSized(array)) return "";
-  return fillTemplate(kEmptyIsNull, {{"tabs", xdrs.empty() ? "\t\t" : "\t"},
-                                     {"decoding", xdrs.empty() ? "" : xdrs + "->x_op == XDR_DECODE && "},
-                                     {"count", count},
-                                     {"fresh", fresh},
-                                     {"release", elementReleaseFunction},
-                                     {"address", address},
-                                     {"elementSize", elementSize(array->eleType)},
-                                     {"elementFilter", elementFilter(array->eleType)}});
+std::string emptyIsNullStatement(const arrayType* array, const std::string& xdrs,
+                                 const std::string& address, const std::string& count,
+                                 const std::string& fresh)
+{
+    if (!isBoundSized(array))
+        return "";
+    return fillTemplate(kEmptyIsNull,
+                        {{"tabs", xdrs.empty() ? "\t\t" : "\t"},
+                         {"decoding", xdrs.empty() ? "" : xdrs + "->x_op == XDR_DECODE && "},
+                         {"count", count},
+                         {"fresh", fresh},
+                         {"release", elementReleaseFunction},
+                         {"address", address},
+                         {"elementSize", elementSize(array->eleType)},
+                         {"elementFilter", elementFilter(array->eleType)}});
 }
 
 // The test, over freshly decoded data whose count is `count`, that refuses
 // the value: a string must hold its terminator, and a size made of what was
 // decoded so far must agree with the count.
-std::string decodedValueRefusal(const arrayType* array, const std::string& prefix, const std::string& name,
-                                const std::string& bytes, const std::string& count, const std::string& room,
-                                const arrayCoding& coding) {
-  std::string test;
-  if (isSelfMeasured(array))
-    test = joinText("!", terminatedFunction, "((char*)", bytes, ", ", count, ", ", room, ")");
-  if (sizeIsDecodedBefore(array, coding))
-    test += joinText(test.empty() ? "" : " || ", sizeRefusalTest(array, prefix, name, count));
-  return test;
+std::string decodedValueRefusal(const arrayType* array, const std::string& prefix,
+                                const std::string& name, const std::string& bytes,
+                                const std::string& count, const std::string& room,
+                                const arrayCoding& coding)
+{
+    std::string test;
+    if (isSelfMeasured(array))
+        test = joinText("!", terminatedFunction, "((char*)", bytes, ", ", count, ", ", room, ")");
+    if (sizeIsDecodedBefore(array, coding))
+        test += joinText(test.empty() ? "" : " || ", sizeRefusalTest(array, prefix, name, count));
+    return test;
 }
 
 // Keeps the count an array travelled with for a check after its block.
-std::string keptCountStatement(const arrayType* array, const arrayCoding& coding) {
-  if (coding.decodedCount.empty()) return "";
-  return joinText("\t", coding.decodedCount, " = ", array->variable ? "len" : "maxlen", ";\n");
+std::string keptCountStatement(const arrayType* array, const arrayCoding& coding)
+{
+    if (coding.decodedCount.empty())
+        return "";
+    return joinText("\t", coding.decodedCount, " = ", array->variable ? "len" : "maxlen", ";\n");
 }
 
 // The block of a variable-length array. Encoding sends the size the data
@@ -266,141 +315,157 @@ const char* const kCountedFixedBlock =
     "\t}\n";
 
 // The block of a fixed array without size: its bound's worth travels.
-const char* const kFixedBlock =
-    "\t{\n"
-    "\tunsigned int maxlen = $bound;\n"
-    "\tif(!$filter($xdrs, (char*)$address, maxlen$elementArguments))\n"
-    "\t\treturn 0;\n"
-    "\t}\n";
+const char* const kFixedBlock = "\t{\n"
+                                "\tunsigned int maxlen = $bound;\n"
+                                "\tif(!$filter($xdrs, (char*)$address, maxlen$elementArguments))\n"
+                                "\t\treturn 0;\n"
+                                "\t}\n";
 
-std::string variableBlock(const arrayType* array, const std::string& xdrs, const std::string& prefix,
-                          const std::string& name, const arrayCoding& coding) {
-  const std::string lvalue = arrayLvalue(prefix, name);
-  const std::string address = prefix.empty() ? name : "&" + prefix + name;
-  const Type* element = array->eleType;
-  const std::string test = decodedValueRefusal(array, prefix, name, lvalue, "len", "maxlen", coding);
-  const std::string refusal =
-      test.empty() ? ""
-                   : fillTemplate(kVariableRefusal, {{"test", test},
-                                                     {"release", elementReleaseFunction},
-                                                     {"address", address},
-                                                     {"elementSize", elementSize(element)},
-                                                     {"elementFilter", elementFilter(element)}}) +
-                         emptyIsNullStatement(array, "", address, "len", "fresh");
-  // Freeing needs the count only where the elements own memory; the
-  // operands of the size need not be valid otherwise (a null string).
-  const std::string freeCount =
-      !isByteLike(element) && mayOwnMemory(element)
-          ? joinText(lvalue, " == 0 ? 0 : ", sizeClampFunction, "(", arraySizeValue(array, prefix, name), ", maxlen)")
-          : "0";
-  return fillTemplate(kVariableBlock,
-                      {{"clamp", sizeClampFunction},
-                       {"bound", arrayBoundValue(array, prefix, name)},
-                       {"limit", coding.countLimit.empty() ? "0xffffffffULL" : coding.countLimit},
-                       {"xdrs", xdrs},
-                       {"fresh", test.empty() ? "" : joinText("\t\tint fresh = ", lvalue, " == 0;\n")},
-                       {"decode", elementDecoderFunction},
-                       {"address", address},
-                       {"elementSize", elementSize(element)},
-                       {"elementFilter", elementFilter(element)},
-                       {"refusal", refusal},
-                       {"freeCount", freeCount},
-                       {"fits", countFitsFunction},
-                       {"array", lvalue},
-                       {"size", arraySizeValue(array, prefix, name)},
-                       {"filter", array->xdrRoutineName()},
-                       {"elementArguments", elementArguments(element)},
-                       {"keepCount", keptCountStatement(array, coding)}});
+std::string variableBlock(const arrayType* array, const std::string& xdrs,
+                          const std::string& prefix, const std::string& name,
+                          const arrayCoding& coding)
+{
+    const std::string lvalue = arrayLvalue(prefix, name);
+    const std::string address = prefix.empty() ? name : "&" + prefix + name;
+    const Type* element = array->eleType;
+    const std::string test =
+        decodedValueRefusal(array, prefix, name, lvalue, "len", "maxlen", coding);
+    const std::string refusal =
+        test.empty() ? ""
+                     : fillTemplate(kVariableRefusal, {{"test", test},
+                                                       {"release", elementReleaseFunction},
+                                                       {"address", address},
+                                                       {"elementSize", elementSize(element)},
+                                                       {"elementFilter", elementFilter(element)}}) +
+                           emptyIsNullStatement(array, "", address, "len", "fresh");
+    // Freeing needs the count only where the elements own memory; the
+    // operands of the size need not be valid otherwise (a null string).
+    const std::string freeCount = !isByteLike(element) && mayOwnMemory(element)
+                                      ? joinText(lvalue, " == 0 ? 0 : ", sizeClampFunction, "(",
+                                                 arraySizeValue(array, prefix, name), ", maxlen)")
+                                      : "0";
+    return fillTemplate(
+        kVariableBlock,
+        {{"clamp", sizeClampFunction},
+         {"bound", arrayBoundValue(array, prefix, name)},
+         {"limit", coding.countLimit.empty() ? "0xffffffffULL" : coding.countLimit},
+         {"xdrs", xdrs},
+         {"fresh", test.empty() ? "" : joinText("\t\tint fresh = ", lvalue, " == 0;\n")},
+         {"decode", elementDecoderFunction},
+         {"address", address},
+         {"elementSize", elementSize(element)},
+         {"elementFilter", elementFilter(element)},
+         {"refusal", refusal},
+         {"freeCount", freeCount},
+         {"fits", countFitsFunction},
+         {"array", lvalue},
+         {"size", arraySizeValue(array, prefix, name)},
+         {"filter", array->xdrRoutineName()},
+         {"elementArguments", elementArguments(element)},
+         {"keepCount", keptCountStatement(array, coding)}});
 }
 
 std::string fixedBlock(const arrayType* array, const std::string& xdrs, const std::string& prefix,
-                       const std::string& name, const arrayCoding& coding) {
-  const std::string address = prefix + name;
-  const std::string bound = array->maxsizeText(prefix, name);
-  const Type* element = array->eleType;
-  if (!array->size)
-    return fillTemplate(kFixedBlock, {{"bound", bound},
-                                      {"filter", array->xdrRoutineName()},
-                                      {"xdrs", xdrs},
-                                      {"address", address},
-                                      {"elementArguments", elementArguments(element)}});
-  // A string is measured only once it holds its terminator.
-  const std::string encodeCheck =
-      isSelfMeasured(array)
-          ? joinText("\tif(", xdrs, "->x_op == XDR_ENCODE && !", terminatedFunction, "((char*)", address, ", ",
-                     bound, ", ", bound, "))\n", "\t\treturn 0;\n")
-          : "";
-  const std::string freeCount =
-      !isByteLike(element) && mayOwnMemory(element)
-          ? joinText("\tif(", xdrs, "->x_op == XDR_FREE)\n", "\t\tmaxlen = ", sizeClampFunction, "(",
-                     arraySizeValue(array, prefix, name), ", ", bound, ");\n")
-          : "";
-  const std::string test = decodedValueRefusal(array, prefix, name, address, "maxlen", bound, coding);
-  const std::string refusal =
-      test.empty() ? "" : joinText("\tif(", xdrs, "->x_op == XDR_DECODE && (", test, "))\n", "\t\treturn 0;\n");
-  return fillTemplate(kCountedFixedBlock, {{"bound", bound},
-                                           {"encodeCheck", encodeCheck},
-                                           {"xdrs", xdrs},
-                                           {"fits", countFitsFunction},
-                                           {"size", arraySizeValue(array, prefix, name)},
-                                           {"freeCount", freeCount},
-                                           {"filter", array->xdrRoutineName()},
-                                           {"address", address},
-                                           {"elementArguments", elementArguments(element)},
-                                           {"refusal", refusal},
-                                           {"keepCount", keptCountStatement(array, coding)}});
+                       const std::string& name, const arrayCoding& coding)
+{
+    const std::string address = prefix + name;
+    const std::string bound = array->maxsizeText(prefix, name);
+    const Type* element = array->eleType;
+    if (!array->size)
+        return fillTemplate(kFixedBlock, {{"bound", bound},
+                                          {"filter", array->xdrRoutineName()},
+                                          {"xdrs", xdrs},
+                                          {"address", address},
+                                          {"elementArguments", elementArguments(element)}});
+    // A string is measured only once it holds its terminator.
+    const std::string encodeCheck =
+        isSelfMeasured(array)
+            ? joinText("\tif(", xdrs, "->x_op == XDR_ENCODE && !", terminatedFunction, "((char*)",
+                       address, ", ", bound, ", ", bound, "))\n", "\t\treturn 0;\n")
+            : "";
+    const std::string freeCount =
+        !isByteLike(element) && mayOwnMemory(element)
+            ? joinText("\tif(", xdrs, "->x_op == XDR_FREE)\n", "\t\tmaxlen = ", sizeClampFunction,
+                       "(", arraySizeValue(array, prefix, name), ", ", bound, ");\n")
+            : "";
+    const std::string test =
+        decodedValueRefusal(array, prefix, name, address, "maxlen", bound, coding);
+    const std::string refusal = test.empty() ? ""
+                                             : joinText("\tif(", xdrs, "->x_op == XDR_DECODE && (",
+                                                        test, "))\n", "\t\treturn 0;\n");
+    return fillTemplate(kCountedFixedBlock, {{"bound", bound},
+                                             {"encodeCheck", encodeCheck},
+                                             {"xdrs", xdrs},
+                                             {"fits", countFitsFunction},
+                                             {"size", arraySizeValue(array, prefix, name)},
+                                             {"freeCount", freeCount},
+                                             {"filter", array->xdrRoutineName()},
+                                             {"address", address},
+                                             {"elementArguments", elementArguments(element)},
+                                             {"refusal", refusal},
+                                             {"keepCount", keptCountStatement(array, coding)}});
 }
 
 }  // namespace
 
-std::string arraySizeValue(const arrayType* array, const std::string& p1, const std::string& p2) {
-  if (array->size) return sizeValueCode(array->size, p1, p2);
-  if (array->maxsize) return arrayBoundValue(array, p1, p2);
-  return joinText("((unsigned long long)(", array->sizeText(p1, p2), "))");
+std::string arraySizeValue(const arrayType* array, const std::string& p1, const std::string& p2)
+{
+    if (array->size)
+        return sizeValueCode(array->size, p1, p2);
+    if (array->maxsize)
+        return arrayBoundValue(array, p1, p2);
+    return joinText("((unsigned long long)(", array->sizeText(p1, p2), "))");
 }
 
-std::string arrayBoundValue(const arrayType* array, const std::string& p1, const std::string& p2) {
-  if (array->maxsize) return sizeValueCode(array->maxsize, p1, p2);
-  return arraySizeValue(array, p1, p2);
+std::string arrayBoundValue(const arrayType* array, const std::string& p1, const std::string& p2)
+{
+    if (array->maxsize)
+        return sizeValueCode(array->maxsize, p1, p2);
+    return arraySizeValue(array, p1, p2);
 }
 
-std::string arrayXdrBlock(const arrayType* array, const std::string& xdrs, const std::string& prefix,
-                          const std::string& name, const arrayCoding& coding) {
-  return array->variable ? variableBlock(array, xdrs, prefix, name, coding)
-                         : fixedBlock(array, xdrs, prefix, name, coding);
+std::string arrayXdrBlock(const arrayType* array, const std::string& xdrs,
+                          const std::string& prefix, const std::string& name,
+                          const arrayCoding& coding)
+{
+    return array->variable ? variableBlock(array, xdrs, prefix, name, coding)
+                           : fixedBlock(array, xdrs, prefix, name, coding);
 }
 
 std::string arrayType::xdrCall(const std::string& xdrs, const std::string& prefix,
-                               const std::string& name) const {
-  return arrayXdrBlock(this, xdrs, prefix, name, arrayCoding());
+                               const std::string& name) const
+{
+    return arrayXdrBlock(this, xdrs, prefix, name, arrayCoding());
 }
 
 namespace {
 
 // 1 when the array's size names a member coded after it: every variable it
 // names is a member of the record, and not all of them are coded before it.
-int sizeWaitsForLaterMembers(const arrayType* array, const arrayCoding& coding, const symbolSet& members) {
-  if (!sizeExpression(array) || sizeIsDecodedBefore(array, coding)) return 0;
-  symbolSet variables;
-  sizeExpression(array)->collectVars(variables);
-  symbolSet::cursor walk = symbolSet::begin(&variables);
-  while (Symbol* variable = walk.next())
-    if (!members.find(variable->name())) return 0;
-  return 1;
+int sizeWaitsForLaterMembers(const arrayType* array, const arrayCoding& coding,
+                             const symbolSet& members)
+{
+    if (!sizeExpression(array) || sizeIsDecodedBefore(array, coding))
+        return 0;
+    symbolSet variables;
+    sizeExpression(array)->collectVars(variables);
+    symbolSet::cursor walk = symbolSet::begin(&variables);
+    while (Symbol* variable = walk.next())
+        if (!members.find(variable->name()))
+            return 0;
+    return 1;
 }
 
 // The kept count of an array whose size waits, and whether decoding found
 // its storage missing (so that it allocated what a refusal releases).
-const char* const kKeptCountDeclarations =
-    "\tunsigned int $count = 0;\n"
-    "$fresh";
+const char* const kKeptCountDeclarations = "\tunsigned int $count = 0;\n"
+                                           "$fresh";
 
 // The check of such a size once the record is decoded.
-const char* const kDeferredSizeCheck =
-    "\tif($xdrs->x_op == XDR_DECODE && $test) {\n"
-    "$release"
-    "\t\treturn 0;\n"
-    "\t}\n";
+const char* const kDeferredSizeCheck = "\tif($xdrs->x_op == XDR_DECODE && $test) {\n"
+                                       "$release"
+                                       "\t\treturn 0;\n"
+                                       "\t}\n";
 
 const char* const kDeferredRelease =
     "\t\tif($fresh)\n"
@@ -408,112 +473,128 @@ const char* const kDeferredRelease =
 
 }  // namespace
 
-memberSequence::memberSequence(const symbolSet& members, const std::string& xdrs, const std::string& prefix)
-    : members_(members), xdrs_(xdrs), prefix_(prefix) {}
+memberSequence::memberSequence(const symbolSet& members, const std::string& xdrs,
+                               const std::string& prefix)
+    : members_(members),
+      xdrs_(xdrs),
+      prefix_(prefix)
+{
+}
 
-void memberSequence::add(Symbol* member, arrayCoding coding) {
-  const Type* t = member->type();
-  if (!t || t->kind() != KIND_ARRAY) {
-    statements_ += member->xdrCall(xdrs_, prefix_);
+void memberSequence::add(Symbol* member, arrayCoding coding)
+{
+    const Type* t = member->type();
+    if (!t || t->kind() != KIND_ARRAY) {
+        statements_ += member->xdrCall(xdrs_, prefix_);
+        codedBefore_.add(member);
+        return;
+    }
+    const arrayType* array = static_cast<const arrayType*>(t);
+    const std::string& name = member->name();
+    coding.codedBefore = &codedBefore_;
+    if (sizeWaitsForLaterMembers(array, coding, members_)) {
+        const std::string index = std::to_string(kept_++);
+        const std::string count = "_vlrpc_count_" + index;
+        const std::string fresh = array->variable ? "_vlrpc_fresh_" + index : "";
+        coding.decodedCount = count;
+        const Type* element = array->eleType;
+        declarations_ += fillTemplate(
+            kKeptCountDeclarations,
+            {{"count", count},
+             {"fresh",
+              fresh.empty() ? "" : joinText("\tint ", fresh, " = ", prefix_, name, " == 0;\n")}});
+        const std::string release =
+            fresh.empty()
+                ? ""
+                : fillTemplate(kDeferredRelease, {{"fresh", fresh},
+                                                  {"release", elementReleaseFunction},
+                                                  {"address", "&" + prefix_ + name},
+                                                  {"count", count},
+                                                  {"elementSize", elementSize(element)},
+                                                  {"elementFilter", elementFilter(element)}});
+        checks_ += fillTemplate(kDeferredSizeCheck,
+                                {{"xdrs", xdrs_},
+                                 {"test", sizeRefusalTest(array, prefix_, name, count)},
+                                 {"release", release}}) +
+                   emptyIsNullStatement(array, xdrs_, "&" + prefix_ + name, count, fresh);
+    }
+    statements_ += arrayXdrBlock(array, xdrs_, prefix_, name, coding);
     codedBefore_.add(member);
-    return;
-  }
-  const arrayType* array = static_cast<const arrayType*>(t);
-  const std::string& name = member->name();
-  coding.codedBefore = &codedBefore_;
-  if (sizeWaitsForLaterMembers(array, coding, members_)) {
-    const std::string index = std::to_string(kept_++);
-    const std::string count = "_vlrpc_count_" + index;
-    const std::string fresh = array->variable ? "_vlrpc_fresh_" + index : "";
-    coding.decodedCount = count;
-    const Type* element = array->eleType;
-    declarations_ += fillTemplate(
-        kKeptCountDeclarations,
-        {{"count", count},
-         {"fresh", fresh.empty() ? "" : joinText("\tint ", fresh, " = ", prefix_, name, " == 0;\n")}});
-    const std::string release = fresh.empty() ? ""
-                                              : fillTemplate(kDeferredRelease, {{"fresh", fresh},
-                                                                                {"release", elementReleaseFunction},
-                                                                                {"address", "&" + prefix_ + name},
-                                                                                {"count", count},
-                                                                                {"elementSize", elementSize(element)},
-                                                                                {"elementFilter", elementFilter(element)}});
-    checks_ += fillTemplate(kDeferredSizeCheck, {{"xdrs", xdrs_},
-                                                 {"test", sizeRefusalTest(array, prefix_, name, count)},
-                                                 {"release", release}}) +
-               emptyIsNullStatement(array, xdrs_, "&" + prefix_ + name, count, fresh);
-  }
-  statements_ += arrayXdrBlock(array, xdrs_, prefix_, name, coding);
-  codedBefore_.add(member);
 }
 
 void memberSequence::skip(Symbol* member) { codedBefore_.add(member); }
 
 std::string memberSequence::text() const { return declarations_ + statements_ + checks_; }
 
-std::string arrayType::mallocCode(const std::string& prefix, const std::string& name) const {
-  if (isReturnMember(name) || !variable) return "";
-  const std::string v = prefix + name;
-  return joinText("\t", v, " = (", generatedPointerText(eleType), ") ", resultAllocationFunction, "(",
-                  arrayBoundValue(this, prefix, name), ", ", elementSize(eleType), ");", "\n",
-                  "\tMEM_ASSERT(", v, ");", "\n");
+std::string arrayType::mallocCode(const std::string& prefix, const std::string& name) const
+{
+    if (isReturnMember(name) || !variable)
+        return "";
+    const std::string v = prefix + name;
+    return joinText("\t", v, " = (", generatedPointerText(eleType), ") ", resultAllocationFunction,
+                    "(", arrayBoundValue(this, prefix, name), ", ", elementSize(eleType), ");",
+                    "\n", "\tMEM_ASSERT(", v, ");", "\n");
 }
 
-std::string arrayType::freeCode(const std::string& prefix, const std::string& name) const {
-  if (!variable || isReturnMember(name)) return "";
-  return arrayReleaseCode(this, prefix, name, 1);
+std::string arrayType::freeCode(const std::string& prefix, const std::string& name) const
+{
+    if (!variable || isReturnMember(name))
+        return "";
+    return arrayReleaseCode(this, prefix, name, 1);
 }
 
 std::string arrayReleaseCode(const arrayType* array, const std::string& prefix,
-                             const std::string& name, int releaseElements) {
-  const std::string v = prefix + name;
-  std::string text;
-  // Elements that own memory (strings, lists) are released through their
-  // own routine first. The allocation function gave the buffer the bound's
-  // worth of zeroed elements, so the walk covers the bound and reads no
-  // count that the data may have left invalid.
-  const Type* element = array->eleType;
-  if (releaseElements && element && !isByteLike(element) && mayOwnMemory(element)) {
-    text = joinText("\tif(", v, ") {\n", "\t\tunsigned int i;\n", "\t\tunsigned int n = ", sizeClampFunction, "(",
-                    arrayBoundValue(array, prefix, name), ", 0xffffffffULL);\n", "\t\tfor(i = 0; i < n; i++)\n",
-                    "\t\t\txdr_free((xdrproc_t)", element->xdrRoutineName(), ", (char*)&", v, "[i]);\n",
-                    "\t}\n");
-  }
-  return text + joinText("\t", "free(", v, ");", "\n");
+                             const std::string& name, int releaseElements)
+{
+    const std::string v = prefix + name;
+    std::string text;
+    // Elements that own memory (strings, lists) are released through their
+    // own routine first. The allocation function gave the buffer the bound's
+    // worth of zeroed elements, so the walk covers the bound and reads no
+    // count that the data may have left invalid.
+    const Type* element = array->eleType;
+    if (releaseElements && element && !isByteLike(element) && mayOwnMemory(element)) {
+        text = joinText("\tif(", v, ") {\n", "\t\tunsigned int i;\n",
+                        "\t\tunsigned int n = ", sizeClampFunction, "(",
+                        arrayBoundValue(array, prefix, name), ", 0xffffffffULL);\n",
+                        "\t\tfor(i = 0; i < n; i++)\n", "\t\t\txdr_free((xdrproc_t)",
+                        element->xdrRoutineName(), ", (char*)&", v, "[i]);\n", "\t}\n");
+    }
+    return text + joinText("\t", "free(", v, ");", "\n");
 }
 
 // Copying a variable-length array takes the count the source's size gives,
 // at most the destination's bound, between buffers that both exist; a
 // string keeps a terminator at the end of what was copied.
-const char* const kVariableCopy =
-    "\tif($dst != 0 && $src != 0) {\n"
-    "\t\tunsigned int n = $clamp($count, $limit);\n"
-    "\t\tmemcpy($dst, $src, n * $elementSize);\n"
-    "$terminate"
-    "\t}\n";
+const char* const kVariableCopy = "\tif($dst != 0 && $src != 0) {\n"
+                                  "\t\tunsigned int n = $clamp($count, $limit);\n"
+                                  "\t\tmemcpy($dst, $src, n * $elementSize);\n"
+                                  "$terminate"
+                                  "\t}\n";
 
 std::string arrayType::copyCode(const std::string& dstPrefix, const std::string& dstName,
-                                const std::string& srcPrefix, const std::string& srcName,
-                                int) const {
-  FATAL_IF(size==0&&maxsize==0);
-  FATAL_IF(eleType==0);
-  // A fixed array holds its bound's worth on both sides and is copied
-  // whole, so no count is evaluated over its storage. The element size
-  // comes from the C type text: a tagged struct needs its keyword inside
-  // sizeof.
-  const std::string dst = dstPrefix + dstName;
-  const std::string src = srcPrefix + srcName;
-  if (!variable)
-    return joinText("\tmemcpy(", dst, ", ", src, ", ", maxsizeText(dstPrefix, dstName), " * ", elementSize(eleType),
-                    ");\n");
-  return fillTemplate(kVariableCopy,
-                      {{"dst", dst},
-                       {"src", src},
-                       {"clamp", sizeClampFunction},
-                       {"count", arraySizeValue(this, srcPrefix, srcName)},
-                       {"limit", arrayBoundValue(this, dstPrefix, dstName)},
-                       {"elementSize", elementSize(eleType)},
-                       {"terminate", isSelfMeasured(this)
-                                         ? joinText("\t\tif(n > 0)\n", "\t\t\t((char*)", dst, ")[n - 1] = 0;\n")
-                                         : ""}});
+                                const std::string& srcPrefix, const std::string& srcName, int) const
+{
+    FATAL_IF(size==0&&maxsize==0);
+    FATAL_IF(eleType==0);
+    // A fixed array holds its bound's worth on both sides and is copied
+    // whole, so no count is evaluated over its storage. The element size
+    // comes from the C type text: a tagged struct needs its keyword inside
+    // sizeof.
+    const std::string dst = dstPrefix + dstName;
+    const std::string src = srcPrefix + srcName;
+    if (!variable)
+        return joinText("\tmemcpy(", dst, ", ", src, ", ", maxsizeText(dstPrefix, dstName), " * ",
+                        elementSize(eleType), ");\n");
+    return fillTemplate(
+        kVariableCopy,
+        {{"dst", dst},
+         {"src", src},
+         {"clamp", sizeClampFunction},
+         {"count", arraySizeValue(this, srcPrefix, srcName)},
+         {"limit", arrayBoundValue(this, dstPrefix, dstName)},
+         {"elementSize", elementSize(eleType)},
+         {"terminate", isSelfMeasured(this)
+                           ? joinText("\t\tif(n > 0)\n", "\t\t\t((char*)", dst, ")[n - 1] = 0;\n")
+                           : ""}});
 }

@@ -33,50 +33,51 @@ std::string xdrHelpersText();
 
 // How a struct routine codes one array member beyond the plain statement.
 struct arrayCoding {
-  // The members coded before this one in the same routine: a size made of
-  // them (or of the array's own data) is checked against what decoding
-  // received. Null: only a size made of the array's own data is.
-  const symbolSet* codedBefore = nullptr;
-  // A 64-bit size text that limits the count decoding accepts on top of
-  // the bound (the room of a caller's buffer); "" for none.
-  std::string countLimit;
-  // A variable of the routine that keeps the count the array travelled
-  // with, for a size checked once the members after it are decoded; "" for
-  // none.
-  std::string decodedCount;
+    // The members coded before this one in the same routine: a size made of
+    // them (or of the array's own data) is checked against what decoding
+    // received. Null: only a size made of the array's own data is.
+    const symbolSet* codedBefore = nullptr;
+    // A 64-bit size text that limits the count decoding accepts on top of
+    // the bound (the room of a caller's buffer); "" for none.
+    std::string countLimit;
+    // A variable of the routine that keeps the count the array travelled
+    // with, for a size checked once the members after it are decoded; "" for
+    // none.
+    std::string decodedCount;
 };
 
 // The XDR block of an array variable, with the coding options.
-std::string arrayXdrBlock(const arrayType* array, const std::string& xdrs, const std::string& prefix,
-                          const std::string& name, const arrayCoding& coding);
+std::string arrayXdrBlock(const arrayType* array, const std::string& xdrs,
+                          const std::string& prefix, const std::string& name,
+                          const arrayCoding& coding);
 // The statements of a record's members in member order. The size of an
 // array made of members coded after it cannot be checked in the array's
 // block: the count it travelled with is kept, and once every member is
 // decoded the size is checked against it, the value refused (and what
 // decoding allocated for the array released) where they disagree.
 class memberSequence {
- public:
-  // `members` are all the record's members; the statements read and write
-  // them as `prefix` + name through the XDR stream `xdrs`.
-  memberSequence(const symbolSet& members, const std::string& xdrs, const std::string& prefix);
-  // The statement of the next member; for an array member `coding` holds
-  // the options beyond the members coded before it.
-  void add(Symbol* member, arrayCoding coding = arrayCoding());
-  // The next member, coded elsewhere by the routine.
-  void skip(Symbol* member);
-  // The declarations of the kept counts, the statements, then the checks of
-  // the sizes that had to wait.
-  std::string text() const;
+public:
+    // `members` are all the record's members; the statements read and write
+    // them as `prefix` + name through the XDR stream `xdrs`.
+    memberSequence(const symbolSet& members, const std::string& xdrs, const std::string& prefix);
+    // The statement of the next member; for an array member `coding` holds
+    // the options beyond the members coded before it.
+    void add(Symbol* member, arrayCoding coding = arrayCoding());
+    // The next member, coded elsewhere by the routine.
+    void skip(Symbol* member);
+    // The declarations of the kept counts, the statements, then the checks of
+    // the sizes that had to wait.
+    std::string text() const;
 
- private:
-  const symbolSet& members_;
-  std::string xdrs_;
-  std::string prefix_;
-  symbolSet codedBefore_;
-  std::string declarations_;
-  std::string statements_;
-  std::string checks_;
-  int kept_ = 0;
+private:
+    const symbolSet& members_;
+    std::string xdrs_;
+    std::string prefix_;
+    symbolSet codedBefore_;
+    std::string declarations_;
+    std::string statements_;
+    std::string checks_;
+    int kept_ = 0;
 };
 
 // 1 when the expression reads the data it sizes (names `this`), as the
@@ -139,8 +140,8 @@ void refuseUncodableMember(const classType* c, const Symbol* member);
 // underscores; "${name}" ends one that letters follow; a hole without a
 // value stays as written).
 struct templateHole {
-  const char* name;
-  std::string value;
+    const char* name;
+    std::string value;
 };
 std::string fillTemplate(const std::string& shape, std::initializer_list<templateHole> holes);
 

@@ -16,74 +16,88 @@
 namespace {
 
 // The members of a struct or union between its braces, one line each.
-std::string memberLines(const classType* c) {
-  std::string text;
-  symbolSet::cursor walk = symbolSet::begin(&c->members);
-  while (Symbol* member = walk.next()) text += joinText("\t", member->declaration(0), ";", "\n");
-  return text;
+std::string memberLines(const classType* c)
+{
+    std::string text;
+    symbolSet::cursor walk = symbolSet::begin(&c->members);
+    while (Symbol* member = walk.next())
+        text += joinText("\t", member->declaration(0), ";", "\n");
+    return text;
 }
 
 }  // namespace
 
-std::string Type::declarator(Symbol* symbol) const {
-  // A struct without any name is written out in the declarator itself.
-  if (const classType* body = unnamedClass(this))
-    return joinText(keywordPrefix(symbol), tokenText(body->keyword()), "{\n", memberLines(body), "} ",
-                    symbol->name());
-  return joinText(keywordPrefix(symbol), generatedTypeText(this), " ", symbol->name());
+std::string Type::declarator(Symbol* symbol) const
+{
+    // A struct without any name is written out in the declarator itself.
+    if (const classType* body = unnamedClass(this))
+        return joinText(keywordPrefix(symbol), tokenText(body->keyword()), "{\n", memberLines(body),
+                        "} ", symbol->name());
+    return joinText(keywordPrefix(symbol), generatedTypeText(this), " ", symbol->name());
 }
 
-std::string unionType::declarator(Symbol* symbol) const {
-  std::string text = "\tunion {\n";
-  symbolSet::cursor walk = symbolSet::begin(&arms);
-  while (Symbol* arm = walk.next()) text += joinText("\t", arm->declaration(0), ";\n");
-  return text + joinText("\t}", symbol->name(), ";\n\n");
+std::string unionType::declarator(Symbol* symbol) const
+{
+    std::string text = "\tunion {\n";
+    symbolSet::cursor walk = symbolSet::begin(&arms);
+    while (Symbol* arm = walk.next())
+        text += joinText("\t", arm->declaration(0), ";\n");
+    return text + joinText("\t}", symbol->name(), ";\n\n");
 }
 
 std::string Type::emitDeclaration(std::ostream&) { return ""; }
 
-std::string typedefType::emitDeclaration(std::ostream& out) {
-  if (isSelfAlias(this)) return "";
-  Symbol alias(name(), 0);
-  attachBaseType(&alias, aliased(), 0);
-  const std::string text = joinText("typedef ", alias.declaration(0), ";", "\n\n");
-  emit(out, text);
-  return text;
+std::string typedefType::emitDeclaration(std::ostream& out)
+{
+    if (isSelfAlias(this))
+        return "";
+    Symbol alias(name(), 0);
+    attachBaseType(&alias, aliased(), 0);
+    const std::string text = joinText("typedef ", alias.declaration(0), ";", "\n\n");
+    emit(out, text);
+    return text;
 }
 
-std::string classType::emitDeclaration(std::ostream& out) {
-  // A tag that was named but never defined: without its members neither its
-  // declaration nor its routine would say what travels.
-  if (isIncomplete()) {
-    reportError() << "struct or union " << nameField() << " not defined\n";
-    return "";
-  }
-  std::string text;
-  if (!typedefName().empty()) text += "typedef ";
-  text += tokenText(keyword());
-  if (!nameField().empty()) text += " " + nameField();
-  text += "{\n";
-  symbolSet::cursor walk = symbolSet::begin(&members);
-  while (Symbol* member = walk.next()) {
-    // A record member is assigned by the stubs and the wrappers and decoded
-    // in place, so it is declared without const or volatile; the keyword
-    // shows again in the prototypes written afterwards.
-    if (isArgRecord()) member->setShowQualifier(0);
-    text += joinText("\t", member->declaration(0), ";", "\n");
-    if (isArgRecord()) member->setShowQualifier(1);
-  }
-  text += joinText("}", typedefName(), ";", "\n\n");
-  emit(out, text);
-  return text;
+std::string classType::emitDeclaration(std::ostream& out)
+{
+    // A tag that was named but never defined: without its members neither its
+    // declaration nor its routine would say what travels.
+    if (isIncomplete()) {
+        reportError() << "struct or union " << nameField() << " not defined\n";
+        return "";
+    }
+    std::string text;
+    if (!typedefName().empty())
+        text += "typedef ";
+    text += tokenText(keyword());
+    if (!nameField().empty())
+        text += " " + nameField();
+    text += "{\n";
+    symbolSet::cursor walk = symbolSet::begin(&members);
+    while (Symbol* member = walk.next()) {
+        // A record member is assigned by the stubs and the wrappers and decoded
+        // in place, so it is declared without const or volatile; the keyword
+        // shows again in the prototypes written afterwards.
+        if (isArgRecord())
+            member->setShowQualifier(0);
+        text += joinText("\t", member->declaration(0), ";", "\n");
+        if (isArgRecord())
+            member->setShowQualifier(1);
+    }
+    text += joinText("}", typedefName(), ";", "\n\n");
+    emit(out, text);
+    return text;
 }
 
-std::string Type::freeMacro() const {
-  const std::string p = "p" + name();
-  // The argument is evaluated once, into a local: tested directly, the
-  // address of a variable (the usual argument) draws a warning from cc -Wall
-  // that it is never null.
-  return joinText("#define ", name(), "_freeres", "( ", p, " ) \\\n", " do { char* _vlrpc_p_ = (char*)(", p,
-                  "); if(_vlrpc_p_) xdr_free ( (xdrproc_t)", xdrRoutineName(), ",_vlrpc_p_);}while(0)\n\n");
+std::string Type::freeMacro() const
+{
+    const std::string p = "p" + name();
+    // The argument is evaluated once, into a local: tested directly, the
+    // address of a variable (the usual argument) draws a warning from cc -Wall
+    // that it is never null.
+    return joinText(
+        "#define ", name(), "_freeres", "( ", p, " ) \\\n", " do { char* _vlrpc_p_ = (char*)(", p,
+        "); if(_vlrpc_p_) xdr_free ( (xdrproc_t)", xdrRoutineName(), ",_vlrpc_p_);}while(0)\n\n");
 }
 
 std::string primType::freeMacro() const { return ""; }
@@ -91,24 +105,28 @@ std::string refType::freeMacro() const { return ""; }
 std::string arrayType::freeMacro() const { return ""; }
 std::string unionType::freeMacro() const { return ""; }
 
-std::string emitEnumerationDeclarations(std::ostream& out) {
-  std::string text;
-  std::vector<std::string> names;
-  for (const enumeration* e : declaredEnumerations) {
-    std::string constants;
-    for (const enumeration::constant& c : e->constants) {
-      if (std::find(names.begin(), names.end(), c.name) != names.end())
-        reportError() << " enumeration constant " << c.name << " is defined twice.\n";
-      names.push_back(c.name);
-      if (!c.value.empty() && c.value[0] == '"')
-        reportError() << " enumeration constant " << c.name << " has a string as its value.\n";
-      if (!constants.empty()) constants += ",\n";
-      constants += fillTemplate(c.value.empty() ? "\t$name" : "\t$name = $value",
-                                {{"name", c.name}, {"value", c.value}});
-    }
-    text += fillTemplate("enum $tag{\n$constants\n};\n\n",
+std::string emitEnumerationDeclarations(std::ostream& out)
+{
+    std::string text;
+    std::vector<std::string> names;
+    for (const enumeration* e : declaredEnumerations) {
+        std::string constants;
+        for (const enumeration::constant& c : e->constants) {
+            if (std::find(names.begin(), names.end(), c.name) != names.end())
+                reportError() << " enumeration constant " << c.name << " is defined twice.\n";
+            names.push_back(c.name);
+            if (!c.value.empty() && c.value[0] == '"')
+                reportError() << " enumeration constant " << c.name
+                              << " has a string as its value.\n";
+            if (!constants.empty())
+                constants += ",\n";
+            constants += fillTemplate(c.value.empty() ? "\t$name" : "\t$name = $value",
+                                      {{"name", c.name}, {"value", c.value}});
+        }
+        text +=
+            fillTemplate("enum $tag{\n$constants\n};\n\n",
                          {{"tag", e->tag.empty() ? "" : e->tag + " "}, {"constants", constants}});
-  }
-  emit(out, text);
-  return text;
+    }
+    emit(out, text);
+    return text;
 }

@@ -11,15 +11,19 @@ namespace {
 
 // The member that links a struct to the next node of a list: its last
 // member, when that is a pointer (or a typedef of one) to the struct itself.
-const Symbol* chainLink(const classType* c) {
-  if (c->keyword() != CODE_STRUCT || c->isArgRecord()) return nullptr;
-  const Symbol* last = nullptr;
-  symbolSet::cursor walk = symbolSet::begin(&c->members);
-  while (Symbol* member = walk.next()) last = member;
-  Type* link = last && last->type() ? last->type()->resolve() : nullptr;
-  if (!link || link->kind() != KIND_POINTER) return nullptr;
-  Type* element = static_cast<refType*>(link)->eleType;
-  return element && element->resolve() == c ? last : nullptr;
+const Symbol* chainLink(const classType* c)
+{
+    if (c->keyword() != CODE_STRUCT || c->isArgRecord())
+        return nullptr;
+    const Symbol* last = nullptr;
+    symbolSet::cursor walk = symbolSet::begin(&c->members);
+    while (Symbol* member = walk.next())
+        last = member;
+    Type* link = last && last->type() ? last->type()->resolve() : nullptr;
+    if (!link || link->kind() != KIND_POINTER)
+        return nullptr;
+    Type* element = static_cast<refType*>(link)->eleType;
+    return element && element->resolve() == c ? last : nullptr;
 }
 
 const char* const routineHead = "\nbool_t $routine(XDR*xdrp, $ctype* $p){\n\n";
@@ -63,55 +67,64 @@ const char* const chainRoutine =
     "}\n\n";
 
 // The statements of the members, in member order, but for `skipped`.
-std::string memberStatements(const classType* c, const std::string& p, const Symbol* skipped) {
-  memberSequence sequence(c->members, "xdrp", p + "->");
-  symbolSet::cursor walk = symbolSet::begin(&c->members);
-  while (Symbol* member = walk.next()) {
-    refuseUncodableMember(c, member);
-    if (member != skipped)
-      sequence.add(member);
-    else
-      sequence.skip(member);
-  }
-  return sequence.text();
+std::string memberStatements(const classType* c, const std::string& p, const Symbol* skipped)
+{
+    memberSequence sequence(c->members, "xdrp", p + "->");
+    symbolSet::cursor walk = symbolSet::begin(&c->members);
+    while (Symbol* member = walk.next()) {
+        refuseUncodableMember(c, member);
+        if (member != skipped)
+            sequence.add(member);
+        else
+            sequence.skip(member);
+    }
+    return sequence.text();
 }
 
 }  // namespace
 
-std::string classType::emitXdrRoutine(std::ostream& out) {
-  // A tag that was only ever named has no members to code.
-  if (isIncomplete()) return "";
-  const std::string p = "p" + name();
-  const std::string ctype = generatedTypeText(this);
-  std::string text;
-  if (keyword() == CODE_UNION) {
-    // A C union has no discriminant: it travels as its raw bytes.
-    text = fillTemplate(std::string(routineHead) + rawUnionBody + routineEnd,
-                        {{"routine", xdrRoutineName()}, {"ctype", ctype}, {"p", p}});
-  } else if (const Symbol* link = chainLink(this)) {
-    indentLevel += 2;
-    const std::string members = memberStatements(this, p, link);
-    indentLevel -= 2;
-    text = fillTemplate(chainRoutine, {{"routine", xdrRoutineName()}, {"ctype", ctype}, {"p", p},
-                                       {"members", members}, {"link", link->name()}});
-  } else {
-    indentMore();
-    const std::string members = memberStatements(this, p, nullptr);
-    indentLess();
-    text = fillTemplate(std::string(routineHead) + "$members" + routineEnd,
-                        {{"routine", xdrRoutineName()}, {"ctype", ctype}, {"p", p}, {"members", members}});
-  }
-  emit(out, text);
-  return text;
+std::string classType::emitXdrRoutine(std::ostream& out)
+{
+    // A tag that was only ever named has no members to code.
+    if (isIncomplete())
+        return "";
+    const std::string p = "p" + name();
+    const std::string ctype = generatedTypeText(this);
+    std::string text;
+    if (keyword() == CODE_UNION) {
+        // A C union has no discriminant: it travels as its raw bytes.
+        text = fillTemplate(std::string(routineHead) + rawUnionBody + routineEnd,
+                            {{"routine", xdrRoutineName()}, {"ctype", ctype}, {"p", p}});
+    } else if (const Symbol* link = chainLink(this)) {
+        indentLevel += 2;
+        const std::string members = memberStatements(this, p, link);
+        indentLevel -= 2;
+        text = fillTemplate(chainRoutine, {{"routine", xdrRoutineName()},
+                                           {"ctype", ctype},
+                                           {"p", p},
+                                           {"members", members},
+                                           {"link", link->name()}});
+    } else {
+        indentMore();
+        const std::string members = memberStatements(this, p, nullptr);
+        indentLess();
+        text = fillTemplate(
+            std::string(routineHead) + "$members" + routineEnd,
+            {{"routine", xdrRoutineName()}, {"ctype", ctype}, {"p", p}, {"members", members}});
+    }
+    emit(out, text);
+    return text;
 }
 
-std::string classType::emitMallocHelper(std::ostream& out) {
-  std::string text = joinText(mallocHelperPrototype(this), "{", "\n");
-  symbolSet::cursor walk = symbolSet::begin(&members);
-  while (Symbol* member = walk.next()) text += member->mallocCode("pVar->");
-  text += joinText("\treturn (1);", "\n", "}", "\n\n\n");
-  emit(out, text);
-  return text;
+std::string classType::emitMallocHelper(std::ostream& out)
+{
+    std::string text = joinText(mallocHelperPrototype(this), "{", "\n");
+    symbolSet::cursor walk = symbolSet::begin(&members);
+    while (Symbol* member = walk.next())
+        text += member->mallocCode("pVar->");
+    text += joinText("\treturn (1);", "\n", "}", "\n\n\n");
+    emit(out, text);
+    return text;
 }
 
 namespace {
@@ -120,39 +133,45 @@ namespace {
 // filled by copying the decoded argument's elements, so what those elements
 // own belongs to the argument record (released with it after the call):
 // only the buffer itself is freed here.
-std::string memberReleaseCode(const Symbol* member) {
-  Type* resolved = member->type() ? member->type()->resolve() : nullptr;
-  if (member->isParameter() && member->direction() == DIR_INOUT && resolved &&
-      resolved->kind() == KIND_ARRAY && member->type()->isPointerLike() &&
-      !isReturnMember(member->name()))
-    return arrayReleaseCode(static_cast<arrayType*>(resolved), "pVar->", member->name(), 0);
-  return member->freeCode("pVar->");
+std::string memberReleaseCode(const Symbol* member)
+{
+    Type* resolved = member->type() ? member->type()->resolve() : nullptr;
+    if (member->isParameter() && member->direction() == DIR_INOUT && resolved &&
+        resolved->kind() == KIND_ARRAY && member->type()->isPointerLike() &&
+        !isReturnMember(member->name()))
+        return arrayReleaseCode(static_cast<arrayType*>(resolved), "pVar->", member->name(), 0);
+    return member->freeCode("pVar->");
 }
 
 }  // namespace
 
-std::string classType::emitFreeHelper(std::ostream& out) {
-  std::string text = joinText(freeHelperPrototype(this), "{", "\n");
-  symbolSet::cursor walk = symbolSet::begin(&members);
-  while (Symbol* member = walk.next()) text += memberReleaseCode(member);
-  text += joinText("\treturn;", "\n", "}", "\n\n\n");
-  emit(out, text);
-  return text;
+std::string classType::emitFreeHelper(std::ostream& out)
+{
+    std::string text = joinText(freeHelperPrototype(this), "{", "\n");
+    symbolSet::cursor walk = symbolSet::begin(&members);
+    while (Symbol* member = walk.next())
+        text += memberReleaseCode(member);
+    text += joinText("\treturn;", "\n", "}", "\n\n\n");
+    emit(out, text);
+    return text;
 }
 
 // A member that generated code could not code is a counted error that names
 // it: a variable-length array without any bound, or a discriminated union
 // that cannot be coded as written.
-void refuseUncodableMember(const classType* c, const Symbol* member) {
-  const std::string owner = tokenText(c->keyword()) + " " + (c->name().empty() ? "(unnamed)" : c->name());
-  refuseUnboundedArray(member->type(), member->name(), owner);
-  if (const unionType* u = dynamic_cast<const unionType*>(member->type())) {
-    symbolSet earlier;
-    symbolSet::cursor walk = symbolSet::begin(&c->members);
-    while (Symbol* m = walk.next()) {
-      if (m == member) break;
-      earlier.add(m);
+void refuseUncodableMember(const classType* c, const Symbol* member)
+{
+    const std::string owner =
+        tokenText(c->keyword()) + " " + (c->name().empty() ? "(unnamed)" : c->name());
+    refuseUnboundedArray(member->type(), member->name(), owner);
+    if (const unionType* u = dynamic_cast<const unionType*>(member->type())) {
+        symbolSet earlier;
+        symbolSet::cursor walk = symbolSet::begin(&c->members);
+        while (Symbol* m = walk.next()) {
+            if (m == member)
+                break;
+            earlier.add(m);
+        }
+        refuseUncodableUnion(u, member->name(), owner, earlier);
     }
-    refuseUncodableUnion(u, member->name(), owner, earlier);
-  }
 }

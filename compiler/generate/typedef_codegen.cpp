@@ -5,17 +5,19 @@
 
 #include "model/type.h"
 
-std::string typedefType::mallocCode(const std::string& prefix, const std::string& name) const {
-  return aliased() ? aliased()->mallocCode(prefix, name) : "";
+std::string typedefType::mallocCode(const std::string& prefix, const std::string& name) const
+{
+    return aliased() ? aliased()->mallocCode(prefix, name) : "";
 }
 
-std::string typedefType::freeCode(const std::string& prefix, const std::string& name) const {
-  return aliased() ? aliased()->freeCode(prefix, name) : "";
+std::string typedefType::freeCode(const std::string& prefix, const std::string& name) const
+{
+    return aliased() ? aliased()->freeCode(prefix, name) : "";
 }
 
 std::string typedefType::copyCode(const std::string& dstPrefix, const std::string& dstName,
                                   const std::string& srcPrefix, const std::string& srcName,
-                                  int flag) const {
-  return aliased() ? aliased()->copyCode(dstPrefix, dstName, srcPrefix, srcName, flag) : "";
+                                  int flag) const
+{
+    return aliased() ? aliased()->copyCode(dstPrefix, dstName, srcPrefix, srcName, flag) : "";
 }
-

@@ -15,146 +15,150 @@ class symbolSet;
 class expressionList;
 
 class expression {
- public:
-  // C text in which every variable name carries `prefix`; `this` gives
-  // thisText.
-  virtual std::string codeText(const std::string& prefix, const std::string& thisText) const = 0;
-  // As above, with `this` standing for the prefix itself.
-  std::string codeText(const std::string& prefix) const { return codeText(prefix, prefix); }
-  // Text without operators (for identifiers and case labels).
-  virtual std::string plainText() const = 0;
-  // Adds every variable the expression names to `vars`, once each.
-  virtual void collectVars(symbolSet& vars) const = 0;
-  // 1 when the expression is built of literals and constant operators.
-  virtual int isConstant() const;
-  // 0 for every expression.
-  virtual int isPointerLike() const;
-  // C text of the value as a size of generated code: an unsigned 64-bit
-  // value whose arithmetic saturates at the largest value on overflow (and
-  // on a division by zero), so that a result no 32-bit count can carry is
-  // never mistaken for a small one. A negative value converts to a huge one.
-  virtual std::string sizeCodeText(const std::string& prefix, const std::string& thisText) const;
-  std::string sizeCodeText(const std::string& prefix) const { return sizeCodeText(prefix, prefix); }
+public:
+    // C text in which every variable name carries `prefix`; `this` gives
+    // thisText.
+    virtual std::string codeText(const std::string& prefix, const std::string& thisText) const = 0;
+    // As above, with `this` standing for the prefix itself.
+    std::string codeText(const std::string& prefix) const { return codeText(prefix, prefix); }
+    // Text without operators (for identifiers and case labels).
+    virtual std::string plainText() const = 0;
+    // Adds every variable the expression names to `vars`, once each.
+    virtual void collectVars(symbolSet& vars) const = 0;
+    // 1 when the expression is built of literals and constant operators.
+    virtual int isConstant() const;
+    // 0 for every expression.
+    virtual int isPointerLike() const;
+    // C text of the value as a size of generated code: an unsigned 64-bit
+    // value whose arithmetic saturates at the largest value on overflow (and
+    // on a division by zero), so that a result no 32-bit count can carry is
+    // never mistaken for a small one. A negative value converts to a huge one.
+    virtual std::string sizeCodeText(const std::string& prefix, const std::string& thisText) const;
+    std::string sizeCodeText(const std::string& prefix) const
+    {
+        return sizeCodeText(prefix, prefix);
+    }
 };
 
 // An operator between two operands.
 class binaryExp : public expression {
- public:
-  binaryExp(expression* left, int op, expression* right);
-  using expression::codeText;
-  using expression::sizeCodeText;
-  std::string codeText(const std::string& prefix, const std::string& thisText) const override;
-  std::string sizeCodeText(const std::string& prefix, const std::string& thisText) const override;
-  std::string plainText() const override;
-  void collectVars(symbolSet& vars) const override;
-  int isConstant() const override;
+public:
+    binaryExp(expression* left, int op, expression* right);
+    using expression::codeText;
+    using expression::sizeCodeText;
+    std::string codeText(const std::string& prefix, const std::string& thisText) const override;
+    std::string sizeCodeText(const std::string& prefix, const std::string& thisText) const override;
+    std::string plainText() const override;
+    void collectVars(symbolSet& vars) const override;
+    int isConstant() const override;
 
-  int op;
-  expression* right;
-  expression* left;
+    int op;
+    expression* right;
+    expression* left;
 };
 
 // A prefix operator and its operand.
 class unaryExp : public expression {
- public:
-  unaryExp(int op, expression* operand);
-  using expression::codeText;
-  std::string codeText(const std::string& prefix, const std::string& thisText) const override;
-  std::string plainText() const override;
-  void collectVars(symbolSet& vars) const override;
-  int isConstant() const override;
+public:
+    unaryExp(int op, expression* operand);
+    using expression::codeText;
+    std::string codeText(const std::string& prefix, const std::string& thisText) const override;
+    std::string plainText() const override;
+    void collectVars(symbolSet& vars) const override;
+    int isConstant() const override;
 
-  int op;
-  expression* operand;
+    int op;
+    expression* operand;
 };
 
 // condition ? whenTrue : whenFalse
 class condExp : public expression {
- public:
-  condExp(expression* condition, expression* whenTrue, expression* whenFalse);
-  using expression::codeText;
-  using expression::sizeCodeText;
-  std::string codeText(const std::string& prefix, const std::string& thisText) const override;
-  std::string sizeCodeText(const std::string& prefix, const std::string& thisText) const override;
-  std::string plainText() const override;
-  void collectVars(symbolSet& vars) const override;
-  int isConstant() const override;
+public:
+    condExp(expression* condition, expression* whenTrue, expression* whenFalse);
+    using expression::codeText;
+    using expression::sizeCodeText;
+    std::string codeText(const std::string& prefix, const std::string& thisText) const override;
+    std::string sizeCodeText(const std::string& prefix, const std::string& thisText) const override;
+    std::string plainText() const override;
+    void collectVars(symbolSet& vars) const override;
+    int isConstant() const override;
 
-  expression* condition;
-  expression* whenTrue;
-  expression* whenFalse;
+    expression* condition;
+    expression* whenTrue;
+    expression* whenFalse;
 };
 
 // A variable (an identifier, "return") or, with a null Symbol, "this".
 class primExp : public expression {
- public:
-  primExp();
-  explicit primExp(Symbol* symbol);
-  using expression::codeText;
-  std::string codeText(const std::string& prefix, const std::string& thisText) const override;
-  std::string plainText() const override;
-  void collectVars(symbolSet& vars) const override;
-  int isConstant() const override;
+public:
+    primExp();
+    explicit primExp(Symbol* symbol);
+    using expression::codeText;
+    std::string codeText(const std::string& prefix, const std::string& thisText) const override;
+    std::string plainText() const override;
+    void collectVars(symbolSet& vars) const override;
+    int isConstant() const override;
 
-  // 1 only for the one thisExpression object itself.
-  static int isThis(const expression* e);
+    // 1 only for the one thisExpression object itself.
+    static int isThis(const expression* e);
 
-  Symbol* symbol;
+    Symbol* symbol;
 };
 
 // A function call: name(arguments...).
 class funcExp : public expression {
- public:
-  funcExp(const std::string& name, expressionList* arguments);
-  using expression::codeText;
-  std::string codeText(const std::string& prefix, const std::string& thisText) const override;
-  std::string plainText() const override;
-  void collectVars(symbolSet& vars) const override;
+public:
+    funcExp(const std::string& name, expressionList* arguments);
+    using expression::codeText;
+    std::string codeText(const std::string& prefix, const std::string& thisText) const override;
+    std::string plainText() const override;
+    void collectVars(symbolSet& vars) const override;
 
-  std::string name;
-  expressionList* arguments;  // may be null
+    std::string name;
+    expressionList* arguments;  // may be null
 };
 
 // A number (LITERAL_INTEGER) or a string or character constant (LITERAL_TEXT).
 class liteExp : public expression {
- public:
-  liteExp() = default;
-  void setInt(std::int64_t value);
-  void setText(const std::string& text);
-  using expression::codeText;
-  using expression::sizeCodeText;
-  std::string codeText(const std::string& prefix, const std::string& thisText) const override;
-  std::string sizeCodeText(const std::string& prefix, const std::string& thisText) const override;
-  std::string plainText() const override;
-  void collectVars(symbolSet& vars) const override;
-  int isConstant() const override;
+public:
+    liteExp() = default;
+    void setInt(std::int64_t value);
+    void setText(const std::string& text);
+    using expression::codeText;
+    using expression::sizeCodeText;
+    std::string codeText(const std::string& prefix, const std::string& thisText) const override;
+    std::string sizeCodeText(const std::string& prefix, const std::string& thisText) const override;
+    std::string plainText() const override;
+    void collectVars(symbolSet& vars) const override;
+    int isConstant() const override;
 
-  std::string text;
-  std::int64_t value = 0;
-  int kind = CODE_NONE;
+    std::string text;
+    std::int64_t value = 0;
+    int kind = CODE_NONE;
 };
 
 // Arguments of a funcExp, in order. The list object is its own first node
 // and the chain always ends with an empty node.
 class expressionList {
- public:
-  // Walks a list: next() gives each expression, then null.
-  class cursor {
-   public:
-    explicit cursor(const expressionList* node) : current_(node) {}
-    expression* next();
-   private:
-    const expressionList* current_;
-  };
+public:
+    // Walks a list: next() gives each expression, then null.
+    class cursor {
+    public:
+        explicit cursor(const expressionList* node) : current_(node) { }
+        expression* next();
 
-  expressionList() = default;
-  // Appends a non-null expression; always 1.
-  int add(expression* e);
-  static cursor begin(const expressionList* list) { return cursor(list); }
+    private:
+        const expressionList* current_;
+    };
 
- private:
-  expressionList* next_ = nullptr;
-  expression* value_ = nullptr;
+    expressionList() = default;
+    // Appends a non-null expression; always 1.
+    int add(expression* e);
+    static cursor begin(const expressionList* list) { return cursor(list); }
+
+private:
+    expressionList* next_ = nullptr;
+    expression* value_ = nullptr;
 };
 
 // The one expression that stands for "this", for the whole run.

@@ -1,6 +1,3 @@
 #include "ports.h"
 
-int add(int a, int b)
-{
-	return a + b;
-}
+int add(int a, int b) { return a + b; }

@@ -1,11 +1,5 @@
 #include "twover1.h"
 
-int add(int a, int b)
-{
-	return a + b;
-}
+int add(int a, int b) { return a + b; }
 
-int which()
-{
-	return 1;
-}
+int which() { return 1; }

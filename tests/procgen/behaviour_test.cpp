@@ -23,24 +23,26 @@ namespace {
 //     int  fetch(in int n, out char [.. size = n, maxsize = 8] buf) = 3;
 //     void label(out char [.. 32] name) = 4;          NON_BLOCKING = true
 //   } = 0x20000230;                                   GEN_MAIN_FUNC = false
-rpcVersion* behaveVersion() {
-  rpcProcedure* label = procedure(
-      "label", prim(CODE_VOID), {arg("name", varArray(prim(CODE_CHAR), nullptr, num(32)), DIR_OUT)}, 4);
-  label->addProperty(prop("NON_BLOCKING", var("true")));
-  rpcVersion* v = version(
-      1, {procedure("now", prim(CODE_INT), {}, 1),
-          procedure("scale", prim(CODE_VOID),
-                    {arg("count", prim(CODE_INT)),
-                     arg("vals", varArray(prim(CODE_INT), var("count"), num(4)), DIR_INOUT)},
-                    2),
-          procedure("fetch", prim(CODE_INT),
-                    {arg("n", prim(CODE_INT)),
-                     arg("buf", varArray(prim(CODE_CHAR), var("n"), num(8)), DIR_OUT)},
-                    3),
-          label});
-  rpcProgram* p = program("behave", 0x20000230, {v});
-  p->addProperty(prop("GEN_MAIN_FUNC", var("false")));
-  return v;
+rpcVersion* behaveVersion()
+{
+    rpcProcedure* label =
+        procedure("label", prim(CODE_VOID),
+                  {arg("name", varArray(prim(CODE_CHAR), nullptr, num(32)), DIR_OUT)}, 4);
+    label->addProperty(prop("NON_BLOCKING", var("true")));
+    rpcVersion* v = version(
+        1, {procedure("now", prim(CODE_INT), {}, 1),
+            procedure("scale", prim(CODE_VOID),
+                      {arg("count", prim(CODE_INT)),
+                       arg("vals", varArray(prim(CODE_INT), var("count"), num(4)), DIR_INOUT)},
+                      2),
+            procedure("fetch", prim(CODE_INT),
+                      {arg("n", prim(CODE_INT)),
+                       arg("buf", varArray(prim(CODE_CHAR), var("n"), num(8)), DIR_OUT)},
+                      3),
+            label});
+    rpcProgram* p = program("behave", 0x20000230, {v});
+    p->addProperty(prop("GEN_MAIN_FUNC", var("false")));
+    return v;
 }
 
 // The server functions and the checks. Every check that fails prints its
@@ -168,27 +170,31 @@ int main(void) {
 )c";
 
 class GeneratedServerCode : public GenerationTest {
- protected:
-  int run(const std::string& command) {
-    SCOPED_TRACE(command);
-    return std::system((command + " 2>&1").c_str());
-  }
+protected:
+    int run(const std::string& command)
+    {
+        SCOPED_TRACE(command);
+        return std::system((command + " 2>&1").c_str());
+    }
 };
 
 }  // namespace
 
-TEST_F(GeneratedServerCode, WrappersAndRecordsBehaveAsTheRuntimeNeeds) {
-  generateVersion(behaveVersion());
-  ASSERT_EQ(errorCount.generation, 0);
-  std::ofstream("harness.c") << harness;
-  const std::string cc = PROCGEN_CC;
-  // The allocation helpers of the server file allocate through
-  // failing_malloc and failing_calloc, so that the harness can make them
-  // fail.
-  ASSERT_EQ(run(cc + " -c -Dmalloc=failing_malloc -Dcalloc=failing_calloc " + currentFiles.server + " -o svc.o"), 0)
-      << readFile(currentFiles.server);
-  ASSERT_EQ(run(cc + " -c " + currentFiles.xdr + " -o xdr.o"), 0) << readFile(currentFiles.xdr);
-  ASSERT_EQ(run(cc + " -c harness.c -o harness.o"), 0);
-  ASSERT_EQ(run(cc + " harness.o svc.o xdr.o " PROCGEN_LIBS " -o harness"), 0);
-  EXPECT_EQ(run("./harness"), 0);
+TEST_F(GeneratedServerCode, WrappersAndRecordsBehaveAsTheRuntimeNeeds)
+{
+    generateVersion(behaveVersion());
+    ASSERT_EQ(errorCount.generation, 0);
+    std::ofstream("harness.c") << harness;
+    const std::string cc = PROCGEN_CC;
+    // The allocation helpers of the server file allocate through
+    // failing_malloc and failing_calloc, so that the harness can make them
+    // fail.
+    ASSERT_EQ(run(cc + " -c -Dmalloc=failing_malloc -Dcalloc=failing_calloc " +
+                  currentFiles.server + " -o svc.o"),
+              0)
+        << readFile(currentFiles.server);
+    ASSERT_EQ(run(cc + " -c " + currentFiles.xdr + " -o xdr.o"), 0) << readFile(currentFiles.xdr);
+    ASSERT_EQ(run(cc + " -c harness.c -o harness.o"), 0);
+    ASSERT_EQ(run(cc + " harness.o svc.o xdr.o " PROCGEN_LIBS " -o harness"), 0);
+    EXPECT_EQ(run("./harness"), 0);
 }

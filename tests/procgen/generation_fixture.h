@@ -27,41 +27,46 @@
 using testsupport::readFile;
 
 // The text a section collected since the version's files were opened.
-inline std::string sectionText(outFile& section) {
-  std::ostringstream text;
-  spliceSection(text, section);
-  return text.str();
+inline std::string sectionText(outFile& section)
+{
+    std::ostringstream text;
+    spliceSection(text, section);
+    return text.str();
 }
 
 class GenerationTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_FALSE(directory.empty());
-    ASSERT_EQ(chdir(directory.c_str()), 0);
-    startRun();
-    // The configuration's defaults, as a run without configuration keys
-    // has them.
-    oncRpcHeader = "rpc/rpc.h";
-    pmapClntHeader = "rpc/pmap_clnt.h";
-  }
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(directory.empty());
+        ASSERT_EQ(chdir(directory.c_str()), 0);
+        startRun();
+        // The configuration's defaults, as a run without configuration keys
+        // has them.
+        oncRpcHeader = "rpc/rpc.h";
+        pmapClntHeader = "rpc/pmap_clnt.h";
+    }
 
-  void TearDown() override {
-    closeOutputFiles();
-    if (chdir("/tmp") != 0 || HasFailure()) scratch.keep();
-  }
+    void TearDown() override
+    {
+        closeOutputFiles();
+        if (chdir("/tmp") != 0 || HasFailure())
+            scratch.keep();
+    }
 
-  // What `write` appends to `out`, the stream of the file `name`.
-  static std::string appended(std::ofstream& out, const std::string& name,
-                              const std::function<void()>& write) {
-    out.flush();
-    const std::streamoff start = out.tellp();
-    write();
-    out.flush();
-    return readFile(name).substr(static_cast<size_t>(start));
-  }
+    // What `write` appends to `out`, the stream of the file `name`.
+    static std::string appended(std::ofstream& out, const std::string& name,
+                                const std::function<void()>& write)
+    {
+        out.flush();
+        const std::streamoff start = out.tellp();
+        write();
+        out.flush();
+        return readFile(name).substr(static_cast<size_t>(start));
+    }
 
-  testsupport::ScratchDir scratch{"procgen"};
-  const std::string directory = scratch.path();
+    testsupport::ScratchDir scratch{"procgen"};
+    const std::string directory = scratch.path();
 };
 
 #endif

@@ -121,61 +121,66 @@ const int kFirstPort = 31100;
 const int kLastPort = 31149;
 
 class RoadTest : public GenerationTest {
- protected:
-  void build(const std::string& command) {
-    SCOPED_TRACE(command);
-    EXPECT_EQ(std::system((std::string(PROCGEN_CC) + " " + command + " 2>&1").c_str()), 0);
-  }
-
-  // Generates the version, builds its server and client, and runs the
-  // client against the server over both transports; `exhausted` servers
-  // cannot allocate result buffers.
-  void generateBuildAndCall(rpcVersion* v, std::initializer_list<bool> exhaustedServers) {
-    v->program()->addProperty(stock::flag("INIT_AFTER_REGISTER", "announce"));
-    generateVersion(v);
-    ASSERT_EQ(errorCount.generation, 0);
-
-    std::ofstream("impl.c") << implementation;
-    std::ofstream("client.c") << client;
-    build("-Werror -Dmalloc=test_malloc -Dcalloc=test_calloc -c stock_svc.c");
-    build("-Werror -c stock_xdr.c");
-    build("-Werror -c stock_cln.c");
-    build("-c impl.c");
-    build("-c client.c");
-    build("stock_svc.o stock_xdr.o impl.o " PROCGEN_LIBS " -o server");
-    build("client.o stock_cln.o stock_xdr.o " PROCGEN_LIBS " -o client");
-    ASSERT_FALSE(HasFailure());
-
-    for (const bool exhausted : exhaustedServers) {
-      SCOPED_TRACE(exhausted ? "allocations fail" : "allocations succeed");
-      serverProcess::environment variables;
-      if (exhausted) variables.emplace_back("ROAD_EXHAUSTED", "1");
-      serverProcess server("./server", {}, variables);
-      ASSERT_TRUE(server.ready());
-      for (const char* protocol : {"tcp", "udp"}) {
-        SCOPED_TRACE(protocol);
-        const std::string command =
-            std::string("./client ") + protocol + (exhausted ? " exhausted" : "") + " 2>&1";
-        EXPECT_EQ(std::system(command.c_str()), 0);
-      }
+protected:
+    void build(const std::string& command)
+    {
+        SCOPED_TRACE(command);
+        EXPECT_EQ(std::system((std::string(PROCGEN_CC) + " " + command + " 2>&1").c_str()), 0);
     }
-  }
+
+    // Generates the version, builds its server and client, and runs the
+    // client against the server over both transports; `exhausted` servers
+    // cannot allocate result buffers.
+    void generateBuildAndCall(rpcVersion* v, std::initializer_list<bool> exhaustedServers)
+    {
+        v->program()->addProperty(stock::flag("INIT_AFTER_REGISTER", "announce"));
+        generateVersion(v);
+        ASSERT_EQ(errorCount.generation, 0);
+
+        std::ofstream("impl.c") << implementation;
+        std::ofstream("client.c") << client;
+        build("-Werror -Dmalloc=test_malloc -Dcalloc=test_calloc -c stock_svc.c");
+        build("-Werror -c stock_xdr.c");
+        build("-Werror -c stock_cln.c");
+        build("-c impl.c");
+        build("-c client.c");
+        build("stock_svc.o stock_xdr.o impl.o " PROCGEN_LIBS " -o server");
+        build("client.o stock_cln.o stock_xdr.o " PROCGEN_LIBS " -o client");
+        ASSERT_FALSE(HasFailure());
+
+        for (const bool exhausted : exhaustedServers) {
+            SCOPED_TRACE(exhausted ? "allocations fail" : "allocations succeed");
+            serverProcess::environment variables;
+            if (exhausted)
+                variables.emplace_back("ROAD_EXHAUSTED", "1");
+            serverProcess server("./server", {}, variables);
+            ASSERT_TRUE(server.ready());
+            for (const char* protocol : {"tcp", "udp"}) {
+                SCOPED_TRACE(protocol);
+                const std::string command =
+                    std::string("./client ") + protocol + (exhausted ? " exhausted" : "") + " 2>&1";
+                EXPECT_EQ(std::system(command.c_str()), 0);
+            }
+        }
+    }
 };
 
 }  // namespace
 
-TEST_F(RoadTest, GeneratedServerAnswersGeneratedClientOverTcpAndUdp) {
-  const int port = freeServerPort(kFirstPort, kLastPort);
-  ASSERT_NE(port, 0);
-  rpcVersion* v = stock::version(0x20000260);
-  // A fixed port instead of the portmapper, on which the client binds too.
-  v->program()->addProperty(prop("SERVER_PORT", num(port)));
-  v->program()->addProperty(stock::flag("NO_PMAP_REGISTER"));
-  generateBuildAndCall(v, {false, true});
+TEST_F(RoadTest, GeneratedServerAnswersGeneratedClientOverTcpAndUdp)
+{
+    const int port = freeServerPort(kFirstPort, kLastPort);
+    ASSERT_NE(port, 0);
+    rpcVersion* v = stock::version(0x20000260);
+    // A fixed port instead of the portmapper, on which the client binds too.
+    v->program()->addProperty(prop("SERVER_PORT", num(port)));
+    v->program()->addProperty(stock::flag("NO_PMAP_REGISTER"));
+    generateBuildAndCall(v, {false, true});
 }
 
-TEST_F(RoadTest, ThroughThePortmapper) {
-  // The server unregisters the program, registers both transports with the
-  // portmapper; the client finds them there.
-  generateBuildAndCall(stock::version(0x20000261), {false});
+TEST_F(RoadTest, ThroughThePortmapper)
+{
+    // The server unregisters the program, registers both transports with the
+    // portmapper; the client finds them there.
+    generateBuildAndCall(stock::version(0x20000261), {false});
 }

@@ -34,26 +34,32 @@ using testsupport::readFile;
 using testsupport::writeFile;
 
 // Runs a shell command; its exit status, and what it wrote on both streams.
-int run(const std::string& command, std::string* output) {
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) return -1;
-  std::string text;
-  char chunk[512];
-  size_t n;
-  while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0) text.append(chunk, n);
-  const int status = pclose(pipe);
-  if (output) *output = text;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+int run(const std::string& command, std::string* output)
+{
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe)
+        return -1;
+    std::string text;
+    char chunk[512];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, pipe)) > 0)
+        text.append(chunk, n);
+    const int status = pclose(pipe);
+    if (output)
+        *output = text;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // The warnings of a compiler run, one per line.
-std::vector<std::string> warnings(const std::string& output) {
-  std::vector<std::string> found;
-  std::istringstream lines(output);
-  std::string line;
-  while (std::getline(lines, line))
-    if (line.find("warning:") != std::string::npos) found.push_back(line);
-  return found;
+std::vector<std::string> warnings(const std::string& output)
+{
+    std::vector<std::string> found;
+    std::istringstream lines(output);
+    std::string line;
+    while (std::getline(lines, line))
+        if (line.find("warning:") != std::string::npos)
+            found.push_back(line);
+    return found;
 }
 
 const std::string kCompilerFlags = std::string("-Wall -fno-diagnostics-show-caret -I") +
@@ -64,138 +70,149 @@ const std::string kLinkFlags = std::string(VLRPC_LIBRARY) + " -ltirpc";
 // Generates one version into a fresh directory, as the compile flow does:
 // from that directory, with the default configured header names.
 class GeneratedVersion : public ::testing::Test {
- protected:
-  testsupport::ScratchDir scratch{"procgen_client"};
-  const std::string dir = scratch.path();
+protected:
+    testsupport::ScratchDir scratch{"procgen_client"};
+    const std::string dir = scratch.path();
 
-  void SetUp() override { ASSERT_FALSE(dir.empty()); }
+    void SetUp() override { ASSERT_FALSE(dir.empty()); }
 
-  void TearDown() override {
-    if (HasFailure()) scratch.keep();
-  }
-
-  void generate(rpcVersion* version) {
-    char here[4096];
-    ASSERT_NE(getcwd(here, sizeof here), nullptr);
-    ASSERT_EQ(chdir(dir.c_str()), 0);
-    startRun();
-    oncRpcHeader = "rpc/rpc.h";
-    pmapClntHeader = "rpc/pmap_clnt.h";
-    generateVersion(version);
-    ASSERT_EQ(chdir(here), 0);
-    ASSERT_EQ(errorCount.generation, 0);
-  }
-
-  std::string file(const std::string& name) const { return dir + "/" + name; }
-
-  // Compiles one generated or test source. Strict: -Werror, and no warning
-  // at all. The XDR file's text belongs to the type generators and only has
-  // to compile here.
-  void compile(const std::string& compiler, const std::string& source, int strict = 1) {
-    std::string output;
-    const int status = run("cd '" + dir + "' && " + compiler + " " + kCompilerFlags +
-                               (strict ? " -Werror" : "") + " -c " + source,
-                           &output);
-    EXPECT_EQ(status, 0) << compiler << " " << source << ":\n" << output;
-    if (strict) {
-      EXPECT_TRUE(warnings(output).empty()) << compiler << " " << source << ":\n" << output;
+    void TearDown() override
+    {
+        if (HasFailure())
+            scratch.keep();
     }
-  }
 
-  void link(const std::string& linker, const std::string& objects, const std::string& program) {
-    std::string output;
-    EXPECT_EQ(run("cd '" + dir + "' && " + linker + " " + VELORIN_TEST_CC_FLAGS + " -o " +
-                      program + " " + objects + " " + kLinkFlags,
-                  &output),
-              0)
-        << output;
-  }
+    void generate(rpcVersion* version)
+    {
+        char here[4096];
+        ASSERT_NE(getcwd(here, sizeof here), nullptr);
+        ASSERT_EQ(chdir(dir.c_str()), 0);
+        startRun();
+        oncRpcHeader = "rpc/rpc.h";
+        pmapClntHeader = "rpc/pmap_clnt.h";
+        generateVersion(version);
+        ASSERT_EQ(chdir(here), 0);
+        ASSERT_EQ(errorCount.generation, 0);
+    }
+
+    std::string file(const std::string& name) const { return dir + "/" + name; }
+
+    // Compiles one generated or test source. Strict: -Werror, and no warning
+    // at all. The XDR file's text belongs to the type generators and only has
+    // to compile here.
+    void compile(const std::string& compiler, const std::string& source, int strict = 1)
+    {
+        std::string output;
+        const int status = run("cd '" + dir + "' && " + compiler + " " + kCompilerFlags +
+                                   (strict ? " -Werror" : "") + " -c " + source,
+                               &output);
+        EXPECT_EQ(status, 0) << compiler << " " << source << ":\n" << output;
+        if (strict) {
+            EXPECT_TRUE(warnings(output).empty()) << compiler << " " << source << ":\n" << output;
+        }
+    }
+
+    void link(const std::string& linker, const std::string& objects, const std::string& program)
+    {
+        std::string output;
+        EXPECT_EQ(run("cd '" + dir + "' && " + linker + " " + VELORIN_TEST_CC_FLAGS + " -o " +
+                          program + " " + objects + " " + kLinkFlags,
+                      &output),
+                  0)
+            << output;
+    }
 };
 
 // Offsets of the parts in `text`, which must all be there in this order.
-void expectInOrder(const std::string& text, const std::vector<std::string>& parts) {
-  size_t at = 0;
-  for (const std::string& part : parts) {
-    const size_t found = text.find(part, at);
-    ASSERT_NE(found, std::string::npos) << "missing, or out of order: " << part;
-    at = found + part.size();
-  }
+void expectInOrder(const std::string& text, const std::vector<std::string>& parts)
+{
+    size_t at = 0;
+    for (const std::string& part : parts) {
+        const size_t found = text.find(part, at);
+        ASSERT_NE(found, std::string::npos) << "missing, or out of order: " << part;
+        at = found + part.size();
+    }
 }
 
 // The road model: program rfile (a number of the test range), version 5,
 // fixed port, with the read procedure, the quote procedure, and a slow one
 // whose stub waits 1 second.
 struct roadModel {
-  rpcProgram* program;
-  rpcVersion* version;
+    rpcProgram* program;
+    rpcVersion* version;
 
-  explicit roadModel(int port) {
-    readModel read(0x20000290, 5);
-    quoteModel quote;
-    rpcProcedure* rfread = procedure("rfread", read.rfread->returnType(), {}, 1);
-    rfread->arguments = read.rfread->arguments;
-    rpcProcedure* getQuote = procedure("getQuote", quote.getQuote->returnType(), {}, 2);
-    getQuote->arguments = quote.getQuote->arguments;
-    rpcProcedure* slow = procedure("slow", prim(CODE_INT), {}, 3);
-    slow->addProperty(prop("TIMEOUT_VALUE", num(1)));
-    version = build::version(5, {rfread, getQuote, slow});
-    program = build::program("rfile", 0x20000290, {version});
-    version->addProperty(prop("SERVER_PORT", num(port)));
-  }
+    explicit roadModel(int port)
+    {
+        readModel read(0x20000290, 5);
+        quoteModel quote;
+        rpcProcedure* rfread = procedure("rfread", read.rfread->returnType(), {}, 1);
+        rfread->arguments = read.rfread->arguments;
+        rpcProcedure* getQuote = procedure("getQuote", quote.getQuote->returnType(), {}, 2);
+        getQuote->arguments = quote.getQuote->arguments;
+        rpcProcedure* slow = procedure("slow", prim(CODE_INT), {}, 3);
+        slow->addProperty(prop("TIMEOUT_VALUE", num(1)));
+        version = build::version(5, {rfread, getQuote, slow});
+        program = build::program("rfile", 0x20000290, {version});
+        version->addProperty(prop("SERVER_PORT", num(port)));
+    }
 };
 
 }  // namespace
 
-TEST_F(GeneratedVersion, ClientFilesInOrderAndCompiled) {
-  roadModel model(41150);
-  generate(model.version);
+TEST_F(GeneratedVersion, ClientFilesInOrderAndCompiled)
+{
+    roadModel model(41150);
+    generate(model.version);
 
-  expectInOrder(readFile(file("rfile_cln.c")),
-                {"#define VELORIN_XDR\n#define VELORIN_CLIENT\n#include \"rfile.h\"\n",
-                 "CLIENT* RFILE_5_handle = 0;\nstruct timeval RFILE_5_timeout = {60, 0};\n",
-                 "static bool_t xdr_rfread_out_t_bounded(", "\nint rfread_wrap(", "\nint rfread(",
-                 "\nint getQuote_wrap(", "\nint getQuote(", "\nint slow_wrap(", "\nint slow(",
-                 "\ttimeOut.tv_usec = 0;\n\ttimeOut.tv_sec = 1;\n",
-                 "CLIENT*\trfile_bind(", "void\trfile_bind_handle(", "void\trfile_unbind(",
-                 "enum clnt_stat\trfile_errno("});
-  expectInOrder(readFile(file("rfile.h")),
-                {"#ifdef VELORIN_CLIENT\n\n",
-                 "int rfread_wrap(CLIENT* pclnt, struct timeval* ptimeout, struct rfread_in_t* pIn, "
-                 "struct rfread_out_t* pOut);\n",
-                 "int slow_wrap(CLIENT* pclnt, struct timeval* ptimeout, struct slow_out_t* pOut);\n",
-                 "#define RFILE_5_HANDLE RFILE_5_handle\n",
-                 "#define RFILE_5_SET_HANDLE rfile_bind_handle\n",
-                 "#define RFILE_5_TIMEOUT RFILE_5_timeout\n", "#endif",
-                 " int rfread(void* ptr, size_T size, size_T nm, int stream);\n",
-                 " int getQuote(stkQuote* quote);\n", " int slow();\n",
-                 " CLIENT*\trfile_bind(const char* host, u_long prog, u_long ver,char* proto);\n",
-                 " void\trfile_unbind(CLIENT* pclnt);\n", " void\trfile_bind_handle(CLIENT* pclnt);\n",
-                 " enum clnt_stat\trfile_errno(CLIENT* pclnt);\n\n"});
-  expectInOrder(readFile(file("rfileClient.hpp")),
-                {"#define VELORIN_CLIENT\n#include \"rfile.h\"\n\n#include <rpcclient.hpp>\n",
-                 "\n\nclass Crfile_5 : public RPCClient {\n", "\tCLIENT* bind(",
-                 "\tint rfread(void* ptr, size_T size, size_T nm, int stream);\n",
-                 "\tint getQuote(stkQuote* quote);\n", "\tint slow();\n", "\n\n};\n", "\n\n#endif\n"});
-  expectInOrder(readFile(file("rfileClient.cpp")),
-                {"#include \"rfileClient.hpp\"\n\n", "int Crfile_5::rfread(",
-                 "int Crfile_5::getQuote(", "int Crfile_5::slow(", "CLIENT* Crfile_5::bind("});
+    expectInOrder(readFile(file("rfile_cln.c")),
+                  {"#define VELORIN_XDR\n#define VELORIN_CLIENT\n#include \"rfile.h\"\n",
+                   "CLIENT* RFILE_5_handle = 0;\nstruct timeval RFILE_5_timeout = {60, 0};\n",
+                   "static bool_t xdr_rfread_out_t_bounded(", "\nint rfread_wrap(", "\nint rfread(",
+                   "\nint getQuote_wrap(", "\nint getQuote(", "\nint slow_wrap(", "\nint slow(",
+                   "\ttimeOut.tv_usec = 0;\n\ttimeOut.tv_sec = 1;\n", "CLIENT*\trfile_bind(",
+                   "void\trfile_bind_handle(", "void\trfile_unbind(",
+                   "enum clnt_stat\trfile_errno("});
+    expectInOrder(
+        readFile(file("rfile.h")),
+        {"#ifdef VELORIN_CLIENT\n\n",
+         "int rfread_wrap(CLIENT* pclnt, struct timeval* ptimeout, struct rfread_in_t* pIn, "
+         "struct rfread_out_t* pOut);\n",
+         "int slow_wrap(CLIENT* pclnt, struct timeval* ptimeout, struct slow_out_t* pOut);\n",
+         "#define RFILE_5_HANDLE RFILE_5_handle\n",
+         "#define RFILE_5_SET_HANDLE rfile_bind_handle\n",
+         "#define RFILE_5_TIMEOUT RFILE_5_timeout\n", "#endif",
+         " int rfread(void* ptr, size_T size, size_T nm, int stream);\n",
+         " int getQuote(stkQuote* quote);\n", " int slow();\n",
+         " CLIENT*\trfile_bind(const char* host, u_long prog, u_long ver,char* proto);\n",
+         " void\trfile_unbind(CLIENT* pclnt);\n", " void\trfile_bind_handle(CLIENT* pclnt);\n",
+         " enum clnt_stat\trfile_errno(CLIENT* pclnt);\n\n"});
+    expectInOrder(readFile(file("rfileClient.hpp")),
+                  {"#define VELORIN_CLIENT\n#include \"rfile.h\"\n\n#include <rpcclient.hpp>\n",
+                   "\n\nclass Crfile_5 : public RPCClient {\n", "\tCLIENT* bind(",
+                   "\tint rfread(void* ptr, size_T size, size_T nm, int stream);\n",
+                   "\tint getQuote(stkQuote* quote);\n", "\tint slow();\n", "\n\n};\n",
+                   "\n\n#endif\n"});
+    expectInOrder(readFile(file("rfileClient.cpp")),
+                  {"#include \"rfileClient.hpp\"\n\n", "int Crfile_5::rfread(",
+                   "int Crfile_5::getQuote(", "int Crfile_5::slow(", "CLIENT* Crfile_5::bind("});
 
-  compile(VELORIN_TEST_CC, "rfile_cln.c");
-  compile(VELORIN_TEST_CC, "rfile_xdr.c", 0);
-  compile(VELORIN_TEST_CXX, "rfileClient.cpp");
+    compile(VELORIN_TEST_CC, "rfile_cln.c");
+    compile(VELORIN_TEST_CC, "rfile_xdr.c", 0);
+    compile(VELORIN_TEST_CXX, "rfileClient.cpp");
 }
 
-TEST_F(GeneratedVersion, VersionWithoutProceduresStillCompiles) {
-  rpcVersion* version = build::version(2, {});
-  program("empty", 0x20000291, {version});
-  generate(version);
-  const std::string classHeader = readFile(file("emptyClient.hpp"));
-  expectInOrder(classHeader, {"class Cempty_2 : public RPCClient {\n", "\tCempty_2(){}\n\n",
-                              "\t\t:RPCClient(host, proto, prog,ver){ }\n\n",
-                              "\tCLIENT* bind(const char* host, char*proto=0, u_long prog=EMPTY, "
-                              "u_long ver=EMPTY_2);\n\n\n};\n"});
-  compile(VELORIN_TEST_CC, "empty_cln.c");
-  compile(VELORIN_TEST_CXX, "emptyClient.cpp");
+TEST_F(GeneratedVersion, VersionWithoutProceduresStillCompiles)
+{
+    rpcVersion* version = build::version(2, {});
+    program("empty", 0x20000291, {version});
+    generate(version);
+    const std::string classHeader = readFile(file("emptyClient.hpp"));
+    expectInOrder(classHeader, {"class Cempty_2 : public RPCClient {\n", "\tCempty_2(){}\n\n",
+                                "\t\t:RPCClient(host, proto, prog,ver){ }\n\n",
+                                "\tCLIENT* bind(const char* host, char*proto=0, u_long prog=EMPTY, "
+                                "u_long ver=EMPTY_2);\n\n\n};\n"});
+    compile(VELORIN_TEST_CC, "empty_cln.c");
+    compile(VELORIN_TEST_CXX, "emptyClient.cpp");
 }
 
 namespace {
@@ -405,29 +422,31 @@ const int kLastPort = 31199;
 
 }  // namespace
 
-TEST_F(GeneratedVersion, ClientsCallAServerOverTcpAndUdp) {
-  const int port = freeServerPort(kFirstPort, kLastPort);
-  ASSERT_NE(port, 0);
-  roadModel model(port);
-  generate(model.version);
-  writeFile(file("server.c"), kServerSource);
-  writeFile(file("client.c"), kClientSource);
-  writeFile(file("classclient.cpp"), kClassClientSource);
-  for (const char* source : {"rfile_cln.c", "server.c", "client.c"}) compile(VELORIN_TEST_CC, source);
-  compile(VELORIN_TEST_CC, "rfile_xdr.c", 0);
-  compile(VELORIN_TEST_CXX, "rfileClient.cpp");
-  compile(VELORIN_TEST_CXX, "classclient.cpp");
-  link(VELORIN_TEST_CC, "server.o rfile_xdr.o", "server");
-  link(VELORIN_TEST_CC, "client.o rfile_cln.o rfile_xdr.o", "client");
-  link(VELORIN_TEST_CXX, "classclient.o rfileClient.o rfile_cln.o rfile_xdr.o", "classclient");
-  ASSERT_FALSE(HasFailure());
+TEST_F(GeneratedVersion, ClientsCallAServerOverTcpAndUdp)
+{
+    const int port = freeServerPort(kFirstPort, kLastPort);
+    ASSERT_NE(port, 0);
+    roadModel model(port);
+    generate(model.version);
+    writeFile(file("server.c"), kServerSource);
+    writeFile(file("client.c"), kClientSource);
+    writeFile(file("classclient.cpp"), kClassClientSource);
+    for (const char* source : {"rfile_cln.c", "server.c", "client.c"})
+        compile(VELORIN_TEST_CC, source);
+    compile(VELORIN_TEST_CC, "rfile_xdr.c", 0);
+    compile(VELORIN_TEST_CXX, "rfileClient.cpp");
+    compile(VELORIN_TEST_CXX, "classclient.cpp");
+    link(VELORIN_TEST_CC, "server.o rfile_xdr.o", "server");
+    link(VELORIN_TEST_CC, "client.o rfile_cln.o rfile_xdr.o", "client");
+    link(VELORIN_TEST_CXX, "classclient.o rfileClient.o rfile_cln.o rfile_xdr.o", "classclient");
+    ASSERT_FALSE(HasFailure());
 
-  serverProcess server(file("server"), {std::to_string(port)});
-  ASSERT_TRUE(server.ready());
-  for (const char* protocol : {"tcp", "udp"}) {
-    SCOPED_TRACE(protocol);
-    std::string output;
-    EXPECT_EQ(run(file("client") + " " + protocol, &output), 0) << output;
-    EXPECT_EQ(run(file("classclient") + " " + protocol, &output), 0) << output;
-  }
+    serverProcess server(file("server"), {std::to_string(port)});
+    ASSERT_TRUE(server.ready());
+    for (const char* protocol : {"tcp", "udp"}) {
+        SCOPED_TRACE(protocol);
+        std::string output;
+        EXPECT_EQ(run(file("client") + " " + protocol, &output), 0) << output;
+        EXPECT_EQ(run(file("classclient") + " " + protocol, &output), 0) << output;
+    }
 }

@@ -10,10 +10,11 @@
 
 using namespace generated;
 
-TEST(CompiledCode, QuoteRecordOnTheWire) {
-  const std::string dir = generateAndCompile(models::quote(), "quote");
-  // Five bytes of fixed opaque padded to eight, then three doubles.
-  expectProgramPasses(dir, "quote", R"C(
+TEST(CompiledCode, QuoteRecordOnTheWire)
+{
+    const std::string dir = generateAndCompile(models::quote(), "quote");
+    // Five bytes of fixed opaque padded to eight, then three doubles.
+    expectProgramPasses(dir, "quote", R"C(
 int main(void) {
 	stkQuote q, back;
 	u_int n;
@@ -33,10 +34,12 @@ int main(void) {
 )C");
 }
 
-TEST(CompiledCode, RemoteFileTypesOnTheWire) {
-  models::RemoteFileTypes types = models::remoteFileTypes();
-  const std::string dir = generateAndCompile(models::remoteFile(types), "rfile");
-  expectProgramPasses(dir, "rfile", R"C(
+TEST(CompiledCode, RemoteFileTypesOnTheWire)
+{
+    models::RemoteFileTypes types = models::remoteFileTypes();
+    const std::string dir = generateAndCompile(models::remoteFile(types), "rfile");
+    expectProgramPasses(dir, "rfile",
+                        R"C(
 int main(void) {
 	str1024 s = "hi", back = 0;
 	DENTRY first, second, list;
@@ -72,7 +75,8 @@ int main(void) {
 	n = encode((xdrproc_t)xdr_size_T, &size);
 	CHECK(wire_is(n, "ee6b2800"));
 	CHECK(decode((xdrproc_t)xdr_size_T, &sizeBack, wire, n) && sizeBack == size);
-)C" R"C(
+)C"
+                        R"C(
 	/* A name count above the 1024 bytes of the array is refused. */
 	{
 		static unsigned char bad[8 + 1028];
@@ -116,10 +120,12 @@ int main(void) {
 )C");
 }
 
-TEST(CompiledCode, EveryTypeFormRoundTrips) {
-  models::EveryForm types = models::everyForm();
-  const std::string dir = generateAndCompile(models::everyFormVersion(types), "forms");
-  expectProgramPasses(dir, "forms", R"C(
+TEST(CompiledCode, EveryTypeFormRoundTrips)
+{
+    models::EveryForm types = models::everyForm();
+    const std::string dir = generateAndCompile(models::everyFormVersion(types), "forms");
+    expectProgramPasses(dir, "forms",
+                        R"C(
 static int same_prims(const struct prims* a, const struct prims* b) {
 	return a->c == b->c && a->uc == b->uc && a->s == b->s && a->us == b->us && a->i == b->i &&
 	       a->ui == b->ui && a->l == b->l && a->ul == b->ul && a->f == b->f && a->d == b->d &&
@@ -201,7 +207,8 @@ static void arrays(void) {
 	arrays_freeres(&back);
 	free(a.vals); free(a.names); free(a.points); free(a.pair); free(a.colors);
 }
-)C" R"C(
+)C"
+                        R"C(
 static void holders(void) {
 	struct holder h, back;
 	struct node second = { 2, 0 }, first = { 1, &second };
@@ -274,11 +281,12 @@ int main(void) {
 )C");
 }
 
-TEST(CompiledCode, CountsFromTheWireStayInsideTheBuffers) {
-  models::EveryForm types = models::everyForm();
-  const std::string dir = generateAndCompile(models::everyFormVersion(types), "forms");
-  // Wire prefixes of struct arrays up to and past the member under test.
-  expectProgramPasses(dir, "forms", R"C(
+TEST(CompiledCode, CountsFromTheWireStayInsideTheBuffers)
+{
+    models::EveryForm types = models::everyForm();
+    const std::string dir = generateAndCompile(models::everyFormVersion(types), "forms");
+    // Wire prefixes of struct arrays up to and past the member under test.
+    expectProgramPasses(dir, "forms", R"C(
 /* The fields of struct arrays ahead of `name` (tag, ub, raw, grid, len). */
 #define HEAD "6162636465666768" "00000001" "00000002" "00000003" "3132333435000000" \
              "00000000" "00000000" "00000000" "00000000" "00000001"
@@ -325,46 +333,48 @@ int main(void) {
 // of the server wrapper, compiled and run: counts from the wire cannot make
 // the copies overrun, the release function frees what the server linked
 // below its out members, and inout elements are not freed twice.
-TEST(CompiledCode, ResultRecordHelpersAndCopies) {
-  using namespace build;
-  typedefType* str64 = alias("str64", varArray(prim(CODE_CHAR), models::stringLength(), num(64)));
-  classType* node = structType("node", {sym("value", prim(CODE_INT))});
-  node->addMember(sym("next", ptr(node)));
-  classType* carrier = structType("carrier", {sym("s", str64), sym("l", ptr(node))});
-  rpcVersion* v = version(1, {procedure("carry", prim(CODE_VOID), {arg("c", ptr(carrier))})});
-  program("helpers", 0x20000456, {v});
-  const std::string dir = generateAndCompile(v, "helpers");
+TEST(CompiledCode, ResultRecordHelpersAndCopies)
+{
+    using namespace build;
+    typedefType* str64 = alias("str64", varArray(prim(CODE_CHAR), models::stringLength(), num(64)));
+    classType* node = structType("node", {sym("value", prim(CODE_INT))});
+    node->addMember(sym("next", ptr(node)));
+    classType* carrier = structType("carrier", {sym("s", str64), sym("l", ptr(node))});
+    rpcVersion* v = version(1, {procedure("carry", prim(CODE_VOID), {arg("c", ptr(carrier))})});
+    program("helpers", 0x20000456, {v});
+    const std::string dir = generateAndCompile(v, "helpers");
 
-  // A record as the argument-record construction makes it.
-  Symbol* n = arg("n", prim(CODE_INT), DIR_INOUT);
-  Symbol* k = arg("k", prim(CODE_INT), DIR_INOUT);
-  Symbol* vals = arg("vals", varArray(prim(CODE_INT), var("n"), num(4)), DIR_INOUT);
-  Symbol* name = arg("name", fixedArray(prim(CODE_CHAR), num(8), var("n")), DIR_INOUT);
-  Symbol* names = arg("names", varArray(str64, var("k"), num(3)), DIR_INOUT);
-  Symbol* outNames = arg("outnames", varArray(str64, var("k"), num(3)), DIR_OUT);
-  Symbol* head = arg("head", ptr(node), DIR_OUT);
-  Symbol* result = sym("_vlrpc_return_", prim(CODE_INT));
-  result->setDirection(DIR_OUT);
-  classType* record = structType("serve_out_t", {n, k, vals, name, names, outNames, head, result});
-  record->setTypedefName("serve_out_t");
-  record->markArgRecord();
+    // A record as the argument-record construction makes it.
+    Symbol* n = arg("n", prim(CODE_INT), DIR_INOUT);
+    Symbol* k = arg("k", prim(CODE_INT), DIR_INOUT);
+    Symbol* vals = arg("vals", varArray(prim(CODE_INT), var("n"), num(4)), DIR_INOUT);
+    Symbol* name = arg("name", fixedArray(prim(CODE_CHAR), num(8), var("n")), DIR_INOUT);
+    Symbol* names = arg("names", varArray(str64, var("k"), num(3)), DIR_INOUT);
+    Symbol* outNames = arg("outnames", varArray(str64, var("k"), num(3)), DIR_OUT);
+    Symbol* head = arg("head", ptr(node), DIR_OUT);
+    Symbol* result = sym("_vlrpc_return_", prim(CODE_INT));
+    result->setDirection(DIR_OUT);
+    classType* record =
+        structType("serve_out_t", {n, k, vals, name, names, outNames, head, result});
+    record->setTypedefName("serve_out_t");
+    record->markArgRecord();
 
-  std::ostringstream texts;
-  record->emitDeclaration(texts);
-  texts << record->xdrPrototype() << ";\n";
-  record->emitXdrRoutine(texts);
-  texts << "static ";
-  record->emitMallocHelper(texts);
-  texts << "static ";
-  record->emitFreeHelper(texts);
-  texts << "static void copy_sizes(struct serve_out_t* pOut, struct serve_out_t* pIn){\n"
-        << n->copySizeCode("pOut->", "pIn->") << k->copySizeCode("pOut->", "pIn->") << "}\n"
-        << "static void copy_inout(struct serve_out_t* pOut, struct serve_out_t* pIn){\n"
-        << vals->copyCode("pOut->", "pIn->") << name->copyCode("pOut->", "pIn->")
-        << names->copyCode("pOut->", "pIn->") << "}\n";
-  writeFile(dir + "/records.h", texts.str());
+    std::ostringstream texts;
+    record->emitDeclaration(texts);
+    texts << record->xdrPrototype() << ";\n";
+    record->emitXdrRoutine(texts);
+    texts << "static ";
+    record->emitMallocHelper(texts);
+    texts << "static ";
+    record->emitFreeHelper(texts);
+    texts << "static void copy_sizes(struct serve_out_t* pOut, struct serve_out_t* pIn){\n"
+          << n->copySizeCode("pOut->", "pIn->") << k->copySizeCode("pOut->", "pIn->") << "}\n"
+          << "static void copy_inout(struct serve_out_t* pOut, struct serve_out_t* pIn){\n"
+          << vals->copyCode("pOut->", "pIn->") << name->copyCode("pOut->", "pIn->")
+          << names->copyCode("pOut->", "pIn->") << "}\n";
+    writeFile(dir + "/records.h", texts.str());
 
-  expectProgramPasses(dir, "helpers", R"C(
+    expectProgramPasses(dir, "helpers", R"C(
 #include "records.h"
 
 int main(void) {

@@ -26,66 +26,80 @@ namespace generated {
 using testsupport::readFile;
 using testsupport::writeFile;
 
-inline bool exists(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0;
+inline bool exists(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
 }
 
 // A directory named after the running test, emptied first.
-inline std::string testDirectory() {
-  const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  const std::string dir = std::string(TYPEGEN_WORK_DIR) + "/" + info->test_suite_name() + "." + info->name();
-  const std::string command = "rm -rf '" + dir + "' && mkdir -p '" + dir + "'";
-  EXPECT_EQ(std::system(command.c_str()), 0);
-  return dir;
+inline std::string testDirectory()
+{
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string dir =
+        std::string(TYPEGEN_WORK_DIR) + "/" + info->test_suite_name() + "." + info->name();
+    const std::string command = "rm -rf '" + dir + "' && mkdir -p '" + dir + "'";
+    EXPECT_EQ(std::system(command.c_str()), 0);
+    return dir;
 }
 
 // Runs `function` with the working directory set to `dir`.
 template <typename Function>
-void inDirectory(const std::string& dir, Function function) {
-  char previous[4096];
-  ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
-  ASSERT_EQ(chdir(dir.c_str()), 0);
-  function();
-  ASSERT_EQ(chdir(previous), 0);
+void inDirectory(const std::string& dir, Function function)
+{
+    char previous[4096];
+    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(chdir(dir.c_str()), 0);
+    function();
+    ASSERT_EQ(chdir(previous), 0);
 }
 
 // Generates one version in `dir`; the file base is the version's. Returns
 // the files the version's report concerns.
-inline versionFileSet generate(const std::string& dir, rpcVersion* version) {
-  if (oncRpcHeader.empty()) oncRpcHeader = "rpc/rpc.h";
-  if (pmapClntHeader.empty()) pmapClntHeader = "rpc/pmap_clnt.h";
-  versionFileSet files;
-  inDirectory(dir, [&] { files = generateVersion(version); });
-  return files;
+inline versionFileSet generate(const std::string& dir, rpcVersion* version)
+{
+    if (oncRpcHeader.empty())
+        oncRpcHeader = "rpc/rpc.h";
+    if (pmapClntHeader.empty())
+        pmapClntHeader = "rpc/pmap_clnt.h";
+    versionFileSet files;
+    inDirectory(dir, [&] { files = generateVersion(version); });
+    return files;
 }
 
 // Runs a shell command in `dir`; its output (both streams) goes to *output.
-inline int run(const std::string& dir, const std::string& command, std::string* output) {
-  const std::string log = dir + "/command.log";
-  const std::string full = "cd '" + dir + "' && (" + command + ") >'" + log + "' 2>&1";
-  const int status = std::system(full.c_str());
-  if (output) *output = readFile(log);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+inline int run(const std::string& dir, const std::string& command, std::string* output)
+{
+    const std::string log = dir + "/command.log";
+    const std::string full = "cd '" + dir + "' && (" + command + ") >'" + log + "' 2>&1";
+    const int status = std::system(full.c_str());
+    if (output)
+        *output = readFile(log);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 // Flags every generated C file is compiled with.
-inline std::string cFlags() {
-  return std::string("-Wall -Werror ") + TYPEGEN_CC_FLAGS + " " + TYPEGEN_TIRPC_CFLAGS + " -I" +
-         TYPEGEN_REPO_INCLUDE + " -I.";
+inline std::string cFlags()
+{
+    return std::string("-Wall -Werror ") + TYPEGEN_CC_FLAGS + " " + TYPEGEN_TIRPC_CFLAGS + " -I" +
+           TYPEGEN_REPO_INCLUDE + " -I.";
 }
 
 // 0 when the header compiles as C and as C++ with every block selected.
-inline int compileHeader(const std::string& dir, const std::string& base, std::string* output) {
-  writeFile(dir + "/header_c.c", "#define VELORIN_XDR\n#define VELORIN_CLIENT\n#define VELORIN_SERVER\n"
-                                 "#include \"" + base + ".h\"\nint main(void) { return 0; }\n");
-  writeFile(dir + "/header_cxx.cpp", "#define VELORIN_XDR\n#define VELORIN_CLIENT\n#define VELORIN_SERVER\n"
-                                     "#include \"" + base + ".h\"\nint main() { return 0; }\n");
-  return run(dir,
-             std::string(VELORIN_TEST_CC) + " " + cFlags() + " -fsyntax-only header_c.c && " +
-                 VELORIN_TEST_CXX + " " + cFlags() +
-                 " -fsyntax-only header_cxx.cpp",
-             output);
+inline int compileHeader(const std::string& dir, const std::string& base, std::string* output)
+{
+    writeFile(dir + "/header_c.c",
+              "#define VELORIN_XDR\n#define VELORIN_CLIENT\n#define VELORIN_SERVER\n"
+              "#include \"" +
+                  base + ".h\"\nint main(void) { return 0; }\n");
+    writeFile(dir + "/header_cxx.cpp",
+              "#define VELORIN_XDR\n#define VELORIN_CLIENT\n#define VELORIN_SERVER\n"
+              "#include \"" +
+                  base + ".h\"\nint main() { return 0; }\n");
+    return run(dir,
+               std::string(VELORIN_TEST_CC) + " " + cFlags() + " -fsyntax-only header_c.c && " +
+                   VELORIN_TEST_CXX + " " + cFlags() + " -fsyntax-only header_cxx.cpp",
+               output);
 }
 
 // Compiles `program` (the text of a C file that includes the header) with
@@ -93,25 +107,31 @@ inline int compileHeader(const std::string& dir, const std::string& base, std::s
 // runs it. Leak
 // checking is on for the program when it is built with the sanitizers.
 // `launcher` goes in front of the program's command line (a ulimit, say).
-inline int compileAndRun(const std::string& dir, const std::string& base, const std::string& program,
-                         std::string* output, const std::string& launcher = "") {
-  writeFile(dir + "/program.c", program);
-  std::string compileOutput;
-  const int compiled = run(dir,
-                           std::string(VELORIN_TEST_CC) + " " + cFlags() + " -o program program.c " + base + "_xdr.c " +
-                               TYPEGEN_VLRPC_LIB + " " + TYPEGEN_TIRPC_LIBS,
-                           &compileOutput);
-  if (compiled != 0) {
-    if (output) *output = "compile failed:\n" + compileOutput;
-    return 1000 + compiled;
-  }
-  return run(dir, launcher + "ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=detect_leaks=1 ./program", output);
+inline int compileAndRun(const std::string& dir, const std::string& base,
+                         const std::string& program, std::string* output,
+                         const std::string& launcher = "")
+{
+    writeFile(dir + "/program.c", program);
+    std::string compileOutput;
+    const int compiled =
+        run(dir,
+            std::string(VELORIN_TEST_CC) + " " + cFlags() + " -o program program.c " + base +
+                "_xdr.c " + TYPEGEN_VLRPC_LIB + " " + TYPEGEN_TIRPC_LIBS,
+            &compileOutput);
+    if (compiled != 0) {
+        if (output)
+            *output = "compile failed:\n" + compileOutput;
+        return 1000 + compiled;
+    }
+    return run(dir, launcher + "ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=detect_leaks=1 ./program",
+               output);
 }
 
 // What every test program starts with: the header, the XDR memory stream
 // helpers and a CHECK macro that counts failures.
-inline std::string programPrelude(const std::string& base) {
-  return "#include \"" + base + ".h\"\n" + R"C(
+inline std::string programPrelude(const std::string& base)
+{
+    return "#include \"" + base + ".h\"\n" + R"C(
 #include <stdlib.h>
 static int failures = 0;
 #define CHECK(c) do { if(!(c)) { printf("FAILED line %d: %s\n", __LINE__, #c); failures++; } } while(0)
@@ -164,32 +184,44 @@ static __attribute__((unused)) u_int from_hex(const char* hex, unsigned char* by
 )C";
 }
 
-inline std::string programEnd() {
-  return "\tprintf(\"%d failed\\n\", failures);\n\treturn failures != 0;\n}\n";
+inline std::string programEnd()
+{
+    return "\tprintf(\"%d failed\\n\", failures);\n\treturn failures != 0;\n}\n";
 }
 
 // Generates the version into the test's directory and compiles the header
 // (as C and C++), the XDR file and the other C files; the directory.
-inline std::string generateAndCompile(rpcVersion* version, const std::string& base) {
-  const std::string dir = testDirectory();
-  startRun();
-  generate(dir, version);
-  EXPECT_EQ(errorCount.generation, 0);
-  std::string output;
-  EXPECT_EQ(compileHeader(dir, base, &output), 0) << output;
-  EXPECT_EQ(run(dir, std::string(VELORIN_TEST_CC) + " " + cFlags() + " -c " + base + "_xdr.c", &output), 0) << output;
-  // The other C files of the version include the same header.
-  EXPECT_EQ(run(dir, std::string(VELORIN_TEST_CC) + " " + cFlags() + " -fsyntax-only " + base + "_svc.c " + base + "_cln.c", &output), 0)
-      << output;
-  return dir;
+inline std::string generateAndCompile(rpcVersion* version, const std::string& base)
+{
+    const std::string dir = testDirectory();
+    startRun();
+    generate(dir, version);
+    EXPECT_EQ(errorCount.generation, 0);
+    std::string output;
+    EXPECT_EQ(compileHeader(dir, base, &output), 0) << output;
+    EXPECT_EQ(
+        run(dir, std::string(VELORIN_TEST_CC) + " " + cFlags() + " -c " + base + "_xdr.c", &output),
+        0)
+        << output;
+    // The other C files of the version include the same header.
+    EXPECT_EQ(run(dir,
+                  std::string(VELORIN_TEST_CC) + " " + cFlags() + " -fsyntax-only " + base +
+                      "_svc.c " + base + "_cln.c",
+                  &output),
+              0)
+        << output;
+    return dir;
 }
 
-inline void expectProgramPasses(const std::string& dir, const std::string& base, const std::string& body,
-                                const std::string& launcher = "") {
-  std::string output;
-  EXPECT_EQ(compileAndRun(dir, base, programPrelude(base) + body + programEnd(), &output, launcher), 0) << output;
-  output = "\n" + output;
-  EXPECT_NE(output.find("\n0 failed"), std::string::npos) << output;
+inline void expectProgramPasses(const std::string& dir, const std::string& base,
+                                const std::string& body, const std::string& launcher = "")
+{
+    std::string output;
+    EXPECT_EQ(
+        compileAndRun(dir, base, programPrelude(base) + body + programEnd(), &output, launcher), 0)
+        << output;
+    output = "\n" + output;
+    EXPECT_NE(output.find("\n0 failed"), std::string::npos) << output;
 }
 
 }  // namespace generated

@@ -35,74 +35,86 @@ using namespace build;
 //              in struct laterNames* ln, in struct pairs* pp);
 //   };
 struct BoundsModel {
-  rpcVersion* version;
-  rpcProcedure* rfread;
-  rpcProcedure* echo;
+    rpcVersion* version;
+    rpcProcedure* rfread;
+    rpcProcedure* echo;
 };
 
-BoundsModel boundsModel() {
-  typedefType* str16 = alias("str16", varArray(prim(CODE_CHAR), models::stringLength(), num(16)));
-  typedefType* c16 = alias("c16", fixedArray(prim(CODE_CHAR), num(16), models::stringLength()));
-  typedefType* sizeT = alias("size_T", prim(CODE_LONG, CODE_UNSIGNED));
-  classType* bag = structType("bag", {sym("ns", prim(CODE_INT)), sym("strs", varArray(str16, var("ns"), num(4)))});
-  classType* wide = structType("wide", {sym("n", prim(CODE_INT)), sym("m", prim(CODE_INT)),
-                                        sym("v", varArray(prim(CODE_INT), var("n"), var("m")))});
-  classType* blob = structType("blob", {sym("n", prim(CODE_INT)), sym("m", prim(CODE_INT)),
-                                        sym("bytes", varArray(prim(CODE_CHAR), var("n"), var("m")))});
-  classType* later = structType("later", {sym("values", varArray(prim(CODE_INT), var("count"), num(4))),
-                                          sym("count", prim(CODE_INT))});
-  classType* laterNames = structType(
-      "laterNames", {sym("names", varArray(str16, var("count"), num(4))), sym("count", prim(CODE_INT))});
-  classType* pairs = structType("pairs", {sym("pair", varArray(prim(CODE_INT), nullptr, num(2))),
-                                         sym("names", varArray(str16, nullptr, num(2)))});
-  expression* result = var("_vlrpc_return_");
-  expression* clamped = new condExp(new binaryExp(result, '<', num(0)), num(0), result);
-  BoundsModel m;
-  m.rfread = procedure("rfread", prim(CODE_INT),
-                       {arg("ptr", varArray(prim(CODE_VOID), clamped, new binaryExp(var("size"), '*', var("nm"))),
-                            DIR_OUT),
-                        arg("size", sizeT), arg("nm", sizeT)});
-  rpcProcedure* rfwrite = procedure(
-      "rfwrite", prim(CODE_INT),
-      {arg("ptr", varArray(prim(CODE_VOID), new binaryExp(var("nm"), '*', var("size")),
-                           new binaryExp(var("size"), '*', var("nm")))),
-       arg("size", sizeT), arg("nm", sizeT)});
-  m.echo = procedure("echo", prim(CODE_VOID), {arg("s", str16, DIR_INOUT), arg("c", c16, DIR_INOUT)});
-  rpcProcedure* put = procedure("put", prim(CODE_VOID), {arg("b", ptr(bag)), arg("w", ptr(wide)), arg("x", ptr(blob)),
-                                                          arg("l", ptr(later)), arg("ln", ptr(laterNames)),
-                                                          arg("pp", ptr(pairs))});
-  m.version = version(1, {m.rfread, rfwrite, m.echo, put});
-  program("bounds", 0x20000457, {m.version});
-  return m;
+BoundsModel boundsModel()
+{
+    typedefType* str16 = alias("str16", varArray(prim(CODE_CHAR), models::stringLength(), num(16)));
+    typedefType* c16 = alias("c16", fixedArray(prim(CODE_CHAR), num(16), models::stringLength()));
+    typedefType* sizeT = alias("size_T", prim(CODE_LONG, CODE_UNSIGNED));
+    classType* bag = structType(
+        "bag", {sym("ns", prim(CODE_INT)), sym("strs", varArray(str16, var("ns"), num(4)))});
+    classType* wide = structType("wide", {sym("n", prim(CODE_INT)), sym("m", prim(CODE_INT)),
+                                          sym("v", varArray(prim(CODE_INT), var("n"), var("m")))});
+    classType* blob =
+        structType("blob", {sym("n", prim(CODE_INT)), sym("m", prim(CODE_INT)),
+                            sym("bytes", varArray(prim(CODE_CHAR), var("n"), var("m")))});
+    classType* later =
+        structType("later", {sym("values", varArray(prim(CODE_INT), var("count"), num(4))),
+                             sym("count", prim(CODE_INT))});
+    classType* laterNames =
+        structType("laterNames", {sym("names", varArray(str16, var("count"), num(4))),
+                                  sym("count", prim(CODE_INT))});
+    classType* pairs = structType("pairs", {sym("pair", varArray(prim(CODE_INT), nullptr, num(2))),
+                                            sym("names", varArray(str16, nullptr, num(2)))});
+    expression* result = var("_vlrpc_return_");
+    expression* clamped = new condExp(new binaryExp(result, '<', num(0)), num(0), result);
+    BoundsModel m;
+    m.rfread = procedure(
+        "rfread", prim(CODE_INT),
+        {arg("ptr", varArray(prim(CODE_VOID), clamped, new binaryExp(var("size"), '*', var("nm"))),
+             DIR_OUT),
+         arg("size", sizeT), arg("nm", sizeT)});
+    rpcProcedure* rfwrite =
+        procedure("rfwrite", prim(CODE_INT),
+                  {arg("ptr", varArray(prim(CODE_VOID), new binaryExp(var("nm"), '*', var("size")),
+                                       new binaryExp(var("size"), '*', var("nm")))),
+                   arg("size", sizeT), arg("nm", sizeT)});
+    m.echo =
+        procedure("echo", prim(CODE_VOID), {arg("s", str16, DIR_INOUT), arg("c", c16, DIR_INOUT)});
+    rpcProcedure* put =
+        procedure("put", prim(CODE_VOID),
+                  {arg("b", ptr(bag)), arg("w", ptr(wide)), arg("x", ptr(blob)),
+                   arg("l", ptr(later)), arg("ln", ptr(laterNames)), arg("pp", ptr(pairs))});
+    m.version = version(1, {m.rfread, rfwrite, m.echo, put});
+    program("bounds", 0x20000457, {m.version});
+    return m;
 }
 
 // The server's handling of the two procedures' records, as the server file
 // holds it: the allocation and release functions of the result records,
 // and the wrapper's preparation of echo's result record.
-std::string serverSteps(const BoundsModel& m) {
-  std::ostringstream texts;
-  for (rpcProcedure* p : {m.rfread, m.echo}) {
-    texts << "static __attribute__((unused)) ";
-    p->outRecord->emitMallocHelper(texts);
-    texts << "static __attribute__((unused)) ";
-    p->outRecord->emitFreeHelper(texts);
-  }
-  texts << "static __attribute__((unused)) void* prepare_echo(struct echo_in_t* pIn, struct echo_out_t* pOut){\n"
+std::string serverSteps(const BoundsModel& m)
+{
+    std::ostringstream texts;
+    for (rpcProcedure* p : {m.rfread, m.echo}) {
+        texts << "static __attribute__((unused)) ";
+        p->outRecord->emitMallocHelper(texts);
+        texts << "static __attribute__((unused)) ";
+        p->outRecord->emitFreeHelper(texts);
+    }
+    texts
+        << "static __attribute__((unused)) void* prepare_echo(struct echo_in_t* pIn, struct echo_out_t* pOut){\n"
         << prepareOutRecordCode(m.echo, "pIn", "pOut") << "\treturn 0;\n}\n";
-  return texts.str();
+    return texts.str();
 }
 
 // Generates the model, compiles the XDR file with its allocations counted
 // (calloc and realloc of the generated code go through counted_calloc and
 // counted_realloc, which the program defines) and runs the program.
-void expectProgramPasses(const std::string& body) {
-  BoundsModel model = boundsModel();
-  const std::string dir = testDirectory();
-  generate(dir, model.version);
-  ASSERT_EQ(errorCount.generation, 0);
-  writeFile(dir + "/steps.h", serverSteps(model));
-  // The argument records are declared for the XDR file and the stubs.
-  writeFile(dir + "/program.c", "#define VELORIN_XDR\n" + programPrelude("bounds") + R"C(
+void expectProgramPasses(const std::string& body)
+{
+    BoundsModel model = boundsModel();
+    const std::string dir = testDirectory();
+    generate(dir, model.version);
+    ASSERT_EQ(errorCount.generation, 0);
+    writeFile(dir + "/steps.h", serverSteps(model));
+    // The argument records are declared for the XDR file and the stubs.
+    writeFile(dir + "/program.c",
+              "#define VELORIN_XDR\n" + programPrelude("bounds") + R"C(
 #include <stdint.h>
 #include <unistd.h>
 /* The largest single allocation the generated XDR code asked for. */
@@ -130,19 +142,25 @@ static __attribute__((unused)) unsigned long resident(void) {
 }
 #include "steps.h"
 )C" + body +
-                                      // The runtime's reports end with no newline of their own.
-                                      "\tprintf(\"\\n%d failed\\n\", failures);\n\treturn failures != 0;\n}\n");
-  std::string output;
-  ASSERT_EQ(run(dir, std::string(VELORIN_TEST_CC) + " " + cFlags() + " -Dcalloc=counted_calloc -Drealloc=counted_realloc -c bounds_xdr.c", &output), 0)
-      << output;
-  ASSERT_EQ(run(dir, std::string(VELORIN_TEST_CC) + " " + cFlags() + " -o program program.c bounds_xdr.o " + TYPEGEN_VLRPC_LIB + " " +
-                         TYPEGEN_TIRPC_LIBS,
-                &output),
-            0)
-      << output;
-  run(dir, "ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=detect_leaks=1 ./program", &output);
-  output = "\n" + output;
-  EXPECT_NE(output.find("\n0 failed"), std::string::npos) << output;
+                  // The runtime's reports end with no newline of their own.
+                  "\tprintf(\"\\n%d failed\\n\", failures);\n\treturn failures != 0;\n}\n");
+    std::string output;
+    ASSERT_EQ(run(dir,
+                  std::string(VELORIN_TEST_CC) + " " + cFlags() +
+                      " -Dcalloc=counted_calloc -Drealloc=counted_realloc -c bounds_xdr.c",
+                  &output),
+              0)
+        << output;
+    ASSERT_EQ(run(dir,
+                  std::string(VELORIN_TEST_CC) + " " + cFlags() +
+                      " -o program program.c bounds_xdr.o " + TYPEGEN_VLRPC_LIB + " " +
+                      TYPEGEN_TIRPC_LIBS,
+                  &output),
+              0)
+        << output;
+    run(dir, "ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=detect_leaks=1 ./program", &output);
+    output = "\n" + output;
+    EXPECT_NE(output.find("\n0 failed"), std::string::npos) << output;
 }
 
 }  // namespace
@@ -150,8 +168,9 @@ static __attribute__((unused)) unsigned long resident(void) {
 // A count is read before anything is allocated for it, and storage grows
 // with the elements that arrive: a short message announcing a huge count
 // (its bound read from the wire too) costs next to nothing.
-TEST(HostileValues, DecodingAllocatesWhatArrived) {
-  expectProgramPasses(R"C(
+TEST(HostileValues, DecodingAllocatesWhatArrived)
+{
+    expectProgramPasses(R"C(
 int main(void) {
 	static unsigned char bytes[4 * 4096];
 	struct { const char* what; const char* hex; int ok; size_t most; } cases[] = {
@@ -200,8 +219,9 @@ int main(void) {
 
 // A value the program built itself holds as many elements as its size
 // says: freeing it walks those, not the bound.
-TEST(HostileValues, FreeingAValueTheProgramBuilt) {
-  expectProgramPasses(R"C(
+TEST(HostileValues, FreeingAValueTheProgramBuilt)
+{
+    expectProgramPasses(R"C(
 int main(void) {
 	int counts[] = { 0, 1, 3 };
 	u_int i;
@@ -223,8 +243,9 @@ int main(void) {
 // past what arrived, is refused at decoding, in a variable-length and in a
 // fixed array; a copy never leaves a string without its terminator, and a
 // fixed string without one is not sent.
-TEST(HostileValues, StringsHoldTheirTerminator) {
-  expectProgramPasses(R"C(
+TEST(HostileValues, StringsHoldTheirTerminator)
+{
+    expectProgramPasses(R"C(
 int main(void) {
 	static unsigned char bytes[64];
 	struct { const char* hex; int ok; } variable[] = {
@@ -291,8 +312,9 @@ int main(void) {
 // not truncated into a small count that passes, when decoding, encoding or
 // allocating a result buffer; a result buffer is zeroed without its pages
 // being touched.
-TEST(HostileValues, SizesBeyondThirtyTwoBits) {
-  expectProgramPasses(R"C(
+TEST(HostileValues, SizesBeyondThirtyTwoBits)
+{
+    expectProgramPasses(R"C(
 int main(void) {
 	static unsigned char bytes[64];
 	struct { const char* hex; int ok; } requests[] = {
@@ -347,8 +369,9 @@ int main(void) {
 // elements own memory, other than what arrived) is refused, and what
 // decoding allocated for the array is released; storage the caller gave is
 // kept.
-TEST(HostileValues, SizesDecodedAfterTheirArray) {
-  expectProgramPasses(R"C(
+TEST(HostileValues, SizesDecodedAfterTheirArray)
+{
+    expectProgramPasses(R"C(
 int main(void) {
 	static unsigned char bytes[128];
 	struct { char kind; const char* hex; int ok; } cases[] = {
@@ -413,8 +436,9 @@ int main(void) {
 // An array without size holds its bound's worth, which is what encoding
 // sends: fewer elements are refused, and an empty one (how its null value
 // travels) decodes as null, so that encoding it again sends it empty.
-TEST(HostileValues, ArraysWithoutSizeHoldTheirBound) {
-  expectProgramPasses(R"C(
+TEST(HostileValues, ArraysWithoutSizeHoldTheirBound)
+{
+    expectProgramPasses(R"C(
 int main(void) {
 	static unsigned char bytes[128];
 	struct { const char* hex; int ok; } cases[] = {

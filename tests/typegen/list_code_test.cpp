@@ -15,23 +15,25 @@ namespace {
 
 // struct node { int value; struct node* next; };  typedef struct node* list;
 // struct tail { struct tail* next; int value; } (the link not last).
-rpcVersion* listVersion() {
-  classType* node = structType("node", {sym("value", prim(CODE_INT))});
-  node->addMember(sym("next", ptr(node)));
-  typedefType* list = alias("list", ptr(node));
-  classType* tail = structType("tail", {});
-  tail->addMember(sym("next", ptr(tail)));
-  tail->addMember(sym("value", prim(CODE_INT)));
-  rpcVersion* v = version(1, {procedure("walk", list, {arg("t", ptr(tail))})});
-  program("lists", 0x20000789, {v});
-  return v;
+rpcVersion* listVersion()
+{
+    classType* node = structType("node", {sym("value", prim(CODE_INT))});
+    node->addMember(sym("next", ptr(node)));
+    typedefType* list = alias("list", ptr(node));
+    classType* tail = structType("tail", {});
+    tail->addMember(sym("next", ptr(tail)));
+    tail->addMember(sym("value", prim(CODE_INT)));
+    rpcVersion* v = version(1, {procedure("walk", list, {arg("t", ptr(tail))})});
+    program("lists", 0x20000789, {v});
+    return v;
 }
 
 }  // namespace
 
-TEST(ListCode, MillionNodesRoundTripAndFreeOnASmallStack) {
-  const std::string dir = generateAndCompile(listVersion(), "lists");
-  expectProgramPasses(dir, "lists", R"C(
+TEST(ListCode, MillionNodesRoundTripAndFreeOnASmallStack)
+{
+    const std::string dir = generateAndCompile(listVersion(), "lists");
+    expectProgramPasses(dir, "lists", R"C(
 #define NODES 1000000
 
 static u_int code(xdrproc_t filter, void* value, char* bytes, u_int size, enum xdr_op op) {
@@ -99,20 +101,23 @@ int main(void) {
 	free(bytes);
 	free(again);
 )C",
-                      "ulimit -s 1024 && ");
+                        "ulimit -s 1024 && ");
 }
 
 // Short lists keep the bytes of a chain of optional pointers, also when the
 // link is not the last member (that list is coded by recursion, as
 // before); rpcgen's routine for the same list reads what Velorin's writes
 // and writes the same bytes.
-TEST(ListCode, ShortListsKeepTheirBytesAndAgreeWithRpcgen) {
-  const std::string dir = generateAndCompile(listVersion(), "lists");
-  std::string output;
-  if (run(dir, "command -v rpcgen", &output) != 0) GTEST_SKIP() << "rpcgen is not installed";
-  writeFile(dir + "/peer.x", "struct rnode {\n\tint value;\n\trnode *next;\n};\n");
-  ASSERT_EQ(run(dir, "rpcgen -h -o peer.h peer.x && rpcgen -c -o peer_xdr.c peer.x", &output), 0) << output;
-  expectProgramPasses(dir, "lists", R"C(
+TEST(ListCode, ShortListsKeepTheirBytesAndAgreeWithRpcgen)
+{
+    const std::string dir = generateAndCompile(listVersion(), "lists");
+    std::string output;
+    if (run(dir, "command -v rpcgen", &output) != 0)
+        GTEST_SKIP() << "rpcgen is not installed";
+    writeFile(dir + "/peer.x", "struct rnode {\n\tint value;\n\trnode *next;\n};\n");
+    ASSERT_EQ(run(dir, "rpcgen -h -o peer.h peer.x && rpcgen -c -o peer_xdr.c peer.x", &output), 0)
+        << output;
+    expectProgramPasses(dir, "lists", R"C(
 /* rpcgen's routine declares a variable it does not use. */
 #pragma GCC diagnostic ignored "-Wunused-variable"
 #include "peer_xdr.c"
