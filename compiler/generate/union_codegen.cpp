@@ -10,8 +10,9 @@
 #include "output/emit.h"
 #include "output/output_files.h"
 
-std::string Symbol::xdrCall(const std::string& xdrs, const std::string& prefix) const {
-  return type_ ? type_->xdrCall(xdrs, prefix, name_) : "";
+std::string Symbol::xdrCall(const std::string& xdrs, const std::string& prefix) const
+{
+    return type_ ? type_->xdrCall(xdrs, prefix, name_) : "";
 }
 
 namespace {
@@ -23,102 +24,114 @@ namespace {
 // size decoding cannot know; so an arm that holds pointers is always
 // decoded into zeroed storage. What the old bytes pointed to is not
 // released: it belongs to whoever filled them.
-const char* const kFreshArm =
-    "if($xdrs->x_op == XDR_DECODE)\n"
-    "\tmemset(&$arm, 0, sizeof $arm);\n";
+const char* const kFreshArm = "if($xdrs->x_op == XDR_DECODE)\n"
+                              "\tmemset(&$arm, 0, sizeof $arm);\n";
 
 // Every line of `block` behind `indent`.
-std::string indented(const std::string& block, const std::string& indent) {
-  std::string text;
-  size_t at = 0;
-  while (at < block.size()) {
-    const size_t end = block.find('\n', at);
-    const size_t next = end == std::string::npos ? block.size() : end + 1;
-    text += indent + block.substr(at, next - at);
-    at = next;
-  }
-  return text;
+std::string indented(const std::string& block, const std::string& indent)
+{
+    std::string text;
+    size_t at = 0;
+    while (at < block.size()) {
+        const size_t end = block.find('\n', at);
+        const size_t next = end == std::string::npos ? block.size() : end + 1;
+        text += indent + block.substr(at, next - at);
+        at = next;
+    }
+    return text;
 }
 
 std::string armXdrCode(const Symbol* arm, const std::string& xdrs, const std::string& prefix,
-                       const std::string& armName) {
-  if (!arm->type()) return "";
-  std::string text;
-  if (mayOwnMemory(arm->type()))
-    text = indented(fillTemplate(kFreshArm, {{"xdrs", xdrs}, {"arm", prefix + armName}}), currentIndent());
-  return text + arm->type()->xdrCall(xdrs, prefix, armName);
+                       const std::string& armName)
+{
+    if (!arm->type())
+        return "";
+    std::string text;
+    if (mayOwnMemory(arm->type()))
+        text = indented(fillTemplate(kFreshArm, {{"xdrs", xdrs}, {"arm", prefix + armName}}),
+                        currentIndent());
+    return text + arm->type()->xdrCall(xdrs, prefix, armName);
 }
 
 }  // namespace
 
 std::string unionType::xdrCall(const std::string& xdrs, const std::string& prefix,
-                               const std::string& name) const {
-  FATAL_IF(switch_exp==0);
-  // An arm is coded as a member of the enclosing record reached through the
-  // union ("u.code" behind "pmsg->"), so that the names its size expression
-  // uses are read from the record, as the discriminant is.
-  const std::string armPath = name.empty() ? "" : name + ".";
-  std::string text = joinText("\tswitch(", switch_exp->codeText(prefix), ") {\n");
-  symbolSet::cursor walk = symbolSet::begin(&arms);
-  while (Symbol* arm = walk.next()) {
-    text += joinText("\tcase ", arm->caseLabel(), ":\n");
-    indentMore();
-    text += armXdrCode(arm, xdrs, prefix, armPath + arm->name());
-    indentLess();
-    text += "\t\tbreak;\n\n";
-  }
-  text += "\t\tdefault:;\n\t}\n";
-  return text;
+                               const std::string& name) const
+{
+    FATAL_IF(switch_exp==0);
+    // An arm is coded as a member of the enclosing record reached through the
+    // union ("u.code" behind "pmsg->"), so that the names its size expression
+    // uses are read from the record, as the discriminant is.
+    const std::string armPath = name.empty() ? "" : name + ".";
+    std::string text = joinText("\tswitch(", switch_exp->codeText(prefix), ") {\n");
+    symbolSet::cursor walk = symbolSet::begin(&arms);
+    while (Symbol* arm = walk.next()) {
+        text += joinText("\tcase ", arm->caseLabel(), ":\n");
+        indentMore();
+        text += armXdrCode(arm, xdrs, prefix, armPath + arm->name());
+        indentLess();
+        text += "\t\tbreak;\n\n";
+    }
+    text += "\t\tdefault:;\n\t}\n";
+    return text;
 }
 
 namespace {
 
 // A case label as its value: the number of an integer literal or of an
 // enumeration constant, else its text.
-std::string labelValue(const Symbol* arm) {
-  const liteExp* literal = dynamic_cast<const liteExp*>(arm->caseValue());
-  if (literal && literal->kind == LITERAL_INTEGER) return std::to_string(literal->value);
-  const enumeration::constant* constant = findEnumerationConstant(arm->caseLabel());
-  if (constant && constant->known) return std::to_string(constant->number);
-  return arm->caseLabel();
+std::string labelValue(const Symbol* arm)
+{
+    const liteExp* literal = dynamic_cast<const liteExp*>(arm->caseValue());
+    if (literal && literal->kind == LITERAL_INTEGER)
+        return std::to_string(literal->value);
+    const enumeration::constant* constant = findEnumerationConstant(arm->caseLabel());
+    if (constant && constant->known)
+        return std::to_string(constant->number);
+    return arm->caseLabel();
 }
 
-int isStringLabel(const Symbol* arm) {
-  const liteExp* literal = dynamic_cast<const liteExp*>(arm->caseValue());
-  return literal && literal->kind == LITERAL_TEXT && !literal->text.empty() && literal->text[0] == '"';
+int isStringLabel(const Symbol* arm)
+{
+    const liteExp* literal = dynamic_cast<const liteExp*>(arm->caseValue());
+    return literal && literal->kind == LITERAL_TEXT && !literal->text.empty() &&
+           literal->text[0] == '"';
 }
 
 }  // namespace
 
 void refuseUncodableUnion(const unionType* u, const std::string& name, const std::string& owner,
-                          const symbolSet& earlier) {
-  const std::string where = joinText("union ", name.empty() ? "(unnamed)" : name, " of ", owner);
-  if (u->switch_exp) {
-    symbolSet names;
-    u->switch_exp->collectVars(names);
-    symbolSet::cursor vars = symbolSet::begin(&names);
-    while (Symbol* var = vars.next())
-      if (!earlier.find(var->name()))
-        reportError() << " discriminant " << var->name() << " of " << where
-                      << " is not a member declared before the union.\n";
-  }
-  symbolSet::cursor walk = symbolSet::begin(&u->arms);
-  while (Symbol* arm = walk.next()) {
-    refuseUnboundedArray(arm->type(), arm->name(), where);
-    if (isStringLabel(arm)) {
-      reportError() << " case label " << arm->caseLabel() << " of arm " << arm->name() << " in " << where
-                    << " is a string.\n";
-      continue;
+                          const symbolSet& earlier)
+{
+    const std::string where = joinText("union ", name.empty() ? "(unnamed)" : name, " of ", owner);
+    if (u->switch_exp) {
+        symbolSet names;
+        u->switch_exp->collectVars(names);
+        symbolSet::cursor vars = symbolSet::begin(&names);
+        while (Symbol* var = vars.next())
+            if (!earlier.find(var->name()))
+                reportError() << " discriminant " << var->name() << " of " << where
+                              << " is not a member declared before the union.\n";
     }
-    const std::string value = labelValue(arm);
-    symbolSet::cursor before = symbolSet::begin(&u->arms);
-    while (Symbol* other = before.next()) {
-      if (other == arm) break;
-      if (!isStringLabel(other) && labelValue(other) == value) {
-        reportError() << " case label " << arm->caseLabel() << " of arm " << arm->name() << " in " << where
-                      << " repeats the label of arm " << other->name() << ".\n";
-        break;
-      }
+    symbolSet::cursor walk = symbolSet::begin(&u->arms);
+    while (Symbol* arm = walk.next()) {
+        refuseUnboundedArray(arm->type(), arm->name(), where);
+        if (isStringLabel(arm)) {
+            reportError() << " case label " << arm->caseLabel() << " of arm " << arm->name()
+                          << " in " << where << " is a string.\n";
+            continue;
+        }
+        const std::string value = labelValue(arm);
+        symbolSet::cursor before = symbolSet::begin(&u->arms);
+        while (Symbol* other = before.next()) {
+            if (other == arm)
+                break;
+            if (!isStringLabel(other) && labelValue(other) == value) {
+                reportError() << " case label " << arm->caseLabel() << " of arm " << arm->name()
+                              << " in " << where << " repeats the label of arm " << other->name()
+                              << ".\n";
+                break;
+            }
+        }
     }
-  }
 }

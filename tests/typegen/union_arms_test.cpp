@@ -13,10 +13,11 @@ using namespace generated;
 // The holder of the every-form model: `kind` selects code (1), val (2),
 // the string text (3) or where (4) in u, and link (5, a node with a next
 // pointer) in the unnamed union.
-TEST(UnionArms, ArmSwitchedByThePeerIsDecodedIntoZeroedStorage) {
-  models::EveryForm types = models::everyForm();
-  const std::string dir = generateAndCompile(models::everyFormVersion(types), "forms");
-  expectProgramPasses(dir, "forms", R"C(
+TEST(UnionArms, ArmSwitchedByThePeerIsDecodedIntoZeroedStorage)
+{
+    models::EveryForm types = models::everyForm();
+    const std::string dir = generateAndCompile(models::everyFormVersion(types), "forms");
+    expectProgramPasses(dir, "forms", R"C(
 static unsigned char sent[4096];
 
 /* The bytes of a holder whose kind is `kind`; their number. */
