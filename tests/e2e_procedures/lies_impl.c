@@ -9,54 +9,48 @@
 
 int fill(int n, int* v)
 {
-	int i;
-	for (i = 0; i < n && i < 100; i++)
-		v[i] = i;
-	return n;
+    int i;
+    for (i = 0; i < n && i < 100; i++)
+        v[i] = i;
+    return n;
 }
 
 int fillnamed(int k, struct named* w)
 {
-	int i;
-	for (i = 0; i < k && i < 4; i++) {
-		w[i].name = strdup("ab");
-		w[i].id = i;
-	}
-	return k;
+    int i;
+    for (i = 0; i < k && i < 4; i++) {
+        w[i].name = strdup("ab");
+        w[i].id = i;
+    }
+    return k;
 }
 
-void name(str16 s)
-{
-	strcpy(s, "server");
-}
+void name(str16 s) { strcpy(s, "server"); }
 
 void echo(str16 s, c16 c)
 {
-	size_t i;
-	for (i = 0; s[i]; i++)
-		s[i] = toupper((unsigned char)s[i]);
-	for (i = 0; c[i]; i++)
-		c[i] = toupper((unsigned char)c[i]);
+    size_t i;
+    for (i = 0; s[i]; i++)
+        s[i] = toupper((unsigned char)s[i]);
+    for (i = 0; c[i]; i++)
+        c[i] = toupper((unsigned char)c[i]);
 }
 
 int put(void* ptr, u_long size, u_long nm)
 {
-	const unsigned char* bytes = ptr;
-	unsigned long i, sum = 0;
-	for (i = 0; i < size * nm; i++)
-		sum += bytes[i];
-	return (int)sum;
+    const unsigned char* bytes = ptr;
+    unsigned long i, sum = 0;
+    for (i = 0; i < size * nm; i++)
+        sum += bytes[i];
+    return (int)sum;
 }
 
 int get(void* ptr, u_long size, u_long nm)
 {
-	if (size * nm == 0)
-		return 0;
-	((char*)ptr)[0] = 'g';
-	return 1;
+    if (size * nm == 0)
+        return 0;
+    ((char*)ptr)[0] = 'g';
+    return 1;
 }
 
-int swapheld(struct held* h)
-{
-	return h->kind;
-}
+int swapheld(struct held* h) { return h->kind; }
