@@ -199,13 +199,15 @@ int isBoundSized(const arrayType* array)
 
 // The test that refuses a size evaluated over decoded data whose count is
 // `count`: it may not exceed what arrived, and where the elements own
-// memory it must equal it, since freeing walks the size. A variable-length
-// string of count 0 is how a null string travels: it decodes as empty; a
-// bound-sized array of count 0 decodes as null.
+// memory it must equal it, since freeing walks the size. A string's length
+// must equal it too: a peer measures the string it sends, and bytes behind
+// an early terminator would be lost when the value is sent on. A
+// variable-length string of count 0 is how a null string travels: it
+// decodes as empty; a bound-sized array of count 0 decodes as null.
 std::string sizeRefusalTest(const arrayType* array, const std::string& prefix,
                             const std::string& name, const std::string& count)
 {
-    const char* comparison = mayOwnMemory(array->eleType) ? " != " : " > ";
+    const char* comparison = mayOwnMemory(array->eleType) || isSelfMeasured(array) ? " != " : " > ";
     const std::string test = joinText(arraySizeValue(array, prefix, name), comparison, count);
     const int nullTravelsEmpty = (isSelfMeasured(array) && array->variable) || isBoundSized(array);
     return nullTravelsEmpty ? joinText("(", count, " != 0 && ", test, ")") : test;
@@ -328,8 +330,11 @@ std::string variableBlock(const arrayType* array, const std::string& xdrs,
     const std::string lvalue = arrayLvalue(prefix, name);
     const std::string address = prefix.empty() ? name : "&" + prefix + name;
     const Type* element = array->eleType;
-    const std::string test =
-        decodedValueRefusal(array, prefix, name, lvalue, "len", "maxlen", coding);
+    // Storage that decoding allocated holds a zeroed element behind the
+    // count, so a string of its bound keeps its terminator there; the
+    // caller's storage is taken to hold the bound's worth.
+    const std::string test = decodedValueRefusal(array, prefix, name, lvalue, "len",
+                                                 "(fresh ? len + 1 : maxlen)", coding);
     const std::string refusal =
         test.empty() ? ""
                      : fillTemplate(kVariableRefusal, {{"test", test},
