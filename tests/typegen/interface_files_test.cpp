@@ -189,6 +189,10 @@ TEST(InterfaceFiles, UncodableDeclarationsAreCountedErrors)
          "Error:  array v of struct (unnamed) has neither size nor maxsize.\n"},
         {"discriminant_after", "struct s { union switch (k) { case 1: int a; } u; int k; };\n",
          "Error:  discriminant k of union u of struct s is not a member declared before the union.\n"},
+        {"void_arm",
+         "struct s { int k; union switch (k) { case 1: int a; case 2: void v; } u; };\n",
+         "Error:  arm v in union u of struct s is void: leave case 2 out, a discriminant that no "
+         "arm matches travels alone.\n"},
         {"arm_without_bound",
          "struct s { int k; union switch (k) { case 1: int [size = k] a; } u; };\n", ""},
     };
