@@ -536,9 +536,14 @@ std::string arrayType::mallocCode(const std::string& prefix, const std::string& 
     if (isReturnMember(name) || !variable)
         return "";
     const std::string v = prefix + name;
+    // A string gets room for its terminator behind the bound's worth, which
+    // a string measured without it fills.
+    const std::string bound = arrayBoundValue(this, prefix, name);
+    const std::string room =
+        isSelfMeasured(this) ? joinText(sizeOperatorFunction('+'), "(", bound, ", 1ULL)") : bound;
     return joinText("\t", v, " = (", generatedPointerText(eleType), ") ", resultAllocationFunction,
-                    "(", arrayBoundValue(this, prefix, name), ", ", elementSize(eleType), ");",
-                    "\n", "\tMEM_ASSERT(", v, ");", "\n");
+                    "(", room, ", ", elementSize(eleType), ");", "\n", "\tMEM_ASSERT(", v, ");",
+                    "\n");
 }
 
 std::string arrayType::freeCode(const std::string& prefix, const std::string& name) const
@@ -569,13 +574,19 @@ std::string arrayReleaseCode(const arrayType* array, const std::string& prefix,
 }
 
 // Copying a variable-length array takes the count the source's size gives,
-// at most the destination's bound, between buffers that both exist; a
-// string keeps a terminator at the end of what was copied.
+// at most the destination's bound, between buffers that both exist.
 const char* const kVariableCopy = "\tif($dst != 0 && $src != 0) {\n"
                                   "\t\tunsigned int n = $clamp($count, $limit);\n"
                                   "\t\tmemcpy($dst, $src, n * $elementSize);\n"
                                   "$terminate"
                                   "\t}\n";
+
+// A string copied into a result buffer (which has room for a terminator
+// behind its bound) ends behind what was copied; where the copy counts its
+// terminator and was cut at the bound, its last byte ends it instead.
+const char* const kStringCopyEnd = "\t\t((char*)$dst)[n] = 0;\n"
+                                   "\t\tif(n > 0 && $size > $limit)\n"
+                                   "\t\t\t((char*)$dst)[n - 1] = 0;\n";
 
 std::string arrayType::copyCode(const std::string& dstPrefix, const std::string& dstName,
                                 const std::string& srcPrefix, const std::string& srcName, int) const
@@ -599,7 +610,10 @@ std::string arrayType::copyCode(const std::string& dstPrefix, const std::string&
          {"count", arraySizeValue(this, srcPrefix, srcName)},
          {"limit", arrayBoundValue(this, dstPrefix, dstName)},
          {"elementSize", elementSize(eleType)},
-         {"terminate", isSelfMeasured(this)
-                           ? joinText("\t\tif(n > 0)\n", "\t\t\t((char*)", dst, ")[n - 1] = 0;\n")
-                           : ""}});
+         {"terminate",
+          isSelfMeasured(this)
+              ? fillTemplate(kStringCopyEnd, {{"dst", dst},
+                                              {"size", arraySizeValue(this, dstPrefix, dstName)},
+                                              {"limit", arrayBoundValue(this, dstPrefix, dstName)}})
+              : ""}});
 }

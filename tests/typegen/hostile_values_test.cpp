@@ -33,7 +33,7 @@ using namespace build;
 //                in size_T size, in size_T nm);
 //     int rfwrite(in void [size = nm*size, maxsize = size*nm] ptr, in size_T size, in size_T nm);
 //     void echo(inout str16 s, inout c16 c);
-//     void name(in nm16 s, in c9 c);
+//     void name(in nm16 s, in c9 c, inout nm16 t);
 //     void put(in struct bag* b, in struct wide* w, in struct blob* x, in struct later* l,
 //              in struct laterNames* ln, in struct pairs* pp);
 //   };
@@ -41,6 +41,7 @@ struct BoundsModel {
     rpcVersion* version;
     rpcProcedure* rfread;
     rpcProcedure* echo;
+    rpcProcedure* name;
 };
 
 BoundsModel boundsModel()
@@ -87,19 +88,20 @@ BoundsModel boundsModel()
         procedure("put", prim(CODE_VOID),
                   {arg("b", ptr(bag)), arg("w", ptr(wide)), arg("x", ptr(blob)),
                    arg("l", ptr(later)), arg("ln", ptr(laterNames)), arg("pp", ptr(pairs))});
-    rpcProcedure* name = procedure("name", prim(CODE_VOID), {arg("s", nm16), arg("c", c9)});
-    m.version = version(1, {m.rfread, rfwrite, m.echo, put, name});
+    m.name = procedure("name", prim(CODE_VOID),
+                       {arg("s", nm16), arg("c", c9), arg("t", nm16, DIR_INOUT)});
+    m.version = version(1, {m.rfread, rfwrite, m.echo, put, m.name});
     program("bounds", 0x20000457, {m.version});
     return m;
 }
 
-// The server's handling of the two procedures' records, as the server file
+// The server's handling of three procedures' records, as the server file
 // holds it: the allocation and release functions of the result records,
-// and the wrapper's preparation of echo's result record.
+// and the wrapper's preparation of echo's and name's result records.
 std::string serverSteps(const BoundsModel& m)
 {
     std::ostringstream texts;
-    for (rpcProcedure* p : {m.rfread, m.echo}) {
+    for (rpcProcedure* p : {m.rfread, m.echo, m.name}) {
         texts << "static __attribute__((unused)) ";
         p->outRecord->emitMallocHelper(texts);
         texts << "static __attribute__((unused)) ";
@@ -107,7 +109,9 @@ std::string serverSteps(const BoundsModel& m)
     }
     texts
         << "static __attribute__((unused)) void* prepare_echo(struct echo_in_t* pIn, struct echo_out_t* pOut){\n"
-        << prepareOutRecordCode(m.echo, "pIn", "pOut") << "\treturn 0;\n}\n";
+        << prepareOutRecordCode(m.echo, "pIn", "pOut") << "\treturn 0;\n}\n"
+        << "static __attribute__((unused)) void* prepare_name(struct name_in_t* pIn, struct name_out_t* pOut){\n"
+        << prepareOutRecordCode(m.name, "pIn", "pOut") << "\treturn 0;\n}\n";
     return texts.str();
 }
 
@@ -343,6 +347,25 @@ int main(void) {
 		out.c[3] = 0;
 		CHECK(encode((xdrproc_t)xdr_echo_out_t, &out) == 20 + 8);
 		mfree_echo_out_t(&out);
+	}
+	/* A string measured without its terminator keeps every character up
+	   to its bound, and is cut there. */
+	{
+		static const u_int lengths[] = { 0, 3, 16, 17 };
+		struct name_in_t in;
+		struct name_out_t out;
+		char text[18];
+		for(i = 0; i < sizeof lengths / sizeof lengths[0]; i++) {
+			u_int kept = lengths[i] > 16 ? 16 : lengths[i];
+			memset(&in, 0, sizeof in);
+			memset(text, 't', lengths[i]);
+			text[lengths[i]] = 0;
+			in.t = text;
+			CHECK(prepare_name(&in, &out) == 0);
+			CHECK(out.t != 0 && strlen(out.t) == kept && memcmp(out.t, text, kept) == 0);
+			CHECK(encode((xdrproc_t)xdr_name_out_t, &out) == 4 + (kept + 3) / 4 * 4);
+			mfree_name_out_t(&out);
+		}
 	}
 )C");
 }
