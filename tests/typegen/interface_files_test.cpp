@@ -1,9 +1,10 @@
 // The installed compiler on interface files whose meaning rests on the
 // parser: tags named before their bodies, enumeration constants as case
-// labels, union arms sized by members of their struct. What it accepts
-// compiles with cc -Wall -Werror and round-trips through xdrmem; what it
-// cannot code is a counted error that names the member, after which the
-// version's files are gone and the run ends with status 1.
+// labels, union arms sized by members of their struct, strings written as
+// rpcgen's string<N> (checked against rpcgen's code for them). What it
+// accepts compiles with cc -Wall -Werror and round-trips through xdrmem;
+// what it cannot code is a counted error that names the member, after
+// which the version's files are gone and the run ends with status 1.
 #include <gtest/gtest.h>
 
 #include <string>
