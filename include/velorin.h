@@ -196,6 +196,48 @@ void vl_set_err_report_func(vlrpc_perr_call_t f);
 /* The default report function: writes text to the standard error stream. */
 void print_stderr(char* text);
 
+/* ---- Helpers of the generated XDR code, stubs and server code ---- */
+
+/* Sizes of the XDR code in 64 bits: an overflow, a negative value (a
+ * subtraction below 0) or a division by zero gives ~0ULL, a value that no
+ * 32-bit count reaches. */
+unsigned long long vlrpc_size_add(unsigned long long a, unsigned long long b);
+unsigned long long vlrpc_size_sub(unsigned long long a, unsigned long long b);
+unsigned long long vlrpc_size_mul(unsigned long long a, unsigned long long b);
+unsigned long long vlrpc_size_div(unsigned long long a, unsigned long long b);
+unsigned long long vlrpc_size_mod(unsigned long long a, unsigned long long b);
+/* The smaller of a size and a limit, as a count of the wire: at most
+ * 0xffffffff. */
+u_int vlrpc_clamp(unsigned long long n, unsigned long long limit);
+/* The count to send for a size: TRUE and *count set when n is within bound
+ * and a 32-bit count; FALSE, *count untouched, otherwise. */
+bool_t vlrpc_count_fits(unsigned long long n, unsigned long long bound, u_int* count);
+/* Zeroed storage of n elements of size bytes (one for n 0) for a result
+ * buffer; null for a count that the wire cannot carry or when memory is
+ * short. */
+void* vlrpc_alloc(unsigned long long n, size_t size);
+/* Releases, with the element filter when it is not null, count decoded
+ * elements of size bytes at *array, frees *array and sets it to null. */
+void vlrpc_release(char** array, u_int count, u_int size, xdrproc_t element);
+/* Decodes (or encodes, or frees) count elements of size bytes each at
+ * *array with the element filter, or raw bytes when it is null. When
+ * *array is null, storage is allocated as the elements arrive, with one
+ * zeroed element behind them (a terminator for bytes); when decoding then
+ * fails, that storage is released and *array is null again. */
+bool_t vlrpc_decode_elements(XDR* xdrs, char** array, u_int count, u_int size, xdrproc_t element);
+/* Bytes measured by their own terminator: TRUE when one ends the count
+ * bytes decoded, written behind them where room has a place for it, or
+ * found among them. FALSE otherwise, and the last byte becomes one, so
+ * that storage refused this way still holds a string. */
+bool_t vlrpc_terminated(char* bytes, u_int count, u_int room);
+/* 1 when the n elements of size bytes at array hold only zero bytes (a
+ * caller's storage whose elements own nothing yet); 0 otherwise and for a
+ * null array. */
+int vlrpc_blank(const char* array, u_int n, u_int size);
+/* Releases with the element filter what the n elements of size bytes at
+ * array own and zeroes them; the storage itself stays the caller's. */
+void vlrpc_clear(char* array, u_int n, u_int size, xdrproc_t element);
+
 #ifdef __cplusplus
 }
 #endif

@@ -25,12 +25,6 @@ void indentLess();
 // indentLevel tab characters.
 std::string currentIndent();
 
-// The header's helper block: the static functions that the XDR code of
-// arrays and the result-record helpers call (64-bit size arithmetic,
-// decoding elements as they arrive, terminator checks), under a guard of
-// its own.
-std::string xdrHelpersText();
-
 // How a struct routine codes one array member beyond the plain statement.
 struct arrayCoding {
     // The members coded before this one in the same routine: a size made of
