@@ -1,9 +1,12 @@
 #include "generate/codegen_support.h"
 
+#include <algorithm>
 #include <cctype>
 #include <iostream>
+#include <vector>
 
 #include "model/expression.h"
+#include "model/fatal.h"
 #include "model/generated_identifiers.h"
 #include "model/type.h"
 #include "output/emit.h"
@@ -127,6 +130,7 @@ int isReturnMember(const std::string& name) { return name == returnMemberName; }
 
 std::string fillTemplate(const std::string& shape, std::initializer_list<templateHole> holes)
 {
+    std::vector<int> used(holes.size(), 0);
     std::string text;
     size_t at = 0;
     while (at < shape.size()) {
@@ -144,13 +148,24 @@ std::string fillTemplate(const std::string& shape, std::initializer_list<templat
         if (braced && end < shape.size() && shape[end] == '}')
             ++end;
         const templateHole* found = nullptr;
-        for (const templateHole& h : holes)
-            if (name == h.name)
+        size_t index = 0;
+        for (const templateHole& h : holes) {
+            if (name == h.name) {
                 found = &h;
-        text += found ? found->value : shape.substr(hole, end - hole);
+                used[index] = 1;
+            }
+            ++index;
+        }
+        // A misspelt hole would reach the generated C unnoticed.
+        const bool holeWithoutValue = found == nullptr;
+        FATAL_IF(holeWithoutValue);
+        text += found->value;
         at = end;
     }
     text.append(shape, at, std::string::npos);
+    // So would a value meant for a hole the shape lost.
+    const bool valueWithoutHole = std::find(used.begin(), used.end(), 0) != used.end();
+    FATAL_IF(valueWithoutHole);
     return text;
 }
 

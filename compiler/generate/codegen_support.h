@@ -131,8 +131,9 @@ void refuseUncodableMember(const classType* c, const Symbol* member);
 
 // A generated block from its shape: every "$name" hole of `shape` is
 // replaced by the value given for that name (names are letters, digits and
-// underscores; "${name}" ends one that letters follow; a hole without a
-// value stays as written).
+// underscores; "${name}" ends one that letters follow). A hole without a
+// value, or a value without a hole, is a fault of the generator: the
+// compiler ends with an internal assertion.
 struct templateHole {
     const char* name;
     std::string value;
