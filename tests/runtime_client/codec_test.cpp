@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -297,6 +299,68 @@ std::FILE* tempFile()
     std::FILE* fp = std::tmpfile();
     EXPECT_NE(fp, nullptr);
     return fp;
+}
+
+// The four big-endian bytes of a 32-bit two's complement number, as XDR
+// (and every rpcgen peer) writes an int, a long or an unsigned long.
+std::vector<unsigned char> wireBytes(std::uint32_t v)
+{
+    return {static_cast<unsigned char>(v >> 24), static_cast<unsigned char>(v >> 16),
+            static_cast<unsigned char>(v >> 8), static_cast<unsigned char>(v)};
+}
+
+TEST(LongVl, ValuesThatFitKeepTheirBytesBothWays)
+{
+    const long longs[] = {-2147483647L - 1, -2147483647L, -1, 0, 1, 2147483646L, 2147483647L};
+    for (long v : longs) {
+        MemStream out(XDR_ENCODE);
+        ASSERT_TRUE(xdr_long_vl(out.xdr(), &v)) << v;
+        EXPECT_EQ(out.written(), wireBytes(static_cast<std::uint32_t>(v))) << v;
+        MemStream in(XDR_DECODE, out.written());
+        long back = 12345;
+        ASSERT_TRUE(xdr_long_vl(in.xdr(), &back)) << v;
+        EXPECT_EQ(back, v);
+    }
+    const u_long unsigneds[] = {0, 1, 2147483648UL, 4294967294UL, 4294967295UL};
+    for (u_long v : unsigneds) {
+        MemStream out(XDR_ENCODE);
+        ASSERT_TRUE(xdr_u_long_vl(out.xdr(), &v)) << v;
+        EXPECT_EQ(out.written(), wireBytes(static_cast<std::uint32_t>(v))) << v;
+        MemStream in(XDR_DECODE, out.written());
+        u_long back = 12345;
+        ASSERT_TRUE(xdr_u_long_vl(in.xdr(), &back)) << v;
+        EXPECT_EQ(back, v);
+    }
+}
+
+TEST(LongVl, ValuesBeyondThirtyTwoBitsAreNotEncoded)
+{
+    if (sizeof(long) <= 4)
+        GTEST_SKIP() << "long holds no value beyond 32 bits here";
+    const long longs[] = {2147483648L, -2147483649L, (1L << 33) + 5, LONG_MAX, LONG_MIN};
+    for (long v : longs) {
+        MemStream out(XDR_ENCODE);
+        EXPECT_FALSE(xdr_long_vl(out.xdr(), &v)) << v;
+    }
+    const u_long unsigneds[] = {4294967296UL, (1UL << 33) + 5, ULONG_MAX};
+    for (u_long v : unsigneds) {
+        MemStream out(XDR_ENCODE);
+        EXPECT_FALSE(xdr_u_long_vl(out.xdr(), &v)) << v;
+    }
+}
+
+TEST(LongVl, ShortInputFailsAndFreeDoesNothing)
+{
+    MemStream in(XDR_DECODE, std::vector<unsigned char>{0, 0, 1});
+    long l = 7;
+    u_long u = 7;
+    EXPECT_FALSE(xdr_long_vl(in.xdr(), &l));
+    EXPECT_FALSE(xdr_u_long_vl(in.xdr(), &u));
+    XDR x = freeHandle();
+    EXPECT_TRUE(xdr_long_vl(&x, &l));
+    EXPECT_TRUE(xdr_u_long_vl(&x, &u));
+    EXPECT_EQ(l, 7);
+    EXPECT_EQ(u, 7u);
 }
 
 TEST(Serialize, RecordRoundTripThroughFile)
