@@ -185,9 +185,8 @@ TEST(ModelBuild, PropertyListsTestEveryName)
     ASSERT_NE(head, nullptr);
     EXPECT_EQ(head->name(), "FORK_ON_CONNECTION");
     EXPECT_EQ(head->next(), nullptr);
-    EXPECT_EQ(run.errors,
-              "Wraning: unknown property TIMOUT_VALUE defined.\n"
-              "Wraning: unknown property BOGUS defined.\n");
+    EXPECT_EQ(run.errors, "Wraning: unknown property TIMOUT_VALUE defined.\n"
+                          "Wraning: unknown property BOGUS defined.\n");
 }
 
 TEST(ModelBuild, ResultTypeTakesThePrefixesOfTheName)
