@@ -252,7 +252,7 @@ REFUSED = (
     ("count.idl", "typedef int count;\ninterface c { count count(in count n); } = 1;\n",
      "Error:  procedure count and type count are both named count.\n"),
     ("enum.idl", "enum op { GET, PUT };\ninterface e { int get(in enum op o); } = 1;\n",
-     "Error:  the number macro of procedure get and enumeration constant GET are both named "
+     "Error:  enumeration constant GET and the number macro of procedure get are both named "
      "GET.\n"),
     ("delete.idl", "interface k { int delete(in int k); } = 1;\n",
      "Error:  procedure delete is named by the C++ keyword delete.\n"),
