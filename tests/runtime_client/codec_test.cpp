@@ -316,6 +316,10 @@ TEST(LongVl, ValuesThatFitKeepTheirBytesBothWays)
         MemStream out(XDR_ENCODE);
         ASSERT_TRUE(xdr_long_vl(out.xdr(), &v)) << v;
         EXPECT_EQ(out.written(), wireBytes(static_cast<std::uint32_t>(v))) << v;
+        // The bytes of the library's filter, which rpcgen's code calls.
+        MemStream library(XDR_ENCODE);
+        ASSERT_TRUE(xdr_long(library.xdr(), &v));
+        EXPECT_EQ(out.written(), library.written()) << v;
         MemStream in(XDR_DECODE, out.written());
         long back = 12345;
         ASSERT_TRUE(xdr_long_vl(in.xdr(), &back)) << v;
@@ -326,6 +330,9 @@ TEST(LongVl, ValuesThatFitKeepTheirBytesBothWays)
         MemStream out(XDR_ENCODE);
         ASSERT_TRUE(xdr_u_long_vl(out.xdr(), &v)) << v;
         EXPECT_EQ(out.written(), wireBytes(static_cast<std::uint32_t>(v))) << v;
+        MemStream library(XDR_ENCODE);
+        ASSERT_TRUE(xdr_u_long(library.xdr(), &v));
+        EXPECT_EQ(out.written(), library.written()) << v;
         MemStream in(XDR_DECODE, out.written());
         u_long back = 12345;
         ASSERT_TRUE(xdr_u_long_vl(in.xdr(), &back)) << v;
