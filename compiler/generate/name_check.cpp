@@ -226,8 +226,8 @@ void declareMembers(nameCheck& check, const typeList& types, const procedureList
         while (Symbol* m = members.next())
             check.member(m->name(), "member " + m->name() + " of " + owner, 0);
     }
-    procedureList::cursor walk2 = procedureList::begin(procedures);
-    while (rpcProcedure* procedure = walk2.next()) {
+    procedureList::cursor each = procedureList::begin(procedures);
+    while (rpcProcedure* procedure = each.next()) {
         symbolSet::cursor arguments = symbolSet::begin(procedure->arguments);
         while (Symbol* a = arguments.next())
             check.member(a->name(), "argument " + a->name() + " of procedure " + procedure->name(),

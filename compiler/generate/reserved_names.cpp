@@ -112,7 +112,8 @@ const char* const libraryNames =
     "RPC_CANTDECODEARGS RPC_SYSTEMERROR RPC_UNKNOWNHOST RPC_UNKNOWNPROTO RPC_PMAPFAILURE "
     "RPC_PROGNOTREGISTERED RPC_FAILED XDR_ENCODE XDR_DECODE XDR_FREE "
     // the Velorin runtime's own names without its prefixes
-    "fork_on_connect close_fds print_stderr local_call_t free_call_t";
+    "fork_on_connect close_fds print_stderr local_call_t free_call_t xdr_array_vl xdr_bytes_vl "
+    "xdr_long_vl xdr_u_long_vl";
 
 const char* const libraryMacros =
     "NULL EOF TRUE FALSE stdin stdout stderr errno assert offsetof BUFSIZ SEEK_SET SEEK_CUR "

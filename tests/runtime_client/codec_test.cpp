@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -309,35 +310,32 @@ std::vector<unsigned char> wireBytes(std::uint32_t v)
             static_cast<unsigned char>(v >> 8), static_cast<unsigned char>(v)};
 }
 
+// Each value encodes to its four bytes, the library's filter (which
+// rpcgen's code calls) writes the same, and the codec reads them back.
+template <class T>
+void expectTravels(bool_t (*codec)(XDR*, T*), bool_t (*library)(XDR*, T*),
+                   std::initializer_list<T> values)
+{
+    for (T v : values) {
+        MemStream out(XDR_ENCODE);
+        ASSERT_TRUE(codec(out.xdr(), &v)) << v;
+        EXPECT_EQ(out.written(), wireBytes(static_cast<std::uint32_t>(v))) << v;
+        MemStream theirs(XDR_ENCODE);
+        ASSERT_TRUE(library(theirs.xdr(), &v));
+        EXPECT_EQ(out.written(), theirs.written()) << v;
+        MemStream in(XDR_DECODE, out.written());
+        T back = 12345;
+        ASSERT_TRUE(codec(in.xdr(), &back)) << v;
+        EXPECT_EQ(back, v);
+    }
+}
+
 TEST(LongVl, ValuesThatFitKeepTheirBytesBothWays)
 {
-    const long longs[] = {-2147483647L - 1, -2147483647L, -1, 0, 1, 2147483646L, 2147483647L};
-    for (long v : longs) {
-        MemStream out(XDR_ENCODE);
-        ASSERT_TRUE(xdr_long_vl(out.xdr(), &v)) << v;
-        EXPECT_EQ(out.written(), wireBytes(static_cast<std::uint32_t>(v))) << v;
-        // The bytes of the library's filter, which rpcgen's code calls.
-        MemStream library(XDR_ENCODE);
-        ASSERT_TRUE(xdr_long(library.xdr(), &v));
-        EXPECT_EQ(out.written(), library.written()) << v;
-        MemStream in(XDR_DECODE, out.written());
-        long back = 12345;
-        ASSERT_TRUE(xdr_long_vl(in.xdr(), &back)) << v;
-        EXPECT_EQ(back, v);
-    }
-    const u_long unsigneds[] = {0, 1, 2147483648UL, 4294967294UL, 4294967295UL};
-    for (u_long v : unsigneds) {
-        MemStream out(XDR_ENCODE);
-        ASSERT_TRUE(xdr_u_long_vl(out.xdr(), &v)) << v;
-        EXPECT_EQ(out.written(), wireBytes(static_cast<std::uint32_t>(v))) << v;
-        MemStream library(XDR_ENCODE);
-        ASSERT_TRUE(xdr_u_long(library.xdr(), &v));
-        EXPECT_EQ(out.written(), library.written()) << v;
-        MemStream in(XDR_DECODE, out.written());
-        u_long back = 12345;
-        ASSERT_TRUE(xdr_u_long_vl(in.xdr(), &back)) << v;
-        EXPECT_EQ(back, v);
-    }
+    expectTravels<long>(xdr_long_vl, xdr_long,
+                        {-2147483647L - 1, -2147483647L, -1, 0, 1, 2147483646L, 2147483647L});
+    expectTravels<u_long>(xdr_u_long_vl, xdr_u_long,
+                          {0, 1, 2147483648UL, 4294967294UL, 4294967295UL});
 }
 
 TEST(LongVl, ValuesBeyondThirtyTwoBitsAreNotEncoded)
