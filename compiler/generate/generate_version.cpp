@@ -12,6 +12,7 @@
 
 #include "diagnostics/error_report.h"
 #include "generate/codegen_support.h"
+#include "generate/name_check.h"
 #include "generate/procedure_steps.h"
 #include "model/generated_identifiers.h"
 #include "model/rpc_program.h"
@@ -202,6 +203,10 @@ versionFileSet generateVersion(rpcVersion* version)
     procedureList::cursor generate = procedureList::begin(procedures);
     while (rpcProcedure* procedure = generate.next())
         generateProcedure(procedure);
+
+    // Every name of the files, now that the records exist: a clash is a
+    // counted error, and the version's header and C files are removed.
+    checkGeneratedNames(version, types);
 
     // The dispatcher.
     emitDispatcher(version);

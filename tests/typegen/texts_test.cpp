@@ -136,12 +136,12 @@ TEST(XdrCode, FilterNames)
         int base, sign;
         const char* filter;
     } table[] = {
-        {CODE_INT, CODE_UNSIGNED, "xdr_u_int"},     {CODE_INT, CODE_NONE, "xdr_int"},
-        {CODE_CHAR, CODE_UNSIGNED, "xdr_u_char"},   {CODE_CHAR, CODE_NONE, "xdr_char"},
-        {CODE_SHORT, CODE_UNSIGNED, "xdr_u_short"}, {CODE_SHORT, CODE_NONE, "xdr_short"},
-        {CODE_LONG, CODE_UNSIGNED, "xdr_u_long"},   {CODE_LONG, CODE_NONE, "xdr_long"},
-        {CODE_FLOAT, CODE_UNSIGNED, "xdr_float"},   {CODE_DOUBLE, CODE_NONE, "xdr_double"},
-        {CODE_ENUM, CODE_NONE, "xdr_enum"},         {CODE_VOID, CODE_NONE, "xdr_void"},
+        {CODE_INT, CODE_UNSIGNED, "xdr_u_int"},      {CODE_INT, CODE_NONE, "xdr_int"},
+        {CODE_CHAR, CODE_UNSIGNED, "xdr_u_char"},    {CODE_CHAR, CODE_NONE, "xdr_char"},
+        {CODE_SHORT, CODE_UNSIGNED, "xdr_u_short"},  {CODE_SHORT, CODE_NONE, "xdr_short"},
+        {CODE_LONG, CODE_UNSIGNED, "xdr_u_long_vl"}, {CODE_LONG, CODE_NONE, "xdr_long_vl"},
+        {CODE_FLOAT, CODE_UNSIGNED, "xdr_float"},    {CODE_DOUBLE, CODE_NONE, "xdr_double"},
+        {CODE_ENUM, CODE_NONE, "xdr_enum"},          {CODE_VOID, CODE_NONE, "xdr_void"},
     };
     for (const auto& row : table)
         EXPECT_EQ(prim(row.base, row.sign)->xdrRoutineName(), row.filter)
