@@ -287,6 +287,9 @@ public:
     std::string xdrRoutineName() const override;
     std::string emitDeclaration(std::ostream& out) override;
     std::string emitXdrRoutine(std::ostream& out) override;
+    // The routine with `decodeChecks` (statements over the decoded members
+    // that may refuse the value) behind the members' statements.
+    std::string emitXdrRoutine(std::ostream& out, const std::string& decodeChecks);
     void dump(std::ostream& out) const override;
     // Writes the result record's allocation function; returns the text.
     virtual std::string emitMallocHelper(std::ostream& out);
