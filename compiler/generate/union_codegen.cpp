@@ -5,6 +5,7 @@
 #include "generate/codegen_support.h"
 #include "model/expression.h"
 #include "model/fatal.h"
+#include "model/generated_identifiers.h"
 #include "model/symbol.h"
 #include "model/type.h"
 #include "output/emit.h"
@@ -53,6 +54,24 @@ std::string armXdrCode(const Symbol* arm, const std::string& xdrs, const std::st
     return text + arm->type()->xdrCall(xdrs, prefix, armName);
 }
 
+// A discriminant whose C text may trap or be undefined over what the peer
+// sent is switched on as a checked value. One that cannot be computed
+// refuses the record; a free pass (of a record refused before the union
+// was decoded) finds no arm for it and frees nothing.
+const char* const kCheckedSwitch = "\tif($xdrs->x_op != XDR_FREE && $unknown($value))\n"
+                                   "\t\treturn 0;\n"
+                                   "\tswitch($value) {\n";
+
+std::string discriminantSwitch(const expression* discriminant, const std::string& xdrs,
+                               const std::string& prefix)
+{
+    if (!discriminant->mayBeUndefined())
+        return joinText("\tswitch(", discriminant->codeText(prefix), ") {\n");
+    return fillTemplate(kCheckedSwitch, {{"xdrs", xdrs},
+                                         {"unknown", valueUnknownFunction},
+                                         {"value", discriminant->valueCodeText(prefix)}});
+}
+
 }  // namespace
 
 std::string unionType::xdrCall(const std::string& xdrs, const std::string& prefix,
@@ -63,7 +82,7 @@ std::string unionType::xdrCall(const std::string& xdrs, const std::string& prefi
     // union ("u.code" behind "pmsg->"), so that the names its size expression
     // uses are read from the record, as the discriminant is.
     const std::string armPath = name.empty() ? "" : name + ".";
-    std::string text = joinText("\tswitch(", switch_exp->codeText(prefix), ") {\n");
+    std::string text = discriminantSwitch(switch_exp, xdrs, prefix);
     symbolSet::cursor walk = symbolSet::begin(&arms);
     while (Symbol* arm = walk.next()) {
         text += joinText("\tcase ", arm->caseLabel(), ":\n");
