@@ -69,9 +69,15 @@ int Symbol::needsAllocation() const
 {
     if (direction_ != DIR_OUT && direction_ != DIR_INOUT)
         return 0;
-    if (!type_ || !type_->isPointerLike() || !isParameter())
+    if (!type_ || !isParameter())
         return 0;
     Type* resolved = type_->resolve();
+    // The elements of an array of strings are buffers as a single string is.
+    if (resolved && resolved->kind() == KIND_ARRAY &&
+        static_cast<arrayType*>(resolved)->holdsBuffers())
+        return 1;
+    if (!type_->isPointerLike())
+        return 0;
     if (resolved && resolved->kind() == KIND_POINTER && direction_ != DIR_OUT)
         return 0;
     return 1;

@@ -230,6 +230,9 @@ public:
 
     void markVariable() { variable = 1; }
     Type* elementType() const { return eleType; }
+    // 1 for a fixed array whose elements are variable-length arrays (such
+    // as strings): each element is a buffer of its own.
+    int holdsBuffers() const;
 
     // Bracket attributes (size, maxsize, a bare bound): applied in list order.
     void applyAttributes(property* head);
