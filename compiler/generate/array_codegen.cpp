@@ -528,8 +528,8 @@ std::string memberSequence::text() const { return declarations_ + statements_ + 
 
 namespace {
 
-// The statements `perElement` gives for element "[i]" of a fixed array of
-// buffers, run for each of its elements.
+// Statements written for element "[i]" of a fixed array of buffers, run
+// for each of its elements.
 const char* const kEachElement = "\t{\n"
                                  "\tunsigned int i;\n"
                                  "\tfor(i = 0; i < $count; i++) {\n"
@@ -539,16 +539,8 @@ const char* const kEachElement = "\t{\n"
 
 std::string forEachElement(const arrayType* array, const std::string& statements)
 {
-    std::string indentedStatements;
-    size_t at = 0;
-    while (at < statements.size()) {
-        const size_t end = statements.find('\n', at);
-        const size_t next = end == std::string::npos ? statements.size() : end + 1;
-        indentedStatements += "\t" + statements.substr(at, next - at);
-        at = next;
-    }
-    return fillTemplate(
-        kEachElement, {{"count", array->maxsizeText("", "")}, {"statements", indentedStatements}});
+    return fillTemplate(kEachElement, {{"count", array->maxsizeText("", "")},
+                                       {"statements", indentedLines(statements, "\t")}});
 }
 
 }  // namespace

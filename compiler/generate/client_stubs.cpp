@@ -63,12 +63,7 @@ std::string assignedValue(const Symbol* argument)
 // 1 for a fixed array of strings: the reply fills the caller's buffers in
 // place, as it fills a single string's, so the result record's elements
 // are the caller's before the call and stay so whatever the call gives.
-int fillsCallerBuffers(const Symbol* argument)
-{
-    Type* resolved = argument->type() ? argument->type()->resolve() : nullptr;
-    return resolved && resolved->kind() == KIND_ARRAY &&
-           static_cast<arrayType*>(resolved)->holdsBuffers();
-}
+int fillsCallerBuffers(const Symbol* argument) { return arrayType::holdsBuffers(argument->type()); }
 
 // Step by step: the records into which the arguments go before the call.
 std::string argumentCopies(const Symbol* argument)

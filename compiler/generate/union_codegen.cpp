@@ -28,20 +28,6 @@ namespace {
 const char* const kFreshArm = "if($xdrs->x_op == XDR_DECODE)\n"
                               "\tmemset(&$arm, 0, sizeof $arm);\n";
 
-// Every line of `block` behind `indent`.
-std::string indented(const std::string& block, const std::string& indent)
-{
-    std::string text;
-    size_t at = 0;
-    while (at < block.size()) {
-        const size_t end = block.find('\n', at);
-        const size_t next = end == std::string::npos ? block.size() : end + 1;
-        text += indent + block.substr(at, next - at);
-        at = next;
-    }
-    return text;
-}
-
 std::string armXdrCode(const Symbol* arm, const std::string& xdrs, const std::string& prefix,
                        const std::string& armName)
 {
@@ -49,8 +35,8 @@ std::string armXdrCode(const Symbol* arm, const std::string& xdrs, const std::st
         return "";
     std::string text;
     if (mayOwnMemory(arm->type()))
-        text = indented(fillTemplate(kFreshArm, {{"xdrs", xdrs}, {"arm", prefix + armName}}),
-                        currentIndent());
+        text = indentedLines(fillTemplate(kFreshArm, {{"xdrs", xdrs}, {"arm", prefix + armName}}),
+                             currentIndent());
     return text + arm->type()->xdrCall(xdrs, prefix, armName);
 }
 

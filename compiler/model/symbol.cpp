@@ -71,13 +71,12 @@ int Symbol::needsAllocation() const
         return 0;
     if (!type_ || !isParameter())
         return 0;
-    Type* resolved = type_->resolve();
     // The elements of an array of strings are buffers as a single string is.
-    if (resolved && resolved->kind() == KIND_ARRAY &&
-        static_cast<arrayType*>(resolved)->holdsBuffers())
+    if (arrayType::holdsBuffers(type_))
         return 1;
     if (!type_->isPointerLike())
         return 0;
+    Type* resolved = type_->resolve();
     if (resolved && resolved->kind() == KIND_POINTER && direction_ != DIR_OUT)
         return 0;
     return 1;

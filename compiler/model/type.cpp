@@ -230,6 +230,13 @@ int arrayType::holdsBuffers() const
     return !variable && element && element->kind() == KIND_ARRAY && element->isPointerLike();
 }
 
+int arrayType::holdsBuffers(Type* t)
+{
+    Type* resolved = t ? t->resolve() : nullptr;
+    return resolved && resolved->kind() == KIND_ARRAY &&
+           static_cast<arrayType*>(resolved)->holdsBuffers();
+}
+
 Type* arrayType::normalize(int level)
 {
     if (size && level > 0) {

@@ -233,6 +233,8 @@ public:
     // 1 for a fixed array whose elements are variable-length arrays (such
     // as strings): each element is a buffer of its own.
     int holdsBuffers() const;
+    // The same of a type, through typedefs.
+    static int holdsBuffers(Type* t);
 
     // Bracket attributes (size, maxsize, a bare bound): applied in list order.
     void applyAttributes(property* head);
