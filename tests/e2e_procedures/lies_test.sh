@@ -50,7 +50,8 @@ for proto in tcp udp; do
   started=$(date +%s%N)
   e2e_expect "an unanswered call over $proto" "names: 5 own a bb ccc" \
     "$(timeout 60 "$work/server/lies_client" "$port" $proto names 2>&1)"
-  proc_between "the unanswered call over $proto" 0.5 15 "$(awk -v s="$started" -v e="$(date +%s%N)" 'BEGIN { printf "%.2f", (e - s) / 1e9 }')"
+  proc_between "the unanswered call over $proto" 0.5 15 \
+    "$(awk -v s="$started" -v e="$(date +%s%N)" 'BEGIN { printf "%.2f", (e - s) / 1e9 }')"
 done
 
 # Hostile requests to the generated server.

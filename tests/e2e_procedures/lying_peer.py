@@ -146,11 +146,11 @@ def hostile(header, program, tcp_port, udp_port):
     # Over UDP a request cut short is decoded from what the receive buffer
     # held before (see rpc_sender.cases): it may succeed there.
     cut_short = {"tcp": refused, "udp": refused + (SUCCESS,)}
-    return send_cases(target, [
-        # The result of fill holds n elements, at most 100: more cannot be
-        # sent back, and the procedure would write them past its buffer.
-        ("fill of more than the bound", "both", call(fill) + u32(1000), (GARBAGE_ARGS,), True),
-        ("fill of the bound", "both", call(fill) + u32(100), (SUCCESS,), True),
+    # The result of fill holds n elements, at most 100: more cannot be sent
+    # back, and the procedure would write them past its buffer.
+    fills = [("fill of %d" % n, "both", call(fill) + u32(n), (SUCCESS,) if n <= 100 else (GARBAGE_ARGS,), True)
+             for n in (0, 1, 99, 100, 101, 1000)]
+    return send_cases(target, fills + [
         # A union switched by a / b, a size of n / d and sizes shifted by k.
         ("a quotient that switches an arm", "both", call(divided) + u32(4, 2, 7), (SUCCESS,), True),
         ("a discriminant divided by zero", "both", call(divided) + u32(4, 0, 7), refused, True),
