@@ -202,10 +202,10 @@ static inline unsigned long long $shr(unsigned long long a, unsigned long long b
 }
 /* Values of expressions over decoded data that C could trap on or leave
    undefined (a discriminant, the test inside a size), as ints in 64 bits.
-   A division by zero, a shift of a negative value or by a count outside 0
-   to 31, and a result outside int cannot be computed: they give the one
-   value that no int takes, which every later operation keeps. Operands are
-   ints or unsigned values of 32 bits. */
+   A division by zero, a shift by a count outside 0 to 31, a left shift of
+   a negative value and a result outside int cannot be computed: they give
+   the one value that no int takes, which every later operation keeps.
+   Operands are ints or unsigned values of 32 bits. */
 static inline long long $none(void) {
 	return -0x7fffffffffffffffLL - 1;
 }
