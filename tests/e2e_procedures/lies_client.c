@@ -1,6 +1,6 @@
 /* Client of the lies interface against a lying server on 127.0.0.1:
- * lies_client <port> <tcp|udp> [names]. Prints the status of each call (and
- * what the calls that succeed brought). */
+ * lies_client <port> <tcp|udp> [names <seconds>]. Prints the status of each
+ * call (and what the calls that succeed brought). */
 #include <arpa/inet.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -61,10 +61,10 @@ int main(int argc, char** argv)
         return 1;
     }
     lies_bind_handle(clnt);
-    /* lies_client <port> <tcp|udp> names: that call alone, with a call
-     * timeout of one second. */
-    if (argc > 3 && strcmp(argv[3], "names") == 0) {
-        LIES_1_timeout.tv_sec = 1;
+    /* lies_client <port> <tcp|udp> names <seconds>: that call alone, with
+     * a call timeout of that many seconds. */
+    if (argc > 4 && strcmp(argv[3], "names") == 0) {
+        LIES_1_timeout.tv_sec = atoi(argv[4]);
         LIES_1_timeout.tv_usec = 0;
         call_names();
         clnt_destroy(clnt);
