@@ -250,6 +250,9 @@ versionFileSet generateVersion(rpcVersion* version)
     emitClientClass(version);
 
     // Client prototypes, method declarations, prefixed server functions.
+    // The stubs' call timeout stands beside them, so that a program that
+    // includes the header can set it without defining a block selector.
+    emit(headerOut, " extern struct timeval ", version->timeoutVarName(), ";\n");
     procedureList::cursor prototypes = procedureList::begin(procedures);
     while (rpcProcedure* procedure = prototypes.next()) {
         const std::string plain = clientPrototype(procedure, 0, 0);
