@@ -182,6 +182,12 @@ bool_t xdr_array_vl(XDR* xdrs, caddr_t* addrp, u_int* sizep, u_int maxsize, u_in
                     xdrproc_t elproc);
 bool_t xdr_bytes_vl(XDR* xdrs, char** cpp, u_int* sizep, u_int maxsize);
 
+/* long and unsigned long in the 32 bits XDR gives them: encoding fails for
+ * a value outside -2^31 .. 2^31-1, respectively above 2^32-1; decoding
+ * reads a signed, respectively unsigned, 32-bit number. */
+bool_t xdr_long_vl(XDR* xdrs, long* lp);
+bool_t xdr_u_long_vl(XDR* xdrs, u_long* ulp);
+
 /* Releases ptr, an object of size bytes decoded with proc, and everything
  * proc allocated inside it. A null ptr does nothing. */
 void vl_free_reference(xdrproc_t proc, void* ptr, u_int size);
@@ -206,6 +212,47 @@ unsigned long long vlrpc_size_sub(unsigned long long a, unsigned long long b);
 unsigned long long vlrpc_size_mul(unsigned long long a, unsigned long long b);
 unsigned long long vlrpc_size_div(unsigned long long a, unsigned long long b);
 unsigned long long vlrpc_size_mod(unsigned long long a, unsigned long long b);
+/* Shifts of sizes: a count of 64 or more, or bits shifted out on the
+ * left, give ~0ULL. */
+unsigned long long vlrpc_size_shl(unsigned long long a, unsigned long long b);
+unsigned long long vlrpc_size_shr(unsigned long long a, unsigned long long b);
+/* Values of expressions over decoded data that C could trap on or leave
+ * undefined (a discriminant, the test inside a size), as ints in 64 bits.
+ * A division by zero, a shift by a count outside 0 to 31, a left shift of
+ * a negative value and a result outside int cannot be computed: they give
+ * vlrpc_value_none(), the one value that no int takes, which every later
+ * operation keeps. Operands are ints or unsigned values of 32 bits;
+ * vlrpc_value_operand tells whether a value is one, vlrpc_value_int
+ * whether a result is an int (else none), vlrpc_value_unknown whether a
+ * value is none. */
+long long vlrpc_value_none(void);
+int vlrpc_value_unknown(long long v);
+int vlrpc_value_operand(long long v);
+long long vlrpc_value_int(long long v);
+long long vlrpc_value_add(long long a, long long b);
+long long vlrpc_value_sub(long long a, long long b);
+long long vlrpc_value_mul(long long a, long long b);
+long long vlrpc_value_div(long long a, long long b);
+long long vlrpc_value_mod(long long a, long long b);
+long long vlrpc_value_shl(long long a, long long b);
+long long vlrpc_value_shr(long long a, long long b);
+long long vlrpc_value_neg(long long a);
+long long vlrpc_value_not(long long a);
+/* &, |, ^, <, >, <=, >=, ==, !=, && and ||: only an operand that is not
+ * one (none among them) gives none. */
+long long vlrpc_value_bitand(long long a, long long b);
+long long vlrpc_value_bitor(long long a, long long b);
+long long vlrpc_value_bitxor(long long a, long long b);
+long long vlrpc_value_lt(long long a, long long b);
+long long vlrpc_value_gt(long long a, long long b);
+long long vlrpc_value_le(long long a, long long b);
+long long vlrpc_value_ge(long long a, long long b);
+long long vlrpc_value_eq(long long a, long long b);
+long long vlrpc_value_ne(long long a, long long b);
+long long vlrpc_value_and(long long a, long long b);
+long long vlrpc_value_or(long long a, long long b);
+/* A value as a size: none saturates to ~0ULL. */
+unsigned long long vlrpc_value_size(long long v);
 /* The smaller of a size and a limit, as a count of the wire: at most
  * 0xffffffff. */
 u_int vlrpc_clamp(unsigned long long n, unsigned long long limit);

@@ -35,6 +35,109 @@ unsigned long long vlrpc_size_mod(unsigned long long a, unsigned long long b)
     return b == 0 ? ~0ULL : a % b;
 }
 
+unsigned long long vlrpc_size_shl(unsigned long long a, unsigned long long b)
+{
+    return b >= 64 || a > ~0ULL >> b ? ~0ULL : a << b;
+}
+
+unsigned long long vlrpc_size_shr(unsigned long long a, unsigned long long b)
+{
+    return b >= 64 ? ~0ULL : a >> b;
+}
+
+/* Values of expressions over decoded data, as ints in 64 bits: what cannot
+ * be computed gives the one value that no int takes, which every later
+ * operation keeps. */
+long long vlrpc_value_none(void) { return -0x7fffffffffffffffLL - 1; }
+
+int vlrpc_value_unknown(long long v) { return v == vlrpc_value_none(); }
+
+int vlrpc_value_operand(long long v) { return v >= -0xffffffffLL && v <= 0xffffffffLL; }
+
+long long vlrpc_value_int(long long v)
+{
+    return v < -0x80000000LL || v > 0x7fffffffLL ? vlrpc_value_none() : v;
+}
+
+long long vlrpc_value_add(long long a, long long b)
+{
+    return vlrpc_value_operand(a) && vlrpc_value_operand(b) ? vlrpc_value_int(a + b)
+                                                            : vlrpc_value_none();
+}
+
+long long vlrpc_value_sub(long long a, long long b)
+{
+    return vlrpc_value_operand(a) && vlrpc_value_operand(b) ? vlrpc_value_int(a - b)
+                                                            : vlrpc_value_none();
+}
+
+long long vlrpc_value_mul(long long a, long long b)
+{
+    if (!vlrpc_value_operand(a) || !vlrpc_value_operand(b))
+        return vlrpc_value_none();
+    if (a == 0 || b == 0)
+        return 0;
+    if (a < -0x80000000LL || a > 0x80000000LL || b < -0x80000000LL || b > 0x80000000LL)
+        return vlrpc_value_none();
+    return vlrpc_value_int(a * b);
+}
+
+long long vlrpc_value_div(long long a, long long b)
+{
+    return vlrpc_value_operand(a) && vlrpc_value_operand(b) && b != 0 ? vlrpc_value_int(a / b)
+                                                                      : vlrpc_value_none();
+}
+
+long long vlrpc_value_mod(long long a, long long b)
+{
+    return vlrpc_value_unknown(vlrpc_value_div(a, b)) ? vlrpc_value_none() : a % b;
+}
+
+long long vlrpc_value_shl(long long a, long long b)
+{
+    return vlrpc_value_operand(a) && a >= 0 && b >= 0 && b < 32 ? vlrpc_value_int(a << b)
+                                                                : vlrpc_value_none();
+}
+
+long long vlrpc_value_shr(long long a, long long b)
+{
+    if (!vlrpc_value_operand(a) || b < 0 || b >= 32)
+        return vlrpc_value_none();
+    return a < 0 ? ~(~a >> b) : a >> b;
+}
+
+long long vlrpc_value_neg(long long a)
+{
+    return vlrpc_value_operand(a) ? vlrpc_value_int(-a) : vlrpc_value_none();
+}
+
+long long vlrpc_value_not(long long a) { return vlrpc_value_operand(a) ? ~a : vlrpc_value_none(); }
+
+/* The operators that C cannot trap on: only an operand that could not be
+ * computed is kept. */
+#define VLRPC_NEUTRAL_VALUE(name, op)                                                              \
+    long long name(long long a, long long b)                                                       \
+    {                                                                                              \
+        return vlrpc_value_operand(a) && vlrpc_value_operand(b) ? (long long)(a op b)              \
+                                                                : vlrpc_value_none();              \
+    }
+VLRPC_NEUTRAL_VALUE(vlrpc_value_bitand, &)
+VLRPC_NEUTRAL_VALUE(vlrpc_value_bitor, |)
+VLRPC_NEUTRAL_VALUE(vlrpc_value_bitxor, ^)
+VLRPC_NEUTRAL_VALUE(vlrpc_value_lt, <)
+VLRPC_NEUTRAL_VALUE(vlrpc_value_gt, >)
+VLRPC_NEUTRAL_VALUE(vlrpc_value_le, <=)
+VLRPC_NEUTRAL_VALUE(vlrpc_value_ge, >=)
+VLRPC_NEUTRAL_VALUE(vlrpc_value_eq, ==)
+VLRPC_NEUTRAL_VALUE(vlrpc_value_ne, !=)
+VLRPC_NEUTRAL_VALUE(vlrpc_value_and, &&)
+VLRPC_NEUTRAL_VALUE(vlrpc_value_or, ||)
+
+unsigned long long vlrpc_value_size(long long v)
+{
+    return vlrpc_value_unknown(v) ? ~0ULL : (unsigned long long)v;
+}
+
 u_int vlrpc_clamp(unsigned long long n, unsigned long long limit)
 {
     if (n > limit)

@@ -17,6 +17,19 @@ void indentMore() { ++indentLevel; }
 void indentLess() { --indentLevel; }
 std::string currentIndent() { return indent(indentLevel); }
 
+std::string indentedLines(const std::string& block, const std::string& indent)
+{
+    std::string text;
+    size_t at = 0;
+    while (at < block.size()) {
+        const size_t end = block.find('\n', at);
+        const size_t next = end == std::string::npos ? block.size() : end + 1;
+        text += indent + block.substr(at, next - at);
+        at = next;
+    }
+    return text;
+}
+
 std::string generatedTypeText(const Type* t)
 {
     if (!t)

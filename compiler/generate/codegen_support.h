@@ -24,6 +24,8 @@ void indentMore();
 void indentLess();
 // indentLevel tab characters.
 std::string currentIndent();
+// Every line of `block` behind `indent`.
+std::string indentedLines(const std::string& block, const std::string& indent);
 
 // How a struct routine codes one array member beyond the plain statement.
 struct arrayCoding {

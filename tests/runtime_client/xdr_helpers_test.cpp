@@ -1,6 +1,6 @@
 // The helpers that generated XDR code, stubs and server code call, at the
-// edges of each: saturating sizes, count checks, decoding and release of
-// element arrays, terminators.
+// edges of each: saturating sizes, checked values, count checks, decoding
+// and release of element arrays, terminators.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -95,6 +95,92 @@ TEST(SizeArithmetic, SaturatesInsteadOfWrapping)
     };
     for (const SizeCase& c : cases)
         EXPECT_EQ(c.op(c.a, c.b), c.expected) << c.what;
+}
+
+TEST(SizeArithmetic, ShiftsSaturate)
+{
+    const SizeCase cases[] = {
+        {"1 << 0", vlrpc_size_shl, 1, 0, 1},
+        {"1 << 32", vlrpc_size_shl, 1, 32, k32},
+        {"1 << 63", vlrpc_size_shl, 1, 63, 1ULL << 63},
+        {"1 << 64", vlrpc_size_shl, 1, 64, kMax},
+        {"3 << 63", vlrpc_size_shl, 3, 63, kMax},
+        {"2^32 >> 32", vlrpc_size_shr, k32, 32, 1},
+        {"max >> 63", vlrpc_size_shr, kMax, 63, 1},
+        {"1 >> 64", vlrpc_size_shr, 1, 64, kMax},
+    };
+    for (const SizeCase& c : cases)
+        EXPECT_EQ(c.op(c.a, c.b), c.expected) << c.what;
+}
+
+// Values over decoded data: an int result or none, which stays none.
+TEST(ValueArithmetic, IntResultsOrNone)
+{
+    const long long none = vlrpc_value_none();
+    const long long intMax = 0x7fffffffLL, intMin = -0x80000000LL, u32 = 0xffffffffLL;
+    EXPECT_TRUE(vlrpc_value_unknown(none));
+    EXPECT_FALSE(vlrpc_value_unknown(intMin));
+    EXPECT_TRUE(vlrpc_value_operand(u32));
+    EXPECT_TRUE(vlrpc_value_operand(-u32));
+    EXPECT_FALSE(vlrpc_value_operand(u32 + 1));
+    EXPECT_FALSE(vlrpc_value_operand(none));
+    EXPECT_EQ(vlrpc_value_int(intMax), intMax);
+    EXPECT_EQ(vlrpc_value_int(intMax + 1), none);
+    EXPECT_EQ(vlrpc_value_int(intMin - 1), none);
+    struct {
+        const char* what;
+        long long (*op)(long long, long long);
+        long long a, b, expected;
+    } cases[] = {
+        {"max + 0", vlrpc_value_add, intMax, 0, intMax},
+        {"max + 1", vlrpc_value_add, intMax, 1, none},
+        {"min - 1", vlrpc_value_sub, intMin, 1, none},
+        {"u32 - u32", vlrpc_value_sub, u32, u32, 0},
+        {"none + 0", vlrpc_value_add, none, 0, none},
+        {"0 * none", vlrpc_value_mul, 0, none, none},
+        {"0 * u32", vlrpc_value_mul, 0, u32, 0},
+        {"65536 * 32768", vlrpc_value_mul, 65536, 32768, none},
+        {"65536 * -32768", vlrpc_value_mul, 65536, -32768, intMin},
+        {"u32 * u32", vlrpc_value_mul, u32, u32, none},
+        {"7 / 0", vlrpc_value_div, 7, 0, none},
+        {"min / -1", vlrpc_value_div, intMin, -1, none},
+        {"-7 / 2", vlrpc_value_div, -7, 2, -3},
+        {"7 % 0", vlrpc_value_mod, 7, 0, none},
+        {"min % -1", vlrpc_value_mod, intMin, -1, none},
+        {"-7 % 2", vlrpc_value_mod, -7, 2, -1},
+        {"1 << 30", vlrpc_value_shl, 1, 30, 1LL << 30},
+        {"1 << 31", vlrpc_value_shl, 1, 31, none},
+        {"-1 << 1", vlrpc_value_shl, -1, 1, none},
+        {"1 << 32", vlrpc_value_shl, 1, 32, none},
+        {"1 << -1", vlrpc_value_shl, 1, -1, none},
+        {"-8 >> 1", vlrpc_value_shr, -8, 1, -4},
+        {"-1 >> 31", vlrpc_value_shr, -1, 31, -1},
+        {"8 >> 32", vlrpc_value_shr, 8, 32, none},
+        {"6 & 3", vlrpc_value_bitand, 6, 3, 2},
+        {"6 | 3", vlrpc_value_bitor, 6, 3, 7},
+        {"6 ^ 3", vlrpc_value_bitxor, 6, 3, 5},
+        {"none & 0", vlrpc_value_bitand, none, 0, none},
+        {"1 < 2", vlrpc_value_lt, 1, 2, 1},
+        {"2 > 2", vlrpc_value_gt, 2, 2, 0},
+        {"2 <= 2", vlrpc_value_le, 2, 2, 1},
+        {"1 >= 2", vlrpc_value_ge, 1, 2, 0},
+        {"u32 == u32", vlrpc_value_eq, u32, u32, 1},
+        {"1 != 1", vlrpc_value_ne, 1, 1, 0},
+        {"none == none", vlrpc_value_eq, none, none, none},
+        {"2 && 3", vlrpc_value_and, 2, 3, 1},
+        {"0 || 0", vlrpc_value_or, 0, 0, 0},
+        {"0 && none", vlrpc_value_and, 0, none, none},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.op(c.a, c.b), c.expected) << c.what;
+    EXPECT_EQ(vlrpc_value_neg(intMin), none);
+    EXPECT_EQ(vlrpc_value_neg(intMax), -intMax);
+    EXPECT_EQ(vlrpc_value_neg(none), none);
+    EXPECT_EQ(vlrpc_value_not(0), -1);
+    EXPECT_EQ(vlrpc_value_not(none), none);
+    EXPECT_EQ(vlrpc_value_size(none), kMax);
+    EXPECT_EQ(vlrpc_value_size(0), 0ULL);
+    EXPECT_EQ(vlrpc_value_size(u32), static_cast<unsigned long long>(u32));
 }
 
 TEST(CountChecks, ClampKeepsWithinLimitAndWireCount)
