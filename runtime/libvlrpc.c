@@ -23,6 +23,7 @@
 #include <sys/wait.h>
 
 #include "velorin.h"
+#include "vlconn.h"
 
 /* rpc_control; the header needs the types of rpc.h before it. */
 #include <rpc/rpc_com.h>
@@ -426,6 +427,57 @@ static void admit_connections(fd_set* rd, int n)
             FD_CLR(fd, rd);
 }
 
+/* The bound of a call record on the runtime's connections: the one the
+ * program set through the RPC library, else VL_MAX_CALL_RECORD. */
+static u_int record_bound(void)
+{
+    int max_record = 0;
+
+    if (rpc_control(RPC_SVC_CONNMAXREC_GET, &max_record) && max_record > 0)
+        return (u_int)max_record;
+    return VL_MAX_CALL_RECORD;
+}
+
+/* Takes the connection waiting on listener into a transport of the
+ * runtime's own, which never blocks on a slow client. The check first
+ * keeps the accept from blocking on a connection that has gone again. */
+static void take_connection(int listener)
+{
+    struct pollfd waiting = {listener, POLLIN, 0};
+    int fd;
+
+    if (poll(&waiting, 1, 0) != 1)
+        return;
+    fd = accept(listener, NULL, NULL);
+    if (fd < 0) {
+        if (errno == EMFILE || errno == ENFILE) {
+            int error = errno;
+            report_once(&table_full, "Cannot accept a connection", error);
+            pause_listener(listener);
+        }
+        return;
+    }
+    table_full = 0;
+    if (fd >= VL_FD_CAPACITY || vl_conn_create(fd, record_bound()) == NULL)
+        close(fd);
+}
+
+/* Takes the connections waiting on the ready listening descriptors of rd
+ * and clears those: the RPC library never accepts one itself, since its
+ * connections read their records with blocking reads. */
+static void take_connections(fd_set* rd, int n)
+{
+    int limit = service_bound(n);
+    int fd;
+
+    for (fd = 0; fd < limit; fd++) {
+        if (FD_ISSET(fd, rd) && is_listening(fd)) {
+            take_connection(fd);
+            FD_CLR(fd, rd);
+        }
+    }
+}
+
 /* The service descriptors to wait on: all but the paused listeners. */
 static void copy_watched_service_fds(fd_set* to, int n) { copy_service_fds(to, n, &paused_fds); }
 
@@ -566,22 +618,6 @@ static void ignore_sigpipe_by_default(void)
         signal(SIGPIPE, SIG_IGN);
 }
 
-/* Connections of the TCP transports made from here on are read without
- * blocking: the RPC library gathers each record as its bytes arrive and
- * serves it when it is whole, so a client that sends part of a call and
- * then waits holds only its own connection, and a record larger than the
- * bound ends its connection. A bound the program set before keeps its
- * place. */
-static void read_connections_without_blocking(void)
-{
-    int max_record = 0;
-
-    if (rpc_control(RPC_SVC_CONNMAXREC_GET, &max_record) && max_record > 0)
-        return;
-    max_record = VL_MAX_CALL_RECORD;
-    rpc_control(RPC_SVC_CONNMAXREC_SET, &max_record);
-}
-
 void vl_serv_init(void)
 {
     /* A second call clears the existing table rather than replacing it,
@@ -598,7 +634,6 @@ void vl_serv_init(void)
     }
     vl_install_sigchld_handler();
     ignore_sigpipe_by_default();
-    read_connections_without_blocking();
     exit_next = 0;
 }
 
@@ -650,6 +685,7 @@ void vl_serv_mainloop(SVCXPRT* tcp_master, SVCXPRT* udp_master, int dofork, int 
             continue;
         if (dofork)
             (void)my_fork(&rd, tcp_master, udp_master);
+        take_connections(&rd, n);
         svc_getreqset(&rd);
     }
 }
@@ -695,6 +731,7 @@ void vl_serv_once(struct timeval* timeout)
     if (ready == 0)
         return;
     admit_connections(&rd, n);
+    take_connections(&rd, n);
     svc_getreqset(&rd);
 }
 
@@ -711,6 +748,7 @@ static void take_request_in_child(fd_set* rd, int release_parent)
 {
     fd_set inherited = svc_fdset;
 
+    take_connections(rd, vl_getdtablesize());
     svc_getreqset(rd);
     close(release_parent);
     close_service_fds(&inherited, -1);
