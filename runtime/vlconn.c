@@ -28,8 +28,11 @@
 #define VL_CONN_PASS_BYTES (16 * VL_CONN_CHUNK)
 /* Reply fragments, as the library writes them by default. */
 #define VL_CONN_SEND_SIZE 65536
-/* The record buffer a connection keeps between calls; a larger one is
- * released once its call is done. */
+/* The record buffer a connection keeps between calls: one of this size,
+ * or one that the record just served used at least a quarter of, so that
+ * a client that calls with large records again and again finds its buffer
+ * ready (fresh memory costs a page fault per page). Another is released
+ * once its call is done. */
 #define VL_CONN_KEPT_RECORD 65536
 
 #define LAST_FRAGMENT 0x80000000u
@@ -90,6 +93,16 @@ static int begin_fragment(struct connection* c)
     return c->fragment_left <= c->max_record - c->record_len;
 }
 
+/* A fragment whose bytes are all in ends the record when it is the last;
+ * the next bytes are a mark. */
+static void end_fragment(struct connection* c)
+{
+    if (c->mark_bytes == 4 && c->fragment_left == 0) {
+        c->whole = c->fragment_last;
+        c->mark_bytes = 0;
+    }
+}
+
 /* Moves read bytes into the record until it is whole or they are used up;
  * 0 when the record breaks the bound or memory is short. */
 static int gather(struct connection* c)
@@ -112,31 +125,56 @@ static int gather(struct connection* c)
             c->raw_at += take;
             c->fragment_left -= take;
         }
-        if (c->mark_bytes == 4 && c->fragment_left == 0) {
-            c->whole = c->fragment_last;
-            c->mark_bytes = 0;
-        }
+        end_fragment(c);
     }
     return 1;
 }
 
-/* Reads what the socket holds, without waiting: the number of bytes read,
- * 0 when it holds nothing now, -1 when the connection has ended. */
-static ssize_t read_socket(struct connection* c)
+/* Reads up to len bytes that the socket holds into to, without waiting:
+ * the number read, 0 when it holds nothing now, -1 when the connection
+ * has ended. */
+static ssize_t receive(struct connection* c, char* to, size_t len)
 {
     ssize_t n;
 
     do
-        n = recv(c->xprt.xp_fd, c->raw, VL_CONN_CHUNK, MSG_DONTWAIT);
+        n = recv(c->xprt.xp_fd, to, len, MSG_DONTWAIT);
     while (n < 0 && errno == EINTR);
-    if (n > 0) {
-        c->raw_at = 0;
-        c->raw_end = (size_t)n;
+    if (n > 0)
         return n;
-    }
     if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
         return 0;
     return -1;
+}
+
+/* Reads the next bytes, once the read ones are used up: the body of a long
+ * fragment straight into the record, which saves a copy of every call of
+ * many fragments; record marks and short fragments into the read buffer.
+ * The record grows by what arrives, not by what its mark announces. */
+static ssize_t read_socket(struct connection* c)
+{
+    size_t room;
+    ssize_t n;
+
+    if (c->mark_bytes == 4 && c->fragment_left >= VL_CONN_CHUNK) {
+        if (!reserve_record(c, c->record_len + VL_CONN_CHUNK))
+            return -1;
+        room = c->record_cap - c->record_len;
+        n = receive(c, c->record + c->record_len,
+                    room < c->fragment_left ? room : c->fragment_left);
+        if (n > 0) {
+            c->record_len += (size_t)n;
+            c->fragment_left -= (size_t)n;
+            end_fragment(c);
+        }
+        return n;
+    }
+    n = receive(c, c->raw, VL_CONN_CHUNK);
+    if (n > 0) {
+        c->raw_at = 0;
+        c->raw_end = (size_t)n;
+    }
+    return n;
 }
 
 /* Whether a whole record is ready; may_read lets it read the socket first
@@ -172,12 +210,12 @@ static void finish_record(struct connection* c)
     xdr_destroy(&c->in);
     c->served = 0;
     c->whole = 0;
-    c->record_len = 0;
-    if (c->record_cap > VL_CONN_KEPT_RECORD) {
+    if (c->record_cap > VL_CONN_KEPT_RECORD && c->record_cap > 4 * c->record_len) {
         free(c->record);
         c->record = NULL;
         c->record_cap = 0;
     }
+    c->record_len = 0;
 }
 
 static bool_t conn_recv(SVCXPRT* xprt, struct rpc_msg* msg)
