@@ -641,13 +641,9 @@ inline int connectTcp(u_short port)
     return fd;
 }
 
-// One call of proc with a single unsigned argument, as a record in one
-// fragment behind its record mark: the bytes a TCP client sends.
-inline std::string callRecord(u_long proc, u_int argument)
+// The header of a call of proc of the test program, without credentials.
+inline struct rpc_msg callHeader(u_long proc)
 {
-    char record[256];
-    XDR x;
-    xdrmem_create(&x, record + 4, sizeof record - 4, XDR_ENCODE);
     struct rpc_msg msg;
     std::memset(&msg, 0, sizeof msg);
     msg.rm_xid = 0x5eed;
@@ -658,6 +654,17 @@ inline std::string callRecord(u_long proc, u_int argument)
     msg.rm_call.cb_proc = proc;
     msg.rm_call.cb_cred = _null_auth;
     msg.rm_call.cb_verf = _null_auth;
+    return msg;
+}
+
+// One call of proc with a single unsigned argument, as a record in one
+// fragment behind its record mark: the bytes a TCP client sends.
+inline std::string callRecord(u_long proc, u_int argument)
+{
+    char record[256];
+    XDR x;
+    xdrmem_create(&x, record + 4, sizeof record - 4, XDR_ENCODE);
+    struct rpc_msg msg = callHeader(proc);
     if (!xdr_callmsg(&x, &msg) || !xdr_u_int(&x, &argument))
         throw std::runtime_error("cannot encode the call");
     u_int length = xdr_getpos(&x);
@@ -673,16 +680,7 @@ inline std::string sumCallMessage(const std::vector<int>& values)
     std::string message(64 + 4 * values.size(), '\0');
     XDR x;
     xdrmem_create(&x, &message[0], static_cast<u_int>(message.size()), XDR_ENCODE);
-    struct rpc_msg msg;
-    std::memset(&msg, 0, sizeof msg);
-    msg.rm_xid = 0x5eed;
-    msg.rm_direction = CALL;
-    msg.rm_call.cb_rpcvers = RPC_MSG_VERSION;
-    msg.rm_call.cb_prog = kProgram;
-    msg.rm_call.cb_vers = kVersion;
-    msg.rm_call.cb_proc = kSum;
-    msg.rm_call.cb_cred = _null_auth;
-    msg.rm_call.cb_verf = _null_auth;
+    struct rpc_msg msg = callHeader(kSum);
     SumIn in = {static_cast<u_int>(values.size()), const_cast<int*>(values.data())};
     if (!xdr_callmsg(&x, &msg) || !xdrSumIn(&x, &in))
         throw std::runtime_error("cannot encode the call");
