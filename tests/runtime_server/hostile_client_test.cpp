@@ -142,11 +142,12 @@ TEST_P(HostileRecords, DelayNoOtherCallCostNoCpuAndAreReleased)
     // No call is that large: the server ends that connection.
     EXPECT_TRUE(hostile[1]->closedByServer(5000));
 
-    // What the stalled connections held goes with them.
+    // What the stalled connections held goes with them. (The counts before
+    // may still have held the pipe of the fork for the first connection, or
+    // the child forked for the first call.)
     hostile.clear();
-    EXPECT_TRUE(eventually([&] { return openDescriptors(server.pid()) == descriptors; }))
+    EXPECT_TRUE(eventually([&] { return openDescriptors(server.pid()) <= descriptors; }))
         << openDescriptors(server.pid()) << " descriptors, " << descriptors << " before";
-    // (A child forked for the first call may still have been there.)
     EXPECT_TRUE(eventually([&] { return liveChildrenOf(server.pid()).size() <= children; }))
         << liveChildrenOf(server.pid()).size() << " children, " << children << " before";
     EXPECT_LT(msOfCall(tcp, &total, {5}), 3000);
