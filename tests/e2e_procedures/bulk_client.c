@@ -99,12 +99,14 @@ int main(int argc, char** argv)
     if (strcmp(argv[2], "stub") == 0) {
         if (bulk_bind(argv[1], BULK, BULK_1, "tcp") == NULL) {
             printf("cannot bind\n");
+            free(v);
             return 1;
         }
     } else {
         cl = library_handle(argv[1], strcmp(argv[2], "wide") == 0);
         if (cl == NULL) {
             printf("cannot create a handle\n");
+            free(v);
             return 1;
         }
     }
@@ -112,19 +114,21 @@ int main(int argc, char** argv)
         call_negate(cl, v, n, &status);
         for (i = 0; i < n; i++)
             wrong += v[i] != -(i % 1000);
-        if (status == RPC_SUCCESS && wrong == 0) {
-            printf("ok %s %d\n", argv[3], n);
-            return 0;
-        }
-        printf("%s %d: %s, %d values wrong\n", argv[3], n, clnt_sperrno(status), wrong);
-        return 1;
+    } else {
+        total = call_sum(cl, strcmp(argv[3], "forked_sum") == 0, v, n, &status);
+        wrong = total != expected;
     }
-    total = call_sum(cl, strcmp(argv[3], "forked_sum") == 0, v, n, &status);
-    if (status == RPC_SUCCESS && total == expected) {
+    if (status == RPC_SUCCESS && wrong == 0)
         printf("ok %s %d\n", argv[3], n);
-        return 0;
-    }
-    printf("%s %d: %s, total %d instead of %d\n", argv[3], n, clnt_sperrno(status), total,
-           expected);
-    return 1;
+    else if (strcmp(argv[3], "negate") == 0)
+        printf("%s %d: %s, %d values wrong\n", argv[3], n, clnt_sperrno(status), wrong);
+    else
+        printf("%s %d: %s, total %d instead of %d\n", argv[3], n, clnt_sperrno(status), total,
+               expected);
+    free(v);
+    if (cl != NULL)
+        clnt_destroy(cl);
+    else
+        bulk_unbind(0);
+    return status == RPC_SUCCESS && wrong == 0 ? 0 : 1;
 }
