@@ -199,13 +199,15 @@ int isBoundSized(const arrayType* array)
 
 // The test that refuses a size evaluated over decoded data whose count is
 // `count`: it may not exceed what arrived, and where the elements own
-// memory it must equal it, since freeing walks the size. A variable-length
-// string of count 0 is how a null string travels: it decodes as empty; a
-// bound-sized array of count 0 decodes as null.
+// memory it must equal it, since freeing walks the size. A string's length
+// must equal it too: a peer measures the string it sends, and bytes behind
+// an early terminator would be lost when the value is sent on. A
+// variable-length string of count 0 is how a null string travels: it
+// decodes as empty; a bound-sized array of count 0 decodes as null.
 std::string sizeRefusalTest(const arrayType* array, const std::string& prefix,
                             const std::string& name, const std::string& count)
 {
-    const char* comparison = mayOwnMemory(array->eleType) ? " != " : " > ";
+    const char* comparison = mayOwnMemory(array->eleType) || isSelfMeasured(array) ? " != " : " > ";
     const std::string test = joinText(arraySizeValue(array, prefix, name), comparison, count);
     const int nullTravelsEmpty = (isSelfMeasured(array) && array->variable) || isBoundSized(array);
     return nullTravelsEmpty ? joinText("(", count, " != 0 && ", test, ")") : test;
@@ -328,8 +330,11 @@ std::string variableBlock(const arrayType* array, const std::string& xdrs,
     const std::string lvalue = arrayLvalue(prefix, name);
     const std::string address = prefix.empty() ? name : "&" + prefix + name;
     const Type* element = array->eleType;
-    const std::string test =
-        decodedValueRefusal(array, prefix, name, lvalue, "len", "maxlen", coding);
+    // Storage that decoding allocated holds a zeroed element behind the
+    // count, so a string of its bound keeps its terminator there; the
+    // caller's storage is taken to hold the bound's worth.
+    const std::string test = decodedValueRefusal(array, prefix, name, lvalue, "len",
+                                                 "(fresh ? len + 1 : maxlen)", coding);
     const std::string refusal =
         test.empty() ? ""
                      : fillTemplate(kVariableRefusal, {{"test", test},
@@ -531,9 +536,14 @@ std::string arrayType::mallocCode(const std::string& prefix, const std::string& 
     if (isReturnMember(name) || !variable)
         return "";
     const std::string v = prefix + name;
+    // A string gets room for its terminator behind the bound's worth, which
+    // a string measured without it fills.
+    const std::string bound = arrayBoundValue(this, prefix, name);
+    const std::string room =
+        isSelfMeasured(this) ? joinText(sizeOperatorFunction('+'), "(", bound, ", 1ULL)") : bound;
     return joinText("\t", v, " = (", generatedPointerText(eleType), ") ", resultAllocationFunction,
-                    "(", arrayBoundValue(this, prefix, name), ", ", elementSize(eleType), ");",
-                    "\n", "\tMEM_ASSERT(", v, ");", "\n");
+                    "(", room, ", ", elementSize(eleType), ");", "\n", "\tMEM_ASSERT(", v, ");",
+                    "\n");
 }
 
 std::string arrayType::freeCode(const std::string& prefix, const std::string& name) const
@@ -564,13 +574,19 @@ std::string arrayReleaseCode(const arrayType* array, const std::string& prefix,
 }
 
 // Copying a variable-length array takes the count the source's size gives,
-// at most the destination's bound, between buffers that both exist; a
-// string keeps a terminator at the end of what was copied.
+// at most the destination's bound, between buffers that both exist.
 const char* const kVariableCopy = "\tif($dst != 0 && $src != 0) {\n"
                                   "\t\tunsigned int n = $clamp($count, $limit);\n"
                                   "\t\tmemcpy($dst, $src, n * $elementSize);\n"
                                   "$terminate"
                                   "\t}\n";
+
+// A string copied into a result buffer (which has room for a terminator
+// behind its bound) ends behind what was copied; where the copy counts its
+// terminator and was cut at the bound, its last byte ends it instead.
+const char* const kStringCopyEnd = "\t\t((char*)$dst)[n] = 0;\n"
+                                   "\t\tif(n > 0 && $size > $limit)\n"
+                                   "\t\t\t((char*)$dst)[n - 1] = 0;\n";
 
 std::string arrayType::copyCode(const std::string& dstPrefix, const std::string& dstName,
                                 const std::string& srcPrefix, const std::string& srcName, int) const
@@ -594,7 +610,10 @@ std::string arrayType::copyCode(const std::string& dstPrefix, const std::string&
          {"count", arraySizeValue(this, srcPrefix, srcName)},
          {"limit", arrayBoundValue(this, dstPrefix, dstName)},
          {"elementSize", elementSize(eleType)},
-         {"terminate", isSelfMeasured(this)
-                           ? joinText("\t\tif(n > 0)\n", "\t\t\t((char*)", dst, ")[n - 1] = 0;\n")
-                           : ""}});
+         {"terminate",
+          isSelfMeasured(this)
+              ? fillTemplate(kStringCopyEnd, {{"dst", dst},
+                                              {"size", arraySizeValue(this, dstPrefix, dstName)},
+                                              {"limit", arrayBoundValue(this, dstPrefix, dstName)}})
+              : ""}});
 }

@@ -116,6 +116,12 @@ void refuseUncodableUnion(const unionType* u, const std::string& name, const std
     symbolSet::cursor walk = symbolSet::begin(&u->arms);
     while (Symbol* arm = walk.next()) {
         refuseUnboundedArray(arm->type(), arm->name(), where);
+        // A void arm has no C member to declare nor anything to code; a
+        // discriminant that matches no arm already travels alone.
+        if (arm->type() && arm->type()->isVoid())
+            reportError() << " arm " << arm->name() << " in " << where << " is void: leave case "
+                          << arm->caseLabel()
+                          << " out, a discriminant that no arm matches travels alone.\n";
         if (isStringLabel(arm)) {
             reportError() << " case label " << arm->caseLabel() << " of arm " << arm->name()
                           << " in " << where << " is a string.\n";

@@ -18,7 +18,7 @@ tcp_port=$(port_of tcp)
 udp_port=$(port_of udp)
 [ -n "$tcp_port" ] && [ -n "$udp_port" ] || e2e_abort "the server's ports are not registered"
 
-timeout 60 "$proc_python" "$procs_dir/rpc_sender.py" hostile "$work/server/kinds.h" "$prog" "$tcp_port" "$udp_port" \
+timeout 150 "$proc_python" "$procs_dir/rpc_sender.py" hostile "$work/server/kinds.h" "$prog" "$tcp_port" "$udp_port" \
   >sender.log 2>&1 || e2e_fail "hostile requests: $(cat sender.log)"
 
 e2e_servers_alive

@@ -47,7 +47,7 @@ done
 e2e_start_server lies "$work/server" "$(e2e_registered $prog 1)" ./lies_server
 server_pid=${e2e_server_pids[-1]}
 port_of() { rpcinfo -p 127.0.0.1 | awk -v p="$prog" -v t="$1" '$1 == p && $2 == 1 && $3 == t { print $4; exit }'; }
-timeout 60 "$proc_python" "$procs_dir/lying_peer.py" hostile "$work/server/lies.h" "$prog" "$(port_of tcp)" \
+timeout 150 "$proc_python" "$procs_dir/lying_peer.py" hostile "$work/server/lies.h" "$prog" "$(port_of tcp)" \
   "$(port_of udp)" >hostile.log 2>&1 || e2e_fail "hostile requests: $(cat hostile.log)"
 # A result buffer of 2 GiB was allocated and never touched.
 peak_kb=$(awk '/^VmHWM:/ { print $2 }' "/proc/$server_pid/status")

@@ -20,3 +20,17 @@ int birthday(struct person* p)
         p->name[i] = toupper((unsigned char)p->name[i]);
     return ++p->age;
 }
+
+/* The lengths of both strings, as one number. */
+int lookup(filename name, nfspath path) { return (int)(strlen(name) * 10000 + strlen(path)); }
+
+/* A path of `length` characters, at most its bound. */
+nfspath readpath(int length)
+{
+    static char target[1024 + 1];
+    if (length < 0 || length > 1024)
+        length = 0;
+    memset(target, 'l', (size_t)length);
+    target[length] = 0;
+    return target;
+}

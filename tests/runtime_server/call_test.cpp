@@ -73,9 +73,10 @@ TEST(CallExecution, EarlyReplyCarriesTheZeroedResultRecord)
 TEST(CallExecution, ForkOnCallRunsEveryCallInAChildOfItsOwn)
 {
     const int kCalls = 3;
-    // Long enough that the calls overlap even when forking is slow (a loaded
-    // machine, the sanitizer build).
-    const int kSlowMs = 1500;
+    // Each call waits for the others this long at most: long enough that
+    // the calls overlap even when forking is slow (a loaded machine, the
+    // sanitizer build), and spent only when they do not.
+    const int kSlowMs = 20000;
     for (int mode : {static_cast<int>(VELORIN_FORKING), static_cast<int>(VELORIN_THREADING), 7}) {
         for (const Transport& t : kTransports) {
             SCOPED_TRACE(std::string(t.name) + " mt_on_call " + std::to_string(mode));
@@ -83,9 +84,12 @@ TEST(CallExecution, ForkOnCallRunsEveryCallInAChildOfItsOwn)
                 options().mtOnCall = mode;
                 ServerProcess::mainLoop(0)(tr);
             });
+            shared()->slowStarted = 0;
+            shared()->slowAwaited = kCalls;
             std::vector<std::unique_ptr<Client>> clients;
             for (int i = 0; i < kCalls; ++i)
-                clients.emplace_back(new Client(t.protocol, portOf(server, t.protocol)));
+                clients.emplace_back(
+                    new Client(t.protocol, portOf(server, t.protocol), 2 * kSlowMs / 1000));
             std::vector<enum clnt_stat> status(kCalls, RPC_FAILED);
             std::vector<int> pids(kCalls, -1);
             std::vector<std::thread> callers;

@@ -49,7 +49,7 @@ enum Procedure : u_long {
     kSum = 1,         // int array in; total and the serving pid out
     kVoid = 2,        // nothing in, nothing out
     kEcho = 3,        // string in, the same string out (freed by free_after)
-    kSlow = 4,        // slot and milliseconds in; sleeps; pid out
+    kSlow = 4,        // slot and milliseconds in; waits for the others; pid out
     kBadReply = 5,    // int in; a result that cannot be encoded
     kMemory = 6,      // nothing in; heap bytes in use out
     kUnfreeable = 7,  // int in, whose release fails; nothing out
@@ -153,6 +153,8 @@ struct Shared {
     std::atomic<int> flag;       // set by the test, read by a server body
     char report[256];            // text of the last runtime report
     Interval slots[8];
+    std::atomic<int> slowStarted;  // slow calls begun since the test zeroed it
+    std::atomic<int> slowAwaited;  // how many slow calls each one waits for
     std::atomic<int> exitCount;
     Exit exits[128];
 };
@@ -268,7 +270,14 @@ inline void* slowCall(SlowIn* in, PidOut* out)
     Interval& slot = shared()->slots[in->slot & 7];
     slot.pid = getpid();
     slot.startUs = nowUs();
-    usleep(static_cast<useconds_t>(in->ms) * 1000);
+    // Waits until the awaited number of slow calls has begun, at most the
+    // milliseconds given: calls that run side by side end as soon as the
+    // last of them begins, calls run one after another end only at the
+    // deadline, after which the next one begins.
+    ++shared()->slowStarted;
+    const long deadline = slot.startUs + static_cast<long>(in->ms) * 1000;
+    while (shared()->slowStarted < shared()->slowAwaited && nowUs() < deadline)
+        usleep(1000);
     slot.endUs = nowUs();
     out->pid = getpid();
     return nullptr;

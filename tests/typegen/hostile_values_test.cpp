@@ -19,6 +19,8 @@ using namespace build;
 
 //   typedef char [size = strlen(*this)+1, maxsize = 16] str16;
 //   typedef char c16[16, size = strlen(*this)+1];
+//   typedef char [size = strlen(*this), maxsize = 16] nm16;
+//   typedef char c9[9, size = strlen(*this)];
 //   typedef unsigned long size_T;
 //   struct bag { int ns; str16 [size = ns, maxsize = 4] strs; };
 //   struct wide { int n; int m; int [size = n, maxsize = m] v; };
@@ -31,6 +33,7 @@ using namespace build;
 //                in size_T size, in size_T nm);
 //     int rfwrite(in void [size = nm*size, maxsize = size*nm] ptr, in size_T size, in size_T nm);
 //     void echo(inout str16 s, inout c16 c);
+//     void name(in nm16 s, in c9 c, inout nm16 t);
 //     void put(in struct bag* b, in struct wide* w, in struct blob* x, in struct later* l,
 //              in struct laterNames* ln, in struct pairs* pp);
 //   };
@@ -38,12 +41,18 @@ struct BoundsModel {
     rpcVersion* version;
     rpcProcedure* rfread;
     rpcProcedure* echo;
+    rpcProcedure* name;
 };
 
 BoundsModel boundsModel()
 {
     typedefType* str16 = alias("str16", varArray(prim(CODE_CHAR), models::stringLength(), num(16)));
     typedefType* c16 = alias("c16", fixedArray(prim(CODE_CHAR), num(16), models::stringLength()));
+    expressionList* ownText = new expressionList();
+    ownText->add(new unaryExp('*', thisExpression));
+    expression* ownLength = new funcExp("strlen", ownText);
+    typedefType* nm16 = alias("nm16", varArray(prim(CODE_CHAR), ownLength, num(16)));
+    typedefType* c9 = alias("c9", fixedArray(prim(CODE_CHAR), num(9), ownLength));
     typedefType* sizeT = alias("size_T", prim(CODE_LONG, CODE_UNSIGNED));
     classType* bag = structType(
         "bag", {sym("ns", prim(CODE_INT)), sym("strs", varArray(str16, var("ns"), num(4)))});
@@ -79,18 +88,20 @@ BoundsModel boundsModel()
         procedure("put", prim(CODE_VOID),
                   {arg("b", ptr(bag)), arg("w", ptr(wide)), arg("x", ptr(blob)),
                    arg("l", ptr(later)), arg("ln", ptr(laterNames)), arg("pp", ptr(pairs))});
-    m.version = version(1, {m.rfread, rfwrite, m.echo, put});
+    m.name = procedure("name", prim(CODE_VOID),
+                       {arg("s", nm16), arg("c", c9), arg("t", nm16, DIR_INOUT)});
+    m.version = version(1, {m.rfread, rfwrite, m.echo, put, m.name});
     program("bounds", 0x20000457, {m.version});
     return m;
 }
 
-// The server's handling of the two procedures' records, as the server file
+// The server's handling of three procedures' records, as the server file
 // holds it: the allocation and release functions of the result records,
-// and the wrapper's preparation of echo's result record.
+// and the wrapper's preparation of echo's and name's result records.
 std::string serverSteps(const BoundsModel& m)
 {
     std::ostringstream texts;
-    for (rpcProcedure* p : {m.rfread, m.echo}) {
+    for (rpcProcedure* p : {m.rfread, m.echo, m.name}) {
         texts << "static __attribute__((unused)) ";
         p->outRecord->emitMallocHelper(texts);
         texts << "static __attribute__((unused)) ";
@@ -98,7 +109,9 @@ std::string serverSteps(const BoundsModel& m)
     }
     texts
         << "static __attribute__((unused)) void* prepare_echo(struct echo_in_t* pIn, struct echo_out_t* pOut){\n"
-        << prepareOutRecordCode(m.echo, "pIn", "pOut") << "\treturn 0;\n}\n";
+        << prepareOutRecordCode(m.echo, "pIn", "pOut") << "\treturn 0;\n}\n"
+        << "static __attribute__((unused)) void* prepare_name(struct name_in_t* pIn, struct name_out_t* pOut){\n"
+        << prepareOutRecordCode(m.name, "pIn", "pOut") << "\treturn 0;\n}\n";
     return texts.str();
 }
 
@@ -239,52 +252,82 @@ int main(void) {
 )C");
 }
 
-// A string that fills its bound without a terminator, or whose length runs
-// past what arrived, is refused at decoding, in a variable-length and in a
-// fixed array; a copy never leaves a string without its terminator, and a
-// fixed string without one is not sent.
+// A string that fills its bound without a terminator, whose length runs
+// past what arrived, or whose count is not the length its bytes give, is
+// refused at decoding, in a variable-length and in a fixed array, with the
+// terminator counted or not; a copy never leaves a string without its
+// terminator, and a fixed string without one is not sent.
 TEST(HostileValues, StringsHoldTheirTerminator)
 {
     expectProgramPasses(R"C(
 int main(void) {
 	static unsigned char bytes[64];
-	struct { const char* hex; int ok; } variable[] = {
-		{ "00000010" "41414141414141414141414141414141", 0 }, /* 16 bytes, no NUL */
-		{ "00000010" "41414141414141414141414141414100", 1 }, /* 15 and its NUL */
-		{ "00000003" "61626300", 0 },                         /* "abc" without NUL */
-		{ "00000003" "61620000", 1 },                         /* "ab" and its NUL */
-		{ "00000000", 1 },                                    /* a null string */
-		{ "00000011" "4141414141414141414141414141414100000000", 0 }, /* above the bound */
-	}, fixed[] = {
-		{ "00000010" "41414141414141414141414141414141", 0 },
-		{ "00000010" "41414141414141414141414141414100", 1 },
-		{ "00000003" "61626300", 0 },
-		{ "00000003" "61620000", 1 },
-		{ "00000000", 0 },
+	/* The form: v str16, f c16 (the terminator counted), m nm16, n c9. */
+	struct { char form; const char* hex; int ok; } cases[] = {
+		{ 'v', "00000010" "41414141414141414141414141414141", 0 }, /* 16 bytes, no NUL */
+		{ 'v', "00000010" "41414141414141414141414141414100", 1 }, /* 15 and its NUL */
+		{ 'v', "00000003" "61626300", 0 },                         /* "abc" without NUL */
+		{ 'v', "00000003" "61620000", 1 },                         /* "ab" and its NUL */
+		{ 'v', "00000005" "6162006364000000", 0 },                 /* "ab", NUL, "cd", NUL */
+		{ 'v', "00000000", 1 },                                    /* a null string */
+		{ 'v', "00000011" "4141414141414141414141414141414100000000", 0 }, /* above the bound */
+		{ 'f', "00000010" "41414141414141414141414141414141", 0 },
+		{ 'f', "00000010" "41414141414141414141414141414100", 1 },
+		{ 'f', "00000003" "61626300", 0 },
+		{ 'f', "00000003" "61620000", 1 },
+		{ 'f', "00000005" "6162006364000000", 0 },
+		{ 'f', "00000000", 0 },
+		{ 'm', "00000010" "41414141414141414141414141414141", 1 }, /* 16 characters */
+		{ 'm', "00000010" "41414141414141414141414141414100", 0 }, /* 15 and a NUL */
+		{ 'm', "00000003" "61626300", 1 },
+		{ 'm', "00000003" "61620000", 0 },
+		{ 'm', "00000000", 1 },
+		{ 'm', "00000011" "4141414141414141414141414141414141000000", 0 },
+		{ 'n', "00000009" "616263006566676869000000", 0 },     /* a NUL at 3 */
+		{ 'n', "00000009" "616263646566676869000000", 0 },     /* no room for the NUL */
+		{ 'n', "00000008" "6162636465666768", 1 },
+		{ 'n', "00000003" "61626300", 1 },
+		{ 'n', "00000003" "61620000", 0 },
+		{ 'n', "00000000", 1 },
 	};
 	u_int i, n;
-	for(i = 0; i < sizeof variable / sizeof variable[0]; i++) {
+	for(i = 0; i < sizeof cases / sizeof cases[0]; i++) {
 		str16 s = 0;
-		n = from_hex(variable[i].hex, bytes);
-		CHECK(decode((xdrproc_t)xdr_str16, &s, bytes, n) == variable[i].ok);
-		CHECK(variable[i].ok ? s != 0 && strlen(s) < 16 : s == 0);
-		str16_freeres(&s);
-	}
-	for(i = 0; i < sizeof fixed / sizeof fixed[0]; i++) {
+		nm16 m = 0;
 		c16 c;
+		c9 f;
+		int ok;
 		memset(c, 'z', sizeof c);
-		n = from_hex(fixed[i].hex, bytes);
-		CHECK(decode((xdrproc_t)xdr_c16, &c, bytes, n) == fixed[i].ok);
-		if(fixed[i].ok)
-			CHECK(strlen(c) < 16);
+		memset(f, 'z', sizeof f);
+		n = from_hex(cases[i].hex, bytes);
+		if(cases[i].form == 'v') {
+			ok = decode((xdrproc_t)xdr_str16, &s, bytes, n);
+			CHECK(ok ? s != 0 && strlen(s) < 16 : s == 0);
+			str16_freeres(&s);
+		} else if(cases[i].form == 'f') {
+			ok = decode((xdrproc_t)xdr_c16, &c, bytes, n);
+			CHECK(!ok || strlen(c) < 16);
+		} else if(cases[i].form == 'm') {
+			ok = decode((xdrproc_t)xdr_nm16, &m, bytes, n);
+			CHECK(ok ? m != 0 && strlen(m) <= 16 : m == 0);
+			/* What it took encodes as it came. */
+			CHECK(!ok || (encode((xdrproc_t)xdr_nm16, &m) == n && memcmp(wire, bytes, n) == 0));
+			nm16_freeres(&m);
+		} else {
+			ok = decode((xdrproc_t)xdr_c9, &f, bytes, n);
+			CHECK(!ok || (encode((xdrproc_t)xdr_c9, &f) == n && memcmp(wire, bytes, n) == 0));
+		}
+		if(ok != cases[i].ok)
+			printf("case %u: decoding gave %d\n", i, ok);
+		CHECK(ok == cases[i].ok);
 	}
 	/* Decoding into the caller's storage of 16 bytes: the same refusal. */
 	{
 		char mine[16];
 		str16 s = mine;
-		n = from_hex(variable[0].hex, bytes);
+		n = from_hex(cases[0].hex, bytes);
 		CHECK(!decode((xdrproc_t)xdr_str16, &s, bytes, n) && s == mine);
-		n = from_hex(variable[3].hex, bytes);
+		n = from_hex(cases[3].hex, bytes);
 		CHECK(decode((xdrproc_t)xdr_str16, &s, bytes, n) && s == mine && strcmp(mine, "ab") == 0);
 	}
 	/* The wrapper's copies of inout strings, from an argument record the
@@ -304,6 +347,25 @@ int main(void) {
 		out.c[3] = 0;
 		CHECK(encode((xdrproc_t)xdr_echo_out_t, &out) == 20 + 8);
 		mfree_echo_out_t(&out);
+	}
+	/* A string measured without its terminator keeps every character up
+	   to its bound, and is cut there. */
+	{
+		static const u_int lengths[] = { 0, 3, 16, 17 };
+		struct name_in_t in;
+		struct name_out_t out;
+		char text[18];
+		for(i = 0; i < sizeof lengths / sizeof lengths[0]; i++) {
+			u_int kept = lengths[i] > 16 ? 16 : lengths[i];
+			memset(&in, 0, sizeof in);
+			memset(text, 't', lengths[i]);
+			text[lengths[i]] = 0;
+			in.t = text;
+			CHECK(prepare_name(&in, &out) == 0);
+			CHECK(out.t != 0 && strlen(out.t) == kept && memcmp(out.t, text, kept) == 0);
+			CHECK(encode((xdrproc_t)xdr_name_out_t, &out) == 4 + (kept + 3) / 4 * 4);
+			mfree_name_out_t(&out);
+		}
 	}
 )C");
 }

@@ -308,13 +308,15 @@ TEST(ArrayCode, XdrBlocks)
                 "((unsigned long long)(prec->nm))), 0xffffffffULL);\n"),
         std::string::npos);
 
-    // A string is terminated (or refused) before its length is measured, and
-    // a length beyond what arrived is refused; a count of 0 is a null string.
+    // A string is terminated (or refused) before its length is measured,
+    // behind the count where decoding allocated its storage, and a length
+    // other than the count is refused; a count of 0 is a null string.
     typedefType* str1024 = alias("str1024", varArray(prim(CODE_CHAR), stringLength(), num(1024)));
     const std::string text = routine(str1024);
     EXPECT_NE(
-        text.find("\t\tif(!vlrpc_terminated((char*)*pstr1024, len, maxlen) || (len != 0 && "
-                  "vlrpc_size_add(((unsigned long long)(strlen((*pstr1024)))), 1ULL) > len)) {\n"),
+        text.find("\t\tif(!vlrpc_terminated((char*)*pstr1024, len, (fresh ? len + 1 : maxlen)) || "
+                  "(len != 0 && vlrpc_size_add(((unsigned long long)(strlen((*pstr1024)))), 1ULL) "
+                  "!= len)) {\n"),
         std::string::npos)
         << text;
     EXPECT_NE(
@@ -370,11 +372,18 @@ TEST(ArrayCode, AllocationReleaseAndCopy)
                   ->mallocCode("pVar->", "data")
                   .find("\tpVar->data = (char*) vlrpc_alloc(1024ULL, 1);\n"),
               0u);
-    // A copied string ends with a terminator, whatever its source held.
-    EXPECT_NE(varArray(prim(CODE_CHAR), stringLength(), num(16))
-                  ->copyCode("pOut->", "s", "pIn->", "s", 0)
-                  .find("\t\tif(n > 0)\n\t\t\t((char*)pOut->s)[n - 1] = 0;\n"),
-              std::string::npos);
+    // A string's buffer has room for its terminator behind the bound; a
+    // copied string ends with one, whatever its source held.
+    arrayType* str16 = varArray(prim(CODE_CHAR), stringLength(), num(16));
+    EXPECT_EQ(str16->mallocCode("pVar->", "s")
+                  .find("\tpVar->s = (char*) vlrpc_alloc(vlrpc_size_add(16ULL, 1ULL), 1);\n"),
+              0u);
+    EXPECT_NE(str16->copyCode("pOut->", "s", "pIn->", "s", 0)
+                  .find("\t\t((char*)pOut->s)[n] = 0;\n\t\tif(n > 0 && "
+                        "vlrpc_size_add(((unsigned long long)(strlen((*(&pOut->s))))), 1ULL) > "
+                        "16ULL)\n\t\t\t((char*)pOut->s)[n - 1] = 0;\n"),
+              std::string::npos)
+        << str16->copyCode("pOut->", "s", "pIn->", "s", 0);
 
     arrayType* fixed = fixedArray(prim(CODE_INT), num(4));
     EXPECT_EQ(fixed->mallocCode("pVar->", "f"), "");
