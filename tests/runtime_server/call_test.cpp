@@ -117,8 +117,8 @@ TEST(CallExecution, ForkOnCallRunsEveryCallInAChildOfItsOwn)
                 firstEnd = i == 0 ? slot.endUs.load() : std::min(firstEnd, slot.endUs.load());
             }
             // Every call had started before the first one ended: they
-            // overlapped. The last to start may end within the microsecond
-            // it started in, as it waits for nobody.
+            // overlapped. The last to start may end within the same
+            // microsecond, since it finds the others waiting for it.
             EXPECT_LE(lastStart, firstEnd);
             // The server process itself goes on.
             EXPECT_EQ(clients[0]->sum({2, 2}).total, 4);
