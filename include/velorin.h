@@ -183,6 +183,12 @@ bool_t xdr_array_vl(XDR* xdrs, caddr_t* addrp, u_int* sizep, u_int maxsize, u_in
                     xdrproc_t elproc);
 bool_t xdr_bytes_vl(XDR* xdrs, char** cpp, u_int* sizep, u_int maxsize);
 
+/* long and unsigned long in the 32 bits XDR gives them: encoding fails for
+ * a value outside -2^31 .. 2^31-1, respectively above 2^32-1; decoding
+ * reads a signed, respectively unsigned, 32-bit number. */
+bool_t xdr_long_vl(XDR* xdrs, long* lp);
+bool_t xdr_u_long_vl(XDR* xdrs, u_long* ulp);
+
 /* Releases ptr, an object of size bytes decoded with proc, and everything
  * proc allocated inside it. A null ptr does nothing. */
 void vl_free_reference(xdrproc_t proc, void* ptr, u_int size);

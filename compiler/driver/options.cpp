@@ -59,5 +59,14 @@ void parseOptions(int argc, char** argv)
         std::cerr << "Missing input file name.\n";
         std::exit(1);
     }
+    // One run compiles one interface: a second file would be ignored
+    // without a word, and its program never generated.
+    if (optind + 1 < argc) {
+        std::cerr << "Only one input file can be compiled at a time:";
+        for (int operand = optind; operand < argc; ++operand)
+            std::cerr << " " << argv[operand];
+        std::cerr << ".\n";
+        std::exit(1);
+    }
     inputFileName = argv[optind];
 }

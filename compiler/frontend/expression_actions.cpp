@@ -116,3 +116,5 @@ property* boundAttribute(expression* bound)
 }
 
 property* appendProperty(property* head, property* next) { return property::append(head, next); }
+
+property* appendAttribute(property* head, property* next) { return property::link(head, next); }

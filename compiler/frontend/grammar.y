@@ -252,9 +252,10 @@ property_block
     | property_list
     ;
 
-/* The first entry heads the list untested; later ones are checked by name. */
+/* Every entry is checked by name, the first one too: an unknown name is
+ * warned about and dropped wherever it stands. */
 property_list
-    : property_entry                { $$ = $1; }
+    : property_entry                { $$ = appendProperty(nullptr, $1); }
     | property_list property_entry  { $$ = appendProperty($1, $2); }
     ;
 
@@ -449,9 +450,11 @@ attribute_block
     | attribute_list
     ;
 
+/* Every attribute is kept: the array refuses the names it does not know,
+ * in whatever place they stand. */
 attribute_list
     : attribute                     { $$ = $1; }
-    | attribute_list ',' attribute  { $$ = appendProperty($1, $3); }
+    | attribute_list ',' attribute  { $$ = appendAttribute($1, $3); }
     ;
 
 attribute

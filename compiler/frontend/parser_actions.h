@@ -78,8 +78,11 @@ expressionList* addArgument(expressionList* list, expression* next);
 property* namedProperty(std::string* name, expression* value);
 // A bare bound inside brackets: a maxsize attribute.
 property* boundAttribute(expression* bound);
-// Appends a later entry of a list when its name is accepted; the head stays.
+// Appends an entry of a property list when its name is accepted (the
+// head is null for the first entry); gives the list's head.
 property* appendProperty(property* head, property* next);
+// Appends a later attribute of the same brackets, whatever its name.
+property* appendAttribute(property* head, property* next);
 
 // ---------------------------------------------------------------- declarators
 

@@ -136,6 +136,48 @@ void emitResultHelpers(classType* record)
     emit(prototypes, freeHelperPrototype(record), ";\n");
 }
 
+// 1 when every variable the expression names is a member of the record.
+int isMadeOfMembers(const expression* e, const classType* record)
+{
+    symbolSet vars;
+    e->collectVars(vars);
+    symbolSet::cursor walk = symbolSet::begin(&vars);
+    while (Symbol* var = walk.next())
+        if (!record->findMember(var))
+            return 0;
+    return 1;
+}
+
+// A reply whose out array holds more than its bound cannot be encoded,
+// and the server function would fill the buffer of the bound up to the
+// size: a request whose in arguments give an out array a size above its
+// bound is refused while it is decoded, before the function runs. (An
+// inout array arrives with its count, which its own block checks.)
+const char* const kResultRoomCheck = "\tif(xdrp->x_op == XDR_DECODE && $size > $bound)\n"
+                                     "\t\treturn 0;\n";
+
+std::string resultRoomChecks(rpcProcedure* procedure)
+{
+    const classType* record = procedure->inRecord;
+    const std::string prefix = joinText("p", record->name(), "->");
+    std::string text;
+    symbolSet::cursor walk = symbolSet::begin(procedure->arguments);
+    while (Symbol* argument = walk.next()) {
+        Type* t = argument->type();
+        if (argument->direction() != DIR_OUT || !t || t->kind() != KIND_ARRAY)
+            continue;
+        const arrayType* array = static_cast<const arrayType*>(t);
+        if (!array->size || !array->maxsize || readsOwnData(array->size) ||
+            (array->size->isConstant() && array->maxsize->isConstant()) ||
+            !isMadeOfMembers(array->size, record) || !isMadeOfMembers(array->maxsize, record))
+            continue;
+        text += fillTemplate(kResultRoomCheck,
+                             {{"size", arraySizeValue(array, prefix, argument->name())},
+                              {"bound", arrayBoundValue(array, prefix, argument->name())}});
+    }
+    return text;
+}
+
 }  // namespace
 
 void rpcProcedure::checkArguments()
@@ -168,7 +210,7 @@ void rpcProcedure::buildArgRecords()
         emitResultHelpers(outRecord);
 
     if (hasInRecord()) {
-        inRecord->emitXdrRoutine(xdrOut);
+        inRecord->emitXdrRoutine(xdrOut, resultRoomChecks(this));
         registerRecord(inRecord);
     }
     if (hasOutRecord()) {

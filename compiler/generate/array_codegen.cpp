@@ -531,8 +531,31 @@ void memberSequence::skip(Symbol* member) { codedBefore_.add(member); }
 
 std::string memberSequence::text() const { return declarations_ + statements_ + checks_; }
 
+namespace {
+
+// Statements written for element "[i]" of a fixed array of buffers, run
+// for each of its elements.
+const char* const kEachElement = "\t{\n"
+                                 "\tunsigned int i;\n"
+                                 "\tfor(i = 0; i < $count; i++) {\n"
+                                 "$statements"
+                                 "\t}\n"
+                                 "\t}\n";
+
+std::string forEachElement(const arrayType* array, const std::string& statements)
+{
+    return fillTemplate(kEachElement, {{"count", array->maxsizeText("", "")},
+                                       {"statements", indentedLines(statements, "\t")}});
+}
+
+}  // namespace
+
 std::string arrayType::mallocCode(const std::string& prefix, const std::string& name) const
 {
+    // Every element of an array of strings gets the room its type gives,
+    // as a single string does.
+    if (holdsBuffers() && !isReturnMember(name))
+        return forEachElement(this, eleType->mallocCode(prefix, name + "[i]"));
     if (isReturnMember(name) || !variable)
         return "";
     const std::string v = prefix + name;
@@ -548,6 +571,8 @@ std::string arrayType::mallocCode(const std::string& prefix, const std::string& 
 
 std::string arrayType::freeCode(const std::string& prefix, const std::string& name) const
 {
+    if (holdsBuffers() && !isReturnMember(name))
+        return forEachElement(this, eleType->freeCode(prefix, name + "[i]"));
     if (!variable || isReturnMember(name))
         return "";
     return arrayReleaseCode(this, prefix, name, 1);
@@ -599,6 +624,11 @@ std::string arrayType::copyCode(const std::string& dstPrefix, const std::string&
     // sizeof.
     const std::string dst = dstPrefix + dstName;
     const std::string src = srcPrefix + srcName;
+    // The elements of an array of strings are copied into the room each
+    // was given.
+    if (holdsBuffers())
+        return forEachElement(
+            this, eleType->copyCode(dstPrefix, dstName + "[i]", srcPrefix, srcName + "[i]", 0));
     if (!variable)
         return joinText("\tmemcpy(", dst, ", ", src, ", ", maxsizeText(dstPrefix, dstName), " * ",
                         elementSize(eleType), ");\n");

@@ -31,10 +31,11 @@ std::string defaultProtocol(const rpcVersion* version)
 std::string serverPort(const rpcVersion* version) { return version->propertyValue("SERVER_PORT"); }
 
 // The defaults of the three arguments, in the order version, program,
-// protocol; `protocolType` is the type of the local protocol variable.
-std::string argumentDefaults(const rpcVersion* version, const std::string& protocolType)
+// protocol. Host and protocol names are const, so that C++ callers can pass
+// string literals.
+std::string argumentDefaults(const rpcVersion* version)
 {
-    return joinText("\t", protocolType, " protoc = ", defaultProtocol(version), ";\n",
+    return joinText("\t", "const char *", " protoc = ", defaultProtocol(version), ";\n",
                     "\tver = (ver==0? ", version->upperName(), " : ver)", ";\n",
                     "\tprog = (prog==0? ", programNumberMacro(version), " : prog )", ";\n",
                     "\tprotoc = (proto==(char*)0? protoc : proto)", ";\n");
@@ -53,7 +54,7 @@ std::string bindHandleName(const rpcVersion* version)
 std::string bindPrototype(const rpcVersion* version)
 {
     return joinText("CLIENT*", "\t", bindName(version), "(const ", "char*",
-                    " host, u_long prog, u_long ver,", "char*", " proto)");
+                    " host, u_long prog, u_long ver,", "const char*", " proto)");
 }
 
 std::string unbindPrototype(const rpcVersion* version)
@@ -75,7 +76,7 @@ std::string bindFunctionsText(const rpcVersion* version)
 {
     const std::string port = serverPort(version);
     std::string text = joinText(bindPrototype(version), " {\n", "\t", "CLIENT*", " pclnt = 0;\n");
-    text += argumentDefaults(version, "char *");
+    text += argumentDefaults(version);
     if (port.empty())
         text += joinText("\tpclnt = clnt_create(host, prog, ver, protoc)", ";\n");
     else
@@ -104,15 +105,13 @@ std::string errnoFunctionText(const rpcVersion* version)
                     "(pclnt?pclnt:", version->handleMacroName(), ");\n", "}\n\n");
 }
 
-// The protocol variable is const here: C++ does not let a string literal
-// initialise a plain char pointer.
 std::string classBindText(const rpcVersion* version)
 {
     const std::string port = serverPort(version);
     std::string text =
         joinText("CLIENT* ", version->clientClassName(),
-                 "::bind(const char* host, char*proto, u_long prog, u_long ver){\n\n");
-    text += argumentDefaults(version, "const char *");
+                 "::bind(const char* host, const char*proto, u_long prog, u_long ver){\n\n");
+    text += argumentDefaults(version);
     if (port.empty())
         text += joinText("\tthis->create(host, prog, ver, protoc)", ";\n");
     else

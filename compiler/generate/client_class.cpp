@@ -18,7 +18,7 @@ std::string clientClassHeadText(const rpcVersion* version)
         "\n\n", "class ", name, " : public RPCClient {\n", "\tpublic:\n\n", "\t", name, "(){}\n\n",
         "\t", name, "(const char*host, const char*proto, u_long prog=", programNumber,
         ", u_long ver=", versionNumber, ")\n\t\t:RPCClient(host, proto, prog,ver){ }\n\n", "\t",
-        "CLIENT* bind(const char* host, char*proto=0, u_long prog=", programNumber,
+        "CLIENT* bind(const char* host, const char*proto=0, u_long prog=", programNumber,
         ", u_long ver=", versionNumber, ");\n");
 }
 

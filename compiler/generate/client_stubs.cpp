@@ -60,6 +60,11 @@ std::string assignedValue(const Symbol* argument)
     return joinText("(", castType, ")", name);
 }
 
+// 1 for a fixed array of strings: the reply fills the caller's buffers in
+// place, as it fills a single string's, so the result record's elements
+// are the caller's before the call and stay so whatever the call gives.
+int fillsCallerBuffers(const Symbol* argument) { return arrayType::holdsBuffers(argument->type()); }
+
 // Step by step: the records into which the arguments go before the call.
 std::string argumentCopies(const Symbol* argument)
 {
@@ -68,13 +73,19 @@ std::string argumentCopies(const Symbol* argument)
     const std::string inputCopy =
         fixed ? joinText("memcpy(Input.", a, ", ", a, ", sizeof(Input.", a, "))", ";\n")
               : joinText("Input.", a, " = ", assignedValue(argument), ";\n");
+    const std::string bufferCopy =
+        joinText("memcpy(Output.", a, ", ", a, ", sizeof(Output.", a, "))", ";\n");
     switch (argument->direction()) {
     case DIR_INOUT:
+        if (fillsCallerBuffers(argument))
+            return joinText(inputCopy, "\t\t", bufferCopy);
         // A fixed array travels in the record; nothing goes into Output.
         if (fixed)
             return inputCopy;
         return joinText(inputCopy, "\t\t", "Output.", a, " = ", assignedValue(argument), ";\n");
     case DIR_OUT:
+        if (fillsCallerBuffers(argument))
+            return bufferCopy;
         // A fixed array is copied back after the call; the tab written in
         // front of it begins the next line.
         if (fixed)

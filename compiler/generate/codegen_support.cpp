@@ -5,6 +5,7 @@
 
 #include "model/expression.h"
 #include "model/generated_identifiers.h"
+#include "model/token_table.h"
 #include "model/type.h"
 #include "output/emit.h"
 
@@ -13,6 +14,19 @@ int indentLevel = 0;
 void indentMore() { ++indentLevel; }
 void indentLess() { --indentLevel; }
 std::string currentIndent() { return indent(indentLevel); }
+
+std::string indentedLines(const std::string& block, const std::string& indent)
+{
+    std::string text;
+    size_t at = 0;
+    while (at < block.size()) {
+        const size_t end = block.find('\n', at);
+        const size_t next = end == std::string::npos ? block.size() : end + 1;
+        text += indent + block.substr(at, next - at);
+        at = next;
+    }
+    return text;
+}
 
 std::string generatedTypeText(const Type* t)
 {
@@ -180,6 +194,69 @@ static inline unsigned long long $div(unsigned long long a, unsigned long long b
 static inline unsigned long long $mod(unsigned long long a, unsigned long long b) {
 	return b == 0 ? ~0ULL : a % b;
 }
+static inline unsigned long long $shl(unsigned long long a, unsigned long long b) {
+	return b >= 64 || a > ~0ULL >> b ? ~0ULL : a << b;
+}
+static inline unsigned long long $shr(unsigned long long a, unsigned long long b) {
+	return b >= 64 ? ~0ULL : a >> b;
+}
+/* Values of expressions over decoded data that C could trap on or leave
+   undefined (a discriminant, the test inside a size), as ints in 64 bits.
+   A division by zero, a shift by a count outside 0 to 31, a left shift of
+   a negative value and a result outside int cannot be computed: they give
+   the one value that no int takes, which every later operation keeps.
+   Operands are ints or unsigned values of 32 bits. */
+static inline long long $none(void) {
+	return -0x7fffffffffffffffLL - 1;
+}
+static inline int $unknown(long long v) {
+	return v == $none();
+}
+static inline int $operand(long long v) {
+	return v >= -0xffffffffLL && v <= 0xffffffffLL;
+}
+static inline long long $int(long long v) {
+	return v < -0x80000000LL || v > 0x7fffffffLL ? $none() : v;
+}
+static inline long long $vadd(long long a, long long b) {
+	return $operand(a) && $operand(b) ? $int(a + b) : $none();
+}
+static inline long long $vsub(long long a, long long b) {
+	return $operand(a) && $operand(b) ? $int(a - b) : $none();
+}
+static inline long long $vmul(long long a, long long b) {
+	if(!$operand(a) || !$operand(b))
+		return $none();
+	if(a == 0 || b == 0)
+		return 0;
+	if(a < -0x80000000LL || a > 0x80000000LL || b < -0x80000000LL || b > 0x80000000LL)
+		return $none();
+	return $int(a * b);
+}
+static inline long long $vdiv(long long a, long long b) {
+	return $operand(a) && $operand(b) && b != 0 ? $int(a / b) : $none();
+}
+static inline long long $vmod(long long a, long long b) {
+	return $unknown($vdiv(a, b)) ? $none() : a % b;
+}
+static inline long long $vshl(long long a, long long b) {
+	return $operand(a) && a >= 0 && b >= 0 && b < 32 ? $int(a << b) : $none();
+}
+static inline long long $vshr(long long a, long long b) {
+	if(!$operand(a) || b < 0 || b >= 32)
+		return $none();
+	return a < 0 ? ~(~a >> b) : a >> b;
+}
+static inline long long $vneg(long long a) {
+	return $operand(a) ? $int(-a) : $none();
+}
+static inline long long $vnot(long long a) {
+	return $operand(a) ? ~a : $none();
+}
+$neutral/* A value as a size: one that could not be computed saturates. */
+static inline unsigned long long $vsize(long long v) {
+	return $unknown(v) ? ~0ULL : (unsigned long long)v;
+}
 /* The smaller of a size and a limit, as a count of the wire. */
 static inline u_int $clamp(unsigned long long n, unsigned long long limit) {
 	if(n > limit)
@@ -286,15 +363,52 @@ static inline void $clear(char* array, u_int n, u_int size, xdrproc_t element) {
 
 )C";
 
+// The checked value functions of the operators that C cannot trap on:
+// only an operand that could not be computed is kept.
+const char* const kNeutralValueFunction =
+    "static inline long long $function(long long a, long long b) {\n"
+    "\treturn $operand(a) && $operand(b) ? (long long)(a $op b) : $none();\n"
+    "}\n";
+
+std::string neutralValueFunctions()
+{
+    std::string text;
+    for (int op : {int('&'), int('|'), int('^'), int('<'), int('>'), OP_LE, OP_GE, OP_EQ, OP_NE,
+                   OP_AND, OP_OR})
+        text += fillTemplate(kNeutralValueFunction, {{"function", valueOperatorFunction(op)},
+                                                     {"operand", valueOperandFunction},
+                                                     {"op", tokenText(op)},
+                                                     {"none", valueNoneFunction}});
+    return text;
+}
+
 }  // namespace
 
 std::string xdrHelpersText()
 {
+    const std::string neutral = neutralValueFunctions();
     return fillTemplate(kXdrHelpers, {{"add", sizeOperatorFunction('+')},
                                       {"sub", sizeOperatorFunction('-')},
                                       {"mul", sizeOperatorFunction('*')},
                                       {"div", sizeOperatorFunction('/')},
                                       {"mod", sizeOperatorFunction('%')},
+                                      {"shl", sizeShiftFunction(OP_LSHIFT)},
+                                      {"shr", sizeShiftFunction(OP_RSHIFT)},
+                                      {"neutral", neutral},
+                                      {"none", valueNoneFunction},
+                                      {"unknown", valueUnknownFunction},
+                                      {"operand", valueOperandFunction},
+                                      {"int", valueIntFunction},
+                                      {"vadd", valueOperatorFunction('+')},
+                                      {"vsub", valueOperatorFunction('-')},
+                                      {"vmul", valueOperatorFunction('*')},
+                                      {"vdiv", valueOperatorFunction('/')},
+                                      {"vmod", valueOperatorFunction('%')},
+                                      {"vshl", valueOperatorFunction(OP_LSHIFT)},
+                                      {"vshr", valueOperatorFunction(OP_RSHIFT)},
+                                      {"vneg", valueUnaryFunction('-')},
+                                      {"vnot", valueUnaryFunction('~')},
+                                      {"vsize", valueSizeFunction},
                                       {"clamp", sizeClampFunction},
                                       {"fits", countFitsFunction},
                                       {"alloc", resultAllocationFunction},

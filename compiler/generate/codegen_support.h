@@ -24,6 +24,8 @@ void indentMore();
 void indentLess();
 // indentLevel tab characters.
 std::string currentIndent();
+// Every line of `block` behind `indent`.
+std::string indentedLines(const std::string& block, const std::string& indent);
 
 // The header's helper block: the static functions that the XDR code of
 // arrays and the result-record helpers call (64-bit size arithmetic,

@@ -12,6 +12,7 @@
 
 #include "diagnostics/error_report.h"
 #include "generate/codegen_support.h"
+#include "generate/name_check.h"
 #include "generate/procedure_steps.h"
 #include "model/generated_identifiers.h"
 #include "model/rpc_program.h"
@@ -203,6 +204,10 @@ versionFileSet generateVersion(rpcVersion* version)
     while (rpcProcedure* procedure = generate.next())
         generateProcedure(procedure);
 
+    // Every name of the files, now that the records exist: a clash is a
+    // counted error, and the version's header and C files are removed.
+    checkGeneratedNames(version, types);
+
     // The dispatcher.
     emitDispatcher(version);
 
@@ -245,6 +250,9 @@ versionFileSet generateVersion(rpcVersion* version)
     emitClientClass(version);
 
     // Client prototypes, method declarations, prefixed server functions.
+    // The stubs' call timeout stands beside them, so that a program that
+    // includes the header can set it without defining a block selector.
+    emit(headerOut, " extern struct timeval ", version->timeoutVarName(), ";\n");
     procedureList::cursor prototypes = procedureList::begin(procedures);
     while (rpcProcedure* procedure = prototypes.next()) {
         const std::string plain = clientPrototype(procedure, 0, 0);

@@ -42,7 +42,7 @@ void emitUnbindFunction(rpcVersion* version);
 void emitErrnoFunction(rpcVersion* version);
 
 // The heads of the binding functions, without ";":
-//   "CLIENT*\t<prog>_bind(const char* host, u_long prog, u_long ver,char* proto)"
+//   "CLIENT*\t<prog>_bind(const char* host, u_long prog, u_long ver,const char* proto)"
 //   "void\t<prog>_unbind(CLIENT* pclnt)"
 //   "void\t<prog>_bind_handle(CLIENT* pclnt)"
 //   "enum clnt_stat\t<prog>_errno(CLIENT* pclnt)"

@@ -83,7 +83,9 @@ std::string memberStatements(const classType* c, const std::string& p, const Sym
 
 }  // namespace
 
-std::string classType::emitXdrRoutine(std::ostream& out)
+std::string classType::emitXdrRoutine(std::ostream& out) { return emitXdrRoutine(out, ""); }
+
+std::string classType::emitXdrRoutine(std::ostream& out, const std::string& decodeChecks)
 {
     // A tag that was only ever named has no members to code.
     if (isIncomplete())
@@ -108,9 +110,12 @@ std::string classType::emitXdrRoutine(std::ostream& out)
         indentMore();
         const std::string members = memberStatements(this, p, nullptr);
         indentLess();
-        text = fillTemplate(
-            std::string(routineHead) + "$members" + routineEnd,
-            {{"routine", xdrRoutineName()}, {"ctype", ctype}, {"p", p}, {"members", members}});
+        text = fillTemplate(std::string(routineHead) + "$members$checks" + routineEnd,
+                            {{"routine", xdrRoutineName()},
+                             {"ctype", ctype},
+                             {"p", p},
+                             {"members", members},
+                             {"checks", decodeChecks}});
     }
     emit(out, text);
     return text;

@@ -5,6 +5,7 @@
 #include "generate/codegen_support.h"
 #include "model/expression.h"
 #include "model/fatal.h"
+#include "model/generated_identifiers.h"
 #include "model/symbol.h"
 #include "model/type.h"
 #include "output/emit.h"
@@ -27,20 +28,6 @@ namespace {
 const char* const kFreshArm = "if($xdrs->x_op == XDR_DECODE)\n"
                               "\tmemset(&$arm, 0, sizeof $arm);\n";
 
-// Every line of `block` behind `indent`.
-std::string indented(const std::string& block, const std::string& indent)
-{
-    std::string text;
-    size_t at = 0;
-    while (at < block.size()) {
-        const size_t end = block.find('\n', at);
-        const size_t next = end == std::string::npos ? block.size() : end + 1;
-        text += indent + block.substr(at, next - at);
-        at = next;
-    }
-    return text;
-}
-
 std::string armXdrCode(const Symbol* arm, const std::string& xdrs, const std::string& prefix,
                        const std::string& armName)
 {
@@ -48,9 +35,27 @@ std::string armXdrCode(const Symbol* arm, const std::string& xdrs, const std::st
         return "";
     std::string text;
     if (mayOwnMemory(arm->type()))
-        text = indented(fillTemplate(kFreshArm, {{"xdrs", xdrs}, {"arm", prefix + armName}}),
-                        currentIndent());
+        text = indentedLines(fillTemplate(kFreshArm, {{"xdrs", xdrs}, {"arm", prefix + armName}}),
+                             currentIndent());
     return text + arm->type()->xdrCall(xdrs, prefix, armName);
+}
+
+// A discriminant whose C text may trap or be undefined over what the peer
+// sent is switched on as a checked value. One that cannot be computed
+// refuses the record; a free pass (of a record refused before the union
+// was decoded) finds no arm for it and frees nothing.
+const char* const kCheckedSwitch = "\tif($xdrs->x_op != XDR_FREE && $unknown($value))\n"
+                                   "\t\treturn 0;\n"
+                                   "\tswitch($value) {\n";
+
+std::string discriminantSwitch(const expression* discriminant, const std::string& xdrs,
+                               const std::string& prefix)
+{
+    if (!discriminant->mayBeUndefined())
+        return joinText("\tswitch(", discriminant->codeText(prefix), ") {\n");
+    return fillTemplate(kCheckedSwitch, {{"xdrs", xdrs},
+                                         {"unknown", valueUnknownFunction},
+                                         {"value", discriminant->valueCodeText(prefix)}});
 }
 
 }  // namespace
@@ -63,7 +68,7 @@ std::string unionType::xdrCall(const std::string& xdrs, const std::string& prefi
     // union ("u.code" behind "pmsg->"), so that the names its size expression
     // uses are read from the record, as the discriminant is.
     const std::string armPath = name.empty() ? "" : name + ".";
-    std::string text = joinText("\tswitch(", switch_exp->codeText(prefix), ") {\n");
+    std::string text = discriminantSwitch(switch_exp, xdrs, prefix);
     symbolSet::cursor walk = symbolSet::begin(&arms);
     while (Symbol* arm = walk.next()) {
         text += joinText("\tcase ", arm->caseLabel(), ":\n");

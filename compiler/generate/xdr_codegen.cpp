@@ -19,7 +19,7 @@ std::string primType::xdrRoutineName() const
     case CODE_SHORT:
         return isUnsigned ? "xdr_u_short" : "xdr_short";
     case CODE_LONG:
-        return isUnsigned ? "xdr_u_long" : "xdr_long";
+        return isUnsigned ? "xdr_u_long_vl" : "xdr_long_vl";
     case CODE_FLOAT:
         return "xdr_float";
     case CODE_DOUBLE:

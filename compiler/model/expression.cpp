@@ -15,6 +15,30 @@ std::string expression::sizeCodeText(const std::string& prefix, const std::strin
     return "((unsigned long long)(" + codeText(prefix, thisText) + "))";
 }
 
+std::string expression::valueCodeText(const std::string& prefix, const std::string& thisText) const
+{
+    return "((long long)(" + codeText(prefix, thisText) + "))";
+}
+
+int expression::mayBeUndefined() const { return 0; }
+
+namespace {
+
+// Operators whose C result over ints may trap or be undefined.
+int isArithmetic(int op)
+{
+    return op == '+' || op == '-' || op == '*' || op == '/' || op == '%' || op == OP_LSHIFT ||
+           op == OP_RSHIFT;
+}
+
+// A value that may be undefined, as a size (see valueCodeText).
+std::string checkedSize(const expression* e, const std::string& prefix, const std::string& thisText)
+{
+    return std::string(valueSizeFunction) + "(" + e->valueCodeText(prefix, thisText) + ")";
+}
+
+}  // namespace
+
 // ---------------------------------------------------------------- binaryExp
 
 binaryExp::binaryExp(expression* left, int op, expression* right) : op(op), right(right), left(left)
@@ -29,15 +53,40 @@ std::string binaryExp::codeText(const std::string& prefix, const std::string& th
            right->codeText(prefix, thisText) + ")";
 }
 
-// Arithmetic goes through the header's saturating size functions; any
-// other operator (a comparison, a shift) is evaluated as C evaluates it.
+// Arithmetic and shifts go through the header's saturating size functions
+// (shifts of constants keep their text); any other operator (a comparison)
+// is evaluated as C evaluates it, or as a checked value where its operands
+// hold arithmetic that may be undefined.
 std::string binaryExp::sizeCodeText(const std::string& prefix, const std::string& thisText) const
 {
-    const std::string function = sizeOperatorFunction(op);
-    if (!left || !right || function.empty())
+    if (!left || !right)
         return expression::sizeCodeText(prefix, thisText);
-    return function + "(" + left->sizeCodeText(prefix, thisText) + ", " +
-           right->sizeCodeText(prefix, thisText) + ")";
+    std::string function = sizeOperatorFunction(op);
+    if (function.empty() && !isConstant())
+        function = sizeShiftFunction(op);
+    if (!function.empty())
+        return function + "(" + left->sizeCodeText(prefix, thisText) + ", " +
+               right->sizeCodeText(prefix, thisText) + ")";
+    if (mayBeUndefined())
+        return checkedSize(this, prefix, thisText);
+    return expression::sizeCodeText(prefix, thisText);
+}
+
+// Parts without arithmetic keep C's own text.
+std::string binaryExp::valueCodeText(const std::string& prefix, const std::string& thisText) const
+{
+    const std::string function = valueOperatorFunction(op);
+    if (function.empty() || !mayBeUndefined())
+        return expression::valueCodeText(prefix, thisText);
+    return function + "(" + left->valueCodeText(prefix, thisText) + ", " +
+           right->valueCodeText(prefix, thisText) + ")";
+}
+
+int binaryExp::mayBeUndefined() const
+{
+    if (!left || !right || isConstant())
+        return 0;
+    return isArithmetic(op) || left->mayBeUndefined() || right->mayBeUndefined();
 }
 
 std::string binaryExp::plainText() const
@@ -67,6 +116,36 @@ std::string unaryExp::codeText(const std::string& prefix, const std::string& thi
     if (!operand || op == CODE_NONE)
         return "";
     return "(" + tokenText(op) + operand->codeText(prefix, thisText) + ")";
+}
+
+std::string unaryExp::sizeCodeText(const std::string& prefix, const std::string& thisText) const
+{
+    if (mayBeUndefined())
+        return checkedSize(this, prefix, thisText);
+    return expression::sizeCodeText(prefix, thisText);
+}
+
+// Without arithmetic the value is C's own; the dereference and the
+// address of a variable have no checked form.
+std::string unaryExp::valueCodeText(const std::string& prefix, const std::string& thisText) const
+{
+    if (!mayBeUndefined())
+        return expression::valueCodeText(prefix, thisText);
+    if (op == '+')
+        return operand->valueCodeText(prefix, thisText);
+    const std::string function = valueUnaryFunction(op);
+    if (function.empty())
+        return expression::valueCodeText(prefix, thisText);
+    return function + "(" + operand->valueCodeText(prefix, thisText) + ")";
+}
+
+int unaryExp::mayBeUndefined() const
+{
+    if (!operand || isConstant())
+        return 0;
+    if (op == '*' || op == '&')
+        return 0;
+    return op == '-' || operand->mayBeUndefined();
 }
 
 std::string unaryExp::plainText() const { return operand ? operand->plainText() : ""; }
@@ -102,14 +181,37 @@ std::string condExp::codeText(const std::string& prefix, const std::string& this
 }
 
 // The condition keeps its own type (a signed test such as return < 0);
-// the branches are sizes.
+// the branches are sizes. A condition that may be undefined is a checked
+// value: when it cannot be computed, neither can the size.
 std::string condExp::sizeCodeText(const std::string& prefix, const std::string& thisText) const
 {
     if (!condition || !whenTrue || !whenFalse)
         return expression::sizeCodeText(prefix, thisText);
-    return "(" + condition->codeText(prefix, thisText) + " ? " +
-           whenTrue->sizeCodeText(prefix, thisText) + " : " +
-           whenFalse->sizeCodeText(prefix, thisText) + ")";
+    const std::string branches = whenTrue->sizeCodeText(prefix, thisText) + " : " +
+                                 whenFalse->sizeCodeText(prefix, thisText);
+    if (!condition->mayBeUndefined())
+        return "(" + condition->codeText(prefix, thisText) + " ? " + branches + ")";
+    const std::string test = condition->valueCodeText(prefix, thisText);
+    return "(" + std::string(valueUnknownFunction) + "(" + test + ") ? ~0ULL : " + test + " ? " +
+           branches + ")";
+}
+
+// A condition that cannot be computed is the value of the whole.
+std::string condExp::valueCodeText(const std::string& prefix, const std::string& thisText) const
+{
+    if (!condition || !whenTrue || !whenFalse || !mayBeUndefined())
+        return expression::valueCodeText(prefix, thisText);
+    const std::string test = condition->valueCodeText(prefix, thisText);
+    return "(" + std::string(valueUnknownFunction) + "(" + test + ") ? " + test + " : " + test +
+           " ? " + whenTrue->valueCodeText(prefix, thisText) + " : " +
+           whenFalse->valueCodeText(prefix, thisText) + ")";
+}
+
+int condExp::mayBeUndefined() const
+{
+    return condition && whenTrue && whenFalse &&
+           (condition->mayBeUndefined() || whenTrue->mayBeUndefined() ||
+            whenFalse->mayBeUndefined());
 }
 
 std::string condExp::plainText() const

@@ -1,7 +1,7 @@
 // Expression trees of the interface language (array bounds and sizes,
 // property values, case labels and discriminants). Nothing evaluates them:
-// they are asked for C text (plain, or as a 64-bit size), plain text, the
-// variables they name and whether they are constant.
+// they are asked for C text (plain, as a 64-bit size or as a checked int),
+// plain text, the variables they name and whether they are constant.
 #ifndef VELORIN_MODEL_EXPRESSION_H
 #define VELORIN_MODEL_EXPRESSION_H
 
@@ -38,6 +38,19 @@ public:
     {
         return sizeCodeText(prefix, prefix);
     }
+    // C text of the value as a checked int of generated code (a long long):
+    // an operation that C could trap on or leave undefined over the values
+    // a peer sent (a division by zero, a result outside int, a shift by 32)
+    // gives the one value that no int takes, and every operation keeps it.
+    // Constants keep their text.
+    virtual std::string valueCodeText(const std::string& prefix, const std::string& thisText) const;
+    std::string valueCodeText(const std::string& prefix) const
+    {
+        return valueCodeText(prefix, prefix);
+    }
+    // 1 when C evaluating codeText over values a peer sent may trap or be
+    // undefined: the expression holds arithmetic over a variable.
+    virtual int mayBeUndefined() const;
 };
 
 // An operator between two operands.
@@ -46,8 +59,12 @@ public:
     binaryExp(expression* left, int op, expression* right);
     using expression::codeText;
     using expression::sizeCodeText;
+    using expression::valueCodeText;
     std::string codeText(const std::string& prefix, const std::string& thisText) const override;
     std::string sizeCodeText(const std::string& prefix, const std::string& thisText) const override;
+    std::string valueCodeText(const std::string& prefix,
+                              const std::string& thisText) const override;
+    int mayBeUndefined() const override;
     std::string plainText() const override;
     void collectVars(symbolSet& vars) const override;
     int isConstant() const override;
@@ -62,7 +79,13 @@ class unaryExp : public expression {
 public:
     unaryExp(int op, expression* operand);
     using expression::codeText;
+    using expression::sizeCodeText;
+    using expression::valueCodeText;
     std::string codeText(const std::string& prefix, const std::string& thisText) const override;
+    std::string sizeCodeText(const std::string& prefix, const std::string& thisText) const override;
+    std::string valueCodeText(const std::string& prefix,
+                              const std::string& thisText) const override;
+    int mayBeUndefined() const override;
     std::string plainText() const override;
     void collectVars(symbolSet& vars) const override;
     int isConstant() const override;
@@ -77,8 +100,12 @@ public:
     condExp(expression* condition, expression* whenTrue, expression* whenFalse);
     using expression::codeText;
     using expression::sizeCodeText;
+    using expression::valueCodeText;
     std::string codeText(const std::string& prefix, const std::string& thisText) const override;
     std::string sizeCodeText(const std::string& prefix, const std::string& thisText) const override;
+    std::string valueCodeText(const std::string& prefix,
+                              const std::string& thisText) const override;
+    int mayBeUndefined() const override;
     std::string plainText() const override;
     void collectVars(symbolSet& vars) const override;
     int isConstant() const override;

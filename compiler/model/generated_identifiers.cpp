@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "model/codes.h"
+
 std::string defineText(const std::string& name, const std::string& value)
 {
     return "#define " + name + " " + value + "\n";
@@ -35,6 +37,73 @@ std::string sizeOperatorFunction(int op)
     }
 }
 
+std::string sizeShiftFunction(int op)
+{
+    if (op == OP_LSHIFT)
+        return "vlrpc_size_shl";
+    if (op == OP_RSHIFT)
+        return "vlrpc_size_shr";
+    return "";
+}
+
+std::string valueOperatorFunction(int op)
+{
+    switch (op) {
+    case '+':
+        return "vlrpc_value_add";
+    case '-':
+        return "vlrpc_value_sub";
+    case '*':
+        return "vlrpc_value_mul";
+    case '/':
+        return "vlrpc_value_div";
+    case '%':
+        return "vlrpc_value_mod";
+    case OP_LSHIFT:
+        return "vlrpc_value_shl";
+    case OP_RSHIFT:
+        return "vlrpc_value_shr";
+    case '&':
+        return "vlrpc_value_bitand";
+    case '|':
+        return "vlrpc_value_bitor";
+    case '^':
+        return "vlrpc_value_bitxor";
+    case '<':
+        return "vlrpc_value_lt";
+    case '>':
+        return "vlrpc_value_gt";
+    case OP_LE:
+        return "vlrpc_value_le";
+    case OP_GE:
+        return "vlrpc_value_ge";
+    case OP_EQ:
+        return "vlrpc_value_eq";
+    case OP_NE:
+        return "vlrpc_value_ne";
+    case OP_AND:
+        return "vlrpc_value_and";
+    case OP_OR:
+        return "vlrpc_value_or";
+    default:
+        return "";
+    }
+}
+
+std::string valueUnaryFunction(int op)
+{
+    if (op == '-')
+        return "vlrpc_value_neg";
+    if (op == '~')
+        return "vlrpc_value_not";
+    return "";
+}
+
+const char* const valueUnknownFunction = "vlrpc_value_unknown";
+const char* const valueNoneFunction = "vlrpc_value_none";
+const char* const valueOperandFunction = "vlrpc_value_operand";
+const char* const valueIntFunction = "vlrpc_value_int";
+const char* const valueSizeFunction = "vlrpc_value_size";
 const char* const sizeClampFunction = "vlrpc_clamp";
 const char* const countFitsFunction = "vlrpc_count_fits";
 const char* const resultAllocationFunction = "vlrpc_alloc";

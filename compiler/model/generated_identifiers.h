@@ -21,6 +21,22 @@ void writeNumberDefine(std::ostream& out, const std::string& name, std::int64_t 
 // The saturating function of an arithmetic operator (+ - * / %); "" for
 // any other operator.
 std::string sizeOperatorFunction(int op);
+// The saturating shift of sizes (<< >>); "" for any other operator.
+std::string sizeShiftFunction(int op);
+// The checked int function of a binary operator over values (see
+// expression::valueCodeText); "" for an operator it has none for.
+std::string valueOperatorFunction(int op);
+// The same for a prefix operator (- ~).
+std::string valueUnaryFunction(int op);
+// 1 when a value could not be computed.
+extern const char* const valueUnknownFunction;
+// The value that stands for one that could not be computed.
+extern const char* const valueNoneFunction;
+// 1 for a value that may be an operand; an int outside int as unknown.
+extern const char* const valueOperandFunction;
+extern const char* const valueIntFunction;
+// A value as a size: one that could not be computed saturates.
+extern const char* const valueSizeFunction;
 // min(size, limit) as a 32-bit count.
 extern const char* const sizeClampFunction;
 // Stores a size to send as the count when it fits the bound; 0 otherwise.

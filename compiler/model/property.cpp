@@ -46,6 +46,13 @@ property* property::append(property* head, property* p)
 {
     if (!p || !isKnownProperty(p->name_))
         return head;
+    return link(head, p);
+}
+
+property* property::link(property* head, property* p)
+{
+    if (!p)
+        return head;
     if (!head)
         return p;
     property* last = head;

@@ -21,6 +21,9 @@ public:
     // is accepted (isKnownProperty); null or refused properties are dropped.
     // Returns the head (`p` when `head` was null and `p` was accepted).
     static property* append(property* head, property* p);
+    // Links `p` after the last property of the list at `head`, whatever its
+    // name; returns the head (`p` when `head` was null).
+    static property* link(property* head, property* p);
     // The value of the first property of that name; null when none.
     static expression* find(const property* head, const std::string& name);
     // The plain text of that value; "" when the name is absent.

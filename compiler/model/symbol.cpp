@@ -69,7 +69,12 @@ int Symbol::needsAllocation() const
 {
     if (direction_ != DIR_OUT && direction_ != DIR_INOUT)
         return 0;
-    if (!type_ || !type_->isPointerLike() || !isParameter())
+    if (!type_ || !isParameter())
+        return 0;
+    // The elements of an array of strings are buffers as a single string is.
+    if (arrayType::holdsBuffers(type_))
+        return 1;
+    if (!type_->isPointerLike())
         return 0;
     Type* resolved = type_->resolve();
     if (resolved && resolved->kind() == KIND_POINTER && direction_ != DIR_OUT)

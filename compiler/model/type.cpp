@@ -224,6 +224,19 @@ int arrayType::isNotFixedArray() const { return variable; }
 int arrayType::isPointerLike() const { return variable; }
 int arrayType::isFixedArray() const { return variable ? 0 : 1; }
 
+int arrayType::holdsBuffers() const
+{
+    const Type* element = eleType ? eleType->resolve() : nullptr;
+    return !variable && element && element->kind() == KIND_ARRAY && element->isPointerLike();
+}
+
+int arrayType::holdsBuffers(Type* t)
+{
+    Type* resolved = t ? t->resolve() : nullptr;
+    return resolved && resolved->kind() == KIND_ARRAY &&
+           static_cast<arrayType*>(resolved)->holdsBuffers();
+}
+
 Type* arrayType::normalize(int level)
 {
     if (size && level > 0) {

@@ -230,6 +230,11 @@ public:
 
     void markVariable() { variable = 1; }
     Type* elementType() const { return eleType; }
+    // 1 for a fixed array whose elements are variable-length arrays (such
+    // as strings): each element is a buffer of its own.
+    int holdsBuffers() const;
+    // The same of a type, through typedefs.
+    static int holdsBuffers(Type* t);
 
     // Bracket attributes (size, maxsize, a bare bound): applied in list order.
     void applyAttributes(property* head);
@@ -287,6 +292,9 @@ public:
     std::string xdrRoutineName() const override;
     std::string emitDeclaration(std::ostream& out) override;
     std::string emitXdrRoutine(std::ostream& out) override;
+    // The routine with `decodeChecks` (statements over the decoded members
+    // that may refuse the value) behind the members' statements.
+    std::string emitXdrRoutine(std::ostream& out, const std::string& decodeChecks);
     void dump(std::ostream& out) const override;
     // Writes the result record's allocation function; returns the text.
     virtual std::string emitMallocHelper(std::ostream& out);

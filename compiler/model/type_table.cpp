@@ -16,7 +16,7 @@ scopeList classStack;
 
 Type* typeTable::add(Type* t)
 {
-    if (!t || count_ == capacity)
+    if (!t)
         return nullptr;
     // Types clash by equal non-empty name fields when both or neither are
     // typedefs; a clashing type is never registered, so each index holds the
@@ -30,7 +30,7 @@ Type* typeTable::add(Type* t)
             return found->second;
         }
     }
-    entries_[count_++] = t;
+    entries_.push_back(t);
     if (isTypedef) {
         typedefs_.emplace(t->name(), t);
     } else if (!t->nameField().empty()) {

@@ -12,17 +12,15 @@
 
 class Type;
 
-// Every type the interface declares by name, in registration order. Holds
-// at most `capacity` entries and never removes one. The redefinition test
+// Every type the interface declares by name, in registration order, as
+// many as it declares; never removes one. The redefinition test
 // and the typedef lookup go through indexes by name beside the table, which
 // assumes that a registered type keeps its name.
 class typeTable {
 public:
-    static constexpr int capacity = 1024;
-
     // Registers `t`. A clash with a registered type is reported as a counted
     // error ("Error:  type <C> redefined.") and the registered type returned;
-    // null when `t` was registered, is null, or the table is full.
+    // null when `t` was registered or is null.
     Type* add(Type* t);
     // The first registered typedef of that name; null when none.
     Type* findTypedef(const std::string& name) const;
@@ -30,15 +28,14 @@ public:
     // `name` (there is at most one); null when none.
     Type* findStruct(const std::string& name) const;
 
-    int count() const { return count_; }
+    int count() const { return static_cast<int>(entries_.size()); }
     Type* entry(int index) const
     {
-        return index >= 0 && index < count_ ? entries_[index] : nullptr;
+        return index >= 0 && index < count() ? entries_[index] : nullptr;
     }
 
 private:
-    Type* entries_[capacity] = {};
-    int count_ = 0;
+    std::vector<Type*> entries_;
     std::unordered_map<std::string, Type*> typedefs_;  // by Type::name, first registered
     std::unordered_map<std::string, Type*> structs_;   // other kinds, by non-empty name field
 };

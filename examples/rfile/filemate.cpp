@@ -251,7 +251,7 @@ int main(int argc, char** argv)
     // the client: writing to its closed connection would raise SIGPIPE.
     signal(SIGPIPE, SIG_IGN);
     pc = new Crfile_5();
-    if (pc->bind(argv[1], nullptr, RFILE, RFILE_5) == 0) {
+    if (pc->bind(argv[1], "tcp", RFILE, RFILE_5) == 0) {
         fprintf(stderr, "Fail to connect to server!\n");
         pc->pcreateerror(argv[1]);
         return 1;

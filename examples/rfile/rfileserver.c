@@ -18,6 +18,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -27,6 +28,15 @@
 #include "rfile.h"
 
 #define MAX_OPEN_FILES 64
+
+/* A write past the server's file size limit fails with EFBIG, as a write
+ * to a full disk fails, and the client learns of it from its result: the
+ * signal that the system sends for it would otherwise end the process,
+ * which over UDP is the whole server. */
+__attribute__((constructor)) static void fail_writes_past_file_limit(void)
+{
+    signal(SIGXFSZ, SIG_IGN);
+}
 
 static FILE* open_files[MAX_OPEN_FILES];
 static char root_dir[PATH_MAX];

@@ -147,7 +147,7 @@ class Options(CompilerRun):
         self.env["CPP"] = cpp = self.recording_cpp()
         os.mkdir(os.path.join(self.work, "inc"))
         status, out, err = self.run_velorin(
-            ["-I", "inc", "-D", "A=1", "calc.idl", "-D", "B", "second.idl"])
+            ["-I", "inc", "-D", "A=1", "calc.idl", "-D", "B"])
         self.assertEqual(status, 0, err)
         self.assertTrue(err.startswith("Compiling calc.idl\n"), err)
         self.assertTrue(out.startswith(self.preprocessing_text(
@@ -219,6 +219,130 @@ class Failures(CompilerRun):
         status, out, err = self.run_velorin(["calc.idl"])
         self.assertEqual(status, 0, err)
         self.assertTrue(err.startswith("Compiling calc.idl\n"), err)
+        self.assertNoTemporaryFiles()
+
+
+def typedefs(count):
+    """An interface that declares `count` typedefs and uses the last one."""
+    lines = ["typedef int t%d;" % i for i in range(count)]
+    lines.append("interface many { t%d f(in t%d a); } = 1;" % (count - 1, count - 1))
+    return "\n".join(lines) + "\n"
+
+
+# Interfaces whose generated programs would not build, would take the
+# user's function for the library's, or would lose what the user wrote:
+# (file, text, message on the error stream).
+REFUSED = (
+    ("libread.idl", "interface lib { int read(in int fd); } = 1;\n",
+     "Error:  procedure read is named like read of the C library, POSIX or ONC RPC.\n"),
+    ("libclose.idl", "interface lib { int close(in int fd); } = 1;\n",
+     "Error:  procedure close is named like close of the C library, POSIX or ONC RPC.\n"),
+    ("libremove.idl", "interface lib { int remove(in int k); } = 1;\n",
+     "Error:  procedure remove is named like remove of the C library, POSIX or ONC RPC.\n"),
+    ("libselect.idl", "interface lib { int select(in int k); } = 1;\n",
+     "Error:  procedure select is named like select of the C library, POSIX or ONC RPC.\n"),
+    ("prefixed.idl",
+     "interface lib { property SERV_CALL_PREFIX = srv_; int read(in int fd); } = 1;\n",
+     "Error:  procedure read is named like read of the C library, POSIX or ONC RPC.\n"),
+    ("libcall.idl", "interface lib { int clnt(in int k); } = 1;\n",
+     "Error:  the server wrapper of procedure clnt is named like clnt_call of the C library, "
+     "POSIX or ONC RPC.\n"),
+    ("wrap.idl", "interface twice { int f(); int f_wrap(); } = 1;\n",
+     "Error:  procedure f_wrap and the call function of procedure f are both named f_wrap.\n"),
+    ("count.idl", "typedef int count;\ninterface c { count count(in count n); } = 1;\n",
+     "Error:  procedure count and type count are both named count.\n"),
+    ("enum.idl", "enum op { GET, PUT };\ninterface e { int get(in enum op o); } = 1;\n",
+     "Error:  enumeration constant GET and the number macro of procedure get are both named "
+     "GET.\n"),
+    ("delete.idl", "interface k { int delete(in int k); } = 1;\n",
+     "Error:  procedure delete is named by the C++ keyword delete.\n"),
+    ("new.idl", "interface k { int f(in int new); } = 1;\n",
+     "Error:  argument new of procedure f is named by the C++ keyword new.\n"),
+    ("goto.idl", "interface k { int goto(in int k); } = 1;\n",
+     "Error:  procedure goto is named by the C keyword goto.\n"),
+    ("restrict.idl", "struct s { int restrict; };\ninterface k { int f(in struct s v); } = 1;\n",
+     "Error:  member restrict of struct s is named by the C keyword restrict.\n"),
+    ("local.idl", "interface k { int f(in int Input); } = 1;\n",
+     "Error:  argument Input of procedure f and the argument record of the client stub are "
+     "both named Input.\n"),
+    ("attribute.idl",
+     "struct s { int n; int [size = n, maxsz = 10] v; };\n"
+     "interface a { int f(in struct s v); } = 1;\n",
+     "Error:  unkonwn array modifier maxsz\n"),
+)
+
+# Interfaces that must still compile, with names that only resemble the
+# library's or the generated ones: (file, text).
+ACCEPTED = (
+    ("plain.idl", "struct point { int x; int y; };\n"
+                  "interface plain { int get(in struct point p); void put(in int value);"
+                  " int getQuote(in int count); } = 1;\n"),
+    ("alike.idl", "interface alike { int reader(in int fd); int read_block(in int fd);"
+                  " int closeAll(); int selectItem(in int index); int Remove(in int size);"
+                  " int wrap(); int f_call_count(); } = 1;\n"),
+    ("prefix.idl", "interface pre { property SERV_CALL_PREFIX = srv_; int fetch(in int key); }"
+                   " = 1;\n"),
+    ("many.idl", typedefs(1025)),
+)
+
+
+class Interfaces(CompilerRun):
+    """What the compiler accepts is what the program gets: an interface whose
+    names collide, or that loses what the user wrote, is refused with status 1
+    and leaves no header or C file; one with ordinary names gives files that
+    compile."""
+
+    def generated(self, base):
+        return [name for name in (base + ".h", base + "_svc.c", base + "_xdr.c", base + "_cln.c")
+                if os.path.exists(os.path.join(self.work, name))]
+
+    def test_refused(self):
+        for name, text, message in REFUSED:
+            with self.subTest(name):
+                write(os.path.join(self.work, name), text)
+                status, out, err = self.run_velorin([name])
+                self.assertEqual(status, 1, err)
+                self.assertIn(message, err)
+                base = text.split("interface ")[1].split()[0]
+                self.assertEqual(self.generated(base), [])
+
+    def test_accepted_interfaces_compile(self):
+        cc = os.environ.get("VELORIN_TEST_CC") or "cc"
+        cxx = os.environ.get("VELORIN_TEST_CXX") or "c++"
+        includes = ["-I" + os.path.join(PREFIX, "include"), "-I/usr/include/tirpc", "-I."]
+        for name, text in ACCEPTED:
+            with self.subTest(name):
+                write(os.path.join(self.work, name), text)
+                status, out, err = self.run_velorin([name])
+                self.assertEqual(status, 0, err)
+                self.assertNotIn("Error", err)
+                base = text.split("interface ")[1].split()[0]
+                self.assertEqual(len(self.generated(base)), 4)
+                for compiler, sources in ((cc, [base + "_svc.c", base + "_xdr.c", base + "_cln.c",
+                                                base + "_impl_tmp.c"]),
+                                          (cxx, [base + "Client.cpp"])):
+                    result = subprocess.run([compiler, "-fsyntax-only", "-Wall"] + includes +
+                                            sources, cwd=self.work, capture_output=True,
+                                            text=True, timeout=120)
+                    self.assertEqual(result.returncode, 0, result.stderr)
+
+    def test_unknown_property_warns_in_every_place(self):
+        for place in ("property SERVER_PROT = 45123;",
+                      "property NON_BLOCKING = true; property SERVER_PROT = 45123;"):
+            with self.subTest(place):
+                write(os.path.join(self.work, "port.idl"),
+                      "interface port { %s int f(); } = 1;\n" % place)
+                status, out, err = self.run_velorin(["port.idl"])
+                self.assertEqual(status, 0, err)
+                self.assertEqual(err.count("Wraning: unknown property SERVER_PROT defined.\n"), 1,
+                                 err)
+
+    def test_more_than_one_input_file(self):
+        write(os.path.join(self.work, "other.idl"), INTERFACE.replace("calc", "other"))
+        status, out, err = self.run_velorin(["calc.idl", "other.idl"])
+        self.assertEqual((status, out), (1, ""))
+        self.assertEqual(err, "Only one input file can be compiled at a time: calc.idl other.idl.\n")
+        self.assertEqual(sorted(os.listdir(self.work)), ["calc.idl", "other.idl"])
         self.assertNoTemporaryFiles()
 
 

@@ -19,8 +19,10 @@ int main(int argc, char** argv)
     Ckinds_1 unbound;
     std::printf("unbound method add %d\n", unbound.add(2, 3));
 
+    // A string literal binds as a protocol name, and so does a plain char*.
+    char udp[] = "udp";
     Ckinds_1 a, b;
-    if (!a.bind(argv[1], (char*)"tcp", progA) || !b.bind(argv[1], (char*)"udp", progB)) {
+    if (!a.bind(argv[1], "tcp", progA) || !b.bind(argv[1], udp, progB)) {
         std::printf("bind failed\n");
         return 1;
     }

@@ -1,6 +1,6 @@
 /* Client of the lies interface against a lying server on 127.0.0.1:
- * lies_client <port> <tcp|udp>. Prints the status of each call (and what
- * the calls that succeed brought). */
+ * lies_client <port> <tcp|udp> [names <seconds>]. Prints the status of each
+ * call (and what the calls that succeed brought). */
 #include <arpa/inet.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -22,6 +22,32 @@ static CLIENT* connect_to(int port, const char* proto)
     return clntudp_create(&addr, LIES, LIES_1, wait, &sock);
 }
 
+/* The inout string array: each element keeps the caller's buffer and, when
+ * the call fails, its contents. Prints the status, whether the buffers are
+ * the caller's, and the strings (their lengths when longer than 3). */
+static void call_names(void)
+{
+    char b0[64] = "a", b1[64] = "bb", b2[64] = "ccc";
+    str64 a[3];
+    int i;
+
+    a[0] = b0;
+    a[1] = b1;
+    a[2] = b2;
+    names(a);
+    printf("names: %d %s", (int)lies_errno(0),
+           a[0] == b0 && a[1] == b1 && a[2] == b2 ? "own" : "moved");
+    for (i = 0; i < 3; i++) {
+        if (a[i] != b0 && a[i] != b1 && a[i] != b2)
+            printf(" -");
+        else if (strlen(a[i]) > 3)
+            printf(" %d", (int)strlen(a[i]));
+        else
+            printf(" %s", a[i]);
+    }
+    printf("\n");
+}
+
 int main(int argc, char** argv)
 {
     int small[10], big[100], r, i;
@@ -35,6 +61,15 @@ int main(int argc, char** argv)
         return 1;
     }
     lies_bind_handle(clnt);
+    /* lies_client <port> <tcp|udp> names <seconds>: that call alone, with
+     * a call timeout of that many seconds. */
+    if (argc > 4 && strcmp(argv[3], "names") == 0) {
+        LIES_1_timeout.tv_sec = atoi(argv[4]);
+        LIES_1_timeout.tv_usec = 0;
+        call_names();
+        clnt_destroy(clnt);
+        return 0;
+    }
 
     memset(small, 0, sizeof small);
     fill(10, small);

@@ -10,7 +10,7 @@
 int fill(int n, int* v)
 {
     int i;
-    for (i = 0; i < n && i < 100; i++)
+    for (i = 0; i < n; i++)
         v[i] = i;
     return n;
 }
@@ -54,3 +54,28 @@ int get(void* ptr, u_long size, u_long nm)
 }
 
 int swapheld(struct held* h) { return h->kind; }
+
+int divided(struct ratio r) { return r.a / r.b; }
+
+int part(int n, int d, int* v)
+{
+    int i, sum = 0;
+    for (i = 0; i < n / d && i < 8; i++)
+        sum += v[i];
+    return sum;
+}
+
+int shifted(int k, void* bits, int m, int* low)
+{
+    return ((unsigned char*)bits)[(1 << k) - 1] + (m >> k > 0 ? low[(m >> k) - 1] : 0);
+}
+
+/* Each string as long as its room allows but for a margin. */
+void names(str64 a[3])
+{
+    int i;
+    for (i = 0; i < 3; i++) {
+        memset(a[i], 'a' + i, 40);
+        a[i][40] = 0;
+    }
+}

@@ -6,12 +6,14 @@
         and UDP with a reply whose counts exceed the room the request gave
         the caller's buffers, whose strings lack their terminator, whose
         result claims more bytes than it sent, or whose union holds another
-        arm than the caller's. Writes "<tcp port> <udp port>" to the port
+        arm than the caller's; it never answers a call of names. Writes "<tcp port> <udp port>" to the port
         file once it listens, and serves until it is killed.
 
     lying_peer.py hostile <lies.h> <program> <tcp port> <udp port>
         Requests to a generated server of the lies interface whose strings
-        lack their terminator or whose sizes overflow 32 bits: each must be
+        lack their terminator, whose sizes overflow 32 bits or exceed the
+        bound of a result, or whose sizes and discriminants divide by zero,
+        overflow or shift by more than their width: each must be
         refused (or, where noted, answered), and the server must go on
         answering the null procedure. Prints one line per failed case and
         ends with status 1 when one failed.
@@ -27,7 +29,9 @@ from rpc_sender import (GARBAGE_ARGS, NO_REPLY, SUCCESS, Target, opaque,  # noqa
                         procedure_numbers, send_cases, u32)
 
 SYSTEM_ERR = 5
-FILL, FILLNAMED, NAME, ECHO, GET, SWAPHELD = 1, 2, 3, 4, 6, 7
+FILL, FILLNAMED, NAME, ECHO, GET, SWAPHELD, NAMES = 1, 2, 3, 4, 6, 7, 11
+# The results of a call the lying server leaves unanswered.
+SILENT = None
 
 
 def lying_results(proc, args):
@@ -52,6 +56,8 @@ def lying_results(proc, args):
         # Two bytes, and a result that says as many bytes came as were asked.
         size, nm = struct.unpack(">II", args[:8])
         return u32(size, nm) + opaque(b"ab") + u32(size * nm)
+    if proc == NAMES:
+        return SILENT
     if proc == SWAPHELD:
         # The held value, present, switched to its string arm; the result.
         return u32(1, 2) + opaque(b"liar\0") + u32(0)
@@ -59,7 +65,8 @@ def lying_results(proc, args):
 
 
 def reply_to(call):
-    """The reply to one call message, or None for what is no call."""
+    """The reply to one call message, b"" for one left unanswered, or None
+    for what is no call."""
     if len(call) < 40:
         return None
     xid, kind, _, _, _, proc = struct.unpack(">6I", call[:24])
@@ -70,6 +77,8 @@ def reply_to(call):
         length = struct.unpack(">I", call[offset + 4:offset + 8])[0]
         offset += 8 + length + (-length % 4)
     results = lying_results(proc, call[offset:]) if proc else b""
+    if results is SILENT:
+        return b""
     return u32(xid, 1, 0, 0, 0, 0) + results
 
 
@@ -114,7 +123,7 @@ def serve(port_file):
             elif s is datagrams:
                 call, peer = datagrams.recvfrom(65536)
                 reply = reply_to(call)
-                if reply is not None:
+                if reply:
                     datagrams.sendto(reply, peer)
             else:
                 call = read_record(s)
@@ -122,7 +131,7 @@ def serve(port_file):
                 if reply is None:
                     connections.remove(s)
                     s.close()
-                else:
+                elif reply:
                     s.sendall(u32(0x80000000 | len(reply)) + reply)
 
 
@@ -132,7 +141,33 @@ def hostile(header, program, tcp_port, udp_port):
     call = target.header
     refused = (GARBAGE_ARGS, NO_REPLY)
     echo, put, get = procs["ECHO"], procs["PUT"], procs["GET"]
-    return send_cases(target, [
+    fill, divided, part, shifted = procs["FILL"], procs["DIVIDED"], procs["PART"], procs["SHIFTED"]
+    int_min, minus_one = 0x80000000, 0xffffffff
+    # Over UDP a request cut short is decoded from what the receive buffer
+    # held before (see rpc_sender.cases): it may succeed there.
+    cut_short = {"tcp": refused, "udp": refused + (SUCCESS,)}
+    # The result of fill holds n elements, at most 100: more cannot be sent
+    # back, and the procedure would write them past its buffer.
+    fills = [("fill of %d" % n, "both", call(fill) + u32(n), (SUCCESS,) if n <= 100 else (GARBAGE_ARGS,), True)
+             for n in (0, 1, 99, 100, 101, 1000)]
+    return send_cases(target, fills + [
+        # A union switched by a / b, a size of n / d and sizes shifted by k.
+        ("a quotient that switches an arm", "both", call(divided) + u32(4, 2, 7), (SUCCESS,), True),
+        ("a discriminant divided by zero", "both", call(divided) + u32(4, 0, 7), refused, True),
+        ("a discriminant of INT_MIN / -1", "both", call(divided) + u32(int_min, minus_one, 7), refused,
+         True),
+        ("a record cut after the dividend", "both", call(divided) + u32(4), cut_short, True),
+        ("a size of a quotient", "both", call(part) + u32(16, 4, 4, 1, 2, 3, 4), (SUCCESS,), True),
+        ("a size divided by zero", "both", call(part) + u32(16, 0, 0), refused, True),
+        ("a size of INT_MIN / -1", "both", call(part) + u32(int_min, minus_one, 8, *range(8)), refused,
+         True),
+        ("a size cut after the dividend", "both", call(part) + u32(16), cut_short, True),
+        ("a size of 1 << 3", "both", call(shifted) + u32(3, 16) + opaque(b"12345678") + u32(2, 1, 2),
+         (SUCCESS,), True),
+        ("a size of 1 << 32", "both", call(shifted) + u32(32, 0) + opaque(b"1") + u32(0), refused, True),
+        ("a size of 1 << 64", "both", call(shifted) + u32(64, 0) + opaque(b"1") + u32(0), refused, True),
+        ("a size of 1 << -1", "both", call(shifted) + u32(minus_one, 0) + opaque(b"") + u32(0), refused,
+         True),
         ("inout string of 16 bytes without NUL", "both", call(echo) + opaque(b"s" * 16) + opaque(b"c\0"),
          refused, True),
         ("inout string whose NUL is missing", "both", call(echo) + opaque(b"abc") + opaque(b"c\0"), refused, True),

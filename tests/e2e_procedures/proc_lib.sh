@@ -26,15 +26,17 @@ proc_need_python() {
 }
 
 # proc_build <file base> [make argument...]: builds with the generated
-# makefile and the warnings switched on; warnings in the generated files are
-# shown in the log, not counted (their fixed texts draw some). One make job:
+# makefile and the warnings switched on; warnings in the generated C files
+# are shown in the log, not counted (their fixed texts draw some). C++, the
+# generated class and the clients that bind it with string literals, builds
+# without any warning (-Werror). One make job:
 # a test that builds several programs at once declares as many processors
 # to CTest (see CMakeLists.txt).
 proc_build() {
   local base=$1
   shift
   if ! make -f "$base.mak" CFLAGS="-g -Wall $VELORIN_TEST_CC_FLAGS" \
-      CXXFLAGS="-g -Wall $VELORIN_TEST_CC_FLAGS" "$@" >make.log 2>&1; then
+      CXXFLAGS="-g -Wall -Werror $VELORIN_TEST_CC_FLAGS" "$@" >make.log 2>&1; then
     cat make.log >&2
     e2e_abort "make -f $base.mak $* failed"
   fi

@@ -24,7 +24,7 @@ int main(int argc, char** argv)
         return 2;
     }
     Cslow_1 client;
-    if (!client.bind(argv[1], (char*)"tcp")) {
+    if (!client.bind(argv[1], "tcp")) {
         std::printf("bind failed\n");
         return 1;
     }

@@ -2,7 +2,10 @@
 # The makefile that the installed compiler leaves: named after the last
 # version of a program with two, its six variable lines and the installed
 # template byte for byte, left alone by a later run, and good for building
-# the server from the generated implementation template.
+# the server from the generated implementation template. Then the habits of
+# a make user: flags on the command line that add to the build's own, an
+# installation whose path holds a blank, and a server implemented in C++,
+# each built and called.
 source "$VELORIN_SOURCE_DIR/tests/e2e/lib.sh"
 
 e2e_setup makefile
@@ -66,5 +69,50 @@ e2e_expect "regenerated numbers" "#define F  (unsigned long)(7)
 e2e_expect "regenerated text" 'static const char* regen_text = "a #b $HOME;  two";' \
   "$(grep regen_text regen.h)"
 cd ..
+
+
+# habits_row <directory> <compiler> <make argument...>: the habits interface
+# compiled in a fresh directory by the given installed compiler, built with
+# the makefile and the arguments, its server started on a claimed port.
+habits_row() {
+  local dir=$1 velorin=$2
+  shift 2
+  mkdir -p "$work/$dir" && cd "$work/$dir" || e2e_abort "cd $dir"
+  cp "$VELORIN_SOURCE_DIR"/tests/makefile/habits* .
+  e2e_claim_port
+  e2e_without_leak_check "$velorin" -DHABITS_PORT="$port" habits.idl >velorin.log 2>&1 ||
+    e2e_abort "Velorin in $dir failed: $(cat velorin.log)"
+  e2e_make habits "$@"
+  [ -x habits_server ] && [ -x habits_client ] || e2e_abort "$dir: no server and client built"
+  # The client is the ready check: it fails until the server answers.
+  e2e_start_server "$dir" "$work/$dir" "./habits_client 127.0.0.1 0" ./habits_server
+  cd "$work" || e2e_abort "cd $work"
+}
+
+# The conventional variables on make's command line come on top of what the
+# build needs: the header and the library of a helper, which the server
+# procedure uses.
+mkdir -p helper/include helper/lib
+echo 'int habit_offset(void);' >helper/include/habit.h
+echo 'int habit_offset(void) { return 7; }' >helper/habit.c
+"$VELORIN_TEST_CC" $VELORIN_TEST_CC_FLAGS -c -o helper/habit.o helper/habit.c &&
+  ar rc helper/lib/libhabit.a helper/habit.o || e2e_abort "no helper library"
+habits_row flags "$VELORIN_TEST_PREFIX/bin/Velorin" CPPFLAGS="-DHABITS_FACTOR=3 -I$work/helper/include" \
+  LDFLAGS="-L$work/helper/lib" LDLIBS=-lhabit
+e2e_expect "server built with the command line's flags" "133 0" "$(flags/habits_client 127.0.0.1 42)"
+
+# An installation whose path holds a blank.
+cp -a "$VELORIN_TEST_PREFIX" "$work/my velorin"
+habits_row blank "$work/my velorin/bin/Velorin" CPPFLAGS="-DHABITS_FACTOR=2 -I$work/helper/include" \
+  LDFLAGS="-L$work/helper/lib" LDLIBS=-lhabit
+e2e_expect_contains "the blank's installation" "$work/my velorin/include" "$(cat blank/make.log)"
+e2e_expect "server of the installation with a blank" "91 0" "$(blank/habits_client 127.0.0.1 42)"
+
+# A server procedure in C++, with CPPFLAGS from the environment.
+export CPPFLAGS=-DHABITS_BASE=100
+habits_row cxx "$VELORIN_TEST_PREFIX/bin/Velorin" IMPL_SRCS=habits_cxx_impl.cpp
+unset CPPFLAGS
+e2e_expect "server implemented in C++" "4202 0" "$(cxx/habits_client 127.0.0.1 42)"
+e2e_servers_alive
 
 e2e_finish

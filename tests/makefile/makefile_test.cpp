@@ -118,7 +118,7 @@ TEST_F(MakefileTest, OptionsOfTheRunFollowTheHeaderLines)
         std::vector<std::string> arguments;
         std::string line;
     } cases[] = {
-        {{"-I", "inc", "-D", "N=5", "rfile.idl", "-D", "B"}, "VELORIN_OPTIONS=-Iinc -DN=5 -DB\n"},
+        {{"-I", "inc", "-D", "N=5", "-D", "B"}, "VELORIN_OPTIONS=-Iinc -DN=5 -DB\n"},
         {{"-D", "MSG=two words", "-I", "my inc"}, "VELORIN_OPTIONS=-D'MSG=two words' -I'my inc'\n"},
         {{"-D", "P=$HOME#x", "-D", "Q=a\\#b"},
          "VELORIN_OPTIONS=-D'P=$$HOME\\#x' -D'Q=a\\\\\\#b'\n"},

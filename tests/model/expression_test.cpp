@@ -148,6 +148,53 @@ TEST(ExpressionConstness, OperatorsDecide)
     EXPECT_EQ(variable("p")->isPointerLike(), 0);
 }
 
+// Arithmetic over variables may trap or be undefined in C; its size and
+// checked-value texts go through the header's functions, while constants
+// and tests without arithmetic keep their text.
+TEST(ExpressionChecked, ArithmeticOverVariablesGoesThroughTheHelpers)
+{
+    const std::string n = "((unsigned long long)(p->n))", k = "((unsigned long long)(p->k))";
+    const std::string vn = "((long long)(p->n))", vd = "((long long)(p->d))";
+    struct checkedCase {
+        expression* e;
+        int mayBeUndefined;
+        std::string size;
+        std::string value;
+    };
+    const std::string quotient = "vlrpc_value_div(" + vn + ", " + vd + ")";
+    const std::string test = "vlrpc_value_gt(" + quotient + ", ((long long)(8)))";
+    const checkedCase cases[] = {
+        {new binaryExp(number(1), OP_LSHIFT, variable("k")), 1, "vlrpc_size_shl(1ULL, " + k + ")",
+         "vlrpc_value_shl(((long long)(1)), ((long long)(p->k)))"},
+        {new binaryExp(variable("n"), OP_RSHIFT, variable("k")), 1,
+         "vlrpc_size_shr(" + n + ", " + k + ")",
+         "vlrpc_value_shr(" + vn + ", ((long long)(p->k)))"},
+        {new unaryExp('-', variable("n")), 1, "vlrpc_value_size(vlrpc_value_neg(" + vn + "))",
+         "vlrpc_value_neg(" + vn + ")"},
+        {new condExp(
+             new binaryExp(new binaryExp(variable("n"), '/', variable("d")), '>', number(8)),
+             number(8), new binaryExp(variable("n"), '/', variable("d"))),
+         1,
+         "(vlrpc_value_unknown(" + test + ") ? ~0ULL : " + test + " ? 8ULL : vlrpc_size_div(" + n +
+             ", ((unsigned long long)(p->d))))",
+         "(vlrpc_value_unknown(" + test + ") ? " + test + " : " + test +
+             " ? ((long long)(8)) : " + quotient + ")"},
+        // No arithmetic, or constants only: the text stays C's own.
+        {new binaryExp(variable("n"), '<', number(0)), 0, "((unsigned long long)((p->n<0)))",
+         "((long long)((p->n<0)))"},
+        {new binaryExp(number(1), OP_LSHIFT, number(3)), 0, "((unsigned long long)((1<<3)))",
+         "((long long)((1<<3)))"},
+        {new unaryExp('-', number(1)), 0, "((unsigned long long)((-1)))", "((long long)((-1)))"},
+        {variable("n"), 0, n, vn},
+    };
+    for (const checkedCase& c : cases) {
+        SCOPED_TRACE(c.e->codeText("p->"));
+        EXPECT_EQ(c.e->mayBeUndefined(), c.mayBeUndefined);
+        EXPECT_EQ(c.e->sizeCodeText("p->"), c.size);
+        EXPECT_EQ(c.e->valueCodeText("p->"), c.value);
+    }
+}
+
 TEST(ExpressionListTest, NullIsNotAddedAndDuplicatesAre)
 {
     expressionList list;

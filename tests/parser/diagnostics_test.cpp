@@ -100,9 +100,16 @@ TEST(Diagnostics, ProgramBlockErrors)
         {"interface I { int f(int a, int a); } 1;", "", 0},
         {"interface I { property TIMEOUT_VALUE = 1; property FOO = 2; property BAR = 3; int f(); } 1;",
          "Wraning: unknown property FOO defined.\nWraning: unknown property BAR defined.\n", 0},
-        {"interface I { property TIMOUT_VALUE = 1; int f() { property FORKON = 1; }; } 1;", "", 0},
+        // The first name of a block is checked like the others.
+        {"interface I { property TIMOUT_VALUE = 1; int f() { property FORKON = 1; }; } 1;",
+         "Wraning: unknown property TIMOUT_VALUE defined.\nWraning: unknown property FORKON "
+         "defined.\n",
+         0},
+        // An unknown attribute is the array's counted error in any place.
         {"interface I { int f(in int [size = n, maxsiz = 3] d, int n); } 1;",
-         "Wraning: unknown property maxsiz defined.\n", 0},
+         "Error:  unkonwn array modifier maxsiz\n", 0},
+        {"interface I { int f(in int [maxsiz = 3, size = n] d, int n); } 1;",
+         "Error:  unkonwn array modifier maxsiz\n", 0},
     };
     for (const BlockCase& c : cases) {
         SCOPED_TRACE(c.source);

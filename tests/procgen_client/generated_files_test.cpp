@@ -183,7 +183,7 @@ TEST_F(GeneratedVersion, ClientFilesInOrderAndCompiled)
          "#define RFILE_5_TIMEOUT RFILE_5_timeout\n", "#endif",
          " int rfread(void* ptr, size_T size, size_T nm, int stream);\n",
          " int getQuote(stkQuote* quote);\n", " int slow();\n",
-         " CLIENT*\trfile_bind(const char* host, u_long prog, u_long ver,char* proto);\n",
+         " CLIENT*\trfile_bind(const char* host, u_long prog, u_long ver,const char* proto);\n",
          " void\trfile_unbind(CLIENT* pclnt);\n", " void\trfile_bind_handle(CLIENT* pclnt);\n",
          " enum clnt_stat\trfile_errno(CLIENT* pclnt);\n\n"});
     expectInOrder(readFile(file("rfileClient.hpp")),
@@ -207,10 +207,11 @@ TEST_F(GeneratedVersion, VersionWithoutProceduresStillCompiles)
     program("empty", 0x20000291, {version});
     generate(version);
     const std::string classHeader = readFile(file("emptyClient.hpp"));
-    expectInOrder(classHeader, {"class Cempty_2 : public RPCClient {\n", "\tCempty_2(){}\n\n",
-                                "\t\t:RPCClient(host, proto, prog,ver){ }\n\n",
-                                "\tCLIENT* bind(const char* host, char*proto=0, u_long prog=EMPTY, "
-                                "u_long ver=EMPTY_2);\n\n\n};\n"});
+    expectInOrder(classHeader,
+                  {"class Cempty_2 : public RPCClient {\n", "\tCempty_2(){}\n\n",
+                   "\t\t:RPCClient(host, proto, prog,ver){ }\n\n",
+                   "\tCLIENT* bind(const char* host, const char*proto=0, u_long prog=EMPTY, "
+                   "u_long ver=EMPTY_2);\n\n\n};\n"});
     compile(VELORIN_TEST_CC, "empty_cln.c");
     compile(VELORIN_TEST_CXX, "emptyClient.cpp");
 }

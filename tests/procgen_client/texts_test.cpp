@@ -348,16 +348,16 @@ TEST(BindingFunctions, ExactTextsWithAFixedPort)
     readModel read;
     read.version->addProperty(prop("SERVER_PORT", num(5431)));
     EXPECT_EQ(bindPrototype(read.version),
-              "CLIENT*\trfile_bind(const char* host, u_long prog, u_long ver,char* proto)");
+              "CLIENT*\trfile_bind(const char* host, u_long prog, u_long ver,const char* proto)");
     EXPECT_EQ(unbindPrototype(read.version), "void\trfile_unbind(CLIENT* pclnt)");
     EXPECT_EQ(bindHandlePrototype(read.version), "void\trfile_bind_handle(CLIENT* pclnt)");
     EXPECT_EQ(errnoPrototype(read.version), "enum clnt_stat\trfile_errno(CLIENT* pclnt)");
     EXPECT_EQ(bindHandleName(read.version), "rfile_bind_handle");
 
     EXPECT_EQ(bindFunctionsText(read.version),
-              "CLIENT*\trfile_bind(const char* host, u_long prog, u_long ver,char* proto) {\n"
+              "CLIENT*\trfile_bind(const char* host, u_long prog, u_long ver,const char* proto) {\n"
               "\tCLIENT* pclnt = 0;\n"
-              "\tchar * protoc = \"tcp\";\n"
+              "\tconst char * protoc = \"tcp\";\n"
               "\tver = (ver==0? RFILE_5 : ver);\n"
               "\tprog = (prog==0? RFILE : prog );\n"
               "\tprotoc = (proto==(char*)0? protoc : proto);\n"
@@ -382,16 +382,17 @@ TEST(BindingFunctions, ExactTextsWithAFixedPort)
               "\treturn vl_clnt_errno(pclnt?pclnt:RFILE_5_HANDLE);\n"
               "}\n\n");
     // The protocol variable is const: C++ refuses a literal for a char*.
-    EXPECT_EQ(classBindText(read.version),
-              "CLIENT* Crfile_5::bind(const char* host, char*proto, u_long prog, u_long ver){\n"
-              "\n"
-              "\tconst char * protoc = \"tcp\";\n"
-              "\tver = (ver==0? RFILE_5 : ver);\n"
-              "\tprog = (prog==0? RFILE : prog );\n"
-              "\tprotoc = (proto==(char*)0? protoc : proto);\n"
-              "\tthis->create2(host, prog, ver, protoc,5431, 0, 0);\n"
-              "\treturn clnt;\n"
-              "}\n\n");
+    EXPECT_EQ(
+        classBindText(read.version),
+        "CLIENT* Crfile_5::bind(const char* host, const char*proto, u_long prog, u_long ver){\n"
+        "\n"
+        "\tconst char * protoc = \"tcp\";\n"
+        "\tver = (ver==0? RFILE_5 : ver);\n"
+        "\tprog = (prog==0? RFILE : prog );\n"
+        "\tprotoc = (proto==(char*)0? protoc : proto);\n"
+        "\tthis->create2(host, prog, ver, protoc,5431, 0, 0);\n"
+        "\treturn clnt;\n"
+        "}\n\n");
 }
 
 TEST(BindingFunctions, TransportAndPortmapperChoice)
@@ -408,7 +409,7 @@ TEST(BindingFunctions, TransportAndPortmapperChoice)
         if (c.transport)
             quote.program->addProperty(prop("TRANSPORT_PROTOCOL", var(c.transport)));
         const std::string line = std::string(" protoc = ") + c.protocol + ";\n";
-        EXPECT_TRUE(contains(bindFunctionsText(quote.version), "\tchar *" + line));
+        EXPECT_TRUE(contains(bindFunctionsText(quote.version), "\tconst char *" + line));
         EXPECT_TRUE(contains(classBindText(quote.version), "\tconst char *" + line));
         // Without SERVER_PORT both go through the portmapper.
         EXPECT_TRUE(contains(bindFunctionsText(quote.version),
@@ -428,5 +429,5 @@ TEST(ClientClass, ExactHead)
         "\tCrfile_5(){}\n\n"
         "\tCrfile_5(const char*host, const char*proto, u_long prog=RFILE, u_long ver=RFILE_5)\n"
         "\t\t:RPCClient(host, proto, prog,ver){ }\n\n"
-        "\tCLIENT* bind(const char* host, char*proto=0, u_long prog=RFILE, u_long ver=RFILE_5);\n");
+        "\tCLIENT* bind(const char* host, const char*proto=0, u_long prog=RFILE, u_long ver=RFILE_5);\n");
 }

@@ -267,7 +267,7 @@ TEST(RPCClientTest, CreateThroughPortmapper)
 {
     TestServer server(IPPROTO_UDP, TestServer::Portmapper);
     Probe p;
-    ASSERT_NE(p.create("127.0.0.1", server.program(), kTestVersion, (char*)"udp"), nullptr)
+    ASSERT_NE(p.create("127.0.0.1", server.program(), kTestVersion, "udp"), nullptr)
         << clnt_spcreateerror("create");
     int value = 5, answer = 0;
     EXPECT_EQ(p.call(kIncrementProc, (xdrproc_t)xdr_int, reinterpret_cast<char*>(&value),

@@ -5,9 +5,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -297,6 +300,72 @@ std::FILE* tempFile()
     std::FILE* fp = std::tmpfile();
     EXPECT_NE(fp, nullptr);
     return fp;
+}
+
+// The four big-endian bytes of a 32-bit two's complement number, as XDR
+// (and every rpcgen peer) writes an int, a long or an unsigned long.
+std::vector<unsigned char> wireBytes(std::uint32_t v)
+{
+    return {static_cast<unsigned char>(v >> 24), static_cast<unsigned char>(v >> 16),
+            static_cast<unsigned char>(v >> 8), static_cast<unsigned char>(v)};
+}
+
+// Each value encodes to its four bytes, the library's filter (which
+// rpcgen's code calls) writes the same, and the codec reads them back.
+template <class T>
+void expectTravels(bool_t (*codec)(XDR*, T*), bool_t (*library)(XDR*, T*),
+                   std::initializer_list<T> values)
+{
+    for (T v : values) {
+        MemStream out(XDR_ENCODE);
+        ASSERT_TRUE(codec(out.xdr(), &v)) << v;
+        EXPECT_EQ(out.written(), wireBytes(static_cast<std::uint32_t>(v))) << v;
+        MemStream theirs(XDR_ENCODE);
+        ASSERT_TRUE(library(theirs.xdr(), &v));
+        EXPECT_EQ(out.written(), theirs.written()) << v;
+        MemStream in(XDR_DECODE, out.written());
+        T back = 12345;
+        ASSERT_TRUE(codec(in.xdr(), &back)) << v;
+        EXPECT_EQ(back, v);
+    }
+}
+
+TEST(LongVl, ValuesThatFitKeepTheirBytesBothWays)
+{
+    expectTravels<long>(xdr_long_vl, xdr_long,
+                        {-2147483647L - 1, -2147483647L, -1, 0, 1, 2147483646L, 2147483647L});
+    expectTravels<u_long>(xdr_u_long_vl, xdr_u_long,
+                          {0, 1, 2147483648UL, 4294967294UL, 4294967295UL});
+}
+
+TEST(LongVl, ValuesBeyondThirtyTwoBitsAreNotEncoded)
+{
+    if (sizeof(long) <= 4)
+        GTEST_SKIP() << "long holds no value beyond 32 bits here";
+    const long longs[] = {2147483648L, -2147483649L, (1L << 33) + 5, LONG_MAX, LONG_MIN};
+    for (long v : longs) {
+        MemStream out(XDR_ENCODE);
+        EXPECT_FALSE(xdr_long_vl(out.xdr(), &v)) << v;
+    }
+    const u_long unsigneds[] = {4294967296UL, (1UL << 33) + 5, ULONG_MAX};
+    for (u_long v : unsigneds) {
+        MemStream out(XDR_ENCODE);
+        EXPECT_FALSE(xdr_u_long_vl(out.xdr(), &v)) << v;
+    }
+}
+
+TEST(LongVl, ShortInputFailsAndFreeDoesNothing)
+{
+    MemStream in(XDR_DECODE, std::vector<unsigned char>{0, 0, 1});
+    long l = 7;
+    u_long u = 7;
+    EXPECT_FALSE(xdr_long_vl(in.xdr(), &l));
+    EXPECT_FALSE(xdr_u_long_vl(in.xdr(), &u));
+    XDR x = freeHandle();
+    EXPECT_TRUE(xdr_long_vl(&x, &l));
+    EXPECT_TRUE(xdr_u_long_vl(&x, &u));
+    EXPECT_EQ(l, 7);
+    EXPECT_EQ(u, 7u);
 }
 
 TEST(Serialize, RecordRoundTripThroughFile)

@@ -92,7 +92,9 @@ function(velorin_test)
     if(arg_PREFIX)
       set(prefix TEST_PREFIX ${arg_PREFIX})
     endif()
-    gtest_discover_tests(${arg_GTEST} ${prefix} PROPERTIES ${properties})
+    # Listing the tests of a sanitizer build on a loaded machine can take
+    # longer than the default five seconds.
+    gtest_discover_tests(${arg_GTEST} ${prefix} DISCOVERY_TIMEOUT 60 PROPERTIES ${properties})
   else()
     add_test(NAME ${arg_NAME} COMMAND ${arg_COMMAND})
     set_tests_properties(${arg_NAME} PROPERTIES ENVIRONMENT "${environment}" ${properties})

@@ -224,6 +224,20 @@ inline void expectProgramPasses(const std::string& dir, const std::string& base,
     EXPECT_NE(output.find("\n0 failed"), std::string::npos) << output;
 }
 
+// rpcgen's header and XDR routines (peer.h, peer_xdr.c) for the .x text,
+// in the test's directory: 1 when written, 0 when rpcgen is not installed.
+// A failing rpcgen fails the test.
+inline int writeRpcgenPeer(const std::string& dir, const std::string& text)
+{
+    std::string output;
+    if (run(dir, "command -v rpcgen", &output) != 0)
+        return 0;
+    writeFile(dir + "/peer.x", text);
+    EXPECT_EQ(run(dir, "rpcgen -h -o peer.h peer.x && rpcgen -c -o peer_xdr.c peer.x", &output), 0)
+        << output;
+    return 1;
+}
+
 }  // namespace generated
 
 #endif

@@ -312,11 +312,13 @@ TEST(HeaderLayout, NumberMacrosAndOrder)
     }
     EXPECT_EQ(header.find("unused"), std::string::npos);
 
-    // From the trailing text to the end: client prototypes (the prefixed
+    // From the trailing text to the end: the stubs' timeout and the client
+    // prototypes (the prefixed
     // server function after its stub), the binding, registration, unmap and
     // main prototypes, the runtime header, the end of extern "C" and guard.
     const std::string tail =
         "/* after the program */\n"
+        " extern struct timeval LAYOUT_3_timeout;\n"
         " " +
         clientPrototype(prefixed, 0, 0) + ";\n" + " " + clientPrototype(prefixed, 1, 0) + ";\n" +
         " " + clientPrototype(plain, 0, 0) + ";\n" + "\n" + " " + bindPrototype(v) + ";\n" + " " +

@@ -67,7 +67,7 @@ int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size == 0)
         return 0;
     forms_bind_handle(fuzz_client());
-    switch (fuzz_take(&data, &size, 1) % 12) {
+    switch (fuzz_take(&data, &size, 1) % 13) {
     case 0:
         fuzz_client_reply(data, size);
         call_holder();
@@ -169,6 +169,19 @@ int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         u.i = 5;
         u = raw(u);
         fuzz_see(&u, sizeof u);
+        break;
+    }
+    case 11: {
+        char* a[3];
+        int i;
+        for (i = 0; i < 3; i++)
+            a[i] = str64_of("label");
+        fuzz_client_reply(data, size);
+        labels(a);
+        for (i = 0; i < 3; i++) {
+            fuzz_see(a[i], strlen(a[i]));
+            free(a[i]);
+        }
         break;
     }
     default: {

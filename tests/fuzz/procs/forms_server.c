@@ -221,3 +221,33 @@ struct point move(struct point p, int dx)
     p.x = (int)((unsigned)p.x + (unsigned)dx);
     return p;
 }
+
+int divide(struct ratio r, int n, int d, int* v)
+{
+    if (r.a / r.b == 3 && r.u.three)
+        fuzz_see(r.u.three, strlen(r.u.three));
+    if (v)
+        fuzz_see(v, at_most(n / d, 8) * sizeof(int));
+    return r.a / r.b;
+}
+
+int shift(int k, void* bits, int m, int* low)
+{
+    if (bits)
+        fuzz_see(bits, (size_t)1 << k);
+    if (low)
+        fuzz_see(low, (size_t)(m >> k) * sizeof(int));
+    return k;
+}
+
+/* Every string of the array is filled to its bound. */
+void labels(str64 a[3])
+{
+    int i;
+
+    for (i = 0; i < 3; i++) {
+        fuzz_see(a[i], strlen(a[i]));
+        memset(a[i], 'l', 63);
+        a[i][63] = 0;
+    }
+}
