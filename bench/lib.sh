@@ -26,3 +26,54 @@ bench_workdir() {
   tirpc_cflags=$(pkg-config --cflags libtirpc)
   tirpc_libs=$(pkg-config --libs libtirpc)
 }
+
+# bench_build_velorin <installation> <directory> <program number> <base>
+# <implementation> <client loop>: the server of interface <base>.idl (from
+# examples/quote or bench) and the client loop, generated and built (-O2) by
+# that installation in the directory: <base>_server and <base>_client.
+bench_build_velorin() {
+  local idl=$top/bench/$4.idl
+  [ -e "$idl" ] || idl=$top/examples/$4/$4.idl
+  mkdir -p "$2"
+  (
+    cd "$2"
+    cp "$idl" "$5" "$6" .
+    VELORIN_HOME=$1 "$1/bin/Velorin" -D${4^^}_PROGRAM_NUMBER=$3 $4.idl >/dev/null 2>&1
+    make -s -f $4.mak IMPL_SRCS=$(basename "$5") CLIENT_SRCS=$(basename "$6") CFLAGS=-O2 >/dev/null
+  )
+}
+
+# bench_build_velorin_quote <installation> <directory> <program number>.
+bench_build_velorin_quote() {
+  bench_build_velorin "$1" "$2" "$3" quote "$top/examples/quote/tickerimpl.c" "$top/bench/call_loop.c"
+}
+
+# bench_build_velorin_bulk <installation> <directory> <program number>.
+bench_build_velorin_bulk() {
+  bench_build_velorin "$1" "$2" "$3" bulk "$top/bench/bulk_impl.c" "$top/bench/bulk_loop.c"
+}
+
+# bench_build_rpcgen <name> <directory> <program number>: the rpcgen server
+# of bench/<name>.x with bench/<name>_impl.c, built -O2: <name>_server.
+bench_build_rpcgen() {
+  mkdir -p "$2"
+  (
+    cd "$2"
+    sed "s/= 0x20000000;/= $3;/" "$top/bench/$1.x" > $1.x
+    cp "$top/bench/$1_impl.c" .
+    rpcgen $1.x
+    cc -O2 $tirpc_cflags -o $1_server $1_svc.c $1_xdr.c $1_impl.c $tirpc_libs 2>/dev/null
+  )
+}
+
+# bench_wait_registered <program number> [tenths of a second]: waits until
+# the program answers over TCP and UDP (10 s unless given); ends the script
+# when it does not.
+bench_wait_registered() {
+  for _ in $(seq 1 "${2:-100}"); do
+    rpcinfo -t 127.0.0.1 "$1" 1 >/dev/null 2>&1 && rpcinfo -u 127.0.0.1 "$1" 1 >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  echo "server $1 did not register" >&2
+  exit 1
+}

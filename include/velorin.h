@@ -64,15 +64,16 @@ void vl_serv_call(vlrpc_call_struct* info);
  * ignored signal, it stays ignored in the server's children, also across
  * exec. */
 void vl_serv_init(void);
-/* vl_serv_init also has the connections of every TCP transport made after
- * it read without blocking: a call is served once its whole record has
- * arrived, so a client that sends part of a call and then waits, or sends
- * it a byte at a time, holds up no other client. A record larger than
- * this bound (in bytes) ends its connection; the generated start-up makes
- * its transports after vl_serv_init. A program that needs a larger bound
- * sets it before vl_serv_init (for example in its INIT_BEFORE_REGISTER
- * function) with rpc_control(RPC_SVC_CONNMAXREC_SET, &bytes); a bound set
- * so keeps its place. */
+/* The main loop (and vl_serv_once) takes the new connections of every TCP
+ * transport into a connection transport of the runtime's own, which reads
+ * without blocking: a call is served once its whole record has arrived,
+ * in however many fragments, so a client that sends part of a call and
+ * then waits, or sends it a byte at a time, holds up no other client. A
+ * record larger than this bound (in bytes) ends its connection. A program
+ * that needs another bound sets it before its loop takes connections (for
+ * example in its INIT_BEFORE_REGISTER function) with
+ * rpc_control(RPC_SVC_CONNMAXREC_SET, &bytes); connections taken after
+ * that have the program's bound. */
 #define VL_MAX_CALL_RECORD (64 * 1024 * 1024)
 /* Handlers of the program's own descriptors, called from the main loop
  * with the descriptor when it is readable, writable or has an exceptional
@@ -205,15 +206,16 @@ void print_stderr(char* text);
 /* ---- Helpers of the generated XDR code, stubs and server code ---- */
 
 /* Sizes of the XDR code in 64 bits: an overflow, a negative value (a
- * subtraction below 0) or a division by zero gives ~0ULL, a value that no
- * 32-bit count reaches. */
+ * subtraction below 0, or an operand with its top bit set: a negative int
+ * converted, or ~0ULL itself) or a division by zero gives ~0ULL, a value
+ * that no 32-bit count reaches, and every operation keeps it. */
 unsigned long long vlrpc_size_add(unsigned long long a, unsigned long long b);
 unsigned long long vlrpc_size_sub(unsigned long long a, unsigned long long b);
 unsigned long long vlrpc_size_mul(unsigned long long a, unsigned long long b);
 unsigned long long vlrpc_size_div(unsigned long long a, unsigned long long b);
 unsigned long long vlrpc_size_mod(unsigned long long a, unsigned long long b);
-/* Shifts of sizes: a count of 64 or more, or bits shifted out on the
- * left, give ~0ULL. */
+/* Shifts of sizes: an operand with its top bit set, a count of 64 or
+ * more, or bits shifted out on the left, give ~0ULL. */
 unsigned long long vlrpc_size_shl(unsigned long long a, unsigned long long b);
 unsigned long long vlrpc_size_shr(unsigned long long a, unsigned long long b);
 /* Values of expressions over decoded data that C could trap on or leave

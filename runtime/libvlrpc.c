@@ -23,6 +23,7 @@
 #include <sys/wait.h>
 
 #include "velorin.h"
+#include "vlconn.h"
 
 /* rpc_control; the header needs the types of rpc.h before it. */
 #include <rpc/rpc_com.h>
@@ -161,8 +162,11 @@ static struct io_handlers* handlers_of(int fd)
 
 /* Keeps handler_limit just above the highest descriptor with a handler
  * after the entry of fd has changed. */
+static void forget_watch(void);
+
 static void note_handler_change(int fd)
 {
+    forget_watch();
     if (has_handler(&ioh_table[fd])) {
         if (fd >= handler_limit)
             handler_limit = fd + 1;
@@ -202,10 +206,38 @@ void vl_serv_exception_handler(int fd, void (*handler)(int fd))
     }
 }
 
-/* Descriptor sets are walked a descriptor at a time. Only the service
- * descriptors and those with handlers are ever set in the loop's sets, so
- * every walk stops above the highest of them (the RPC library keeps the
- * highest service descriptor in svc_maxfd) instead of covering the table. */
+/* Only the service descriptors and those with handlers are ever set in
+ * the loop's sets, so every walk stops above the highest of them (the RPC
+ * library keeps the highest service descriptor in svc_maxfd) instead of
+ * covering the table. The walks of every pass go a word of the set at a
+ * time. */
+
+#define FD_WORD_BITS ((int)(8 * sizeof(__fd_mask)))
+#define FD_WORDS(set) (__FDS_BITS(set))
+
+/* Words of a set that hold the descriptors below nfds. */
+static int words_below(int nfds) { return (nfds + FD_WORD_BITS - 1) / FD_WORD_BITS; }
+
+/* The bits of word w of a set that stand for descriptors below n. */
+static __fd_mask bits_below(int w, int n)
+{
+    int left = n - w * FD_WORD_BITS;
+
+    if (left >= FD_WORD_BITS)
+        return (__fd_mask)~0UL;
+    return left <= 0 ? 0 : (__fd_mask)((1UL << left) - 1);
+}
+
+/* Whether any descriptor is set in the first words of set. */
+static int any_in_words(const fd_set* set, int words)
+{
+    int w;
+
+    for (w = 0; w < words; w++)
+        if (FD_WORDS(set)[w] != 0)
+            return 1;
+    return 0;
+}
 
 /* One above the highest descriptor below n that may be set in svc_fdset. */
 static int service_bound(int n) { return svc_maxfd + 1 < n ? svc_maxfd + 1 : n; }
@@ -271,6 +303,29 @@ void close_fds(int fd)
 /* The lower of two descriptor bounds. */
 static int bound(int a, int b) { return a < b ? a : b; }
 
+/* What the loop waits on, kept from one pass to the next and made again
+ * only when something it is made of has changed: the service descriptors
+ * (svc_fdset and svc_maxfd, which the RPC library changes without telling,
+ * compared with the copy taken: a word or two), the handlers, the paused
+ * listeners, or the table size. */
+static struct {
+    int valid;
+    int table;       /* the table size it was made for */
+    int service_top; /* svc_maxfd then */
+    fd_set service;  /* svc_fdset then, below the table size */
+    int service_nfds;
+    /* The words of svc_fdset that the copy covers, and their bits below
+     * the table size. */
+    int service_words;
+    __fd_mask service_mask[FD_SETSIZE / (8 * sizeof(__fd_mask))];
+    fd_set rd, wr, ex;
+    int nfds, words;     /* one above the highest descriptor in the sets */
+    int writes, excepts; /* whether wr, ex hold a descriptor */
+    int listeners;       /* whether a service descriptor listens */
+} watch;
+
+static void forget_watch(void) { watch.valid = 0; }
+
 /* ------------------------------------------------------------------ */
 /* Connections waiting on listening sockets                            */
 /* ------------------------------------------------------------------ */
@@ -310,8 +365,10 @@ static void forget_departed_fds(void)
     int fd;
 
     for (fd = 0; fd < classified_limit; fd++)
-        if (FD_ISSET(fd, &classified_fds) && !FD_ISSET(fd, &svc_fdset))
+        if (FD_ISSET(fd, &classified_fds) && !FD_ISSET(fd, &svc_fdset)) {
             FD_CLR(fd, &classified_fds);
+            FD_CLR(fd, &listening_fds);
+        }
     while (classified_limit > 0 && !FD_ISSET(classified_limit - 1, &classified_fds))
         classified_limit--;
 }
@@ -343,6 +400,7 @@ static void pause_listener(int fd)
     }
     FD_SET(fd, &paused_fds);
     paused_any = 1;
+    forget_watch();
 }
 
 /* The time left of the pause, in wait; null when no listener is paused or
@@ -360,6 +418,7 @@ static struct timeval* pause_left(struct timeval* wait)
     if (left_us <= 0) {
         FD_ZERO(&paused_fds);
         paused_any = 0;
+        forget_watch();
         return NULL;
     }
     wait->tv_sec = (time_t)(left_us / 1000000LL);
@@ -413,54 +472,185 @@ static int room_for_connection(int listener)
     return 1;
 }
 
+/* Calls act for every ready descriptor of rd (in its first words) that
+ * listens; act tells whether the descriptor stays in rd. */
+static void for_ready_listeners(fd_set* rd, int words, int (*act)(int fd))
+{
+    int w;
+
+    for (w = 0; w < words; w++) {
+        unsigned long ready = (unsigned long)(FD_WORDS(rd)[w] & FD_WORDS(&listening_fds)[w]);
+
+        while (ready != 0) {
+            int fd = w * FD_WORD_BITS + __builtin_ctzl(ready);
+
+            ready &= ready - 1;
+            if (!act(fd))
+                FD_CLR(fd, rd);
+        }
+    }
+}
+
+/* Whether a listening descriptor is ready in the first words of rd. */
+static int listener_ready(const fd_set* rd, int words)
+{
+    int w;
+
+    for (w = 0; w < words; w++)
+        if ((FD_WORDS(rd)[w] & FD_WORDS(&listening_fds)[w]) != 0)
+            return 1;
+    return 0;
+}
+
 /* Clears in rd the ready listening descriptors whose connections cannot
  * be taken in this pass. */
-static void admit_connections(fd_set* rd, int n)
+static void admit_connections(fd_set* rd, int words)
 {
-    int limit = service_bound(n);
+    for_ready_listeners(rd, words, room_for_connection);
+}
+
+/* The bound of a call record on the runtime's connections: the one the
+ * program set through the RPC library, else VL_MAX_CALL_RECORD. */
+static u_int record_bound(void)
+{
+    int max_record = 0;
+
+    if (rpc_control(RPC_SVC_CONNMAXREC_GET, &max_record) && max_record > 0)
+        return (u_int)max_record;
+    return VL_MAX_CALL_RECORD;
+}
+
+/* Takes the connection waiting on listener into a transport of the
+ * runtime's own, which never blocks on a slow client; the listener leaves
+ * the read set. The check first keeps the accept from blocking on a
+ * connection that has gone again. */
+static int take_connection(int listener)
+{
+    struct pollfd waiting = {listener, POLLIN, 0};
     int fd;
 
-    forget_departed_fds();
-    for (fd = 0; fd < limit; fd++)
-        if (FD_ISSET(fd, rd) && is_listening(fd) && !room_for_connection(fd))
-            FD_CLR(fd, rd);
+    if (poll(&waiting, 1, 0) != 1)
+        return 0;
+    fd = accept(listener, NULL, NULL);
+    if (fd < 0) {
+        if (errno == EMFILE || errno == ENFILE) {
+            int error = errno;
+            report_once(&table_full, "Cannot accept a connection", error);
+            pause_listener(listener);
+        }
+        return 0;
+    }
+    table_full = 0;
+    if (fd >= VL_FD_CAPACITY || vl_conn_create(fd, record_bound()) == NULL)
+        close(fd);
+    return 0;
+}
+
+/* Takes the connections waiting on the ready listening descriptors of rd
+ * and clears those: the RPC library never accepts one itself, since its
+ * connections read their records with blocking reads. */
+static void take_connections(fd_set* rd, int words)
+{
+    for_ready_listeners(rd, words, take_connection);
 }
 
 /* The service descriptors to wait on: all but the paused listeners. */
 static void copy_watched_service_fds(fd_set* to, int n) { copy_service_fds(to, n, &paused_fds); }
 
-/* The wait sets of one pass: the RPC service descriptors plus every
- * descriptor with a handler of the matching kind, all below n. The result
- * is one above the highest descriptor in the sets, the first argument
- * select needs: the kernel then looks at no descriptor that cannot be
- * ready. */
-static int merge_fdsets(int n, fd_set* rd, fd_set* wr, fd_set* ex)
+/* Notes which service descriptors listen: asked of the system once for
+ * each new descriptor. */
+static int classify_service_fds(const fd_set* service, int nfds)
+{
+    int fd, any = 0;
+
+    forget_departed_fds();
+    for (fd = 0; fd < nfds; fd++)
+        if (FD_ISSET(fd, service))
+            any |= is_listening(fd);
+    return any;
+}
+
+static const fd_set no_fds;
+
+/* Makes the wait for table size n: the RPC service descriptors but the
+ * paused listeners, plus every descriptor with a handler of the matching
+ * kind, all below n. Its nfds is one above the highest descriptor in the
+ * sets, the first argument select needs: the kernel then looks at no
+ * descriptor that cannot be ready. */
+static void merge_fdsets(int n)
 {
     int limit = bound(n, handler_limit);
-    int top = fdset_highest_below(&svc_fdset, service_bound(n));
-    int fd;
+    int top, fd, w;
 
-    copy_watched_service_fds(rd, n);
-    FD_ZERO(wr);
-    FD_ZERO(ex);
+    watch.table = n;
+    watch.service_top = svc_maxfd;
+    copy_service_fds(&watch.service, n, &no_fds);
+    watch.service_words = words_below(service_bound(n));
+    for (w = 0; w < watch.service_words; w++)
+        watch.service_mask[w] = bits_below(w, n);
+    watch.service_nfds = fdset_highest_below(&watch.service, service_bound(n)) + 1;
+    watch.listeners = classify_service_fds(&watch.service, watch.service_nfds);
+    copy_watched_service_fds(&watch.rd, n);
+    FD_ZERO(&watch.wr);
+    FD_ZERO(&watch.ex);
+    watch.writes = watch.excepts = 0;
+    top = watch.service_nfds - 1;
     for (fd = 0; fd < limit; fd++) {
         if (!has_handler(&ioh_table[fd]))
             continue;
         if (ioh_table[fd].input != NULL)
-            FD_SET(fd, rd);
-        if (ioh_table[fd].output != NULL)
-            FD_SET(fd, wr);
-        if (ioh_table[fd].exception != NULL)
-            FD_SET(fd, ex);
+            FD_SET(fd, &watch.rd);
+        if (ioh_table[fd].output != NULL) {
+            FD_SET(fd, &watch.wr);
+            watch.writes = 1;
+        }
+        if (ioh_table[fd].exception != NULL) {
+            FD_SET(fd, &watch.ex);
+            watch.excepts = 1;
+        }
         if (fd > top)
             top = fd;
     }
-    return top + 1;
+    watch.nfds = top + 1;
+    watch.words = words_below(watch.nfds);
+    watch.valid = 1;
 }
 
-/* Calls the handlers of the ready descriptors in ascending order. The
- * table and its limit are read afresh before every call: a handler may
- * register or remove handlers of descriptors not yet visited. */
+/* Whether the service descriptors below the table size differ from those
+ * the wait was made of. */
+static inline int service_changed(void)
+{
+    int w;
+
+    if (svc_maxfd != watch.service_top)
+        return 1;
+    for (w = 0; w < watch.service_words; w++)
+        if ((FD_WORDS(&svc_fdset)[w] & watch.service_mask[w]) != FD_WORDS(&watch.service)[w])
+            return 1;
+    return 0;
+}
+
+/* Makes the wait for table size n again when it no longer holds. */
+static inline void refresh_watch(int n)
+{
+    if (!watch.valid || watch.table != n || service_changed())
+        merge_fdsets(n);
+}
+
+/* to := the first words of from; the rest of to is left as it was. A
+ * loop: the sets of a server are a word or two. */
+static void copy_words(fd_set* to, const fd_set* from, int words)
+{
+    int w;
+
+    for (w = 0; w < words; w++)
+        FD_WORDS(to)[w] = FD_WORDS(from)[w];
+}
+
+/* Calls the handlers of the ready descriptors in ascending order; wr or
+ * ex is null when nothing was waited on for it. The table and its limit
+ * are read afresh before every call: a handler may register or remove
+ * handlers of descriptors not yet visited. */
 static void handle_ioe(int n, fd_set* rd, fd_set* wr, fd_set* ex)
 {
     int fd;
@@ -468,23 +658,39 @@ static void handle_ioe(int n, fd_set* rd, fd_set* wr, fd_set* ex)
     for (fd = 0; fd < bound(n, handler_limit); fd++) {
         if (FD_ISSET(fd, rd) && ioh_table[fd].input != NULL)
             ioh_table[fd].input(fd);
-        if (FD_ISSET(fd, wr) && ioh_table[fd].output != NULL)
+        if (wr != NULL && FD_ISSET(fd, wr) && ioh_table[fd].output != NULL)
             ioh_table[fd].output(fd);
-        if (FD_ISSET(fd, ex) && ioh_table[fd].exception != NULL)
+        if (ex != NULL && FD_ISSET(fd, ex) && ioh_table[fd].exception != NULL)
             ioh_table[fd].exception(fd);
     }
 }
 
-/* Leaves in rd only the ready descriptors the RPC library serves: only
- * descriptors with handlers can be set in it besides those. */
-static void keep_svc_fdset(fd_set* rd, int n)
+/* Leaves in the first words of rd only the ready descriptors the RPC
+ * library serves. */
+static void keep_svc_fdset(fd_set* rd, int words)
 {
-    int limit = bound(n, handler_limit);
-    int fd;
+    int w;
 
-    for (fd = 0; fd < limit; fd++)
-        if (!FD_ISSET(fd, &svc_fdset))
-            FD_CLR(fd, rd);
+    for (w = 0; w < words; w++)
+        FD_WORDS(rd)[w] &= FD_WORDS(&svc_fdset)[w];
+}
+
+/* Lets the RPC library serve every ready descriptor in the first words of
+ * rd, lowest first, as svc_getreqset does over all of FD_SETSIZE. */
+static void serve_ready(const fd_set* rd, int words)
+{
+    int w;
+
+    for (w = 0; w < words; w++) {
+        unsigned long ready = (unsigned long)FD_WORDS(rd)[w];
+
+        while (ready != 0) {
+            int fd = w * FD_WORD_BITS + __builtin_ctzl(ready);
+
+            ready &= ready - 1;
+            svc_getreq_common(fd);
+        }
+    }
 }
 
 /* ------------------------------------------------------------------ */
@@ -566,22 +772,6 @@ static void ignore_sigpipe_by_default(void)
         signal(SIGPIPE, SIG_IGN);
 }
 
-/* Connections of the TCP transports made from here on are read without
- * blocking: the RPC library gathers each record as its bytes arrive and
- * serves it when it is whole, so a client that sends part of a call and
- * then waits holds only its own connection, and a record larger than the
- * bound ends its connection. A bound the program set before keeps its
- * place. */
-static void read_connections_without_blocking(void)
-{
-    int max_record = 0;
-
-    if (rpc_control(RPC_SVC_CONNMAXREC_GET, &max_record) && max_record > 0)
-        return;
-    max_record = VL_MAX_CALL_RECORD;
-    rpc_control(RPC_SVC_CONNMAXREC_SET, &max_record);
-}
-
 void vl_serv_init(void)
 {
     /* A second call clears the existing table rather than replacing it,
@@ -591,6 +781,7 @@ void vl_serv_init(void)
     else
         memset(ioh_table, 0, VL_FD_CAPACITY * sizeof *ioh_table);
     handler_limit = 0;
+    forget_watch();
     if (ioh_table == NULL) {
         /* Stays uninitialised: the main loop reports it and ends. */
         vlrpc_report_event("Memory exhausted!\n");
@@ -598,7 +789,6 @@ void vl_serv_init(void)
     }
     vl_install_sigchld_handler();
     ignore_sigpipe_by_default();
-    read_connections_without_blocking();
     exit_next = 0;
 }
 
@@ -615,26 +805,50 @@ void vl_serv_validate(void) { validate_below(vl_getdtablesize()); }
 
 static int my_fork(fd_set* rd, SVCXPRT* tcp_master, SVCXPRT* udp_master);
 
+/* The sets of one pass, copied from the wait; what the pass does not wait
+ * on is null. */
+struct pass_sets {
+    fd_set rd, wr, ex;
+};
+
+static int wait_for_pass(struct pass_sets* sets, struct timeval* limit)
+{
+    fd_set* wr = NULL;
+    fd_set* ex = NULL;
+
+    copy_words(&sets->rd, &watch.rd, watch.words);
+    if (watch.writes) {
+        copy_words(&sets->wr, &watch.wr, watch.words);
+        wr = &sets->wr;
+    }
+    if (watch.excepts) {
+        copy_words(&sets->ex, &watch.ex, watch.words);
+        ex = &sets->ex;
+    }
+    return select(watch.nfds, &sets->rd, wr, ex, limit);
+}
+
 void vl_serv_mainloop(SVCXPRT* tcp_master, SVCXPRT* udp_master, int dofork, int exit_idle)
 {
     int n = vl_getdtablesize();
-    fd_set rd, wr, ex;
+    struct pass_sets sets;
     struct timeval wait, *limit;
-    int ready, nfds;
+    int ready, words, listening;
 
     if (exit_next) {
         printf("Server not properly initialized.\n");
         exit(1);
     }
+    memset(&sets, 0, sizeof sets);
     for (;;) {
-        if (exit_idle)
-            validate_below(n);
         /* Without a paused listener the wait has no limit. The pause is
          * looked at first: one that is over puts its listener back into
-         * the sets. */
-        limit = pause_left(&wait);
-        nfds = merge_fdsets(n, &rd, &wr, &ex);
-        ready = select(nfds, &rd, &wr, &ex, limit);
+         * the wait. */
+        limit = paused_any ? pause_left(&wait) : NULL;
+        refresh_watch(n);
+        if (exit_idle && (watch.service_nfds == 0 || exit_next))
+            exit(0);
+        ready = wait_for_pass(&sets, limit);
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
@@ -643,14 +857,25 @@ void vl_serv_mainloop(SVCXPRT* tcp_master, SVCXPRT* udp_master, int dofork, int 
         }
         if (ready == 0)
             continue;
-        handle_ioe(n, &rd, &wr, &ex);
-        keep_svc_fdset(&rd, n);
-        admit_connections(&rd, n);
-        if (fdset_empty_below(&rd, service_bound(n)))
+        words = watch.words;
+        if (handler_limit > 0) {
+            handle_ioe(n, &sets.rd, watch.writes ? &sets.wr : NULL,
+                       watch.excepts ? &sets.ex : NULL);
+            keep_svc_fdset(&sets.rd, words);
+        }
+        /* The checks that guard accepting run only when a listening
+         * descriptor is ready: a call on an open connection or a datagram
+         * costs nothing of them. */
+        listening = watch.listeners && listener_ready(&sets.rd, words);
+        if (listening)
+            admit_connections(&sets.rd, words);
+        if (!any_in_words(&sets.rd, words))
             continue;
         if (dofork)
-            (void)my_fork(&rd, tcp_master, udp_master);
-        svc_getreqset(&rd);
+            (void)my_fork(&sets.rd, tcp_master, udp_master);
+        if (listening)
+            take_connections(&sets.rd, words);
+        serve_ready(&sets.rd, words);
     }
 }
 
@@ -675,7 +900,7 @@ void vl_serv_once(struct timeval* timeout)
     struct timeval* limit = NULL;
     int n = vl_getdtablesize();
     fd_set rd;
-    int ready;
+    int ready, words;
 
     if (timeout != NULL) {
         left = *timeout;
@@ -684,9 +909,9 @@ void vl_serv_once(struct timeval* timeout)
     do {
         struct timeval* pause = pause_left(&paused);
 
+        refresh_watch(n);
         copy_watched_service_fds(&rd, n);
-        ready = select(fdset_highest_below(&rd, service_bound(n)) + 1, &rd, NULL, NULL,
-                       earlier(limit, pause));
+        ready = select(watch.service_nfds, &rd, NULL, NULL, earlier(limit, pause));
     } while (ready < 0 && errno == EINTR);
     if (ready < 0) {
         perror("select");
@@ -694,8 +919,12 @@ void vl_serv_once(struct timeval* timeout)
     }
     if (ready == 0)
         return;
-    admit_connections(&rd, n);
-    svc_getreqset(&rd);
+    words = words_below(watch.service_nfds);
+    if (watch.listeners) {
+        admit_connections(&rd, words);
+        take_connections(&rd, words);
+    }
+    serve_ready(&rd, words);
 }
 
 /* ------------------------------------------------------------------ */
@@ -711,6 +940,7 @@ static void take_request_in_child(fd_set* rd, int release_parent)
 {
     fd_set inherited = svc_fdset;
 
+    take_connections(rd, words_below(VL_FD_CAPACITY));
     svc_getreqset(rd);
     close(release_parent);
     close_service_fds(&inherited, -1);

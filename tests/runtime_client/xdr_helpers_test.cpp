@@ -82,7 +82,8 @@ TEST(SizeArithmetic, SaturatesInsteadOfWrapping)
         {"1 - 1", vlrpc_size_sub, 1, 1, 0},
         {"2^32 - 1", vlrpc_size_sub, k32, 1, k32 - 1},
         {"0 - 1", vlrpc_size_sub, 0, 1, kMax},
-        {"0 * max", vlrpc_size_mul, 0, kMax, 0},
+        {"0 * max", vlrpc_size_mul, 0, kMax, kMax},
+        {"2^62 * 2", vlrpc_size_mul, 1ULL << 62, 2, 1ULL << 63},
         {"max * 1", vlrpc_size_mul, kMax, 1, kMax},
         {"2^32 * (2^32 - 1)", vlrpc_size_mul, k32, k32 - 1, kMax - (k32 - 1)},
         {"2^32 * 2^32", vlrpc_size_mul, k32, k32, kMax},
@@ -90,7 +91,10 @@ TEST(SizeArithmetic, SaturatesInsteadOfWrapping)
         {"0 / 1", vlrpc_size_div, 0, 1, 0},
         {"1 / 0", vlrpc_size_div, 1, 0, kMax},
         {"7 % 2", vlrpc_size_mod, 7, 2, 1},
-        {"max % max", vlrpc_size_mod, kMax, kMax, 0},
+        {"max % max", vlrpc_size_mod, kMax, kMax, kMax},
+        {"-4 / -2, converted", vlrpc_size_div, static_cast<unsigned long long>(-4LL),
+         static_cast<unsigned long long>(-2LL), kMax},
+        {"2^63 - max", vlrpc_size_sub, 1ULL << 63, kMax, kMax},
         {"1 % 0", vlrpc_size_mod, 1, 0, kMax},
     };
     for (const SizeCase& c : cases)
@@ -106,7 +110,8 @@ TEST(SizeArithmetic, ShiftsSaturate)
         {"1 << 64", vlrpc_size_shl, 1, 64, kMax},
         {"3 << 63", vlrpc_size_shl, 3, 63, kMax},
         {"2^32 >> 32", vlrpc_size_shr, k32, 32, 1},
-        {"max >> 63", vlrpc_size_shr, kMax, 63, 1},
+        {"max >> 63", vlrpc_size_shr, kMax, 63, kMax},
+        {"(2^63 - 1) >> 62", vlrpc_size_shr, kMax >> 1, 62, 1},
         {"1 >> 64", vlrpc_size_shr, 1, 64, kMax},
     };
     for (const SizeCase& c : cases)

@@ -7,6 +7,8 @@
 #include <poll.h>
 #include <sys/resource.h>
 
+#include <memory>
+
 #include "server_harness.hpp"
 
 using namespace harness;
@@ -29,106 +31,133 @@ long msOfCall(Client& client, int* total, std::vector<int> values)
 // A connection that holds the server's attention in a hostile way.
 class HostileConnection {
 public:
-    enum Kind { kPartialMark, kOversizedMark, kTrickle };
+    enum Kind {
+        kPartialMark,        // two bytes of a record mark
+        kOversizedMark,      // a record of nearly 2 GB announced
+        kTrickle,            // a whole call, a byte at a time
+        kAnnouncedOnly,      // a complete mark of 1 MiB, nothing behind it
+        kStalledFragment,    // a first fragment of 512 KiB, then nothing
+        kTrickleInFragment,  // a first fragment, then a second one a byte at a time
+    };
 
     HostileConnection(Kind kind, u_short port) : fd_(connectTcp(port))
     {
         if (fd_ < 0)
             throw std::runtime_error("connect failed");
-        if (kind == kPartialMark) {
+        std::string call = sumCallMessage(std::vector<int>(300000, 1));
+        switch (kind) {
+        case kPartialMark:
             send(fd_, "\x80\x00", 2, 0);
-        } else if (kind == kOversizedMark) {
-            // The last fragment of a record of nearly 2 GB, and a start.
+            break;
+        case kOversizedMark:
             send(fd_, "\xff\xff\xff\xf0\x00\x00\x00\x01", 8, 0);
-        } else {
-            // A whole call, one byte at a time.
-            trickler_ = std::thread([this] {
-                std::string record = callRecord(kVoid, 0);
-                for (size_t i = 0; i < record.size() && !stop_; ++i) {
-                    send(fd_, &record[i], 1, MSG_NOSIGNAL);
-                    usleep(100000);
-                }
-            });
+            break;
+        case kTrickle:
+            trickle(callRecord(kVoid, 0));
+            break;
+        case kAnnouncedOnly:
+            sendAll(fd_, recordMark(1u << 20, true));
+            break;
+        case kStalledFragment:
+            sendAll(fd_, recordMark(512 * 1024, false) + call.substr(0, 512 * 1024));
+            break;
+        case kTrickleInFragment:
+            sendAll(fd_, recordMark(65536, false) + call.substr(0, 65536));
+            trickle(recordMark(65536, false) + call.substr(65536, 65536));
+            break;
         }
     }
-    ~HostileConnection()
+    ~HostileConnection() { close(); }
+
+    // Closes the connection from this side.
+    void close()
     {
         stop_ = true;
         if (trickler_.joinable())
             trickler_.join();
-        close(fd_);
+        if (fd_ >= 0)
+            ::close(fd_);
+        fd_ = -1;
     }
 
     // Whether the server has closed the connection within ms.
-    bool closedByServer(int ms)
-    {
-        return eventually(
-            [this] {
-                char buffer[64];
-                ssize_t n = recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
-                return n == 0 || (n < 0 && errno == ECONNRESET);
-            },
-            ms);
-    }
+    bool closedByServer(int ms) { return closedByPeer(fd_, ms); }
 
 private:
+    // Sends bytes one at a time, a tenth of a second apart, until closed.
+    void trickle(std::string bytes)
+    {
+        trickler_ = std::thread([this, bytes] {
+            for (size_t i = 0; i < bytes.size() && !stop_; ++i) {
+                send(fd_, &bytes[i], 1, MSG_NOSIGNAL);
+                usleep(100000);
+            }
+        });
+    }
+
     int fd_;
     std::atomic<bool> stop_{false};
     std::thread trickler_;
 };
 
-// Arms the asynchronous mode and computes without end.
-void computeWhileAsync(Transports&)
+// Share of one core below which a waiting server counts as idle: far
+// above what a pause between retries costs, far below a spinning loop.
+const double kIdleShare = 0.3;
+
+class HostileRecords : public ::testing::TestWithParam<ProcessModel> { };
+
+TEST_P(HostileRecords, DelayNoOtherCallCostNoCpuAndAreReleased)
 {
-    vl_serv_async_enable();
-    shared()->flag = 1;
-    volatile unsigned long spin = 0;
-    for (;;)
-        ++spin;
-}
+    const ProcessModel& model = GetParam();
+    ServerProcess server(kBoth, model.body);
+    Client tcp(IPPROTO_TCP, server.tcpPort(), kPatientSec);
+    Client udp(IPPROTO_UDP, server.udpPort(), kPatientSec);
+    int total = 0;
+    ASSERT_LT(msOfCall(tcp, &total, {1}), 5000);
+    int descriptors = openDescriptors(server.pid());
+    size_t children = liveChildrenOf(server.pid()).size();
 
-struct Model {
-    const char* name;
-    ServerProcess::Body body;
-};
-
-TEST(HostileClients, PartialAndOversizedRecordsDelayNoOtherCall)
-{
-    const Model models[] = {
-        {"in place", ServerProcess::mainLoop(0)},
-        {"fork on call",
-         [](Transports& tr) {
-             options().mtOnCall = VELORIN_FORKING;
-             ServerProcess::mainLoop(0)(tr);
-         }},
-        {"fork on connection", ServerProcess::mainLoop(1)},
-        {"asynchronous", computeWhileAsync},
-    };
-    for (const Model& model : models) {
-        SCOPED_TRACE(model.name);
-        ServerProcess server(kBoth, model.body);
-        Client tcp(IPPROTO_TCP, server.tcpPort(), kPatientSec);
-        Client udp(IPPROTO_UDP, server.udpPort(), kPatientSec);
-        int total = 0;
-        ASSERT_LT(msOfCall(tcp, &total, {1}), 5000);
-
-        HostileConnection partial(HostileConnection::kPartialMark, server.tcpPort());
-        HostileConnection oversized(HostileConnection::kOversizedMark, server.tcpPort());
-        HostileConnection trickle(HostileConnection::kTrickle, server.tcpPort());
-        usleep(200000);  // the server has met all three
-        for (int round = 0; round < 3; ++round) {
-            EXPECT_LT(msOfCall(tcp, &total, {round, 2}), 3000);
-            EXPECT_EQ(total, round + 2);
-            EXPECT_LT(msOfCall(udp, &total, {round, 3}), 3000);
-            EXPECT_EQ(total, round + 3);
-        }
+    std::vector<std::unique_ptr<HostileConnection>> hostile;
+    for (auto kind : {HostileConnection::kPartialMark, HostileConnection::kOversizedMark,
+                      HostileConnection::kTrickle, HostileConnection::kAnnouncedOnly,
+                      HostileConnection::kStalledFragment, HostileConnection::kTrickleInFragment})
+        hostile.emplace_back(new HostileConnection(kind, server.tcpPort()));
+    usleep(300000);  // the server has met them all
+    for (int round = 0; round < 3; ++round) {
+        EXPECT_LT(msOfCall(tcp, &total, {round, 2}), 3000);
+        EXPECT_EQ(total, round + 2);
+        EXPECT_LT(msOfCall(udp, &total, {round, 3}), 3000);
+        EXPECT_EQ(total, round + 3);
+    }
+    int turns = shared()->result[3];
+    EXPECT_LT(groupCpuShareOver(server.pid(), 5000), kIdleShare);
+    if (std::string(model.name) == "Asynchronous") {
+        EXPECT_GT(shared()->result[3] - turns, 10) << "the program's own loop stopped";
+    }
+    {
         Client fresh(IPPROTO_TCP, server.tcpPort(), kPatientSec);
         EXPECT_LT(msOfCall(fresh, &total, {4}), 3000);
         EXPECT_EQ(total, 4);
-        // No call is that large: the server ends that connection.
-        EXPECT_TRUE(oversized.closedByServer(5000));
     }
+    // No call is that large: the server ends that connection.
+    EXPECT_TRUE(hostile[1]->closedByServer(5000));
+
+    // What the stalled connections held goes with them. (The counts before
+    // may still have held the pipe of the fork for the first connection, or
+    // the child forked for the first call.)
+    hostile.clear();
+    EXPECT_TRUE(eventually([&] { return openDescriptors(server.pid()) <= descriptors; }))
+        << openDescriptors(server.pid()) << " descriptors, " << descriptors << " before";
+    EXPECT_TRUE(eventually([&] { return liveChildrenOf(server.pid()).size() <= children; }))
+        << liveChildrenOf(server.pid()).size() << " children, " << children << " before";
+    EXPECT_LT(msOfCall(tcp, &total, {5}), 3000);
+    EXPECT_EQ(total, 5);
 }
+
+INSTANTIATE_TEST_SUITE_P(EveryProcessModel, HostileRecords, ::testing::ValuesIn(processModels()),
+                         [](const ::testing::TestParamInfo<ProcessModel>& info) {
+                             return std::string(info.param.name);
+                         });
 
 rlim_t hardDescriptorLimit()
 {
@@ -221,10 +250,6 @@ TEST(HostileClients, ConnectionsBeyondTheSetSizeAreClosedAtOnce)
     EXPECT_LT(msOfCall(fresh, &total, {5}), 3000);
     EXPECT_EQ(total, 5);
 }
-
-// Share of one core below which a waiting server counts as idle: far
-// above what a pause between retries costs, far below a spinning loop.
-const double kIdleShare = 0.3;
 
 // The server's way out of the condition under test, run by an input
 // handler when the test writes to the pipe that ends in `release`.

@@ -19,6 +19,7 @@
 #include <sys/syscall.h>
 #include <malloc.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <netinet/in.h>
 #include <signal.h>
 #include <sys/mman.h>
@@ -593,12 +594,15 @@ inline struct sockaddr_in inetAddress(in_addr_t host, u_short port)
 
 class Client {
 public:
-    Client(int protocol, u_short port, int timeoutSec = 5) : timeout_{timeoutSec, 0}
+    // bufferBytes: the send and receive buffers of a TCP handle, 0 for the
+    // library's defaults.
+    Client(int protocol, u_short port, int timeoutSec = 5, u_int bufferBytes = 0)
+        : timeout_{timeoutSec, 0}
     {
         struct sockaddr_in addr = inetAddress(INADDR_LOOPBACK, port);
         int sock = RPC_ANYSOCK;
         if (protocol == IPPROTO_TCP) {
-            handle_ = clnttcp_create(&addr, kProgram, kVersion, &sock, 0, 0);
+            handle_ = clnttcp_create(&addr, kProgram, kVersion, &sock, bufferBytes, bufferBytes);
         } else {
             struct timeval retry = {1, 0};
             handle_ = clntudp_create(&addr, kProgram, kVersion, retry, &sock);
@@ -646,13 +650,9 @@ inline int connectTcp(u_short port)
     return fd;
 }
 
-// One call of proc with a single unsigned argument, as a record in one
-// fragment behind its record mark: the bytes a TCP client sends.
-inline std::string callRecord(u_long proc, u_int argument)
+// The header of a call of proc of the test program, without credentials.
+inline struct rpc_msg callHeader(u_long proc)
 {
-    char record[256];
-    XDR x;
-    xdrmem_create(&x, record + 4, sizeof record - 4, XDR_ENCODE);
     struct rpc_msg msg;
     std::memset(&msg, 0, sizeof msg);
     msg.rm_xid = 0x5eed;
@@ -663,6 +663,17 @@ inline std::string callRecord(u_long proc, u_int argument)
     msg.rm_call.cb_proc = proc;
     msg.rm_call.cb_cred = _null_auth;
     msg.rm_call.cb_verf = _null_auth;
+    return msg;
+}
+
+// One call of proc with a single unsigned argument, as a record in one
+// fragment behind its record mark: the bytes a TCP client sends.
+inline std::string callRecord(u_long proc, u_int argument)
+{
+    char record[256];
+    XDR x;
+    xdrmem_create(&x, record + 4, sizeof record - 4, XDR_ENCODE);
+    struct rpc_msg msg = callHeader(proc);
     if (!xdr_callmsg(&x, &msg) || !xdr_u_int(&x, &argument))
         throw std::runtime_error("cannot encode the call");
     u_int length = xdr_getpos(&x);
@@ -670,6 +681,120 @@ inline std::string callRecord(u_long proc, u_int argument)
     uint32_t mark = htonl(0x80000000u | length);
     std::memcpy(record, &mark, 4);
     return std::string(record, length + 4);
+}
+
+// The message of one call of kSum with values, without record marks.
+inline std::string sumCallMessage(const std::vector<int>& values)
+{
+    std::string message(64 + 4 * values.size(), '\0');
+    XDR x;
+    xdrmem_create(&x, &message[0], static_cast<u_int>(message.size()), XDR_ENCODE);
+    struct rpc_msg msg = callHeader(kSum);
+    SumIn in = {static_cast<u_int>(values.size()), const_cast<int*>(values.data())};
+    if (!xdr_callmsg(&x, &msg) || !xdrSumIn(&x, &in))
+        throw std::runtime_error("cannot encode the call");
+    message.resize(xdr_getpos(&x));
+    xdr_destroy(&x);
+    return message;
+}
+
+// A record mark: the fragment's length and whether it ends the record.
+inline std::string recordMark(u_int length, bool last)
+{
+    uint32_t mark = htonl((last ? 0x80000000u : 0u) | length);
+    return std::string(reinterpret_cast<const char*>(&mark), 4);
+}
+
+// message as a record of fragments of at most fragment bytes each.
+inline std::string inFragments(const std::string& message, size_t fragment)
+{
+    std::string record;
+    for (size_t at = 0; at < message.size(); at += fragment) {
+        size_t length = std::min(fragment, message.size() - at);
+        record += recordMark(static_cast<u_int>(length), at + length == message.size());
+        record.append(message, at, length);
+    }
+    return record;
+}
+
+// Sends all of bytes on fd; false when the peer is gone.
+inline bool sendAll(int fd, const std::string& bytes)
+{
+    for (size_t at = 0; at < bytes.size();) {
+        ssize_t n = send(fd, bytes.data() + at, bytes.size() - at, MSG_NOSIGNAL);
+        if (n <= 0)
+            return false;
+        at += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Reads exactly length bytes into to within the time left until deadlineUs.
+inline bool receiveExactly(int fd, char* to, size_t length, long deadlineUs)
+{
+    for (size_t got = 0; got < length;) {
+        long leftMs = (deadlineUs - nowUs()) / 1000;
+        struct pollfd ready = {fd, POLLIN, 0};
+        if (leftMs <= 0 || poll(&ready, 1, static_cast<int>(leftMs)) != 1)
+            return false;
+        ssize_t n = recv(fd, to + got, length - got, 0);
+        if (n <= 0)
+            return false;
+        got += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// One whole record read from fd within timeoutMs, its fragments joined;
+// false when none came or the connection ended first.
+inline bool receiveRecord(int fd, std::string* message, int timeoutMs)
+{
+    long deadline = nowUs() + 1000L * timeoutMs;
+    message->clear();
+    for (;;) {
+        uint32_t mark;
+        if (!receiveExactly(fd, reinterpret_cast<char*>(&mark), 4, deadline))
+            return false;
+        mark = ntohl(mark);
+        size_t at = message->size();
+        message->resize(at + (mark & 0x7fffffffu));
+        if (!receiveExactly(fd, &(*message)[at], mark & 0x7fffffffu, deadline))
+            return false;
+        if (mark & 0x80000000u)
+            return true;
+    }
+}
+
+// Whether the peer has closed the connection on fd within ms; whatever
+// it sent before is read and dropped.
+inline bool closedByPeer(int fd, int ms)
+{
+    return eventually(
+        [fd] {
+            char buffer[4096];
+            ssize_t n;
+            while ((n = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT)) > 0)
+                ;
+            return n == 0 || (n < 0 && errno == ECONNRESET);
+        },
+        ms);
+}
+
+// The total of a kSum reply message, or -1 when it is no successful reply.
+inline int sumOfReply(std::string& message)
+{
+    SumOut out = {-1, -1};
+    struct rpc_msg reply;
+    std::memset(&reply, 0, sizeof reply);
+    reply.acpted_rply.ar_verf = _null_auth;
+    reply.acpted_rply.ar_results.where = reinterpret_cast<char*>(&out);
+    reply.acpted_rply.ar_results.proc = as<xdrproc_t>(xdrSumOut);
+    XDR x;
+    xdrmem_create(&x, &message[0], static_cast<u_int>(message.size()), XDR_DECODE);
+    bool ok = xdr_replymsg(&x, &reply) && reply.rm_reply.rp_stat == MSG_ACCEPTED &&
+              reply.acpted_rply.ar_stat == SUCCESS;
+    xdr_destroy(&x);
+    return ok ? out.total : -1;
 }
 
 struct Transport {
@@ -802,6 +927,67 @@ inline std::vector<int> liveChildrenOf(int pid)
         if (child.second != 'Z')
             live.push_back(child.first);
     return live;
+}
+
+// CPU time that pid and its children use over the next `ms` milliseconds,
+// as a share of one core; children that come or go meanwhile count with
+// the part of their time seen.
+inline double groupCpuShareOver(int pid, int ms)
+{
+    auto snapshot = [pid] {
+        std::vector<std::pair<int, double>> times = {{pid, cpuSeconds(pid)}};
+        for (int child : liveChildrenOf(pid))
+            times.emplace_back(child, cpuSeconds(child));
+        return times;
+    };
+    auto before = snapshot();
+    long start = nowUs();
+    usleep(static_cast<useconds_t>(ms) * 1000);
+    auto after = snapshot();
+    double used = 0;
+    for (auto& late : after) {
+        double early = 0;
+        for (auto& b : before)
+            if (b.first == late.first)
+                early = b.second;
+        used += late.second - early;
+    }
+    return used / (static_cast<double>(nowUs() - start) / 1e6);
+}
+
+// The asynchronous mode in a program that waits in a loop of its own;
+// every turn of that loop is counted in shared()->result[3].
+inline void waitWhileAsync(Transports&)
+{
+    vl_serv_async_enable();
+    shared()->flag = 1;
+    for (;;) {
+        usleep(10000);
+        ++shared()->result[3];
+    }
+}
+
+// The ways a server serves its calls: in place, forked per call, forked
+// per connection, and in the asynchronous mode.
+struct ProcessModel {
+    const char* name;
+    ServerProcess::Body body;
+    bool perConnection;
+};
+inline void PrintTo(const ProcessModel& model, std::ostream* out) { *out << model.name; }
+inline std::vector<ProcessModel> processModels()
+{
+    return {
+        {"InPlace", ServerProcess::mainLoop(0), false},
+        {"ForkOnCall",
+         [](Transports& tr) {
+             options().mtOnCall = VELORIN_FORKING;
+             ServerProcess::mainLoop(0)(tr);
+         },
+         false},
+        {"ForkOnConnection", ServerProcess::mainLoop(1), true},
+        {"Asynchronous", waitWhileAsync, false},
+    };
 }
 
 }  // namespace harness

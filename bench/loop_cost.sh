@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# Instructions per call that a server spends in user space, Velorin's
+# servers against rpcgen servers of the same wire format: the quote call
+# over TCP and UDP, and calls of 64 KiB and 1 MiB in and back over TCP.
+# Not a test: it prints figures for this machine. Needs valgrind.
+#
+# Each server runs under callgrind twice, for a short and a long run of the
+# benchmark's client loop (1000 and 6000 quote calls, 20 and 120 bulk
+# calls unless SHORT_RUN, LONG_RUN, SHORT_BULK and LONG_BULK say
+# otherwise); the difference of the two totals over the difference of the
+# counts is the cost of one call, without start-up, registration and end.
+#
+#   bash bench/loop_cost.sh        uses ./install (built when missing)
+#   VELORIN_PREFIX=dir bash bench/loop_cost.sh
+set -eu
+top=$(cd "$(dirname "$0")/.." && pwd)
+source "$top/bench/lib.sh"
+command -v valgrind >/dev/null || { echo "valgrind is missing" >&2; exit 1; }
+bench_installation
+bench_workdir
+rpcbind_state=$work/rpcbind.pid
+server_pid=""
+stop_all() {
+  if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null || true; fi
+  bash "$top/tests/support/portmapper.sh" stop "$rpcbind_state" >/dev/null
+  rm -rf "$work"
+}
+trap stop_all EXIT
+bash "$top/tests/support/portmapper.sh" start "$rpcbind_state" >/dev/null
+
+prog=$((${VELORIN_BENCH_PROGRAM:-0x200003f4}))
+bench_build_velorin_quote "$prefix" "$work/velorin" $prog
+bench_build_rpcgen quote_rpcgen "$work/rpcgen" $((prog + 1))
+bench_build_velorin_bulk "$prefix" "$work/velorin_bulk" $((prog + 2))
+bench_build_rpcgen bulk_rpcgen "$work/rpcgen_bulk" $((prog + 3))
+
+# Instructions a server executes while a client loop makes some calls:
+#   instructions <server program> <program number> <client command...>
+# where the client command takes the program number and the count of
+# calls as its last two arguments.
+instructions() {
+  local server=$1 number=$2 out
+  shift 2
+  out=$work/callgrind.$((++runs))
+  valgrind --tool=callgrind --callgrind-out-file="$out" "$server" >"$out.log" 2>&1 &
+  server_pid=$!
+  bench_wait_registered "$number" 300
+  "${@:1:$#-1}" "$number" "${@: -1}" >/dev/null
+  kill -TERM "$server_pid"
+  wait "$server_pid" 2>/dev/null || true
+  server_pid=""
+  awk '/^summary:/ { print $2 }' "$out"
+}
+runs=0
+
+# per_call <short> <long> <server> <program number> <client command...>
+per_call() {
+  local short=$1 long=$2 a b
+  shift 2
+  a=$(instructions "$1" "$2" "${@:3}" "$short")
+  b=$(instructions "$1" "$2" "${@:3}" "$long")
+  echo $(( (b - a) / (long - short) ))
+}
+
+# row <name> <short> <long> <client command before the program number...>
+row() {
+  local name=$1 short=$2 long=$3 kind=$4 v g
+  shift 4
+  if [ "$kind" = quote ]; then
+    v=$(per_call "$short" "$long" "$work/velorin/quote_server" $prog "$@")
+    g=$(per_call "$short" "$long" "$work/rpcgen/quote_rpcgen_server" $((prog + 1)) "$@")
+  else
+    v=$(per_call "$short" "$long" "$work/velorin_bulk/bulk_server" $((prog + 2)) "$@")
+    g=$(per_call "$short" "$long" "$work/rpcgen_bulk/bulk_rpcgen_server" $((prog + 3)) "$@")
+  fi
+  printf "%-16s %12s %12s %8s\n" "$name" "$v" "$g" "$(awk -v a="$v" -v b="$g" 'BEGIN{ printf "%.3f", a/b }')"
+}
+
+short=${SHORT_RUN:-1000}
+long=${LONG_RUN:-6000}
+short_bulk=${SHORT_BULK:-20}
+long_bulk=${LONG_BULK:-120}
+quote_loop() { "$work/velorin/quote_client" 127.0.0.1 "$2" "$1" 0 "$3"; }
+bulk_loop() { "$work/velorin_bulk/bulk_client" 127.0.0.1 "$2" "$1" 0 "$3"; }
+
+echo "== user-space instructions per call of the server (callgrind)"
+printf "%-16s %12s %12s %8s\n" call Velorin rpcgen ratio
+row "tcp" "$short" "$long" quote quote_loop tcp
+row "udp" "$short" "$long" quote quote_loop udp
+row "64 KiB inout" "$short_bulk" "$long_bulk" bulk bulk_loop 65536
+row "1 MiB inout" "$short_bulk" "$long_bulk" bulk bulk_loop 1048576
