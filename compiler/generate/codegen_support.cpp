@@ -178,27 +178,30 @@ namespace {
 const char* const kXdrHelpers = R"C(#ifndef VELORIN_XDR_HELPERS_H
 #define VELORIN_XDR_HELPERS_H
 /* Sizes of the XDR code in 64 bits: an overflow, a negative value or a
-   division by zero gives a value that no 32-bit count reaches. */
+   division by zero gives a value that no 32-bit count reaches. Such a
+   value has its top bit set (a negative int converted, or the saturated
+   value), and every operation keeps it: a quotient, a difference or a
+   shift of such values would otherwise come out small. */
 static inline unsigned long long $add(unsigned long long a, unsigned long long b) {
-	return a + b < a ? ~0ULL : a + b;
+	return (a | b) >> 63 || a + b < a ? ~0ULL : a + b;
 }
 static inline unsigned long long $sub(unsigned long long a, unsigned long long b) {
-	return a < b ? ~0ULL : a - b;
+	return (a | b) >> 63 || a < b ? ~0ULL : a - b;
 }
 static inline unsigned long long $mul(unsigned long long a, unsigned long long b) {
-	return a != 0 && b > ~0ULL / a ? ~0ULL : a * b;
+	return (a | b) >> 63 || (a != 0 && b > ~0ULL / a) ? ~0ULL : a * b;
 }
 static inline unsigned long long $div(unsigned long long a, unsigned long long b) {
-	return b == 0 ? ~0ULL : a / b;
+	return (a | b) >> 63 || b == 0 ? ~0ULL : a / b;
 }
 static inline unsigned long long $mod(unsigned long long a, unsigned long long b) {
-	return b == 0 ? ~0ULL : a % b;
+	return (a | b) >> 63 || b == 0 ? ~0ULL : a % b;
 }
 static inline unsigned long long $shl(unsigned long long a, unsigned long long b) {
-	return b >= 64 || a > ~0ULL >> b ? ~0ULL : a << b;
+	return (a | b) >> 63 || b >= 64 || a > ~0ULL >> b ? ~0ULL : a << b;
 }
 static inline unsigned long long $shr(unsigned long long a, unsigned long long b) {
-	return b >= 64 ? ~0ULL : a >> b;
+	return (a | b) >> 63 || b >= 64 ? ~0ULL : a >> b;
 }
 /* Values of expressions over decoded data that C could trap on or leave
    undefined (a discriminant, the test inside a size), as ints in 64 bits.
