@@ -15,7 +15,8 @@ cd "$work"
 "$prefix/bin/Velorin" heap.idl >velorin.log 2>&1 || { cat velorin.log >&2; exit 1; }
 rpcgen -h -o heap_rpcgen.h heap_rpcgen.x
 rpcgen -c -o heap_rpcgen_xdr.c heap_rpcgen.x
-cc -O2 $tirpc_cflags -I"$prefix/include" -o velorin_heap heap_decode.c heap_xdr.c $tirpc_libs
+cc -O2 $tirpc_cflags -I"$prefix/include" -o velorin_heap heap_decode.c heap_xdr.c "$prefix/lib/libvlrpc.a" \
+  $tirpc_libs
 cc -O2 $tirpc_cflags -DRPCGEN -o rpcgen_heap heap_decode.c heap_rpcgen_xdr.c $tirpc_libs 2>/dev/null
 
 # rpcgen's decoder follows the list's next pointers recursively.

@@ -203,6 +203,90 @@ void vl_set_err_report_func(vlrpc_perr_call_t f);
 /* The default report function: writes text to the standard error stream. */
 void print_stderr(char* text);
 
+/* ---- Helpers of the generated XDR code, stubs and server code ---- */
+
+/* Sizes of the XDR code in 64 bits: an overflow, a negative value (a
+ * subtraction below 0, or an operand with its top bit set: a negative int
+ * converted, or ~0ULL itself) or a division by zero gives ~0ULL, a value
+ * that no 32-bit count reaches, and every operation keeps it. */
+unsigned long long vlrpc_size_add(unsigned long long a, unsigned long long b);
+unsigned long long vlrpc_size_sub(unsigned long long a, unsigned long long b);
+unsigned long long vlrpc_size_mul(unsigned long long a, unsigned long long b);
+unsigned long long vlrpc_size_div(unsigned long long a, unsigned long long b);
+unsigned long long vlrpc_size_mod(unsigned long long a, unsigned long long b);
+/* Shifts of sizes: an operand with its top bit set, a count of 64 or
+ * more, or bits shifted out on the left, give ~0ULL. */
+unsigned long long vlrpc_size_shl(unsigned long long a, unsigned long long b);
+unsigned long long vlrpc_size_shr(unsigned long long a, unsigned long long b);
+/* Values of expressions over decoded data that C could trap on or leave
+ * undefined (a discriminant, the test inside a size), as ints in 64 bits.
+ * A division by zero, a shift by a count outside 0 to 31, a left shift of
+ * a negative value and a result outside int cannot be computed: they give
+ * vlrpc_value_none(), the one value that no int takes, which every later
+ * operation keeps. Operands are ints or unsigned values of 32 bits;
+ * vlrpc_value_operand tells whether a value is one, vlrpc_value_int
+ * whether a result is an int (else none), vlrpc_value_unknown whether a
+ * value is none. */
+long long vlrpc_value_none(void);
+int vlrpc_value_unknown(long long v);
+int vlrpc_value_operand(long long v);
+long long vlrpc_value_int(long long v);
+long long vlrpc_value_add(long long a, long long b);
+long long vlrpc_value_sub(long long a, long long b);
+long long vlrpc_value_mul(long long a, long long b);
+long long vlrpc_value_div(long long a, long long b);
+long long vlrpc_value_mod(long long a, long long b);
+long long vlrpc_value_shl(long long a, long long b);
+long long vlrpc_value_shr(long long a, long long b);
+long long vlrpc_value_neg(long long a);
+long long vlrpc_value_not(long long a);
+/* &, |, ^, <, >, <=, >=, ==, !=, && and ||: only an operand that is not
+ * one (none among them) gives none. */
+long long vlrpc_value_bitand(long long a, long long b);
+long long vlrpc_value_bitor(long long a, long long b);
+long long vlrpc_value_bitxor(long long a, long long b);
+long long vlrpc_value_lt(long long a, long long b);
+long long vlrpc_value_gt(long long a, long long b);
+long long vlrpc_value_le(long long a, long long b);
+long long vlrpc_value_ge(long long a, long long b);
+long long vlrpc_value_eq(long long a, long long b);
+long long vlrpc_value_ne(long long a, long long b);
+long long vlrpc_value_and(long long a, long long b);
+long long vlrpc_value_or(long long a, long long b);
+/* A value as a size: none saturates to ~0ULL. */
+unsigned long long vlrpc_value_size(long long v);
+/* The smaller of a size and a limit, as a count of the wire: at most
+ * 0xffffffff. */
+u_int vlrpc_clamp(unsigned long long n, unsigned long long limit);
+/* The count to send for a size: TRUE and *count set when n is within bound
+ * and a 32-bit count; FALSE, *count untouched, otherwise. */
+bool_t vlrpc_count_fits(unsigned long long n, unsigned long long bound, u_int* count);
+/* Zeroed storage of n elements of size bytes (one for n 0) for a result
+ * buffer; null for a count that the wire cannot carry or when memory is
+ * short. */
+void* vlrpc_alloc(unsigned long long n, size_t size);
+/* Releases, with the element filter when it is not null, count decoded
+ * elements of size bytes at *array, frees *array and sets it to null. */
+void vlrpc_release(char** array, u_int count, u_int size, xdrproc_t element);
+/* Decodes (or encodes, or frees) count elements of size bytes each at
+ * *array with the element filter, or raw bytes when it is null. When
+ * *array is null, storage is allocated as the elements arrive, with one
+ * zeroed element behind them (a terminator for bytes); when decoding then
+ * fails, that storage is released and *array is null again. */
+bool_t vlrpc_decode_elements(XDR* xdrs, char** array, u_int count, u_int size, xdrproc_t element);
+/* Bytes measured by their own terminator: TRUE when one ends the count
+ * bytes decoded, written behind them where room has a place for it, or
+ * found among them. FALSE otherwise, and the last byte becomes one, so
+ * that storage refused this way still holds a string. */
+bool_t vlrpc_terminated(char* bytes, u_int count, u_int room);
+/* 1 when the n elements of size bytes at array hold only zero bytes (a
+ * caller's storage whose elements own nothing yet); 0 otherwise and for a
+ * null array. */
+int vlrpc_blank(const char* array, u_int n, u_int size);
+/* Releases with the element filter what the n elements of size bytes at
+ * array own and zeroes them; the storage itself stays the caller's. */
+void vlrpc_clear(char* array, u_int n, u_int size, xdrproc_t element);
+
 #ifdef __cplusplus
 }
 #endif

@@ -27,12 +27,6 @@ std::string currentIndent();
 // Every line of `block` behind `indent`.
 std::string indentedLines(const std::string& block, const std::string& indent);
 
-// The header's helper block: the static functions that the XDR code of
-// arrays and the result-record helpers call (64-bit size arithmetic,
-// decoding elements as they arrive, terminator checks), under a guard of
-// its own.
-std::string xdrHelpersText();
-
 // How a struct routine codes one array member beyond the plain statement.
 struct arrayCoding {
     // The members coded before this one in the same routine: a size made of
@@ -139,8 +133,9 @@ void refuseUncodableMember(const classType* c, const Symbol* member);
 
 // A generated block from its shape: every "$name" hole of `shape` is
 // replaced by the value given for that name (names are letters, digits and
-// underscores; "${name}" ends one that letters follow; a hole without a
-// value stays as written).
+// underscores; "${name}" ends one that letters follow). A hole without a
+// value, or a value without a hole, is a fault of the generator: the
+// compiler ends with an internal assertion.
 struct templateHole {
     const char* name;
     std::string value;

@@ -120,8 +120,9 @@ std::string emitEnumerationDeclarations(std::ostream& out)
                               << " has a string as its value.\n";
             if (!constants.empty())
                 constants += ",\n";
-            constants += fillTemplate(c.value.empty() ? "\t$name" : "\t$name = $value",
-                                      {{"name", c.name}, {"value", c.value}});
+            constants += c.value.empty() ? fillTemplate("\t$name", {{"name", c.name}})
+                                         : fillTemplate("\t$name = $value",
+                                                        {{"name", c.name}, {"value", c.value}});
         }
         text +=
             fillTemplate("enum $tag{\n$constants\n};\n\n",

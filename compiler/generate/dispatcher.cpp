@@ -5,6 +5,7 @@
 #include <string>
 
 #include "diagnostics/error_report.h"
+#include "generate/codegen_support.h"
 #include "generate/procedure_steps.h"
 #include "model/rpc_program.h"
 #include "output/emit.h"
@@ -20,51 +21,88 @@ int isSet(const rpcProcedure* procedure, const char* flag)
 
 std::string dispatcherHead(const rpcVersion* version)
 {
-    return joinText("void ", version->baseName(), "(", "struct svc_req*", " rqstp,", "SVCXPRT*",
-                    " txp)");
+    return fillTemplate("void $dispatcher(struct svc_req* rqstp,SVCXPRT* txp)",
+                        {{"dispatcher", version->baseName()}});
 }
 
-// One union of the records of a side, never empty thanks to the dummy.
-std::string recordUnion(const procedureList* procedures, int inSide, const char* unionName)
+// The dispatcher: the records of both sides in unions of the stack (never
+// empty thanks to the dummy), the call description's fixed fields, and one
+// case per procedure.
+const char* const kDispatcher = R"C($head{
+
+	union {
+$overMembers		int	__vlrpc_dummy___;
+	}RPC_over;
+
+	union {
+$backMembers		int	__vlrpc_dummy___;
+	}RPC_back;
+
+	vlrpc_call_struct callInfo;
+	callInfo.ptransport = txp;
+	callInfo.pover = (caddr_t)&RPC_over;
+	callInfo.pback = (caddr_t)&RPC_back;
+	callInfo.reply_now = 0;
+	callInfo.mt_on_call = 0;
+	callInfo.free_after = 0;
+	callInfo.psvc_req = rqstp;
+	callInfo.proc = 0;
+
+
+	switch (rqstp->rq_proc) {
+	case NULLPROC:
+		svc_sendreply(txp, (xdrproc_t)xdr_void, 0);
+		return;
+
+$cases	default:
+		svcerr_noproc(txp);
+		return;
+	}
+
+	vl_serv_call(&callInfo);
+
+}
+
+)C";
+
+const char* const kProcedureCase = R"C(	case $number:
+		callInfo.xdr_over = (xdrproc_t) $xdrOver;
+		callInfo.xdr_back = (xdrproc_t) $xdrBack;
+		callInfo.over_size = $overSize;
+		callInfo.back_size = $backSize;
+		callInfo.local = (local_call_t)$call;
+		callInfo.free_after = (free_call_t)$freeAfter;
+$options		break;
+
+)C";
+
+// The members of one side's union: the records of the procedures that have
+// one on that side.
+std::string recordMembers(const procedureList* procedures, int inSide)
 {
-    std::string text = joinText("\tunion {", "\n");
+    std::string text;
     procedureList::cursor walk = procedureList::begin(procedures);
     while (rpcProcedure* procedure = walk.next()) {
         if (inSide && procedure->hasInRecord())
-            text += joinText("\t\t", procedure->inRecordName(), "\t", procedure->overName(), ";\n");
+            text += fillTemplate("\t\t$record\t$member;\n", {{"record", procedure->inRecordName()},
+                                                             {"member", procedure->overName()}});
         if (!inSide && procedure->hasOutRecord())
-            text +=
-                joinText("\t\t", procedure->outRecordName(), "\t", procedure->backName(), ";\n");
+            text += fillTemplate("\t\t$record\t$member;\n", {{"record", procedure->outRecordName()},
+                                                             {"member", procedure->backName()}});
     }
-    return text + joinText("\t\tint\t__vlrpc_dummy___", ";\n", "\t}", unionName);
+    return text;
 }
 
-std::string commonFields()
+std::string recordSize(int hasRecord, const std::string& record)
 {
-    return joinText("\t", "vlrpc_call_struct", " callInfo;", "\n", "\tcallInfo.ptransport = txp;",
-                    "\n", "\tcallInfo.pover = (caddr_t)&RPC_over;", "\n",
-                    "\tcallInfo.pback = (caddr_t)&RPC_back;", "\n", "\tcallInfo.reply_now = 0;",
-                    "\n", "\tcallInfo.mt_on_call = 0;", "\n", "\tcallInfo.free_after = 0;", "\n",
-                    "\tcallInfo.psvc_req = rqstp;", "\n", "\tcallInfo.proc = 0;", "\n", "\n\n");
+    return hasRecord ? fillTemplate("sizeof($record)", {{"record", record}}) : "0";
 }
 
 std::string procedureCase(rpcProcedure* procedure)
 {
-    std::string text = joinText("\tcase ", procedure->upperName(), ":", "\n");
-    text += joinText("\t\tcallInfo.xdr_over = (xdrproc_t) ", procedure->inXdrRoutine(), ";\n");
-    text += joinText("\t\tcallInfo.xdr_back = (xdrproc_t) ", procedure->outXdrRoutine(), ";\n");
-    text += joinText("\t\tcallInfo.over_size = ",
-                     procedure->hasInRecord() ? joinText("sizeof(", procedure->inRecordName(), ")")
-                                              : "0",
-                     ";\n");
-    text += joinText(
-        "\t\tcallInfo.back_size = ",
-        procedure->hasOutRecord() ? joinText("sizeof(", procedure->outRecordName(), ")") : "0",
-        ";\n");
-    text += joinText("\t\tcallInfo.local = (local_call_t)", procedure->callName(), ";\n");
-    text += joinText("\t\tcallInfo.free_after = (free_call_t)", procedure->freeAfterName(), ";\n");
+    std::string options;
     if (isSet(procedure, "NON_BLOCKING"))
-        text += joinText("\t\tcallInfo.reply_now = 1", ";\n");
+        options += "\t\tcallInfo.reply_now = 1;\n";
     const int forks = isSet(procedure, "FORK_ON_CALL");
     const int threads = isSet(procedure, "THREAD_ON_CALL");
     if (forks && threads)
@@ -75,10 +113,19 @@ std::string procedureCase(rpcProcedure* procedure)
                       << "THREAD_ON_CALL"
                       << " can be set\n";
     if (forks)
-        text += joinText("\t\tcallInfo.mt_on_call = VELORIN_FORKING", ";\n");
+        options += "\t\tcallInfo.mt_on_call = VELORIN_FORKING;\n";
     if (threads)
-        text += joinText("\t\tcallInfo.mt_on_call = VELORIN_THREADING", ";\n");
-    return text + joinText("\t\tbreak;", "\n\n");
+        options += "\t\tcallInfo.mt_on_call = VELORIN_THREADING;\n";
+    return fillTemplate(
+        kProcedureCase,
+        {{"number", procedure->upperName()},
+         {"xdrOver", procedure->inXdrRoutine()},
+         {"xdrBack", procedure->outXdrRoutine()},
+         {"overSize", recordSize(procedure->hasInRecord(), procedure->inRecordName())},
+         {"backSize", recordSize(procedure->hasOutRecord(), procedure->outRecordName())},
+         {"call", procedure->callName()},
+         {"freeAfter", procedure->freeAfterName()},
+         {"options", options}});
 }
 
 }  // namespace
@@ -88,19 +135,12 @@ void emitDispatcher(rpcVersion* version)
     const procedureList* procedures = version->procedures();
     emit(serverProtoSection.stream(), dispatcherHead(version), ";\n");
 
-    std::string text = joinText(dispatcherHead(version), "{", "\n", "\n");
-    text += recordUnion(procedures, 1, "RPC_over;\n\n");
-    text += recordUnion(procedures, 0, "RPC_back;\n\n");
-    text += commonFields();
-    text +=
-        joinText("\tswitch (rqstp->rq_proc) {", "\n", "\tcase NULLPROC:", "\n",
-                 "\t\tsvc_sendreply(txp, (xdrproc_t)xdr_void, 0);", "\n", "\t\treturn;", "\n\n");
+    std::string cases;
     procedureList::cursor walk = procedureList::begin(procedures);
     while (rpcProcedure* procedure = walk.next())
-        text += procedureCase(procedure);
-    text += joinText("\tdefault:", "\n", "\t\tsvcerr_noproc(txp);", "\n", "\t\treturn", ";\n",
-                     "\t}", "\n\n");
-    text += joinText("\tvl_serv_call(&callInfo)", ";\n");
-    text += joinText("\n", "}", "\n\n");
-    emit(serverOut, text);
+        cases += procedureCase(procedure);
+    emit(serverOut, fillTemplate(kDispatcher, {{"head", dispatcherHead(version)},
+                                               {"overMembers", recordMembers(procedures, 1)},
+                                               {"backMembers", recordMembers(procedures, 0)},
+                                               {"cases", cases}}));
 }

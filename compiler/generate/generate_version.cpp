@@ -221,7 +221,6 @@ versionFileSet generateVersion(rpcVersion* version)
 
     // The common block of macros that all generated code relies on.
     emitCommonMacros();
-    emit(headerOut, xdrHelpersText());
 
     // Registration and server main.
     emitRegisterFunction(version);

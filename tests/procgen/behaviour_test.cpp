@@ -60,6 +60,7 @@ static int failures = 0;
 int failAllocations = 0;
 void* failing_malloc(size_t size) { return failAllocations ? 0 : malloc(size); }
 void* failing_calloc(size_t n, size_t size) { return failAllocations ? 0 : calloc(n, size); }
+void* failing_alloc(unsigned long long n, size_t size) { return failAllocations ? 0 : vlrpc_alloc(n, size); }
 
 int fetchCalls = 0;
 int now(void) { return 42; }
@@ -187,9 +188,11 @@ TEST_F(GeneratedServerCode, WrappersAndRecordsBehaveAsTheRuntimeNeeds)
     std::ofstream("harness.c") << harness;
     const std::string cc = PROCGEN_CC;
     // The allocation helpers of the server file allocate through
-    // failing_malloc and failing_calloc, so that the harness can make them
-    // fail.
-    ASSERT_EQ(run(cc + " -c -Dmalloc=failing_malloc -Dcalloc=failing_calloc " +
+    // failing_malloc, failing_calloc and failing_alloc (in place of the
+    // runtime's vlrpc_alloc), so that the harness can make them fail.
+    ASSERT_EQ(run(cc +
+                  " -c -Dmalloc=failing_malloc -Dcalloc=failing_calloc "
+                  "-Dvlrpc_alloc=failing_alloc " +
                   currentFiles.server + " -o svc.o"),
               0)
         << readFile(currentFiles.server);

@@ -24,8 +24,9 @@ using testsupport::serverProcess;
 
 // The programmer's server functions. The server announces on its standard
 // output, from its INIT_AFTER_REGISTER function, that it serves. Its result
-// buffers are allocated through test_malloc and test_calloc, which fail in a
-// server started with ROAD_EXHAUSTED set.
+// buffers are allocated through test_malloc, test_calloc and test_alloc (in
+// place of the runtime's vlrpc_alloc), which fail in a server started with
+// ROAD_EXHAUSTED set.
 const char* const implementation = R"c(
 #define VELORIN_XDR
 #define VELORIN_SERVER
@@ -35,6 +36,7 @@ const char* const implementation = R"c(
 
 void* test_malloc(size_t size) { return getenv("ROAD_EXHAUSTED") ? 0 : malloc(size); }
 void* test_calloc(size_t n, size_t size) { return getenv("ROAD_EXHAUSTED") ? 0 : calloc(n, size); }
+void* test_alloc(unsigned long long n, size_t size) { return getenv("ROAD_EXHAUSTED") ? 0 : vlrpc_alloc(n, size); }
 
 void announce(int argc, char** argv) {
     (void)argc; (void)argv;
@@ -139,7 +141,8 @@ protected:
 
         std::ofstream("impl.c") << implementation;
         std::ofstream("client.c") << client;
-        build("-Werror -Dmalloc=test_malloc -Dcalloc=test_calloc -c stock_svc.c");
+        build(
+            "-Werror -Dmalloc=test_malloc -Dcalloc=test_calloc -Dvlrpc_alloc=test_alloc -c stock_svc.c");
         build("-Werror -c stock_xdr.c");
         build("-Werror -c stock_cln.c");
         build("-c impl.c");

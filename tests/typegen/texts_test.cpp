@@ -574,6 +574,28 @@ TEST(InternalAssertions, EndTheCompilerWithStatusTwo)
                 "^Fatal error: switch_exp==0 ");
 }
 
+TEST(Templates, FillEveryHoleWithItsValue)
+{
+    EXPECT_EQ(fillTemplate("\tif(!$filter(${xdrs}p))\n\t\treturn 0;\n",
+                           {{"xdrs", "xdrp"}, {"filter", "xdr_int"}}),
+              "\tif(!xdr_int(xdrpp))\n\t\treturn 0;\n");
+    EXPECT_EQ(fillTemplate("$a$a", {{"a", "x"}}), "xx") << "a hole may stand twice";
+    EXPECT_EQ(fillTemplate("no holes", {}), "no holes");
+}
+
+// A misspelt hole, or a value whose hole the shape lost, is a fault of the
+// generator that would reach the C output unnoticed: the compiler ends.
+TEST(Templates, UnknownOrUnusedHoleEndsTheCompiler)
+{
+    EXPECT_EXIT(fillTemplate("\treturn $reslt;\n", {{"result", "0"}}), testing::ExitedWithCode(2),
+                "^Fatal error: holeWithoutValue codegen_support.cpp[0-9]+\n");
+    EXPECT_EXIT(fillTemplate("\treturn $result;\n", {{"result", "0"}, {"count", "n"}}),
+                testing::ExitedWithCode(2),
+                "^Fatal error: valueWithoutHole codegen_support.cpp[0-9]+\n");
+    EXPECT_EXIT(fillTemplate("cost: $", {}), testing::ExitedWithCode(2),
+                "^Fatal error: holeWithoutValue ");
+}
+
 TEST(XdrCode, TypedefWithoutAliasWritesNothing)
 {
     typedefType* empty = alias("t", nullptr);

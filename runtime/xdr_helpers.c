@@ -1,0 +1,245 @@
+/* Helpers that the generated XDR routines, stubs and server code call: size
+ * arithmetic that saturates instead of wrapping, the count checks of
+ * bounded arrays, decoding and release of element arrays, and the
+ * terminator checks of strings. One copy here serves every interface a
+ * program links. */
+#include <stdlib.h>
+#include <string.h>
+
+#include "velorin.h"
+
+/* Sizes of the XDR code in 64 bits: an overflow, a negative value or a
+ * division by zero gives a value that no 32-bit count reaches. Such a value
+ * has its top bit set (a negative int converted, or the saturated value),
+ * and every operation keeps it: a quotient, a difference or a shift of
+ * such values would otherwise come out small. */
+unsigned long long vlrpc_size_add(unsigned long long a, unsigned long long b)
+{
+    return (a | b) >> 63 || a + b < a ? ~0ULL : a + b;
+}
+
+unsigned long long vlrpc_size_sub(unsigned long long a, unsigned long long b)
+{
+    return (a | b) >> 63 || a < b ? ~0ULL : a - b;
+}
+
+unsigned long long vlrpc_size_mul(unsigned long long a, unsigned long long b)
+{
+    return (a | b) >> 63 || (a != 0 && b > ~0ULL / a) ? ~0ULL : a * b;
+}
+
+unsigned long long vlrpc_size_div(unsigned long long a, unsigned long long b)
+{
+    return (a | b) >> 63 || b == 0 ? ~0ULL : a / b;
+}
+
+unsigned long long vlrpc_size_mod(unsigned long long a, unsigned long long b)
+{
+    return (a | b) >> 63 || b == 0 ? ~0ULL : a % b;
+}
+
+unsigned long long vlrpc_size_shl(unsigned long long a, unsigned long long b)
+{
+    return (a | b) >> 63 || b >= 64 || a > ~0ULL >> b ? ~0ULL : a << b;
+}
+
+unsigned long long vlrpc_size_shr(unsigned long long a, unsigned long long b)
+{
+    return (a | b) >> 63 || b >= 64 ? ~0ULL : a >> b;
+}
+
+/* Values of expressions over decoded data, as ints in 64 bits: what cannot
+ * be computed gives the one value that no int takes, which every later
+ * operation keeps. */
+long long vlrpc_value_none(void) { return -0x7fffffffffffffffLL - 1; }
+
+int vlrpc_value_unknown(long long v) { return v == vlrpc_value_none(); }
+
+int vlrpc_value_operand(long long v) { return v >= -0xffffffffLL && v <= 0xffffffffLL; }
+
+long long vlrpc_value_int(long long v)
+{
+    return v < -0x80000000LL || v > 0x7fffffffLL ? vlrpc_value_none() : v;
+}
+
+long long vlrpc_value_add(long long a, long long b)
+{
+    return vlrpc_value_operand(a) && vlrpc_value_operand(b) ? vlrpc_value_int(a + b)
+                                                            : vlrpc_value_none();
+}
+
+long long vlrpc_value_sub(long long a, long long b)
+{
+    return vlrpc_value_operand(a) && vlrpc_value_operand(b) ? vlrpc_value_int(a - b)
+                                                            : vlrpc_value_none();
+}
+
+long long vlrpc_value_mul(long long a, long long b)
+{
+    if (!vlrpc_value_operand(a) || !vlrpc_value_operand(b))
+        return vlrpc_value_none();
+    if (a == 0 || b == 0)
+        return 0;
+    if (a < -0x80000000LL || a > 0x80000000LL || b < -0x80000000LL || b > 0x80000000LL)
+        return vlrpc_value_none();
+    return vlrpc_value_int(a * b);
+}
+
+long long vlrpc_value_div(long long a, long long b)
+{
+    return vlrpc_value_operand(a) && vlrpc_value_operand(b) && b != 0 ? vlrpc_value_int(a / b)
+                                                                      : vlrpc_value_none();
+}
+
+long long vlrpc_value_mod(long long a, long long b)
+{
+    return vlrpc_value_unknown(vlrpc_value_div(a, b)) ? vlrpc_value_none() : a % b;
+}
+
+long long vlrpc_value_shl(long long a, long long b)
+{
+    return vlrpc_value_operand(a) && a >= 0 && b >= 0 && b < 32 ? vlrpc_value_int(a << b)
+                                                                : vlrpc_value_none();
+}
+
+long long vlrpc_value_shr(long long a, long long b)
+{
+    if (!vlrpc_value_operand(a) || b < 0 || b >= 32)
+        return vlrpc_value_none();
+    return a < 0 ? ~(~a >> b) : a >> b;
+}
+
+long long vlrpc_value_neg(long long a)
+{
+    return vlrpc_value_operand(a) ? vlrpc_value_int(-a) : vlrpc_value_none();
+}
+
+long long vlrpc_value_not(long long a) { return vlrpc_value_operand(a) ? ~a : vlrpc_value_none(); }
+
+/* The operators that C cannot trap on: only an operand that could not be
+ * computed is kept. */
+#define VLRPC_NEUTRAL_VALUE(name, op)                                                              \
+    long long name(long long a, long long b)                                                       \
+    {                                                                                              \
+        return vlrpc_value_operand(a) && vlrpc_value_operand(b) ? (long long)(a op b)              \
+                                                                : vlrpc_value_none();              \
+    }
+VLRPC_NEUTRAL_VALUE(vlrpc_value_bitand, &)
+VLRPC_NEUTRAL_VALUE(vlrpc_value_bitor, |)
+VLRPC_NEUTRAL_VALUE(vlrpc_value_bitxor, ^)
+VLRPC_NEUTRAL_VALUE(vlrpc_value_lt, <)
+VLRPC_NEUTRAL_VALUE(vlrpc_value_gt, >)
+VLRPC_NEUTRAL_VALUE(vlrpc_value_le, <=)
+VLRPC_NEUTRAL_VALUE(vlrpc_value_ge, >=)
+VLRPC_NEUTRAL_VALUE(vlrpc_value_eq, ==)
+VLRPC_NEUTRAL_VALUE(vlrpc_value_ne, !=)
+VLRPC_NEUTRAL_VALUE(vlrpc_value_and, &&)
+VLRPC_NEUTRAL_VALUE(vlrpc_value_or, ||)
+
+unsigned long long vlrpc_value_size(long long v)
+{
+    return vlrpc_value_unknown(v) ? ~0ULL : (unsigned long long)v;
+}
+
+u_int vlrpc_clamp(unsigned long long n, unsigned long long limit)
+{
+    if (n > limit)
+        n = limit;
+    return n > 0xffffffffULL ? 0xffffffffU : (u_int)n;
+}
+
+bool_t vlrpc_count_fits(unsigned long long n, unsigned long long bound, u_int* count)
+{
+    if (n > bound || n > 0xffffffffULL)
+        return FALSE;
+    *count = (u_int)n;
+    return TRUE;
+}
+
+/* calloc checks the product and leaves the pages untouched until the
+ * procedure writes them. */
+void* vlrpc_alloc(unsigned long long n, size_t size)
+{
+    if (n > 0xffffffffULL)
+        return 0;
+    return calloc(n ? (size_t)n : 1, size);
+}
+
+void vlrpc_release(char** array, u_int count, u_int size, xdrproc_t element)
+{
+    u_int i;
+    if (element != 0)
+        for (i = 0; i < count; i++)
+            xdr_free(element, *array + (size_t)i * size);
+    free(*array);
+    *array = 0;
+}
+
+/* Storage of its own grows as the elements arrive, at most doubling, so
+ * that a count sent without its data takes no more memory than what came. */
+bool_t vlrpc_decode_elements(XDR* xdrs, char** array, u_int count, u_int size, xdrproc_t element)
+{
+    int own = *array == 0;
+    u_int room = count, done = 0;
+    bool_t ok = TRUE;
+    if (own) {
+        room = count < 1024 ? count : 1024;
+        if ((*array = (char*)calloc((size_t)room + 1, size)) == 0)
+            return FALSE;
+    }
+    while (ok && done < count) {
+        if (done == room) {
+            u_int more = count - room < room ? count - room : room;
+            char* grown = 0;
+            if ((size_t)room + more + 1 <= ((size_t)-1) / size)
+                grown = (char*)realloc(*array, ((size_t)room + more + 1) * size);
+            ok = grown != 0;
+            if (ok) {
+                memset(grown + ((size_t)room + 1) * size, 0, (size_t)more * size);
+                *array = grown;
+                room += more;
+            }
+        } else if (element == 0) {
+            ok = xdr_opaque(xdrs, *array + done, room - done);
+            if (ok)
+                done = room;
+        } else {
+            ok = (*element)(xdrs, *array + (size_t)done * size);
+            done++;
+        }
+    }
+    if (!ok && own)
+        vlrpc_release(array, done, size, element);
+    return ok;
+}
+
+bool_t vlrpc_terminated(char* bytes, u_int count, u_int room)
+{
+    if (count < room) {
+        bytes[count] = 0;
+        return TRUE;
+    }
+    if (count == 0 || memchr(bytes, 0, count) != 0)
+        return count > 0;
+    bytes[count - 1] = 0;
+    return FALSE;
+}
+
+int vlrpc_blank(const char* array, u_int n, u_int size)
+{
+    size_t i, total = (size_t)n * size;
+    if (array == 0)
+        return 0;
+    for (i = 0; i < total; i++)
+        if (array[i] != 0)
+            return 0;
+    return 1;
+}
+
+void vlrpc_clear(char* array, u_int n, u_int size, xdrproc_t element)
+{
+    u_int i;
+    for (i = 0; i < n; i++)
+        xdr_free(element, array + (size_t)i * size);
+    memset(array, 0, (size_t)n * size);
+}
