@@ -1,0 +1,275 @@
+/* The server's main loop and its single pass: waits on the RPC service
+ * descriptors and the program's own descriptors, calls the handlers,
+ * admits waiting connections, forks for a request when asked to, and lets
+ * the RPC library serve the rest. */
+#include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "vlsrv.h"
+
+/* What the loop waits on, kept from one pass to the next and made again
+ * only when something it is made of has changed: the service descriptors
+ * (svc_fdset and svc_maxfd, which the RPC library changes without telling,
+ * compared with the copy taken: a word or two), the handlers, the paused
+ * listeners, or the table size. */
+static struct {
+    int table;       /* the table size it was made for */
+    int service_top; /* svc_maxfd then */
+    fd_set service;  /* svc_fdset then, below the table size */
+    int service_nfds;
+    /* The words of svc_fdset that the copy covers, and their bits below
+     * the table size. */
+    int service_words;
+    __fd_mask service_mask[FD_SETSIZE / (8 * sizeof(__fd_mask))];
+    fd_set rd, wr, ex;
+    int nfds, words;     /* one above the highest descriptor in the sets */
+    int writes, excepts; /* whether wr, ex hold a descriptor */
+    int listeners;       /* whether a service descriptor listens */
+} watch;
+
+static const fd_set no_fds;
+
+/* Makes the wait for table size n: the RPC service descriptors but the
+ * paused listeners, plus every descriptor with a handler of the matching
+ * kind, all below n. Its nfds is one above the highest descriptor in the
+ * sets, the first argument select needs: the kernel then looks at no
+ * descriptor that cannot be ready. */
+static void merge_fdsets(int n)
+{
+    int limit = vlsrv_bound(n, vlsrv_handler_limit);
+    int top, fd, w;
+
+    watch.table = n;
+    watch.service_top = svc_maxfd;
+    vlsrv_copy_service_fds(&watch.service, n, &no_fds);
+    watch.service_words = vlsrv_words_below(vlsrv_service_bound(n));
+    for (w = 0; w < watch.service_words; w++)
+        watch.service_mask[w] = vlsrv_bits_below(w, n);
+    watch.service_nfds = vlsrv_fdset_highest_below(&watch.service, vlsrv_service_bound(n)) + 1;
+    watch.listeners = vlsrv_classify_service_fds(&watch.service, watch.service_nfds);
+    vlsrv_copy_watched_service_fds(&watch.rd, n);
+    FD_ZERO(&watch.wr);
+    FD_ZERO(&watch.ex);
+    watch.writes = watch.excepts = 0;
+    top = watch.service_nfds - 1;
+    for (fd = 0; fd < limit; fd++) {
+        if (!vlsrv_has_handler(&vlsrv_handler_table[fd]))
+            continue;
+        if (vlsrv_handler_table[fd].input != NULL)
+            FD_SET(fd, &watch.rd);
+        if (vlsrv_handler_table[fd].output != NULL) {
+            FD_SET(fd, &watch.wr);
+            watch.writes = 1;
+        }
+        if (vlsrv_handler_table[fd].exception != NULL) {
+            FD_SET(fd, &watch.ex);
+            watch.excepts = 1;
+        }
+        if (fd > top)
+            top = fd;
+    }
+    watch.nfds = top + 1;
+    watch.words = vlsrv_words_below(watch.nfds);
+    vlsrv_wait_stale = 0;
+}
+
+/* Whether the service descriptors below the table size differ from those
+ * the wait was made of. */
+static inline int service_changed(void)
+{
+    int w;
+
+    if (svc_maxfd != watch.service_top)
+        return 1;
+    for (w = 0; w < watch.service_words; w++)
+        if ((FD_WORDS(&svc_fdset)[w] & watch.service_mask[w]) != FD_WORDS(&watch.service)[w])
+            return 1;
+    return 0;
+}
+
+/* Makes the wait for table size n again when it no longer holds. */
+static inline void refresh_watch(int n)
+{
+    if (vlsrv_wait_stale || watch.table != n || service_changed())
+        merge_fdsets(n);
+}
+
+/* to := the first words of from; the rest of to is left as it was. A
+ * loop: the sets of a server are a word or two. */
+static void copy_words(fd_set* to, const fd_set* from, int words)
+{
+    int w;
+
+    for (w = 0; w < words; w++)
+        FD_WORDS(to)[w] = FD_WORDS(from)[w];
+}
+
+/* Calls the handlers of the ready descriptors in ascending order; wr or
+ * ex is null when nothing was waited on for it. The table and its limit
+ * are read afresh before every call: a handler may register or remove
+ * handlers of descriptors not yet visited. */
+static void handle_ioe(int n, fd_set* rd, fd_set* wr, fd_set* ex)
+{
+    int fd;
+
+    for (fd = 0; fd < vlsrv_bound(n, vlsrv_handler_limit); fd++) {
+        if (FD_ISSET(fd, rd) && vlsrv_handler_table[fd].input != NULL)
+            vlsrv_handler_table[fd].input(fd);
+        if (wr != NULL && FD_ISSET(fd, wr) && vlsrv_handler_table[fd].output != NULL)
+            vlsrv_handler_table[fd].output(fd);
+        if (ex != NULL && FD_ISSET(fd, ex) && vlsrv_handler_table[fd].exception != NULL)
+            vlsrv_handler_table[fd].exception(fd);
+    }
+}
+
+/* Leaves in the first words of rd only the ready descriptors the RPC
+ * library serves. */
+static void keep_svc_fdset(fd_set* rd, int words)
+{
+    int w;
+
+    for (w = 0; w < words; w++)
+        FD_WORDS(rd)[w] &= FD_WORDS(&svc_fdset)[w];
+}
+
+/* Lets the RPC library serve every ready descriptor in the first words of
+ * rd, lowest first, as svc_getreqset does over all of FD_SETSIZE. */
+static void serve_ready(const fd_set* rd, int words)
+{
+    int w;
+
+    for (w = 0; w < words; w++) {
+        unsigned long ready = (unsigned long)FD_WORDS(rd)[w];
+
+        while (ready != 0) {
+            int fd = w * FD_WORD_BITS + __builtin_ctzl(ready);
+
+            ready &= ready - 1;
+            svc_getreq_common(fd);
+        }
+    }
+}
+
+/* The sets of one pass, copied from the wait; what the pass does not wait
+ * on is null. */
+struct pass_sets {
+    fd_set rd, wr, ex;
+};
+
+static int wait_for_pass(struct pass_sets* sets, struct timeval* limit)
+{
+    fd_set* wr = NULL;
+    fd_set* ex = NULL;
+
+    copy_words(&sets->rd, &watch.rd, watch.words);
+    if (watch.writes) {
+        copy_words(&sets->wr, &watch.wr, watch.words);
+        wr = &sets->wr;
+    }
+    if (watch.excepts) {
+        copy_words(&sets->ex, &watch.ex, watch.words);
+        ex = &sets->ex;
+    }
+    return select(watch.nfds, &sets->rd, wr, ex, limit);
+}
+
+void vl_serv_mainloop(SVCXPRT* tcp_master, SVCXPRT* udp_master, int dofork, int exit_idle)
+{
+    int n = vl_getdtablesize();
+    struct pass_sets sets;
+    struct timeval wait, *limit;
+    int ready, words, listening;
+
+    if (vlsrv_uninitialised) {
+        printf("Server not properly initialized.\n");
+        exit(1);
+    }
+    memset(&sets, 0, sizeof sets);
+    for (;;) {
+        /* Without a paused listener the wait has no limit. The pause is
+         * looked at first: one that is over puts its listener back into
+         * the wait. */
+        limit = vlsrv_pause_left(&wait);
+        refresh_watch(n);
+        if (exit_idle && (watch.service_nfds == 0 || vlsrv_uninitialised))
+            exit(0);
+        ready = wait_for_pass(&sets, limit);
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            perror("select");
+            return;
+        }
+        if (ready == 0)
+            continue;
+        words = watch.words;
+        if (vlsrv_handler_limit > 0) {
+            handle_ioe(n, &sets.rd, watch.writes ? &sets.wr : NULL,
+                       watch.excepts ? &sets.ex : NULL);
+            keep_svc_fdset(&sets.rd, words);
+        }
+        /* The checks that guard accepting run only when a listening
+         * descriptor is ready: a call on an open connection or a datagram
+         * costs nothing of them. */
+        listening = watch.listeners && vlsrv_listener_ready(&sets.rd, words);
+        if (listening)
+            vlsrv_admit_connections(&sets.rd, words);
+        if (!vlsrv_any_in_words(&sets.rd, words))
+            continue;
+        if (dofork)
+            (void)vlsrv_fork_for_request(&sets.rd, tcp_master, udp_master);
+        if (listening)
+            vlsrv_take_connections(&sets.rd, words);
+        serve_ready(&sets.rd, words);
+    }
+}
+
+/* The earlier of two limits of a wait, either of which may be null (no
+ * limit). */
+static struct timeval* earlier(struct timeval* a, struct timeval* b)
+{
+    if (a == NULL)
+        return b;
+    if (b == NULL)
+        return a;
+    return timercmp(a, b, <) ? a : b;
+}
+
+void vl_serv_once(struct timeval* timeout)
+{
+    /* select counts a wait down in its timeout: a copy keeps the caller's
+     * value and lets an interrupted wait go on with the time left. A
+     * paused listener cuts the wait short, so that its connection is
+     * tried again when the pause is over. */
+    struct timeval left, paused;
+    struct timeval* limit = NULL;
+    int n = vl_getdtablesize();
+    fd_set rd;
+    int ready, words;
+
+    if (timeout != NULL) {
+        left = *timeout;
+        limit = &left;
+    }
+    do {
+        struct timeval* pause = vlsrv_pause_left(&paused);
+
+        refresh_watch(n);
+        vlsrv_copy_watched_service_fds(&rd, n);
+        ready = select(watch.service_nfds, &rd, NULL, NULL, earlier(limit, pause));
+    } while (ready < 0 && errno == EINTR);
+    if (ready < 0) {
+        perror("select");
+        return;
+    }
+    if (ready == 0)
+        return;
+    words = vlsrv_words_below(watch.service_nfds);
+    if (watch.listeners) {
+        vlsrv_admit_connections(&rd, words);
+        vlsrv_take_connections(&rd, words);
+    }
+    serve_ready(&rd, words);
+}
