@@ -43,13 +43,20 @@ std::string sizeCopies(rpcProcedure* procedure, const std::string& in, const std
 // is not called: the record is released and zeroed again, so that whatever
 // is sent encodes no dangling or null buffer, and the wrapper returns the
 // record's address to tell the runtime that the call did not run.
+const char* const kAllocation = R"C(	if(!$allocate) {
+		$free($out);
+		memset($out, 0, sizeof($record));
+		return (void*)$out;
+	}
+)C";
+
 std::string allocation(rpcProcedure* procedure, const std::string& out)
 {
     const classType* record = procedure->outRecord;
-    return joinText("\tif(!", record->mallocHelperCall(out), ") {", "\n", "\t\t",
-                    record->freeHelperName(), "(", out, ");", "\n", "\t\tmemset(", out,
-                    ", 0, sizeof(", procedure->outRecordName(), "));", "\n", "\t\treturn (void*)",
-                    out, ";", "\n", "\t}", "\n");
+    return fillTemplate(kAllocation, {{"allocate", record->mallocHelperCall(out)},
+                                      {"free", record->freeHelperName()},
+                                      {"out", out},
+                                      {"record", procedure->outRecordName()}});
 }
 
 std::string inoutCopies(rpcProcedure* procedure, const std::string& in, const std::string& out)
@@ -63,23 +70,40 @@ std::string inoutCopies(rpcProcedure* procedure, const std::string& in, const st
 }
 
 // The call of the programmer's function, one argument per line, each from
-// the record that holds it.
+// the record that holds it, its result kept in the out record.
+const char* const kServerCall = R"C($result	$prefix$function(
+$arguments
+	);
+)C";
+
 std::string serverCall(rpcProcedure* procedure)
 {
-    std::string text;
-    if (!procedure->returnsVoid())
-        text += joinText("\t", member(outParameter), returnMemberName, " =", "\n");
-    text +=
-        joinText("\t", procedure->propertyValue("SERV_CALL_PREFIX"), procedure->name(), "(", "\n");
+    const std::string result =
+        procedure->returnsVoid()
+            ? ""
+            : fillTemplate("\t$member =\n", {{"member", member(outParameter) + returnMemberName}});
+    std::string arguments;
     const char* separator = "";
     symbolSet::cursor walk = symbolSet::begin(procedure->arguments);
     while (Symbol* argument = walk.next()) {
         const char* record = argument->direction() == DIR_IN ? inParameter : outParameter;
-        text += joinText(separator, "\t\t", member(record), argument->name());
+        arguments += joinText(separator, "\t\t", member(record), argument->name());
         separator = ",\n";
     }
-    return text + joinText("\n", "\t)", ";\n");
+    return fillTemplate(kServerCall, {{"result", result},
+                                      {"prefix", procedure->propertyValue("SERV_CALL_PREFIX")},
+                                      {"function", procedure->name()},
+                                      {"arguments", arguments}});
 }
+
+// The wrapper: the out record made ready, then the call.
+const char* const kServerWrapper = R"C($head{
+$prepare
+$call	return 0;
+}
+
+
+)C";
 
 }  // namespace
 
@@ -96,8 +120,8 @@ std::string prepareOutRecordCode(rpcProcedure* procedure, const std::string& in,
 {
     std::string text;
     if (procedure->hasOutRecord())
-        text +=
-            joinText("\t", "memset(", out, ", 0, sizeof(", procedure->outRecordName(), "))", ";\n");
+        text += fillTemplate("\tmemset($out, 0, sizeof($record));\n",
+                             {{"out", out}, {"record", procedure->outRecordName()}});
     text += sizeCopies(procedure, in, out);
     if (procedure->needsHelpers && procedure->hasOutRecord())
         text += allocation(procedure, out);
@@ -108,9 +132,10 @@ std::string emitServerWrapper(rpcProcedure* procedure)
 {
     const std::string head = serverWrapperPrototype(procedure);
     emit(serverProtoSection.stream(), head, ";\n");
-    const std::string text =
-        joinText(head, "{", "\n", prepareOutRecordCode(procedure, inParameter, outParameter), "\n",
-                 serverCall(procedure), "\treturn 0", ";\n", "}", "\n\n\n");
+    const std::string text = fillTemplate(
+        kServerWrapper, {{"head", head},
+                         {"prepare", prepareOutRecordCode(procedure, inParameter, outParameter)},
+                         {"call", serverCall(procedure)}});
     emit(serverCodeStream, text);
     return text;
 }
