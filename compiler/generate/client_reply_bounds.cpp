@@ -73,6 +73,13 @@ int isBoundedArray(const rpcProcedure* procedure, const Symbol* member)
     return 0;
 }
 
+// The smaller of two 64-bit sizes.
+std::string clampText(const std::string& size, const std::string& limit)
+{
+    return fillTemplate("$clamp($size, $limit)",
+                        {{"clamp", sizeClampFunction}, {"size", size}, {"limit", limit}});
+}
+
 // The room of the caller's buffer as the request gave it, a 64-bit size
 // over the record as the stub left it.
 std::string capacityText(const rpcProcedure* procedure, const arrayType* array,
@@ -81,7 +88,7 @@ std::string capacityText(const rpcProcedure* procedure, const arrayType* array,
     std::string text;
     for (const expression* e : capacityExpressions(procedure, array)) {
         const std::string value = e->sizeCodeText(prefix);
-        text = text.empty() ? value : joinText(sizeClampFunction, "(", text, ", ", value, ")");
+        text = text.empty() ? value : clampText(text, value);
     }
     return text;
 }
@@ -134,6 +141,22 @@ std::string replyFilterName(const rpcProcedure* procedure)
                                                    : boundedReplyFilterName(procedure);
 }
 
+namespace {
+
+// The filter: the record as the stub left it is kept as the request, then
+// the members are decoded.
+const char* const kBoundedReplyFilter = R"C(
+static bool_t $filter(XDR*xdrp, $recordPointer $pointer){
+	$recordType request = *$pointer;
+
+$members
+	return 1;
+}
+
+)C";
+
+}  // namespace
+
 // The record's own routine, member by member, except that an array filled
 // in the caller's storage accepts no more elements than the request gave
 // that storage room for (kept from the record as the stub left it). The
@@ -146,9 +169,6 @@ std::string boundedReplyFilterText(const rpcProcedure* procedure)
     const std::string p = "p" + record->name();
     const std::string replyPrefix = p + "->";
 
-    std::string text = joinText("\nstatic bool_t ", boundedReplyFilterName(procedure),
-                                "(XDR*xdrp, ", generatedPointerText(record), " ", p, "){", "\n");
-    text += joinText("\t", generatedTypeText(record), " request = *", p, ";", "\n\n");
     indentMore();
     memberSequence sequence(record->members, "xdrp", replyPrefix);
     symbolSet::cursor walk = symbolSet::begin(&record->members);
@@ -158,10 +178,13 @@ std::string boundedReplyFilterText(const rpcProcedure* procedure)
             coding.countLimit = capacityText(procedure, callerStorageArray(member), "request.");
         sequence.add(member, coding);
     }
-    text += sequence.text();
+    const std::string members = sequence.text();
     indentLess();
-    text += joinText("\n\treturn 1;", "\n", "}", "\n\n");
-    return text;
+    return fillTemplate(kBoundedReplyFilter, {{"filter", boundedReplyFilterName(procedure)},
+                                              {"recordPointer", generatedPointerText(record)},
+                                              {"pointer", p},
+                                              {"recordType", generatedTypeText(record)},
+                                              {"members", members}});
 }
 
 namespace {
@@ -187,8 +210,7 @@ std::string roomText(const rpcProcedure* procedure, const Symbol* argument,
     const std::string bound = array->maxsize && array->maxsize->isConstant()
                                   ? arrayBoundValue(array, prefix, argument->name())
                                   : "0xffffffffULL";
-    return joinText(sizeClampFunction, "(", capacityText(procedure, array, prefix), ", ", bound,
-                    ")");
+    return clampText(capacityText(procedure, array, prefix), bound);
 }
 
 std::string elementSizeText(const Symbol* argument)
@@ -197,15 +219,15 @@ std::string elementSizeText(const Symbol* argument)
 }
 
 // Before the call: the storage, its room, and whether it was blank.
-const char* const kStorageGuard =
-    "\tchar* _vlrpc_storage_$index = (char*)pOut->$name;\n"
-    "\tu_int _vlrpc_room_$index = $room;\n"
-    "\tint _vlrpc_blank_$index = $blank(_vlrpc_storage_$index, _vlrpc_room_$index, $elementSize);\n";
+const char* const kStorageGuard = R"C(	char* _vlrpc_storage_$index = (char*)pOut->$name;
+	u_int _vlrpc_room_$index = $room;
+	int _vlrpc_blank_$index = $blank(_vlrpc_storage_$index, _vlrpc_room_$index, $elementSize);
+)C";
 
 // After a failed call: storage that was blank is made blank again.
-const char* const kStorageRelease =
-    "\t\tif(_vlrpc_blank_$index)\n"
-    "\t\t\t$clear(_vlrpc_storage_$index, _vlrpc_room_$index, $elementSize, (xdrproc_t)$element);\n";
+const char* const kStorageRelease = R"C(		if(_vlrpc_blank_$index)
+			$clear(_vlrpc_storage_$index, _vlrpc_room_$index, $elementSize, (xdrproc_t)$element);
+)C";
 
 }  // namespace
 

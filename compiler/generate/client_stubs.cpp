@@ -8,6 +8,7 @@
 #include "generate/client_stubs.h"
 #include "generate/codegen_support.h"
 #include "generate/procedure_steps.h"
+#include "model/expression.h"
 #include "model/fatal.h"
 #include "model/rpc_program.h"
 #include "model/symbol.h"
@@ -17,10 +18,6 @@
 #include "output/section_files.h"
 
 namespace {
-
-// The blanks that line the clnt_call arguments up under its parenthesis.
-const char* const kCallArgumentIndent = "\t                     ";
-const char* const kCallCloseIndent = "\t                    ";
 
 std::string returnTypeText(const rpcProcedure* procedure)
 {
@@ -65,35 +62,61 @@ std::string assignedValue(const Symbol* argument)
 // are the caller's before the call and stay so whatever the call gives.
 int fillsCallerBuffers(const Symbol* argument) { return arrayType::holdsBuffers(argument->type()); }
 
+// The argument assigned to the member of the same name of the stub's record
+// `record` (Input or Output).
+std::string memberAssignment(const char* record, const Symbol* argument)
+{
+    return fillTemplate(
+        "$record.$name = $value;\n",
+        {{"record", record}, {"name", argument->name()}, {"value", assignedValue(argument)}});
+}
+
+// A fixed array copied into the member of the same name of `record`.
+std::string memberCopy(const char* record, const Symbol* argument)
+{
+    return fillTemplate("memcpy($record.$name, $name, sizeof($record.$name));\n",
+                        {{"record", record}, {"name", argument->name()}});
+}
+
 // Step by step: the records into which the arguments go before the call.
 std::string argumentCopies(const Symbol* argument)
 {
-    const std::string a = argument->name();
     const int fixed = argument->isFixedArray();
     const std::string inputCopy =
-        fixed ? joinText("memcpy(Input.", a, ", ", a, ", sizeof(Input.", a, "))", ";\n")
-              : joinText("Input.", a, " = ", assignedValue(argument), ";\n");
-    const std::string bufferCopy =
-        joinText("memcpy(Output.", a, ", ", a, ", sizeof(Output.", a, "))", ";\n");
+        fixed ? memberCopy("Input", argument) : memberAssignment("Input", argument);
     switch (argument->direction()) {
     case DIR_INOUT:
         if (fillsCallerBuffers(argument))
-            return joinText(inputCopy, "\t\t", bufferCopy);
+            return inputCopy + "\t\t" + memberCopy("Output", argument);
         // A fixed array travels in the record; nothing goes into Output.
         if (fixed)
             return inputCopy;
-        return joinText(inputCopy, "\t\t", "Output.", a, " = ", assignedValue(argument), ";\n");
+        return inputCopy + "\t\t" + memberAssignment("Output", argument);
     case DIR_OUT:
         if (fillsCallerBuffers(argument))
-            return bufferCopy;
+            return memberCopy("Output", argument);
         // A fixed array is copied back after the call; the tab written in
         // front of it begins the next line.
         if (fixed)
             return "";
-        return joinText("Output.", a, " = ", assignedValue(argument), ";\n");
+        return memberAssignment("Output", argument);
     default:
         return inputCopy;
     }
+}
+
+// What the stub puts into its records before the call, one argument after
+// the other, then the request's bounds of the arrays that the reply fills
+// in place, for the call function's bounded reply filter.
+std::string recordCopies(const rpcProcedure* procedure)
+{
+    std::string text;
+    symbolSet::cursor walk = symbolSet::begin(procedure->arguments);
+    while (Symbol* argument = walk.next())
+        text += "\t" + argumentCopies(argument);
+    for (Symbol* input : requestBoundVariables(procedure))
+        text += fillTemplate("\tOutput.$name = $name;\n", {{"name", input->name()}});
+    return text;
 }
 
 // The fixed-size arrays that come back in the result record.
@@ -104,100 +127,131 @@ std::string resultCopies(const rpcProcedure* procedure)
     while (Symbol* argument = walk.next()) {
         if (argument->direction() == DIR_IN || !argument->isFixedArray())
             continue;
-        const std::string a = argument->name();
-        text += joinText("\t", "memcpy(", a, ",Output.", a, ", sizeof(Output.", a, "))", ";\n");
+        text += fillTemplate("\tmemcpy($name,Output.$name, sizeof(Output.$name));\n",
+                             {{"name", argument->name()}});
     }
     return text;
 }
+
+// The stub's own timeout: the TIMEOUT_VALUE that applies to the procedure,
+// in seconds, or else the version's timeout macro.
+std::string timeoutSetting(const rpcProcedure* procedure)
+{
+    const std::string timeoutValue = procedure->propertyValue("TIMEOUT_VALUE");
+    if (timeoutValue.empty())
+        return fillTemplate("\ttimeOut = $macro;\n",
+                            {{"macro", procedure->version()->timeoutMacroName()}});
+    return fillTemplate("\ttimeOut.tv_usec = 0;\n\ttimeOut.tv_sec = $seconds;\n",
+                        {{"seconds", timeoutValue}});
+}
+
+// A stub: its records, the arguments copied into them, the call of
+// <proc>_wrap and what comes back. Nothing is bound yet, or binding failed:
+// the null handle goes no further than <proc>_wrap, which refuses it.
+const char* const kStub = R"C($head{
+$records
+$timeoutVariable$clearOutput$copies
+$timeout	if($handle)
+		clnt_control($handle,CLSET_TIMEOUT, (char*)$timeoutAddress);
+	$wrap($handle, $timeoutAddress$recordArguments);
+
+$resultCopies$return}
+
+)C";
 
 std::string stubText(rpcProcedure* procedure, const stubFlavour& flavour)
 {
     const int hasIn = procedure->hasInRecord();
     const int hasOut = procedure->hasOutRecord();
-    std::string text = joinText(flavour.head, "{", "\n");
+    std::string records;
     if (hasIn)
-        text += joinText("\t", procedure->inRecordName(), "\tInput;", "\n");
+        records += fillTemplate("\t$record\tInput;\n", {{"record", procedure->inRecordName()}});
     if (hasOut)
-        text += joinText("\t", procedure->outRecordName(), "\tOutput;", "\n");
-    text += "\n";
-    if (flavour.ownTimeout)
-        text += "\tstruct timeval timeOut;\n";
-    if (hasOut)
-        text += joinText("\tmemset(&Output, 0, sizeof(Output));", "\n");
-
-    symbolSet::cursor walk = symbolSet::begin(procedure->arguments);
-    while (Symbol* argument = walk.next())
-        text += "\t" + argumentCopies(argument);
-    // The request's bounds of the arrays that the reply fills in place, for
-    // the call function's bounded reply filter.
-    for (Symbol* input : requestBoundVariables(procedure))
-        text += joinText("\t", "Output.", input->name(), " = ", input->name(), ";\n");
-    text += "\n";
-
-    if (flavour.ownTimeout) {
-        const std::string timeoutValue = procedure->propertyValue("TIMEOUT_VALUE");
-        if (!timeoutValue.empty())
-            text += joinText("\ttimeOut.tv_usec = 0", ";\n", "\ttimeOut.tv_sec = ", timeoutValue,
-                             ";\n");
-        else
-            text += joinText("\ttimeOut = ", procedure->version()->timeoutMacroName(), ";\n");
-    }
-    // Nothing is bound yet, or binding failed: the null handle goes no
-    // further than <proc>_wrap, which refuses it.
-    text += joinText("\tif(", flavour.handle, ")", "\n");
-    text += joinText("\t\tclnt_control(", flavour.handle, ",CLSET_TIMEOUT, (char*)",
-                     flavour.timeoutAddress, ");", "\n");
-    text +=
-        joinText("\t", procedure->wrapName(), "(", flavour.handle, ", ", flavour.timeoutAddress);
+        records += fillTemplate("\t$record\tOutput;\n", {{"record", procedure->outRecordName()}});
+    std::string recordArguments;
     if (hasIn)
-        text += ", &Input";
+        recordArguments += ", &Input";
     if (hasOut)
-        text += ",\t&Output";
-    text += ");\n";
-    text += "\n";
+        recordArguments += ",\t&Output";
+    const std::string resultReturn =
+        returnsValue(procedure)
+            ? fillTemplate("\treturn Output.$result;\n", {{"result", returnMemberName}})
+            : "";
+    return fillTemplate(
+        kStub, {{"head", flavour.head},
+                {"records", records},
+                {"timeoutVariable", flavour.ownTimeout ? "\tstruct timeval timeOut;\n" : ""},
+                {"clearOutput", hasOut ? "\tmemset(&Output, 0, sizeof(Output));\n" : ""},
+                {"copies", recordCopies(procedure)},
+                {"timeout", flavour.ownTimeout ? timeoutSetting(procedure) : ""},
+                {"handle", flavour.handle},
+                {"timeoutAddress", flavour.timeoutAddress},
+                {"wrap", procedure->wrapName()},
+                {"recordArguments", recordArguments},
+                {"resultCopies", resultCopies(procedure)},
+                {"return", resultReturn}});
+}
 
-    text += resultCopies(procedure);
-    if (returnsValue(procedure))
-        text += joinText("\treturn Output.", "_vlrpc_return_", ";\n");
-    text += joinText("}", "\n\n");
-    return text;
+// <proc>_wrap: the clnt_call of the procedure (its arguments lined up
+// under the call's parenthesis) on a handle that is not null. A failed call
+// gives back the caller's storage that the reply may have filled and, when
+// VL_NO_SUPRESS_CLNT_ERROR is set, reports the error.
+const char* const kCallFunction = R"C($prototype{
+	int ret_code;
+$storageGuard	if(pclnt==(CLIENT*)0) {
+		return ERR_NULL_CLNT;
+	}
+	ret_code = clnt_call(pclnt,
+	                     $number,
+	                     (xdrproc_t)$xdrIn,
+	                     (void*)$in,
+	                     (xdrproc_t)$xdrOut,
+	                     (void*)$out,
+	                     *ptimeout
+	                    );
+
+	if(ret_code != RPC_SUCCESS) {
+$storageRelease#if VL_NO_SUPRESS_CLNT_ERROR
+		$errorReport(pclnt,"$name");
+#endif
+	}
+	return ret_code;
+}
+
+)C";
+
+// A parameter of <proc>_wrap: a pointer to one of the procedure's records.
+std::string recordParameter(const classType* record, const char* name)
+{
+    return fillTemplate(", $type $name", {{"type", record->cPointerText()}, {"name", name}});
 }
 
 }  // namespace
 
 std::string callPrototype(const rpcProcedure* procedure)
 {
-    std::string text = joinText("int ", procedure->wrapName(), "(", "CLIENT*", " pclnt, ",
-                                "struct timeval*", " ptimeout");
-    if (procedure->hasInRecord())
-        text += joinText(", ", procedure->inRecord->cPointerText(), " pIn");
-    if (procedure->hasOutRecord())
-        text += joinText(", ", procedure->outRecord->cPointerText(), " pOut");
-    return text + ")";
+    return fillTemplate(
+        "int $wrap(CLIENT* pclnt, struct timeval* ptimeout$in$out)",
+        {{"wrap", procedure->wrapName()},
+         {"in", procedure->hasInRecord() ? recordParameter(procedure->inRecord, "pIn") : ""},
+         {"out", procedure->hasOutRecord() ? recordParameter(procedure->outRecord, "pOut") : ""}});
 }
 
 std::string callFunctionText(const rpcProcedure* procedure)
 {
-    const char* const indentArg = kCallArgumentIndent;
-    std::string text = boundedReplyFilterText(procedure);
-    text += joinText(callPrototype(procedure), "{", "\n");
-    text += joinText("\tint ret_code", ";\n");
-    text += callerStorageGuardText(procedure);
-    text +=
-        joinText("\tif(pclnt==(CLIENT*)0) {", "\n", "\t\treturn ERR_NULL_CLNT;", "\n", "\t}", "\n");
-    text += joinText("\tret_code = clnt_call(pclnt,", "\n");
-    text += joinText(indentArg, procedure->upperName(), ",", "\n");
-    text += joinText(indentArg, "(xdrproc_t)", procedure->inXdrRoutine(), ",", "\n");
-    text += joinText(indentArg, procedure->hasInRecord() ? "(void*)pIn," : "(void*)0,", "\n");
-    text += joinText(indentArg, "(xdrproc_t)", replyFilterName(procedure), ",", "\n");
-    text += joinText(indentArg, procedure->hasOutRecord() ? "(void*)pOut," : "(void*)0,", "\n");
-    text += joinText(indentArg, "*ptimeout", "\n");
-    text += joinText(kCallCloseIndent, ");", "\n\n");
-    text += joinText("\tif(ret_code != RPC_SUCCESS) {", "\n", callerStorageReleaseText(procedure),
-                     "#if VL_NO_SUPRESS_CLNT_ERROR", "\n", "\t\t", procedure->errorReportName(),
-                     "(pclnt,\"", procedure->name(), "\");", "\n", "#endif", "\n", "\t}", "\n");
-    text += joinText("\treturn ret_code;", "\n", "}", "\n\n");
-    return text;
+    // The filter, when the reply needs one, stands before the function.
+    const std::string filter = boundedReplyFilterText(procedure);
+    return filter +
+           fillTemplate(kCallFunction, {{"prototype", callPrototype(procedure)},
+                                        {"storageGuard", callerStorageGuardText(procedure)},
+                                        {"number", procedure->upperName()},
+                                        {"xdrIn", procedure->inXdrRoutine()},
+                                        {"in", procedure->hasInRecord() ? "pIn" : "0"},
+                                        {"xdrOut", replyFilterName(procedure)},
+                                        {"out", procedure->hasOutRecord() ? "pOut" : "0"},
+                                        {"storageRelease", callerStorageReleaseText(procedure)},
+                                        {"errorReport", procedure->errorReportName()},
+                                        {"name", procedure->name()}});
 }
 
 std::string clientStubText(rpcProcedure* procedure)
@@ -215,19 +269,19 @@ std::string clientMethodText(rpcProcedure* procedure)
 std::string clientPrototype(rpcProcedure* procedure, int prefixed, int qualified)
 {
     FATAL_IF(qualified && procedure->version()==0);
-    std::string text = returnTypeText(procedure) + " ";
-    if (qualified)
-        text += procedure->version()->clientClassName() + "::";
-    if (prefixed)
-        text += procedure->propertyValue("SERV_CALL_PREFIX");
-    text += procedure->name() + "(";
+    std::string parameters;
     const char* separator = "";
     symbolSet::cursor walk = symbolSet::begin(procedure->arguments);
     while (Symbol* argument = walk.next()) {
-        text += separator + argument->declaration(0);
+        parameters += separator + argument->declaration(0);
         separator = ", ";
     }
-    return text + ")";
+    return fillTemplate("$result $owner$prefix$name($parameters)",
+                        {{"result", returnTypeText(procedure)},
+                         {"owner", qualified ? procedure->version()->clientClassName() + "::" : ""},
+                         {"prefix", prefixed ? procedure->propertyValue("SERV_CALL_PREFIX") : ""},
+                         {"name", procedure->name()},
+                         {"parameters", parameters}});
 }
 
 void emitCallFunction(rpcProcedure* procedure)

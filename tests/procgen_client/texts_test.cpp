@@ -152,20 +152,24 @@ TEST(ClientStub, VoidProcedureWithoutArguments)
 TEST(ClientStub, ArgumentCopiesByDirectionAndKind)
 {
     // void move(in char tag[8], inout int [size=n, maxsize=16] vals, inout int n,
-    //           out char buf[4], out int* count, inout char pad[2])
+    //           out char buf[4], out int* count, inout char pad[2], out str names[2])
     Symbol* tag = arg("tag", fixedArray(prim(CODE_CHAR), num(8)));
     Symbol* vals = arg("vals", varArray(prim(CODE_INT), var("n"), num(16)), DIR_INOUT);
     Symbol* n = arg("n", prim(CODE_INT), DIR_INOUT);
     Symbol* buf = arg("buf", fixedArray(prim(CODE_CHAR), num(4)), DIR_OUT);
     Symbol* count = arg("count", ptr(prim(CODE_INT)), DIR_OUT);
     Symbol* pad = arg("pad", fixedArray(prim(CODE_CHAR), num(2)), DIR_INOUT);
-    rpcProcedure* move =
-        inDemoVersion(procedure("move", prim(CODE_VOID), {tag, vals, n, buf, count, pad}, 3));
-    giveRecords(move, {n, tag, vals, pad}, {n, vals, buf, count, pad});
+    // A fixed array of strings: the reply fills the caller's buffers.
+    Symbol* names =
+        arg("names", fixedArray(alias("str", varArray(prim(CODE_CHAR), num(8), num(8))), num(2)),
+            DIR_OUT);
+    rpcProcedure* move = inDemoVersion(
+        procedure("move", prim(CODE_VOID), {tag, vals, n, buf, count, pad, names}, 3));
+    giveRecords(move, {n, tag, vals, pad}, {n, vals, buf, count, pad, names});
 
     const std::string text = clientStubText(move);
     EXPECT_TRUE(contains(text, "void move(char tag[8], int* vals, int n, char buf[4], int* count, "
-                               "char pad[2]){\n"));
+                               "char pad[2], str names[2]){\n"));
     EXPECT_TRUE(contains(text, "\tmemset(&Output, 0, sizeof(Output));\n"
                                "\tmemcpy(Input.tag, tag, sizeof(Input.tag));\n"
                                "\tInput.vals = vals;\n\t\tOutput.vals = vals;\n"
@@ -173,12 +177,14 @@ TEST(ClientStub, ArgumentCopiesByDirectionAndKind)
                                // out fixed array: nothing, its tab begins the next line
                                "\t\tOutput.count = count;\n"
                                "\tmemcpy(Input.pad, pad, sizeof(Input.pad));\n"
+                               "\tmemcpy(Output.names, names, sizeof(Output.names));\n"
                                "\n"));
     // After the call: only the fixed arrays that come back.
     EXPECT_TRUE(contains(text, "&Input,\t&Output);\n"
                                "\n"
                                "\tmemcpy(buf,Output.buf, sizeof(Output.buf));\n"
                                "\tmemcpy(pad,Output.pad, sizeof(Output.pad));\n"
+                               "\tmemcpy(names,Output.names, sizeof(Output.names));\n"
                                "}\n\n"));
 }
 
