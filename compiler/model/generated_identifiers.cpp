@@ -100,9 +100,6 @@ std::string valueUnaryFunction(int op)
 }
 
 const char* const valueUnknownFunction = "vlrpc_value_unknown";
-const char* const valueNoneFunction = "vlrpc_value_none";
-const char* const valueOperandFunction = "vlrpc_value_operand";
-const char* const valueIntFunction = "vlrpc_value_int";
 const char* const valueSizeFunction = "vlrpc_value_size";
 const char* const sizeClampFunction = "vlrpc_clamp";
 const char* const countFitsFunction = "vlrpc_count_fits";

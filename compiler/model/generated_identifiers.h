@@ -30,11 +30,6 @@ std::string valueOperatorFunction(int op);
 std::string valueUnaryFunction(int op);
 // 1 when a value could not be computed.
 extern const char* const valueUnknownFunction;
-// The value that stands for one that could not be computed.
-extern const char* const valueNoneFunction;
-// 1 for a value that may be an operand; an int outside int as unknown.
-extern const char* const valueOperandFunction;
-extern const char* const valueIntFunction;
 // A value as a size: one that could not be computed saturates.
 extern const char* const valueSizeFunction;
 // min(size, limit) as a 32-bit count.
