@@ -316,6 +316,20 @@ const char* const kCountedFixedBlock =
     "$keepCount"
     "\t}\n";
 
+// A string is measured only once it holds its terminator.
+const char* const kTerminatedOnEncode =
+    "\tif($xdrs->x_op == XDR_ENCODE && !$terminated((char*)$address, $bound, $bound))\n"
+    "\t\treturn 0;\n";
+
+// Freeing walks as many elements as the size names, within the bound.
+const char* const kFreeCountOfSize = "\tif($xdrs->x_op == XDR_FREE)\n"
+                                     "\t\tmaxlen = $clamp($size, $bound);\n";
+
+// Refusing a decoded fixed array: it is stored in place, so there is no
+// buffer of its own to release.
+const char* const kFixedRefusal = "\tif($xdrs->x_op == XDR_DECODE && ($test))\n"
+                                  "\t\treturn 0;\n";
+
 // The block of a fixed array without size: its bound's worth travels.
 const char* const kFixedBlock = "\t{\n"
                                 "\tunsigned int maxlen = $bound;\n"
@@ -382,22 +396,24 @@ std::string fixedBlock(const arrayType* array, const std::string& xdrs, const st
                                           {"xdrs", xdrs},
                                           {"address", address},
                                           {"elementArguments", elementArguments(element)}});
-    // A string is measured only once it holds its terminator.
     const std::string encodeCheck =
         isSelfMeasured(array)
-            ? joinText("\tif(", xdrs, "->x_op == XDR_ENCODE && !", terminatedFunction, "((char*)",
-                       address, ", ", bound, ", ", bound, "))\n", "\t\treturn 0;\n")
+            ? fillTemplate(kTerminatedOnEncode, {{"xdrs", xdrs},
+                                                 {"terminated", terminatedFunction},
+                                                 {"address", address},
+                                                 {"bound", bound}})
             : "";
     const std::string freeCount =
         !isByteLike(element) && mayOwnMemory(element)
-            ? joinText("\tif(", xdrs, "->x_op == XDR_FREE)\n", "\t\tmaxlen = ", sizeClampFunction,
-                       "(", arraySizeValue(array, prefix, name), ", ", bound, ");\n")
+            ? fillTemplate(kFreeCountOfSize, {{"xdrs", xdrs},
+                                              {"clamp", sizeClampFunction},
+                                              {"size", arraySizeValue(array, prefix, name)},
+                                              {"bound", bound}})
             : "";
     const std::string test =
         decodedValueRefusal(array, prefix, name, address, "maxlen", bound, coding);
-    const std::string refusal = test.empty() ? ""
-                                             : joinText("\tif(", xdrs, "->x_op == XDR_DECODE && (",
-                                                        test, "))\n", "\t\treturn 0;\n");
+    const std::string refusal =
+        test.empty() ? "" : fillTemplate(kFixedRefusal, {{"xdrs", xdrs}, {"test", test}});
     return fillTemplate(kCountedFixedBlock, {{"bound", bound},
                                              {"encodeCheck", encodeCheck},
                                              {"xdrs", xdrs},
@@ -533,6 +549,22 @@ std::string memberSequence::text() const { return declarations_ + statements_ + 
 
 namespace {
 
+// A variable-length array of a result record gets room for its bound's
+// worth of zeroed elements.
+const char* const kResultArrayAllocation = "\t$array = ($type) $allocate($room, $elementSize);\n"
+                                           "\tMEM_ASSERT($array);\n";
+
+// Releasing a variable-length array: first what its elements own, where
+// that is asked for and they may own any.
+const char* const kArrayRelease = "$elementRelease\tfree($array);\n";
+const char* const kArrayElementsRelease =
+    "\tif($array) {\n"
+    "\t\tunsigned int i;\n"
+    "\t\tunsigned int n = $clamp($bound, 0xffffffffULL);\n"
+    "\t\tfor(i = 0; i < n; i++)\n"
+    "\t\t\txdr_free((xdrproc_t)$elementFilter, (char*)&$array[i]);\n"
+    "\t}\n";
+
 // Statements written for element "[i]" of a fixed array of buffers, run
 // for each of its elements.
 const char* const kEachElement = "\t{\n"
@@ -558,15 +590,16 @@ std::string arrayType::mallocCode(const std::string& prefix, const std::string& 
         return forEachElement(this, eleType->mallocCode(prefix, name + "[i]"));
     if (isReturnMember(name) || !variable)
         return "";
-    const std::string v = prefix + name;
     // A string gets room for its terminator behind the bound's worth, which
     // a string measured without it fills.
     const std::string bound = arrayBoundValue(this, prefix, name);
     const std::string room =
         isSelfMeasured(this) ? joinText(sizeOperatorFunction('+'), "(", bound, ", 1ULL)") : bound;
-    return joinText("\t", v, " = (", generatedPointerText(eleType), ") ", resultAllocationFunction,
-                    "(", room, ", ", elementSize(eleType), ");", "\n", "\tMEM_ASSERT(", v, ");",
-                    "\n");
+    return fillTemplate(kResultArrayAllocation, {{"array", prefix + name},
+                                                 {"type", generatedPointerText(eleType)},
+                                                 {"allocate", resultAllocationFunction},
+                                                 {"room", room},
+                                                 {"elementSize", elementSize(eleType)}});
 }
 
 std::string arrayType::freeCode(const std::string& prefix, const std::string& name) const
@@ -582,20 +615,19 @@ std::string arrayReleaseCode(const arrayType* array, const std::string& prefix,
                              const std::string& name, int releaseElements)
 {
     const std::string v = prefix + name;
-    std::string text;
     // Elements that own memory (strings, lists) are released through their
     // own routine first. The allocation function gave the buffer the bound's
     // worth of zeroed elements, so the walk covers the bound and reads no
     // count that the data may have left invalid.
     const Type* element = array->eleType;
-    if (releaseElements && element && !isByteLike(element) && mayOwnMemory(element)) {
-        text = joinText("\tif(", v, ") {\n", "\t\tunsigned int i;\n",
-                        "\t\tunsigned int n = ", sizeClampFunction, "(",
-                        arrayBoundValue(array, prefix, name), ", 0xffffffffULL);\n",
-                        "\t\tfor(i = 0; i < n; i++)\n", "\t\t\txdr_free((xdrproc_t)",
-                        element->xdrRoutineName(), ", (char*)&", v, "[i]);\n", "\t}\n");
-    }
-    return text + joinText("\t", "free(", v, ");", "\n");
+    const std::string elementRelease =
+        releaseElements && element && !isByteLike(element) && mayOwnMemory(element)
+            ? fillTemplate(kArrayElementsRelease, {{"array", v},
+                                                   {"clamp", sizeClampFunction},
+                                                   {"bound", arrayBoundValue(array, prefix, name)},
+                                                   {"elementFilter", element->xdrRoutineName()}})
+            : "";
+    return fillTemplate(kArrayRelease, {{"elementRelease", elementRelease}, {"array", v}});
 }
 
 // Copying a variable-length array takes the count the source's size gives,

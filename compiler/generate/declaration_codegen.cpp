@@ -15,15 +15,50 @@
 
 namespace {
 
-// The members of a struct or union between its braces, one line each.
-std::string memberLines(const classType* c)
+// The members of a struct or union (or the arms of a discriminated union)
+// between its braces, one line each. A record member is assigned by the
+// stubs and the wrappers and decoded in place, so with `hideQualifiers` it
+// is declared without const or volatile; the keyword shows again in the
+// prototypes written afterwards.
+std::string memberLines(const symbolSet& members, int hideQualifiers)
 {
     std::string text;
-    symbolSet::cursor walk = symbolSet::begin(&c->members);
-    while (Symbol* member = walk.next())
-        text += joinText("\t", member->declaration(0), ";", "\n");
+    symbolSet::cursor walk = symbolSet::begin(&members);
+    while (Symbol* member = walk.next()) {
+        if (hideQualifiers)
+            member->setShowQualifier(0);
+        text += joinText("\t", member->declaration(0), ";\n");
+        if (hideQualifiers)
+            member->setShowQualifier(1);
+    }
     return text;
 }
+
+// A member whose struct has no name at all: its body is written out in the
+// declarator.
+const char* const kUnnamedClassDeclarator = "$qualifiers$keyword{\n"
+                                            "$members"
+                                            "} $name";
+
+// The storage of a discriminated union's arms: a C union member.
+const char* const kArmsDeclarator = "\tunion {\n"
+                                    "$arms"
+                                    "\t}$name;\n\n";
+
+// A struct, C union or argument record in the header, with its typedef name
+// when it has one.
+const char* const kClassDeclaration = "$typedef$keyword$tag{\n"
+                                      "$members"
+                                      "}$typedefName;\n\n";
+
+// <type>_freeres(p) releases what decoding allocated below a value. The
+// argument is evaluated once, into a local: tested directly, the address of
+// a variable (the usual argument) draws a warning from cc -Wall that it is
+// never null.
+const char* const kFreeMacro = R"C(#define ${type}_freeres( $p ) \
+ do { char* _vlrpc_p_ = (char*)($p); if(_vlrpc_p_) xdr_free ( (xdrproc_t)$filter,_vlrpc_p_);}while(0)
+
+)C";
 
 }  // namespace
 
@@ -31,18 +66,17 @@ std::string Type::declarator(Symbol* symbol) const
 {
     // A struct without any name is written out in the declarator itself.
     if (const classType* body = unnamedClass(this))
-        return joinText(keywordPrefix(symbol), tokenText(body->keyword()), "{\n", memberLines(body),
-                        "} ", symbol->name());
+        return fillTemplate(kUnnamedClassDeclarator, {{"qualifiers", keywordPrefix(symbol)},
+                                                      {"keyword", tokenText(body->keyword())},
+                                                      {"members", memberLines(body->members, 0)},
+                                                      {"name", symbol->name()}});
     return joinText(keywordPrefix(symbol), generatedTypeText(this), " ", symbol->name());
 }
 
 std::string unionType::declarator(Symbol* symbol) const
 {
-    std::string text = "\tunion {\n";
-    symbolSet::cursor walk = symbolSet::begin(&arms);
-    while (Symbol* arm = walk.next())
-        text += joinText("\t", arm->declaration(0), ";\n");
-    return text + joinText("\t}", symbol->name(), ";\n\n");
+    return fillTemplate(kArmsDeclarator,
+                        {{"arms", memberLines(arms, 0)}, {"name", symbol->name()}});
 }
 
 std::string Type::emitDeclaration(std::ostream&) { return ""; }
@@ -66,38 +100,20 @@ std::string classType::emitDeclaration(std::ostream& out)
         reportError() << "struct or union " << nameField() << " not defined\n";
         return "";
     }
-    std::string text;
-    if (!typedefName().empty())
-        text += "typedef ";
-    text += tokenText(keyword());
-    if (!nameField().empty())
-        text += " " + nameField();
-    text += "{\n";
-    symbolSet::cursor walk = symbolSet::begin(&members);
-    while (Symbol* member = walk.next()) {
-        // A record member is assigned by the stubs and the wrappers and decoded
-        // in place, so it is declared without const or volatile; the keyword
-        // shows again in the prototypes written afterwards.
-        if (isArgRecord())
-            member->setShowQualifier(0);
-        text += joinText("\t", member->declaration(0), ";", "\n");
-        if (isArgRecord())
-            member->setShowQualifier(1);
-    }
-    text += joinText("}", typedefName(), ";", "\n\n");
+    const std::string text =
+        fillTemplate(kClassDeclaration, {{"typedef", typedefName().empty() ? "" : "typedef "},
+                                         {"keyword", tokenText(keyword())},
+                                         {"tag", nameField().empty() ? "" : " " + nameField()},
+                                         {"members", memberLines(members, isArgRecord())},
+                                         {"typedefName", typedefName()}});
     emit(out, text);
     return text;
 }
 
 std::string Type::freeMacro() const
 {
-    const std::string p = "p" + name();
-    // The argument is evaluated once, into a local: tested directly, the
-    // address of a variable (the usual argument) draws a warning from cc -Wall
-    // that it is never null.
-    return joinText(
-        "#define ", name(), "_freeres", "( ", p, " ) \\\n", " do { char* _vlrpc_p_ = (char*)(", p,
-        "); if(_vlrpc_p_) xdr_free ( (xdrproc_t)", xdrRoutineName(), ",_vlrpc_p_);}while(0)\n\n");
+    return fillTemplate(kFreeMacro,
+                        {{"type", name()}, {"p", "p" + name()}, {"filter", xdrRoutineName()}});
 }
 
 std::string primType::freeMacro() const { return ""; }

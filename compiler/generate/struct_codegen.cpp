@@ -121,13 +121,30 @@ std::string classType::emitXdrRoutine(std::ostream& out, const std::string& deco
     return text;
 }
 
+namespace {
+
+// malloc_<T>: the room of every member of a result record that needs one.
+const char* const kMallocHelper = "$prototype{\n"
+                                  "$statements"
+                                  "\treturn (1);\n"
+                                  "}\n\n\n";
+
+// mfree_<T>: the release of what those members hold.
+const char* const kFreeHelper = "$prototype{\n"
+                                "$statements"
+                                "\treturn;\n"
+                                "}\n\n\n";
+
+}  // namespace
+
 std::string classType::emitMallocHelper(std::ostream& out)
 {
-    std::string text = joinText(mallocHelperPrototype(this), "{", "\n");
+    std::string statements;
     symbolSet::cursor walk = symbolSet::begin(&members);
     while (Symbol* member = walk.next())
-        text += member->mallocCode("pVar->");
-    text += joinText("\treturn (1);", "\n", "}", "\n\n\n");
+        statements += member->mallocCode("pVar->");
+    const std::string text = fillTemplate(
+        kMallocHelper, {{"prototype", mallocHelperPrototype(this)}, {"statements", statements}});
     emit(out, text);
     return text;
 }
@@ -152,11 +169,12 @@ std::string memberReleaseCode(const Symbol* member)
 
 std::string classType::emitFreeHelper(std::ostream& out)
 {
-    std::string text = joinText(freeHelperPrototype(this), "{", "\n");
+    std::string statements;
     symbolSet::cursor walk = symbolSet::begin(&members);
     while (Symbol* member = walk.next())
-        text += memberReleaseCode(member);
-    text += joinText("\treturn;", "\n", "}", "\n\n\n");
+        statements += memberReleaseCode(member);
+    const std::string text = fillTemplate(
+        kFreeHelper, {{"prototype", freeHelperPrototype(this)}, {"statements", statements}});
     emit(out, text);
     return text;
 }

@@ -58,6 +58,17 @@ std::string discriminantSwitch(const expression* discriminant, const std::string
                                          {"value", discriminant->valueCodeText(prefix)}});
 }
 
+// The switch that codes the one arm whose label the discriminant holds; a
+// value that no arm holds codes nothing.
+const char* const kArmSwitch = "$switch"
+                               "$cases"
+                               "\t\tdefault:;\n"
+                               "\t}\n";
+
+const char* const kArmCase = "\tcase $label:\n"
+                             "$statements"
+                             "\t\tbreak;\n\n";
+
 }  // namespace
 
 std::string unionType::xdrCall(const std::string& xdrs, const std::string& prefix,
@@ -68,17 +79,16 @@ std::string unionType::xdrCall(const std::string& xdrs, const std::string& prefi
     // union ("u.code" behind "pmsg->"), so that the names its size expression
     // uses are read from the record, as the discriminant is.
     const std::string armPath = name.empty() ? "" : name + ".";
-    std::string text = discriminantSwitch(switch_exp, xdrs, prefix);
+    const std::string discriminant = discriminantSwitch(switch_exp, xdrs, prefix);
+    std::string cases;
     symbolSet::cursor walk = symbolSet::begin(&arms);
     while (Symbol* arm = walk.next()) {
-        text += joinText("\tcase ", arm->caseLabel(), ":\n");
         indentMore();
-        text += armXdrCode(arm, xdrs, prefix, armPath + arm->name());
+        const std::string statements = armXdrCode(arm, xdrs, prefix, armPath + arm->name());
         indentLess();
-        text += "\t\tbreak;\n\n";
+        cases += fillTemplate(kArmCase, {{"label", arm->caseLabel()}, {"statements", statements}});
     }
-    text += "\t\tdefault:;\n\t}\n";
-    return text;
+    return fillTemplate(kArmSwitch, {{"switch", discriminant}, {"cases", cases}});
 }
 
 namespace {

@@ -62,6 +62,41 @@ std::string filterAddress(const std::string& prefix, const std::string& name)
     return prefix.empty() ? name : "&" + prefix + name;
 }
 
+// The statements below are written at the indentation of the routine body
+// (currentIndent) that codes them.
+
+// A C union member of a struct without any name travels as its raw bytes.
+const char* const kRawUnionMember = "if(!xdr_opaque($xdrs, (char*)&$member, sizeof($member)))\n"
+                                    "\treturn 0;\n";
+
+// One variable coded by its type's filter.
+const char* const kFilterCall = "if(!$filter($xdrs, $address))\n"
+                                "\treturn 0;\n";
+
+// A pointer coded by xdr_pointer through its element's filter.
+const char* const kPointerCall =
+    "if(!xdr_pointer($xdrs, (char**)$address, sizeof($elementType), (xdrproc_t)$elementFilter))\n"
+    "\treturn 0;\n";
+
+// A pointer gets room for one zeroed element.
+const char* const kPointerAllocation = "\t$pointer = ($type) malloc(sizeof($elementType));\n"
+                                       "\tMEM_ASSERT($pointer);\n"
+                                       "\tmemset($pointer, 0, sizeof(*$pointer));\n";
+
+// Releasing a pointer: first what its element owns, where it may own any.
+const char* const kPointerRelease = "$releaseElement\tfree($pointer);\n";
+const char* const kPointerElementRelease =
+    "\tif($pointer)\n"
+    "\t\txdr_free((xdrproc_t)$elementFilter, (char*)$pointer);\n";
+
+// The routine of a typedef codes the variable its parameter points to. Its
+// return is one tab in, level with the statements above: a second tab would
+// make it look guarded by the last statement's "if" (cc -Wall warns).
+const char* const kTypedefRoutine = "bool_t $routine(XDR*xdrp, $ctype $p){\n"
+                                    "$statements"
+                                    "\treturn 1;\n"
+                                    "}\n\n";
+
 }  // namespace
 
 std::string Type::xdrCall(const std::string& xdrs, const std::string& prefix,
@@ -72,8 +107,9 @@ std::string Type::xdrCall(const std::string& xdrs, const std::string& prefix,
     if (const classType* body = unnamedClass(this)) {
         const std::string member = prefix + name;
         if (body->keyword() == CODE_UNION)
-            return joinText(currentIndent(), "if(!xdr_opaque(", xdrs, ", (char*)&", member,
-                            ", sizeof(", member, ")))", "\n", currentIndent(), "\treturn 0;", "\n");
+            return indentedLines(
+                fillTemplate(kRawUnionMember, {{"xdrs", xdrs}, {"member", member}}),
+                currentIndent());
         std::string text;
         symbolSet::cursor walk = symbolSet::begin(&body->members);
         while (Symbol* inner = walk.next()) {
@@ -82,17 +118,21 @@ std::string Type::xdrCall(const std::string& xdrs, const std::string& prefix,
         }
         return text;
     }
-    return joinText(currentIndent(), "if(!", xdrRoutineName(), "(", xdrs, ", ",
-                    filterAddress(prefix, name), "))", "\n", currentIndent(), "\treturn 0;", "\n");
+    return indentedLines(fillTemplate(kFilterCall, {{"filter", xdrRoutineName()},
+                                                    {"xdrs", xdrs},
+                                                    {"address", filterAddress(prefix, name)}}),
+                         currentIndent());
 }
 
 std::string refType::xdrCall(const std::string& xdrs, const std::string& prefix,
                              const std::string& name) const
 {
-    return joinText(currentIndent(), "if(!", "xdr_pointer", "(", xdrs, ", (char**)",
-                    filterAddress(prefix, name), ", sizeof(", generatedTypeText(eleType), "), ",
-                    "(xdrproc_t)", eleType ? eleType->xdrRoutineName() : "", "))", "\n",
-                    currentIndent(), "\treturn 0;", "\n");
+    return indentedLines(
+        fillTemplate(kPointerCall, {{"xdrs", xdrs},
+                                    {"address", filterAddress(prefix, name)},
+                                    {"elementType", generatedTypeText(eleType)},
+                                    {"elementFilter", eleType ? eleType->xdrRoutineName() : ""}}),
+        currentIndent());
 }
 
 std::string Type::mallocCode(const std::string&, const std::string&) const { return ""; }
@@ -108,10 +148,9 @@ std::string refType::mallocCode(const std::string& prefix, const std::string& na
 {
     if (isReturnMember(name))
         return "";
-    const std::string v = prefix + name;
-    return joinText("\t", v, " = (", generatedTypeText(this), ") malloc(sizeof(",
-                    generatedTypeText(eleType), "));", "\n", "\tMEM_ASSERT(", v, ");", "\n",
-                    "\tmemset(", v, ", 0, sizeof(*", v, "));", "\n");
+    return fillTemplate(kPointerAllocation, {{"pointer", prefix + name},
+                                             {"type", generatedTypeText(this)},
+                                             {"elementType", generatedTypeText(eleType)}});
 }
 
 std::string refType::freeCode(const std::string& prefix, const std::string& name) const
@@ -119,13 +158,14 @@ std::string refType::freeCode(const std::string& prefix, const std::string& name
     if (isReturnMember(name))
         return "";
     const std::string v = prefix + name;
-    std::string text;
     // What the server procedure linked below the pointer (a list, strings)
     // is released through the element's own routine before the head goes.
-    if (eleType && mayOwnMemory(eleType))
-        text = joinText("\tif(", v, ")\n\t\txdr_free((xdrproc_t)", eleType->xdrRoutineName(),
-                        ", (char*)", v, ");\n");
-    return text + joinText("\tfree(", v, ");", "\n");
+    const std::string releaseElement =
+        eleType && mayOwnMemory(eleType)
+            ? fillTemplate(kPointerElementRelease,
+                           {{"pointer", v}, {"elementFilter", eleType->xdrRoutineName()}})
+            : "";
+    return fillTemplate(kPointerRelease, {{"releaseElement", releaseElement}, {"pointer", v}});
 }
 
 std::string refType::copyCode(const std::string& dstPrefix, const std::string& dstName,
@@ -153,14 +193,13 @@ std::string typedefType::emitXdrRoutine(std::ostream& out)
         return "";
     refuseUnboundedArray(aliased(), name(), "typedef " + name());
     const std::string p = "p" + name();
-    std::string text = joinText("bool_t ", xdrRoutineName(), "(XDR*xdrp, ",
-                                generatedPointerText(this), " ", p, "){", "\n");
     indentMore();
-    text += final->xdrCall("xdrp", "", p);
+    const std::string statements = final->xdrCall("xdrp", "", p);
     indentLess();
-    // One tab, level with the statement above: a second tab would make the
-    // return look guarded by that statement's "if" (cc -Wall warns).
-    text += joinText("\treturn 1;", "\n", "}", "\n\n");
+    const std::string text = fillTemplate(kTypedefRoutine, {{"routine", xdrRoutineName()},
+                                                            {"ctype", generatedPointerText(this)},
+                                                            {"p", p},
+                                                            {"statements", statements}});
     emit(out, text);
     return text;
 }
