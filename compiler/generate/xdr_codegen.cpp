@@ -168,12 +168,6 @@ std::string refType::freeCode(const std::string& prefix, const std::string& name
     return fillTemplate(kPointerRelease, {{"releaseElement", releaseElement}, {"pointer", v}});
 }
 
-std::string refType::copyCode(const std::string& dstPrefix, const std::string& dstName,
-                              const std::string& srcPrefix, const std::string& srcName, int) const
-{
-    return joinText("\t", dstPrefix, dstName, " = ", srcPrefix, srcName, ";\n");
-}
-
 void refuseUnboundedArray(const Type* t, const std::string& name, const std::string& owner)
 {
     const arrayType* array = dynamic_cast<const arrayType*>(t);

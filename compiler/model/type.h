@@ -194,9 +194,6 @@ public:
                         const std::string& name) const override;
     std::string mallocCode(const std::string& prefix, const std::string& name) const override;
     std::string freeCode(const std::string& prefix, const std::string& name) const override;
-    std::string copyCode(const std::string& dstPrefix, const std::string& dstName,
-                         const std::string& srcPrefix, const std::string& srcName,
-                         int flag) const override;
     std::string xdrRoutineName() const override;
 
     Type* elementType() const { return eleType; }
