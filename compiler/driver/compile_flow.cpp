@@ -13,6 +13,7 @@
 #include "generate/makefile_generator.h"
 #include "model/rpc_program.h"
 #include "output/output_files.h"
+#include "output/written_files.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -82,7 +83,15 @@ int runCompiler(int argc, char** argv)
     if (currentProgram)
         compileVersions(currentProgram);
 
-    generateMakefile(makefileSettingsOfRun());
+    // A failed run leaves the directory as it found it: no makefile is made
+    // for an interface that must be mended first, and every file the run
+    // wrote is removed or given back its earlier content.
+    if (versionsFailed) {
+        closeOutputFiles();
+        undoWrittenFiles();
+    } else {
+        generateMakefile(makefileSettingsOfRun());
+    }
 
     removePreprocessedFile();
     return versionsFailed ? 1 : 0;

@@ -41,6 +41,7 @@ rpcProcedure* procedureHead(Type* returnType, Symbol* name, symbolSet* parameter
     procedure->arguments = parameters;
     procedure->addProperty(properties);
     procedure->setReturnType(name->type());
+    procedure->setLine(name->line());
     return procedure;
 }
 

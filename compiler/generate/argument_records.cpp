@@ -178,12 +178,38 @@ std::string resultRoomChecks(rpcProcedure* procedure)
     return text;
 }
 
+// C has no function returning an array, and a fixed array typedef is one.
+void refuseArrayResult(const rpcProcedure* procedure)
+{
+    Type* result = procedure->returnType();
+    Type* resolved = result ? result->resolve() : nullptr;
+    if (!resolved || resolved->kind() != KIND_ARRAY || result->isPointerLike())
+        return;
+    reportError() << " procedure " << procedure->name() << " on line " << procedure->line()
+                  << " returns the fixed array " << result->name()
+                  << ": return it through a pointer (" << result->name()
+                  << "*) or a struct that holds it.\n";
+}
+
+// A void argument would be a void member of the argument record.
+void refuseVoidArgument(const rpcProcedure* procedure, const Symbol* argument)
+{
+    Type* resolved = argument->type() ? argument->type()->resolve() : nullptr;
+    if (resolved && resolved->isVoid())
+        reportError() << " argument " << argument->name() << " of " << procedure->name()
+                      << "() on line " << argument->line()
+                      << " is void: leave it out, a procedure without arguments is written "
+                      << procedure->name() << "().\n";
+}
+
 }  // namespace
 
 void rpcProcedure::checkArguments()
 {
+    refuseArrayResult(this);
     symbolSet::cursor walk = symbolSet::begin(arguments);
     while (Symbol* argument = walk.next()) {
+        refuseVoidArgument(this, argument);
         // Only an argument whose own type is an array carries size attributes;
         // a typedef of an array or a pointer to one is not examined.
         Type* t = argument->type();

@@ -2,6 +2,7 @@
 // and the allocation and release functions of a result record.
 #include <ostream>
 
+#include "diagnostics/error_report.h"
 #include "generate/codegen_support.h"
 #include "model/token_table.h"
 #include "model/type.h"
@@ -187,6 +188,12 @@ void refuseUncodableMember(const classType* c, const Symbol* member)
     const std::string owner =
         tokenText(c->keyword()) + " " + (c->name().empty() ? "(unnamed)" : c->name());
     refuseUnboundedArray(member->type(), member->name(), owner);
+    // A void member has no C declaration; an argument record's void member
+    // is refused as the argument it stands for.
+    Type* resolved = member->type() ? member->type()->resolve() : nullptr;
+    if (resolved && resolved->isVoid() && !c->isArgRecord())
+        reportError() << " member " << member->name() << " of " << owner << " on line "
+                      << member->line() << " is void: leave it out, it has nothing to send.\n";
     if (const unionType* u = dynamic_cast<const unionType*>(member->type())) {
         symbolSet earlier;
         symbolSet::cursor walk = symbolSet::begin(&c->members);

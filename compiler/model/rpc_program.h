@@ -26,6 +26,9 @@ public:
     std::string name(const std::string& suffix = "") const { return name_ + suffix; }
     Type* returnType() const { return returnType_; }
     void setReturnType(Type* t) { returnType_ = t; }
+    // Scanner line of the procedure's name.
+    int line() const { return line_; }
+    void setLine(int line) { line_ = line; }
     std::int64_t number() const { return number_; }
     void setNumber(std::int64_t number) { number_ = number; }
     rpcVersion* version() const { return version_; }
@@ -45,8 +48,9 @@ public:
     std::string propertyValue(const std::string& name) const;
 
     // --- argument records (generate/argument_records.cpp) ---
-    // Checks the size variables of the array arguments and sorts them into
-    // inSizeVars and outSizeVars; reports the errors as counted errors.
+    // Refuses a result or an argument that C cannot declare, checks the size
+    // variables of the array arguments and sorts them into inSizeVars and
+    // outSizeVars; reports the errors as counted errors.
     void checkArguments();
     // Builds <proc>_in_t and <proc>_out_t (once), writes their declarations,
     // XDR prototypes and routines and the result record's helpers, and
@@ -81,6 +85,7 @@ private:
     std::string name_;
     Type* returnType_ = nullptr;
     std::int64_t number_ = -1;
+    int line_ = 0;
     property* properties_ = nullptr;
 };
 
@@ -153,6 +158,7 @@ private:
     procedureList* procedures_ = nullptr;
     rpcProgram* program_ = nullptr;
     std::int64_t number_ = -1;
+    int line_ = 0;
     property* properties_ = nullptr;
 };
 

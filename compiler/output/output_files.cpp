@@ -4,6 +4,7 @@
 #include "output/emit.h"
 #include "output/section_files.h"
 #include "output/version_info.h"
+#include "output/written_files.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -44,6 +45,7 @@ bool openForWriting(std::ofstream& out, const std::string& name)
 {
     out.close();
     out.clear();
+    noteFileToWrite(name);
     out.open(name, std::ios::out | std::ios::trunc | std::ios::binary);
     return static_cast<bool>(out);
 }
@@ -160,6 +162,7 @@ int openOutputFiles(rpcVersion* version)
 void resetOutputState()
 {
     closeOutputFiles();
+    forgetWrittenFiles();
     currentFiles = versionFileSet();
     filePrefix.clear();
     generateImplTemplate = 1;

@@ -269,7 +269,24 @@ REFUSED = (
      "struct s { int n; int [size = n, maxsz = 10] v; };\n"
      "interface a { int f(in struct s v); } = 1;\n",
      "Error:  unkonwn array modifier maxsz\n"),
+    ("up.idl", "interface up { int P0(in int a) = 1; } = 536871002;\n",
+     "Error:  procedure P0 and the number macro of procedure P0 are both named P0.\n"),
+    # What C cannot declare: a function returning an array, a void variable.
+    ("four.idl", "typedef int four[4];\ninterface four_r { four sum(in int a); } = 1;\n",
+     "Error:  procedure sum on line 2 returns the fixed array four: return it through a pointer"
+     " (four*) or a struct that holds it.\n"),
+    ("tag8.idl", "typedef char tag8[8];\ninterface tag { tag8 name(in int a); } = 1;\n",
+     "Error:  procedure name on line 2 returns the fixed array tag8: return it through a pointer"
+     " (tag8*) or a struct that holds it.\n"),
+    ("voidmember.idl",
+     "struct s { int a;\n\tvoid v; };\ninterface vm { int f(in struct s x); } = 1;\n",
+     "Error:  member v of struct s on line 2 is void: leave it out, it has nothing to send.\n"),
+    ("voidarg.idl", "interface va {\n\tint f(in void v); } = 1;\n",
+     "Error:  argument v of f() on line 2 is void: leave it out, a procedure without arguments"
+     " is written f().\n"),
 )
+
+REFUSED_UP = [text for name, text, message in REFUSED if name == "up.idl"][0]
 
 # Interfaces that must still compile, with names that only resemble the
 # library's or the generated ones: (file, text).
@@ -300,11 +317,34 @@ class Interfaces(CompilerRun):
         for name, text, message in REFUSED:
             with self.subTest(name):
                 write(os.path.join(self.work, name), text)
+                before = sorted(os.listdir(self.work))
                 status, out, err = self.run_velorin([name])
                 self.assertEqual(status, 1, err)
                 self.assertIn(message, err)
-                base = text.split("interface ")[1].split()[0]
-                self.assertEqual(self.generated(base), [])
+                # No file of the run is left: neither the C files nor the
+                # class, template or makefile.
+                self.assertEqual(sorted(os.listdir(self.work)), before)
+
+    def test_refused_run_keeps_what_was_there(self):
+        # A makefile the user keeps and the files of an earlier good run
+        # stay as they were; what the failed run wrote alone is gone.
+        good = "interface up { int put(in int a); } = 536871002;\n"
+        write(os.path.join(self.work, "up.idl"), good)
+        self.assertEqual(self.run_velorin(["up.idl"])[0], 0)
+        write(os.path.join(self.work, "up.mak"), "# kept by hand\n")
+        os.remove(os.path.join(self.work, "upClient.cpp"))
+        kept = {}
+        for entry in os.listdir(self.work):
+            with open(os.path.join(self.work, entry), "rb") as f:
+                kept[entry] = f.read()
+        write(os.path.join(self.work, "up.idl"), REFUSED_UP)
+        status, out, err = self.run_velorin(["up.idl"])
+        self.assertEqual(status, 1, err)
+        self.assertEqual(sorted(os.listdir(self.work)), sorted(kept))
+        for entry, content in kept.items():
+            if entry != "up.idl":
+                with open(os.path.join(self.work, entry), "rb") as f:
+                    self.assertEqual(f.read(), content, entry)
 
     def test_accepted_interfaces_compile(self):
         cc = os.environ.get("VELORIN_TEST_CC") or "cc"
