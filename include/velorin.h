@@ -279,6 +279,16 @@ bool_t vlrpc_decode_elements(XDR* xdrs, char** array, u_int count, u_int size, x
  * found among them. FALSE otherwise, and the last byte becomes one, so
  * that storage refused this way still holds a string. */
 bool_t vlrpc_terminated(char* bytes, u_int count, u_int room);
+/* A string measured by its own length: reads its count into *len, refuses
+ * one beyond maxlen, and decodes the bytes into storage of its own (*string
+ * null on entry) with a zeroed byte behind them. */
+bool_t vlrpc_decode_string(XDR* xdrs, char** string, u_int maxlen, u_int* len);
+/* The end of decoding a string: with given null, a string decoded whole (ok)
+ * is kept and a refused one released. With given, the caller's storage of
+ * room for the bound and the terminator, a whole string is copied into it
+ * with its terminator, the decoded storage is released either way, and
+ * *string is given again, unchanged when ok is FALSE. Returns ok. */
+bool_t vlrpc_settle_string(char** string, char* given, bool_t ok);
 /* 1 when the n elements of size bytes at array hold only zero bytes (a
  * caller's storage whose elements own nothing yet); 0 otherwise and for a
  * null array. */

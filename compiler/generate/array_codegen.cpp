@@ -288,6 +288,31 @@ const char* const kVariableBlock =
     "$keepCount"
     "\t}\n";
 
+// The block of a string measured by its own length. Decoding always goes to
+// storage of its own, with a zeroed byte behind the count; a string that
+// arrived whole and passed the checks is then copied, with its terminator,
+// into the storage the caller gave (room for the bound and the terminator,
+// as for rpcgen's strings). A refused one leaves that storage as it was.
+const char* const kStringBlock =
+    "\t{\n"
+    "\tunsigned int len; \n"
+    "\tunsigned int maxlen = $clamp($bound, $limit);\n"
+    "\tif($xdrs->x_op == XDR_DECODE) {\n"
+    "\t\tchar* _vlrpc_given_ = (char*)$array;\n"
+    "\t\t$array = 0;\n"
+    "\t\tif(!$settle((char**)$address, _vlrpc_given_,\n"
+    "\t\t\t\t$decode($xdrs, (char**)$address, maxlen, &len) && !($test)))\n"
+    "\t\t\treturn 0;\n"
+    "\t} else {\n"
+    "\t\tlen = 0;\n"
+    "\t\tif($xdrs->x_op == XDR_ENCODE && !$fits($array == 0 ? 0 : $size, maxlen, &len))\n"
+    "\t\t\treturn 0;\n"
+    "\t\tif(!$filter($xdrs, (char**)$address, &len, maxlen))\n"
+    "\t\t\treturn 0;\n"
+    "\t}\n"
+    "$keepCount"
+    "\t}\n";
+
 // Refusing a decoded variable-length value: what decoding allocated for it
 // is released, so that freeing the record later walks nothing that is gone.
 const char* const kVariableRefusal =
@@ -337,16 +362,39 @@ const char* const kFixedBlock = "\t{\n"
                                 "\t\treturn 0;\n"
                                 "\t}\n";
 
+std::string stringBlock(const arrayType* array, const std::string& xdrs,
+                        const std::string& prefix, const std::string& name,
+                        const arrayCoding& coding)
+{
+    const std::string lvalue = arrayLvalue(prefix, name);
+    return fillTemplate(
+        kStringBlock,
+        {{"clamp", sizeClampFunction},
+         {"bound", arrayBoundValue(array, prefix, name)},
+         {"limit", coding.countLimit.empty() ? "0xffffffffULL" : coding.countLimit},
+         {"xdrs", xdrs},
+         {"array", lvalue},
+         {"address", prefix.empty() ? name : "&" + prefix + name},
+         {"settle", stringSettleFunction},
+         {"decode", stringDecoderFunction},
+         {"test", decodedValueRefusal(array, prefix, name, lvalue, "len", "len + 1", coding)},
+         {"fits", countFitsFunction},
+         {"size", arraySizeValue(array, prefix, name)},
+         {"filter", array->xdrRoutineName()},
+         {"keepCount", keptCountStatement(array, coding)}});
+}
+
 std::string variableBlock(const arrayType* array, const std::string& xdrs,
                           const std::string& prefix, const std::string& name,
                           const arrayCoding& coding)
 {
+    if (isSelfMeasured(array))
+        return stringBlock(array, xdrs, prefix, name, coding);
     const std::string lvalue = arrayLvalue(prefix, name);
     const std::string address = prefix.empty() ? name : "&" + prefix + name;
     const Type* element = array->eleType;
     // Storage that decoding allocated holds a zeroed element behind the
-    // count, so a string of its bound keeps its terminator there; the
-    // caller's storage is taken to hold the bound's worth.
+    // count; the caller's storage is taken to hold the bound's worth.
     const std::string test = decodedValueRefusal(array, prefix, name, lvalue, "len",
                                                  "(fresh ? len + 1 : maxlen)", coding);
     const std::string refusal =

@@ -107,5 +107,7 @@ const char* const resultAllocationFunction = "vlrpc_alloc";
 const char* const elementDecoderFunction = "vlrpc_decode_elements";
 const char* const elementReleaseFunction = "vlrpc_release";
 const char* const terminatedFunction = "vlrpc_terminated";
+const char* const stringDecoderFunction = "vlrpc_decode_string";
+const char* const stringSettleFunction = "vlrpc_settle_string";
 const char* const blankStorageFunction = "vlrpc_blank";
 const char* const elementClearFunction = "vlrpc_clear";

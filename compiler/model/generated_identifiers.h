@@ -44,6 +44,10 @@ extern const char* const elementDecoderFunction;
 extern const char* const elementReleaseFunction;
 // 1 when bytes measured by their own terminator hold one.
 extern const char* const terminatedFunction;
+// Reads the count of a string and its bytes into storage of its own.
+extern const char* const stringDecoderFunction;
+// Moves a decoded string into the caller's storage, or releases a refused one.
+extern const char* const stringSettleFunction;
 // 1 when a caller's storage of elements holds only zero bytes.
 extern const char* const blankStorageFunction;
 // Releases what elements in a caller's storage own and zeroes them.

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 #include <vector>
+#include <sys/stat.h>
 
 namespace {
 
@@ -29,10 +30,16 @@ void noteFileToWrite(const std::string& name)
 {
     if (isRecorded(name))
         return;
-    std::ifstream in(name, std::ios::in | std::ios::binary);
-    writtenFile file{name, static_cast<bool>(in), std::string()};
-    if (file.existed)
+    struct stat st;
+    writtenFile file{name, stat(name.c_str(), &st) == 0, std::string()};
+    // Only a regular file is written over; anything else of that name
+    // (a directory) makes the opening fail, and is no concern of the undo.
+    if (file.existed && !S_ISREG(st.st_mode))
+        return;
+    if (file.existed) {
+        std::ifstream in(name, std::ios::in | std::ios::binary);
         file.before.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
     writtenFiles.push_back(file);
 }
 

@@ -35,7 +35,7 @@ INCLUDE = re.compile(r'^\s*#\s*include\s*"([^/"]+)/[^"]*"')
 # the private headers of, besides its own.
 RUNTIME_LAYERS = {
     "shared": ({"vlclnt.c", "vlerr.c", "vlxdr.c", "xdr_arr_vl.c", "xdr_helpers.c",
-                "xdr_long_vl.c"}, set()),
+                "xdr_long_vl.c", "xdr_string_vl.c"}, set()),
     "connection": ({"vlconn.h", "vlconn.c"}, set()),
     "server": ({"vlsrv.h", "libvlrpc.c", "vladmit.c", "vlasync.c", "vlfds.c", "vlfork.c",
                 "vlloop.c", "vlsock.c"}, {"connection"}),

@@ -422,15 +422,28 @@ int main(void) {
 			}
 		}
 	}
-	/* Storage the caller gives holds the bound's worth and no terminator
-	   more: the string of its bound does not fit in it, one shorter does. */
+	/* Storage the caller gives holds the bound and the terminator, as for
+	   rpcgen's xdr_string: every string up to its bound arrives in it whole,
+	   from either side; a string that is refused (a character more, a
+	   message cut short) leaves that storage as it was. */
 	{
-		char own[8];
+		static const char* const fits[] = {"", "abcdefg", "abcdefgh"};
+		char own[9];
+		unsigned j;
 		nm s = own;
-		n = encoded((xdrproc_t)xdr_nm, v_nm, sizeof(nm), "abcdefgh", mine);
-		CHECK(!decode((xdrproc_t)xdr_nm, &s, mine, n) && s == own);
-		n = encoded((xdrproc_t)xdr_nm, v_nm, sizeof(nm), "abcdefg", mine);
-		CHECK(decode((xdrproc_t)xdr_nm, &s, mine, n) && s == own && strcmp(own, "abcdefg") == 0);
+		rnm r = own;
+		for(j = 0; j < 3; j++) {
+			n = encoded((xdrproc_t)xdr_nm, v_nm, sizeof(nm), (char*)fits[j], mine);
+			memset(own, 'x', sizeof own);
+			CHECK(decode((xdrproc_t)xdr_nm, &s, mine, n) && s == own && strcmp(own, fits[j]) == 0);
+			memset(own, 'x', sizeof own);
+			CHECK(decode((xdrproc_t)xdr_rnm, &r, mine, n) && r == own && strcmp(own, fits[j]) == 0);
+		}
+		strcpy(own, "kept");
+		m = encoded((xdrproc_t)xdr_wnm, w_nm, sizeof(wnm), "abcdefghi", peer);
+		CHECK(!decode((xdrproc_t)xdr_nm, &s, peer, m) && s == own && strcmp(own, "kept") == 0);
+		CHECK(!decode((xdrproc_t)xdr_nm, &s, mine, n - 1) && s == own && strcmp(own, "kept") == 0);
+		CHECK(decode((xdrproc_t)xdr_nm, &s, mine, n) && strcmp(own, "abcdefgh") == 0);
 	}
 )C");
 }

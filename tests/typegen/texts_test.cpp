@@ -308,15 +308,16 @@ TEST(ArrayCode, XdrBlocks)
                 "((unsigned long long)(prec->nm))), 0xffffffffULL);\n"),
         std::string::npos);
 
-    // A string is terminated (or refused) before its length is measured,
-    // behind the count where decoding allocated its storage, and a length
-    // other than the count is refused; a count of 0 is a null string.
+    // A string is decoded into storage of its own, terminated behind the
+    // count before its length is measured, and a length other than the
+    // count is refused; only then does it reach the caller's storage.
     typedefType* str1024 = alias("str1024", varArray(prim(CODE_CHAR), stringLength(), num(1024)));
     const std::string text = routine(str1024);
     EXPECT_NE(
-        text.find("\t\tif(!vlrpc_terminated((char*)*pstr1024, len, (fresh ? len + 1 : maxlen)) || "
+        text.find("vlrpc_decode_string(xdrp, (char**)pstr1024, maxlen, &len) && "
+                  "!(!vlrpc_terminated((char*)*pstr1024, len, len + 1) || "
                   "(len != 0 && vlrpc_size_add(((unsigned long long)(strlen((*pstr1024)))), 1ULL) "
-                  "!= len)) {\n"),
+                  "!= len))"),
         std::string::npos)
         << text;
     EXPECT_NE(
