@@ -324,28 +324,32 @@ void formTypeNames(nameCheck& check, const typeList& types)
     }
 }
 
+// The names a version forms of its own, with what owns them.
+struct versionName {
+    std::string (rpcVersion::*form)() const;
+    const char* what;
+    int isMacro;
+    int isNumberMacro;
+};
+const versionName versionNames[] = {
+    {&rpcVersion::baseName, "the dispatcher", 0, 0},
+    {&rpcVersion::upperName, "the number macro", 1, 1},
+    {&rpcVersion::clientClassName, "the client class", 0, 0},
+    {&rpcVersion::handleMacroName, "the handle macro", 1, 0},
+    {&rpcVersion::timeoutMacroName, "the timeout macro", 1, 0},
+    {&rpcVersion::setHandleMacroName, "the set-handle macro", 1, 0},
+    {&rpcVersion::handleVarName, "the handle variable", 0, 0},
+    {&rpcVersion::timeoutVarName, "the timeout variable", 0, 0},
+    {&rpcVersion::registerName, "the registration function", 0, 0},
+    {&rpcVersion::unmapName, "the unmap function", 0, 0},
+    {&rpcVersion::mainName, "the server main", 0, 0},
+};
+
 void formVersionNames(nameCheck& check, const rpcVersion* version)
 {
-    check.formed([version] { return version->baseName(); }, ofVersion("the dispatcher", version));
-    check.formed([version] { return version->upperName(); }, ofVersion("the number macro", version),
-                 1, 1);
-    check.formed([version] { return version->clientClassName(); },
-                 ofVersion("the client class", version));
-    check.formed([version] { return version->handleMacroName(); },
-                 ofVersion("the handle macro", version), 1);
-    check.formed([version] { return version->timeoutMacroName(); },
-                 ofVersion("the timeout macro", version), 1);
-    check.formed([version] { return version->setHandleMacroName(); },
-                 ofVersion("the set-handle macro", version), 1);
-    check.formed([version] { return version->handleVarName(); },
-                 ofVersion("the handle variable", version));
-    check.formed([version] { return version->timeoutVarName(); },
-                 ofVersion("the timeout variable", version));
-    check.formed([version] { return version->registerName(); },
-                 ofVersion("the registration function", version));
-    check.formed([version] { return version->unmapName(); },
-                 ofVersion("the unmap function", version));
-    check.formed([version] { return version->mainName(); }, ofVersion("the server main", version));
+    for (const versionName& name : versionNames)
+        check.formed([version, &name] { return (version->*name.form)(); },
+                     ofVersion(name.what, version), name.isMacro, name.isNumberMacro);
 
     const rpcProgram* program = version->program();
     if (!program)
