@@ -7,10 +7,18 @@
  * only what the socket holds at the time, keeps a record's fragments until
  * the last one is in, and only then lets the library decode the call
  * header and run its dispatch. Replies leave as the library's own
- * connection transport writes them: records of 64 KiB fragments. */
+ * connection transport writes them: records of 64 KiB fragments; what the
+ * socket cannot take at once waits in the connection's reply buffer,
+ * written as the peer reads, so that a peer that does not read holds up
+ * only itself. The memory that partial records and waiting replies hold
+ * is bounded over all connections together. */
 #include <errno.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <string.h>
+#include <time.h>
 #include <unistd.h>
 #include <arpa/inet.h>
 #include <sys/socket.h>
@@ -18,6 +26,7 @@
 #include <rpc/rpc.h>
 #include <rpc/svc_mt.h>
 
+#include "velorin.h"
 #include "vlconn.h"
 
 /* Bytes one read takes from the socket. */
@@ -36,6 +45,9 @@
 #define VL_CONN_KEPT_RECORD 65536
 
 #define LAST_FRAGMENT 0x80000000u
+
+/* The environment variable that sets the stall time of a waiting reply. */
+#define VL_STALL_VARIABLE "VELORIN_REPLY_STALL_SECONDS"
 
 struct connection {
     SVCXPRT xprt;
@@ -59,11 +71,176 @@ struct connection {
     XDR in;        /* decodes the record being served */
     u_int32_t xid; /* of the call being served: its replies carry it */
     XDR out;       /* encodes replies */
+    /* Reply bytes the socket has not taken yet, and when the peer last
+     * took some of them. */
+    char* pending;
+    size_t pending_at, pending_end, pending_cap;
+    long long progress_ms;
+    long stall_ms;
+    /* In a child that serves one call: writes wait for the peer. */
+    int write_through;
+    /* The child that serves this connection's call (0 when none), and
+     * whether one has ended since the loop last looked: set by the
+     * reaper. */
+    volatile pid_t child;
+    volatile sig_atomic_t released;
 };
+
+int vlsrv_conn_changed = 0;
+
+/* Every connection by its descriptor, for the loop and the memory bound. */
+static struct connection* connections[FD_SETSIZE];
+static int connection_top = 0;
+/* Bytes that the records and the reply buffers of all connections hold. */
+static size_t held_bytes = 0;
+/* Connections that are not read now: a reply of theirs waits, or a child
+ * serves their call. The loop leaves them out of its read wait. */
+static fd_set quiet_fds;
+static int quiet_count = 0;
+/* Connections whose reply waits for the peer: the loop waits for them to
+ * become writable. */
+static fd_set writing_fds;
+static int writing_count = 0;
+/* A pipe the reaper writes to when a child serving a connection's call
+ * has ended: it wakes the loop, which then serves that connection again.
+ * Made when the first such child starts. */
+static int wake_pipe[2] = {-1, -1};
 
 static struct connection* connection_of(SVCXPRT* xprt) { return (struct connection*)xprt->xp_p1; }
 
-/* Room for at least need bytes of record; 0 when memory is short. */
+static long long now_ms(void)
+{
+    struct timespec now;
+
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return (long long)now.tv_sec * 1000 + now.tv_nsec / 1000000;
+}
+
+/* The connection's close, whenever it comes, resets it and drops what its
+ * socket has not sent: the peer of a connection closed for what it does,
+ * or does not, read learns of it at once, and the system keeps nothing
+ * of it for a peer that would never take it. */
+static void reset_on_close(int fd)
+{
+    struct linger reset = {1, 0};
+
+    (void)setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+}
+
+/* ---- Memory that the connections hold ---- */
+
+/* The bound of what all connections hold together: never below two
+ * records of the largest size a connection accepts, so that a program's
+ * higher record bound still lets such a record in. */
+static size_t held_limit(const struct connection* c)
+{
+    size_t twice = 2 * (size_t)c->max_record;
+
+    return twice > (size_t)VL_MAX_HELD_BYTES ? twice : (size_t)VL_MAX_HELD_BYTES;
+}
+
+static void drop_record(struct connection* c)
+{
+    held_bytes -= c->record_cap;
+    free(c->record);
+    c->record = NULL;
+    c->record_cap = 0;
+}
+
+static void drop_pending(struct connection* c)
+{
+    held_bytes -= c->pending_cap;
+    free(c->pending);
+    c->pending = NULL;
+    c->pending_cap = c->pending_at = c->pending_end = 0;
+}
+
+/* Bytes of a record that has not come whole yet: what a peer can hold
+ * without ever finishing a call. */
+static size_t partial_bytes(const struct connection* c)
+{
+    return c->served || c->whole ? 0 : c->record_len;
+}
+
+/* Whether c may give up its memory: not the connection whose call runs,
+ * nor one that is gone already. */
+static int may_lose(const struct connection* c) { return !c->dead && !c->served; }
+
+/* The connection holding the most partial bytes, or when none holds any,
+ * the most memory in complete records and waiting replies; self counts
+ * too but loses a tie. Null when nobody holds anything. */
+static struct connection* largest_holder(struct connection* self)
+{
+    struct connection* best = NULL;
+    size_t best_partial = 0, best_held = 0;
+    int fd;
+
+    for (fd = 0; fd < connection_top; fd++) {
+        struct connection* c = connections[fd];
+        size_t partial, held;
+
+        if (c == NULL || (c != self && !may_lose(c)))
+            continue;
+        partial = partial_bytes(c);
+        held = c->record_cap + c->pending_cap;
+        if (held == 0)
+            continue;
+        if (best == NULL || partial > best_partial ||
+            (partial == best_partial &&
+             (held > best_held || (held == best_held && best == self)))) {
+            best = c;
+            best_partial = partial;
+            best_held = held;
+        }
+    }
+    return best;
+}
+
+static void note_state(struct connection* c);
+
+/* The connection is closed for the memory it holds: its memory goes at
+ * once; shut down, it is destroyed the next time the loop looks at it. */
+static void abandon(struct connection* c)
+{
+    c->dead = 1;
+    drop_record(c);
+    c->record_len = 0;
+    c->whole = 0;
+    drop_pending(c);
+    note_state(c);
+    reset_on_close(c->xprt.xp_fd);
+    shutdown(c->xprt.xp_fd, SHUT_RDWR);
+}
+
+/* Makes room for extra more bytes held by self within the bound: first
+ * records kept for calls to come are released, then connections are
+ * closed, the one with the most partial bytes first. 0 when self is that
+ * connection: it must give up instead. */
+static int make_room(struct connection* self, size_t extra)
+{
+    size_t limit = held_limit(self);
+    int fd;
+
+    if (held_bytes + extra <= limit)
+        return 1;
+    for (fd = 0; fd < connection_top && held_bytes + extra > limit; fd++) {
+        struct connection* c = connections[fd];
+
+        if (c != NULL && c != self && may_lose(c) && c->record_len == 0 && c->record_cap > 0)
+            drop_record(c);
+    }
+    while (held_bytes + extra > limit) {
+        struct connection* victim = largest_holder(self);
+
+        if (victim == NULL || victim == self)
+            return 0;
+        abandon(victim);
+    }
+    return 1;
+}
+
+/* Room for at least need bytes of record; 0 when memory is short or the
+ * bound of held memory leaves none. */
 static int reserve_record(struct connection* c, size_t need)
 {
     size_t cap = c->record_cap > 0 ? c->record_cap : 4096;
@@ -73,9 +250,14 @@ static int reserve_record(struct connection* c, size_t need)
         return 1;
     while (cap < need)
         cap *= 2;
+    if (cap > c->max_record && need <= c->max_record)
+        cap = c->max_record;
+    if (!make_room(c, cap - c->record_cap))
+        return 0;
     grown = realloc(c->record, cap);
     if (grown == NULL)
         return 0;
+    held_bytes += cap - c->record_cap;
     c->record = grown;
     c->record_cap = cap;
     return 1;
@@ -210,12 +392,41 @@ static void finish_record(struct connection* c)
     xdr_destroy(&c->in);
     c->served = 0;
     c->whole = 0;
-    if (c->record_cap > VL_CONN_KEPT_RECORD && c->record_cap > 4 * c->record_len) {
-        free(c->record);
-        c->record = NULL;
-        c->record_cap = 0;
-    }
+    if (c->record_cap > VL_CONN_KEPT_RECORD && c->record_cap > 4 * c->record_len)
+        drop_record(c);
     c->record_len = 0;
+}
+
+/* ---- Connections the loop does not read now ---- */
+
+static int reply_waits(const struct connection* c) { return c->pending_end > c->pending_at; }
+
+/* A connection whose reply waits, or whose call a child serves, has no
+ * further call served until that is over. */
+static int is_quiet(const struct connection* c) { return reply_waits(c) || c->child != 0; }
+
+/* Brings the loop's sets up to date with the connection's state. */
+static void note_state(struct connection* c)
+{
+    int fd = c->xprt.xp_fd;
+    int quiet = is_quiet(c), writing = reply_waits(c) && !c->dead;
+
+    if (quiet != (FD_ISSET(fd, &quiet_fds) != 0)) {
+        if (quiet)
+            FD_SET(fd, &quiet_fds);
+        else
+            FD_CLR(fd, &quiet_fds);
+        quiet_count += quiet ? 1 : -1;
+        vlsrv_conn_changed = 1;
+    }
+    if (writing != (FD_ISSET(fd, &writing_fds) != 0)) {
+        if (writing)
+            FD_SET(fd, &writing_fds);
+        else
+            FD_CLR(fd, &writing_fds);
+        writing_count += writing ? 1 : -1;
+        vlsrv_conn_changed = 1;
+    }
 }
 
 static bool_t conn_recv(SVCXPRT* xprt, struct rpc_msg* msg)
@@ -223,7 +434,7 @@ static bool_t conn_recv(SVCXPRT* xprt, struct rpc_msg* msg)
     struct connection* c = connection_of(xprt);
 
     finish_record(c);
-    if (c->dead || !record_ready(c, 1))
+    if (c->dead || is_quiet(c) || !record_ready(c, 1))
         return FALSE;
     xdrmem_create(&c->in, c->record, (u_int)c->record_len, XDR_DECODE);
     c->served = 1;
@@ -236,7 +447,9 @@ static bool_t conn_recv(SVCXPRT* xprt, struct rpc_msg* msg)
 }
 
 /* After each call: a further record already read is served at once, as
- * the socket may hold nothing more that would wake the loop for it. */
+ * the socket may hold nothing more that would wake the loop for it;
+ * unless the reply waits for the peer or a child serves the call, which
+ * the connection's next call waits for. */
 static enum xprt_stat conn_stat(SVCXPRT* xprt)
 {
     struct connection* c = connection_of(xprt);
@@ -244,6 +457,8 @@ static enum xprt_stat conn_stat(SVCXPRT* xprt)
     finish_record(c);
     if (c->dead)
         return XPRT_DIED;
+    if (is_quiet(c))
+        return XPRT_IDLE;
     if (record_ready(c, 0))
         return XPRT_MOREREQS;
     return c->dead ? XPRT_DIED : XPRT_IDLE;
@@ -303,17 +518,33 @@ static bool_t conn_reply(SVCXPRT* xprt, struct rpc_msg* msg)
     return ok && !c->dead;
 }
 
-static void conn_destroy(SVCXPRT* xprt)
+/* Takes the connection out of the table, the loop's sets and the count
+ * of held memory, and releases what it holds. */
+static void forget_connection(struct connection* c)
 {
-    struct connection* c = connection_of(xprt);
+    int fd = c->xprt.xp_fd;
 
-    xprt_unregister(xprt);
-    close(xprt->xp_fd);
+    c->dead = 1;
+    c->child = 0;
+    drop_pending(c);
+    note_state(c);
+    connections[fd] = NULL;
+    while (connection_top > 0 && connections[connection_top - 1] == NULL)
+        connection_top--;
     finish_record(c);
+    drop_record(c);
     xdr_destroy(&c->out);
-    free(c->record);
     free(c->raw);
     free(c);
+}
+
+static void conn_destroy(SVCXPRT* xprt)
+{
+    int fd = xprt->xp_fd;
+
+    xprt_unregister(xprt);
+    forget_connection(connection_of(xprt));
+    close(fd);
 }
 
 static bool_t conn_control(SVCXPRT* xprt, const u_int request, void* info)
@@ -328,25 +559,111 @@ static const struct xp_ops conn_ops = {conn_recv,  conn_stat,     conn_getargs,
                                        conn_reply, conn_freeargs, conn_destroy};
 static const struct xp_ops2 conn_ops2 = {conn_control};
 
-/* Writes a piece of a reply record; a connection that cannot take it is
- * dead. Blocks while the peer's window is full, as the library does. */
+/* ---- Replies ---- */
+
+/* Sends what the socket takes of len bytes at at without waiting: the
+ * number sent, -1 when the connection has ended. */
+static ssize_t send_now(struct connection* c, const char* at, size_t len)
+{
+    ssize_t n;
+
+    do
+        n = send(c->xprt.xp_fd, at, len, MSG_DONTWAIT | MSG_NOSIGNAL);
+    while (n < 0 && errno == EINTR);
+    if (n >= 0)
+        return n;
+    return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : -1;
+}
+
+/* Keeps len bytes at at behind the reply bytes that wait already; 0 when
+ * the bound of held memory or the memory left has no room for them. */
+static int keep_pending(struct connection* c, const char* at, size_t len)
+{
+    size_t waiting = c->pending_end - c->pending_at;
+
+    if (c->pending_end + len > c->pending_cap && c->pending_at > 0) {
+        memmove(c->pending, c->pending + c->pending_at, waiting);
+        c->pending_at = 0;
+        c->pending_end = waiting;
+    }
+    if (c->pending_end + len > c->pending_cap) {
+        size_t cap = c->pending_cap > 0 ? c->pending_cap : VL_CONN_SEND_SIZE;
+        char* grown;
+
+        while (cap < c->pending_end + len)
+            cap *= 2;
+        if (!make_room(c, cap - c->pending_cap) || (grown = realloc(c->pending, cap)) == NULL)
+            return 0;
+        held_bytes += cap - c->pending_cap;
+        c->pending = grown;
+        c->pending_cap = cap;
+    }
+    memcpy(c->pending + c->pending_end, at, len);
+    c->pending_end += len;
+    return 1;
+}
+
+/* In a child serving one call: sends all of len bytes, waiting for the
+ * peer as long as it takes some within the stall time. A peer that takes
+ * nothing for that long has its connection shut down, which ends it for
+ * the server too. */
+static int send_waiting(struct connection* c, const char* at, size_t len)
+{
+    while (len > 0) {
+        struct pollfd writable = {c->xprt.xp_fd, POLLOUT, 0};
+        ssize_t n = send_now(c, at, len);
+        int ready;
+
+        if (n < 0)
+            return 0;
+        at += n;
+        len -= (size_t)n;
+        if (len == 0)
+            break;
+        do
+            ready = poll(&writable, 1, (int)c->stall_ms);
+        while (ready < 0 && errno == EINTR);
+        if (ready == 0) {
+            reset_on_close(c->xprt.xp_fd);
+            shutdown(c->xprt.xp_fd, SHUT_RDWR);
+            return 0;
+        }
+    }
+    return 1;
+}
+
+/* Writes a piece of a reply record: what the socket does not take at
+ * once waits in the reply buffer, and the connection with it. A
+ * connection that cannot take it, or whose waiting reply finds no room
+ * within the bound of held memory, is dead. */
 static int write_socket(void* handle, void* buf, int len)
 {
     struct connection* c = handle;
-    const char* at = buf;
-    int left = len;
+    ssize_t sent = 0;
 
-    while (left > 0) {
-        ssize_t n = send(c->xprt.xp_fd, at, (size_t)left, MSG_NOSIGNAL);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
+    if (c->dead)
+        return -1;
+    if (c->write_through) {
+        if (send_waiting(c, buf, (size_t)len))
+            return len;
+        c->dead = 1;
+        return -1;
+    }
+    if (!reply_waits(c)) {
+        sent = send_now(c, buf, (size_t)len);
+        if (sent == len)
+            return len;
+        if (sent < 0) {
             c->dead = 1;
             return -1;
         }
-        at += n;
-        left -= (int)n;
+        c->progress_ms = now_ms();
     }
+    if (!keep_pending(c, (const char*)buf + sent, (size_t)(len - sent))) {
+        c->dead = 1;
+        return -1;
+    }
+    note_state(c);
     return len;
 }
 
@@ -384,15 +701,36 @@ static void note_addresses(struct connection* c, int fd)
         xprt->xp_port = ntohs(((struct sockaddr_in6*)&c->local)->sin6_port);
 }
 
-SVCXPRT* vl_conn_create(int fd, u_int max_record)
+/* The stall time of a waiting reply: the environment's, else the
+ * runtime's. */
+static long stall_time_ms(void)
 {
-    struct connection* c = calloc(1, sizeof *c);
+    const char* text = getenv(VL_STALL_VARIABLE);
+    char* end;
+    long seconds;
 
+    if (text != NULL) {
+        errno = 0;
+        seconds = strtol(text, &end, 10);
+        if (errno == 0 && end != text && *end == '\0' && seconds > 0 && seconds <= 86400)
+            return seconds * 1000;
+    }
+    return VL_REPLY_STALL_SECONDS * 1000L;
+}
+
+SVCXPRT* vlsrv_conn_create(int fd, u_int max_record)
+{
+    struct connection* c;
+
+    if (fd < 0 || fd >= FD_SETSIZE)
+        return NULL;
+    c = calloc(1, sizeof *c);
     if (c == NULL || (c->raw = malloc(VL_CONN_CHUNK)) == NULL) {
         free(c);
         return NULL;
     }
     c->max_record = max_record;
+    c->stall_ms = stall_time_ms();
     c->xprt.xp_fd = fd;
     c->xprt.xp_ops = &conn_ops;
     c->xprt.xp_ops2 = &conn_ops2;
@@ -406,6 +744,230 @@ SVCXPRT* vl_conn_create(int fd, u_int max_record)
         free(c);
         return NULL;
     }
+    /* A connection of the same number that is still in the table was
+     * closed without its transport, as a forked child closes those it
+     * inherits. */
+    if (connections[fd] != NULL)
+        forget_connection(connections[fd]);
+    connections[fd] = c;
+    if (fd >= connection_top)
+        connection_top = fd + 1;
     xprt_register(&c->xprt);
     return &c->xprt;
+}
+
+/* ---- What the loop asks of the connections ---- */
+
+static struct connection* ours(SVCXPRT* xprt)
+{
+    return xprt != NULL && xprt->xp_ops == &conn_ops ? connection_of(xprt) : NULL;
+}
+
+/* Lets the RPC library serve the connection again: a record read already
+ * is served at once. The connection may be gone afterwards. */
+static void serve_again(struct connection* c) { svc_getreq_common(c->xprt.xp_fd); }
+
+/* Writes what the socket takes of the waiting reply; once it is all out,
+ * the connection's next call is served. */
+static void flush_pending(struct connection* c)
+{
+    ssize_t n = c->dead ? -1 : send_now(c, c->pending + c->pending_at, c->pending_end - c->pending_at);
+
+    if (n < 0) {
+        SVC_DESTROY(&c->xprt);
+        return;
+    }
+    if (n > 0) {
+        c->pending_at += (size_t)n;
+        c->progress_ms = now_ms();
+    }
+    if (reply_waits(c))
+        return;
+    drop_pending(c);
+    note_state(c);
+    serve_again(c);
+}
+
+/* Closes the connections whose waiting reply has made no progress for
+ * their stall time; the time until the next one would be due, in ms, or
+ * -1 when no reply waits. */
+static long long expire_stalled(int close_due)
+{
+    long long now = now_ms(), next = -1;
+    int fd;
+
+    for (fd = 0; writing_count > 0 && fd < connection_top; fd++) {
+        struct connection* c = connections[fd];
+        long long left;
+
+        if (c == NULL || !FD_ISSET(fd, &writing_fds))
+            continue;
+        left = c->progress_ms + c->stall_ms - now;
+        if (left <= 0 && close_due) {
+            reset_on_close(fd);
+            SVC_DESTROY(&c->xprt);
+            continue;
+        }
+        if (left < 0)
+            left = 0;
+        if (next < 0 || left < next)
+            next = left;
+    }
+    return next;
+}
+
+int vlsrv_conn_waits(void) { return writing_count > 0 || wake_pipe[0] >= 0; }
+
+void vlsrv_conn_leave_out_quiet(fd_set* set, int n)
+{
+    int w, words = (n + __NFDBITS - 1) / __NFDBITS;
+
+    if (quiet_count == 0)
+        return;
+    for (w = 0; w < words; w++)
+        __FDS_BITS(set)[w] &= ~__FDS_BITS(&quiet_fds)[w];
+}
+
+int vlsrv_conn_add_waits(fd_set* rd, fd_set* wr, int* writes)
+{
+    int top = 0, fd;
+
+    if (wake_pipe[0] >= 0) {
+        FD_SET(wake_pipe[0], rd);
+        top = wake_pipe[0] + 1;
+    }
+    for (fd = 0; writing_count > 0 && fd < connection_top; fd++)
+        if (FD_ISSET(fd, &writing_fds)) {
+            FD_SET(fd, wr);
+            *writes = 1;
+            if (fd >= top)
+                top = fd + 1;
+        }
+    return top;
+}
+
+struct timeval* vlsrv_conn_stall_left(struct timeval* wait)
+{
+    long long left;
+
+    if (writing_count == 0)
+        return NULL;
+    left = expire_stalled(0);
+    if (left < 0)
+        return NULL;
+    wait->tv_sec = (time_t)(left / 1000);
+    wait->tv_usec = (suseconds_t)(left % 1000 * 1000);
+    return wait;
+}
+
+/* Whether the connection's socket is shut down or broken: a child whose
+ * peer stopped reading shuts it down, and the records read already must
+ * not be served on it. */
+static int shut_down(struct connection* c)
+{
+    struct pollfd state = {c->xprt.xp_fd, 0, 0};
+
+    return poll(&state, 1, 0) == 1 && (state.revents & (POLLHUP | POLLERR)) != 0;
+}
+
+/* Serves again the connections whose child has ended, but those that
+ * the child has found broken. */
+static void serve_released(void)
+{
+    char bytes[64];
+    int fd;
+
+    while (read(wake_pipe[0], bytes, sizeof bytes) > 0)
+        ;
+    for (fd = 0; fd < connection_top; fd++) {
+        struct connection* c = connections[fd];
+
+        if (c != NULL && c->released) {
+            c->released = 0;
+            note_state(c);
+            if (shut_down(c))
+                SVC_DESTROY(&c->xprt);
+            else
+                serve_again(c);
+        }
+    }
+}
+
+void vlsrv_conn_after_wait(fd_set* rd, const fd_set* wr)
+{
+    fd_set writable;
+    int fd;
+
+    if (wake_pipe[0] >= 0 && FD_ISSET(wake_pipe[0], rd)) {
+        FD_CLR(wake_pipe[0], rd);
+        serve_released();
+    }
+    if (writing_count == 0)
+        return;
+    /* The connections whose replies wait when the wait began: flushing
+     * one may serve its next call, whose reply may wait again. */
+    writable = writing_fds;
+    for (fd = 0; wr != NULL && fd < connection_top; fd++)
+        if (FD_ISSET(fd, &writable) && FD_ISSET(fd, wr) && connections[fd] != NULL &&
+            reply_waits(connections[fd]))
+            flush_pending(connections[fd]);
+    (void)expire_stalled(1);
+}
+
+/* The pipe that wakes the loop when a child ends; 0 when it cannot be
+ * made or watched. */
+static int open_wake_pipe(void)
+{
+    if (wake_pipe[0] >= 0)
+        return 1;
+    if (pipe(wake_pipe) != 0) {
+        wake_pipe[0] = wake_pipe[1] = -1;
+        return 0;
+    }
+    for (int end = 0; end < 2; end++) {
+        fcntl(wake_pipe[end], F_SETFL, O_NONBLOCK);
+        fcntl(wake_pipe[end], F_SETFD, FD_CLOEXEC);
+    }
+    if (wake_pipe[0] >= FD_SETSIZE) {
+        close(wake_pipe[0]);
+        close(wake_pipe[1]);
+        wake_pipe[0] = wake_pipe[1] = -1;
+        return 0;
+    }
+    vlsrv_conn_changed = 1;
+    return 1;
+}
+
+void vlsrv_conn_hold(SVCXPRT* xprt, pid_t child)
+{
+    struct connection* c = ours(xprt);
+
+    if (c == NULL || !open_wake_pipe())
+        return;
+    c->child = child;
+    note_state(c);
+}
+
+void vlsrv_conn_child_ended(pid_t pid)
+{
+    int fd;
+
+    for (fd = 0; fd < connection_top; fd++) {
+        struct connection* c = connections[fd];
+
+        if (c != NULL && c->child == pid) {
+            c->child = 0;
+            c->released = 1;
+            (void)!write(wake_pipe[1], "", 1);
+            return;
+        }
+    }
+}
+
+void vlsrv_conn_write_through(SVCXPRT* xprt)
+{
+    struct connection* c = ours(xprt);
+
+    if (c != NULL)
+        c->write_through = 1;
 }

@@ -1,0 +1,272 @@
+// Peers that would take the server for themselves on the writing side and
+// through memory: a connection that asks for large replies and never
+// reads them, many connections that each hold a large partial record, and
+// calls pipelined on one connection whose replies must not mix, in every
+// process model where the case applies.
+#include <gtest/gtest.h>
+
+#include <poll.h>
+
+#include <map>
+#include <memory>
+#include <thread>
+
+#include "server_harness.hpp"
+
+using namespace harness;
+
+namespace {
+
+const int kPatientSec = 20;
+// The stall time the servers below run with, set as a user would.
+const int kStallSec = 3;
+// The size of each large reply: a few times the socket buffers of a
+// loopback connection once a peer stops reading them all.
+const u_int kReplyBytes = 1600000;
+
+// The model's body, with the stall time of waiting replies shortened.
+ServerProcess::Body withShortStall(const ProcessModel& model)
+{
+    ServerProcess::Body body = model.body;
+    return [body](Transports& tr) {
+        setenv("VELORIN_REPLY_STALL_SECONDS", std::to_string(kStallSec).c_str(), 1);
+        body(tr);
+    };
+}
+
+// A record of a kHeldBulk call asking for bytes, with its own xid.
+std::string bulkCallRecord(u_int xid, u_int bytes)
+{
+    std::string record = callRecord(kHeldBulk, bytes);
+    uint32_t wire = htonl(xid);
+    std::memcpy(&record[4], &wire, 4);
+    return record;
+}
+
+// The xid of a reply message and, for a successful kHeldBulk reply, its
+// bytes; false when it is neither.
+bool decodeBulkReply(std::string& message, u_int* xid, std::string* bytes)
+{
+    BulkOut out = {0, nullptr};
+    struct rpc_msg reply;
+    std::memset(&reply, 0, sizeof reply);
+    reply.acpted_rply.ar_verf = _null_auth;
+    reply.acpted_rply.ar_results.where = reinterpret_cast<char*>(&out);
+    reply.acpted_rply.ar_results.proc = as<xdrproc_t>(xdrBulkOut);
+    XDR x;
+    xdrmem_create(&x, &message[0], static_cast<u_int>(message.size()), XDR_DECODE);
+    bool ok = xdr_replymsg(&x, &reply) && reply.rm_reply.rp_stat == MSG_ACCEPTED &&
+              reply.acpted_rply.ar_stat == SUCCESS && xdr_getpos(&x) == message.size();
+    xdr_destroy(&x);
+    *xid = reply.rm_xid;
+    if (ok)
+        bytes->assign(out.bytes, out.length);
+    xdr_free(as<xdrproc_t>(xdrBulkOut), reinterpret_cast<char*>(&out));
+    return ok;
+}
+
+// Whether the server has closed (or reset) the connection within ms,
+// seen without reading anything from it.
+bool closedUnread(int fd, int ms)
+{
+    struct pollfd state = {fd, POLLRDHUP, 0};
+    return poll(&state, 1, ms) == 1 && (state.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+}
+
+long msOfCall(Client& client, int* total, std::vector<int> values)
+{
+    long start = nowUs();
+    *total = client.sum(std::move(values)).total;
+    return (nowUs() - start) / 1000;
+}
+
+// Resident memory of a process in bytes, 0 when it is gone.
+size_t residentBytes(int pid)
+{
+    std::string path = "/proc/" + std::to_string(pid) + "/status";
+    FILE* f = fopen(path.c_str(), "r");
+    if (f == nullptr)
+        return 0;
+    char line[256];
+    size_t kib = 0;
+    while (fgets(line, sizeof line, f) != nullptr)
+        if (sscanf(line, "VmRSS: %zu kB", &kib) == 1)
+            break;
+    fclose(f);
+    return kib * 1024;
+}
+
+// Heap bytes the server process has in use, as its kMemory call says.
+u_int heapInUse(Client& client)
+{
+    MemoryOut out = {0};
+    if (client.call(kMemory, xdrVoid(), nullptr, xdrMemoryOut, &out) != RPC_SUCCESS)
+        return ~0u;
+    return out.bytes;
+}
+
+class SlowReaders : public ::testing::TestWithParam<ProcessModel> { };
+
+TEST_P(SlowReaders, PeerThatNeverReadsHoldsUpOnlyItselfAndIsClosed)
+{
+    const ProcessModel& model = GetParam();
+    ServerProcess server(kBoth, withShortStall(model));
+    shared()->flag = 1;  // bulk calls reply at once
+    Client tcp(IPPROTO_TCP, server.tcpPort(), kPatientSec);
+    Client udp(IPPROTO_UDP, server.udpPort(), kPatientSec);
+    int total = 0;
+    ASSERT_LT(msOfCall(tcp, &total, {1}), 5000);
+    int descriptors = openDescriptors(server.pid());
+    size_t children = std::max(liveChildrenOf(server.pid()).size(), model.standingChildren);
+    u_int heap = heapInUse(tcp);
+
+    int stuck = connectTcp(server.tcpPort());
+    ASSERT_GE(stuck, 0);
+    std::string calls;
+    for (u_int i = 0; i < 40; ++i)
+        calls += bulkCallRecord(i + 1, kReplyBytes);
+    long sent = nowUs();
+    ASSERT_TRUE(sendAll(stuck, calls));
+    ASSERT_TRUE(eventually([] { return shared()->localCalls >= 2; }));
+    usleep(300000);  // the replies have filled what the sockets hold
+
+    for (int round = 0; round < 3; ++round) {
+        EXPECT_LT(msOfCall(tcp, &total, {round, 2}), 3000);
+        EXPECT_EQ(total, round + 2);
+        EXPECT_LT(msOfCall(udp, &total, {round, 3}), 3000);
+        EXPECT_EQ(total, round + 3);
+        Client fresh(IPPROTO_TCP, server.tcpPort(), kPatientSec);
+        EXPECT_LT(msOfCall(fresh, &total, {round, 4}), 3000);
+        EXPECT_EQ(total, round + 4);
+    }
+    // The peer has taken nothing since its calls went out: its connection
+    // ends after the stall time, not before.
+    EXPECT_TRUE(closedUnread(stuck, (kStallSec + 10) * 1000));
+    long closedMs = (nowUs() - sent) / 1000;
+    EXPECT_GE(closedMs, kStallSec * 1000 - 500);
+    close(stuck);
+    EXPECT_TRUE(eventually([&] { return openDescriptors(server.pid()) <= descriptors; }))
+        << openDescriptors(server.pid()) << " descriptors, " << descriptors << " before";
+    EXPECT_TRUE(eventually([&] { return liveChildrenOf(server.pid()).size() <= children; }))
+        << liveChildrenOf(server.pid()).size() << " children, " << children << " before";
+    // The waiting reply's memory went with the connection.
+    EXPECT_LT(heapInUse(tcp), heap + 512 * 1024);
+    EXPECT_LT(msOfCall(tcp, &total, {5}), 3000);
+    EXPECT_EQ(total, 5);
+}
+
+TEST_P(SlowReaders, RepliesOfPipelinedCallsLeaveWholeAndInOrder)
+{
+    ServerProcess server(kTcp, withShortStall(GetParam()));
+    shared()->flag = 1;
+    int fd = connectTcp(server.tcpPort());
+    ASSERT_GE(fd, 0);
+    // Each call asks for a length of its own, so that a reply shows the
+    // call it answers besides its xid.
+    std::map<u_int, u_int> lengthOf;
+    std::string calls;
+    for (u_int xid = 101; xid <= 104; ++xid) {
+        lengthOf[xid] = kReplyBytes + 4 * (xid - 100);
+        calls += bulkCallRecord(xid, lengthOf[xid]);
+    }
+    ASSERT_TRUE(sendAll(fd, calls));
+    std::vector<u_int> order;
+    for (int i = 0; i < 4; ++i) {
+        std::string message, bytes;
+        u_int xid = 0;
+        ASSERT_TRUE(receiveRecord(fd, &message, kPatientSec * 1000)) << "reply " << i;
+        ASSERT_TRUE(decodeBulkReply(message, &xid, &bytes)) << "reply " << i << " is broken";
+        ASSERT_EQ(lengthOf.count(xid), 1u) << "xid " << xid;
+        EXPECT_EQ(bytes, std::string(lengthOf[xid], '\0')) << "xid " << xid;
+        order.push_back(xid);
+    }
+    EXPECT_EQ(order, (std::vector<u_int>{101, 102, 103, 104}));
+    close(fd);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryProcessModel, SlowReaders, ::testing::ValuesIn(processModels()),
+                         [](const ::testing::TestParamInfo<ProcessModel>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// Partial records of 12 MiB, announced as 32 MiB: within the record
+// bound, so only the bound over all connections stops them.
+const int kHoarders = 60;
+const size_t kHoardBytes = 12u << 20;
+// What the server may hold beyond the bound: its own start, the buffers
+// every connection keeps, the calls it serves meanwhile.
+const size_t kSlack = 64u << 20;
+
+// The process models in which one process holds every connection; under
+// fork per connection each has a process, and a bound, of its own.
+std::vector<ProcessModel> singleProcessModels()
+{
+    std::vector<ProcessModel> models;
+    for (const ProcessModel& model : processModels())
+        if (std::string(model.name) != "ForkOnConnection")
+            models.push_back(model);
+    return models;
+}
+
+class HeldMemory : public ::testing::TestWithParam<ProcessModel> { };
+
+TEST_P(HeldMemory, PartialRecordsOfManyPeersStayWithinTheBound)
+{
+    ServerProcess server(kBoth, GetParam().body);
+    Client udp(IPPROTO_UDP, server.udpPort(), kPatientSec);
+    int total = 0;
+    {
+        Client tcp(IPPROTO_TCP, server.tcpPort(), kPatientSec);
+        ASSERT_LT(msOfCall(tcp, &total, {1}), 5000);
+    }
+    size_t start = residentBytes(server.pid());
+
+    const std::string hoard = recordMark(32u << 20, false) + std::string(kHoardBytes, 'h');
+    std::vector<int> hoarders;
+    for (int i = 0; i < kHoarders; ++i) {
+        int fd = connectTcp(server.tcpPort());
+        ASSERT_GE(fd, 0) << i;
+        hoarders.push_back(fd);
+    }
+    // All at once; a connection the server closes ends its sender early.
+    std::vector<std::thread> senders;
+    for (int fd : hoarders)
+        senders.emplace_back([fd, &hoard] { (void)sendAll(fd, hoard); });
+    for (auto& sender : senders)
+        sender.join();
+
+    size_t resident = residentBytes(server.pid());
+    EXPECT_LT(resident, start + VL_MAX_HELD_BYTES + kSlack)
+        << resident / (1 << 20) << " MiB resident, " << start / (1 << 20) << " MiB at the start";
+
+    // Calls of 1 MiB from several clients at once, while the partial
+    // records are still held: every one is served.
+    std::vector<int> values(262144);
+    for (size_t i = 0; i < values.size(); ++i)
+        values[i] = static_cast<int>(i % 1000);
+    int expected = 0;
+    for (int v : values)
+        expected += v;
+    std::atomic<int> served{0};
+    std::vector<std::thread> callers;
+    for (int i = 0; i < 4; ++i)
+        callers.emplace_back([&] {
+            Client tcp(IPPROTO_TCP, server.tcpPort(), kPatientSec);
+            served += tcp.sum(values).total == expected;
+        });
+    for (auto& caller : callers)
+        caller.join();
+    EXPECT_EQ(served, 4);
+    EXPECT_LT(msOfCall(udp, &total, {2, 3}), 3000);
+    EXPECT_EQ(total, 5);
+    EXPECT_LT(residentBytes(server.pid()), start + VL_MAX_HELD_BYTES + kSlack);
+    for (int fd : hoarders)
+        close(fd);
+}
+
+INSTANTIATE_TEST_SUITE_P(OneProcessModels, HeldMemory, ::testing::ValuesIn(singleProcessModels()),
+                         [](const ::testing::TestParamInfo<ProcessModel>& info) {
+                             return std::string(info.param.name);
+                         });
+
+}  // namespace
