@@ -37,27 +37,26 @@ static int wake_pipe[2] = {-1, -1};
 
 /* ---- Connections the loop does not read now ---- */
 
+/* Puts fd into set, or takes it out, and keeps the count of set; a
+ * change makes the loop's wait stale. */
+static void place(fd_set* set, int* count, int fd, int in)
+{
+    if (in == (FD_ISSET(fd, set) != 0))
+        return;
+    if (in)
+        FD_SET(fd, set);
+    else
+        FD_CLR(fd, set);
+    *count += in ? 1 : -1;
+    vlsrv_conn_changed = 1;
+}
+
 void vlsrv_conn_note_state(struct connection* c)
 {
     int fd = c->xprt.xp_fd;
-    int quiet = vlsrv_conn_is_quiet(c), writing = vlsrv_conn_reply_waits(c) && !c->dead;
 
-    if (quiet != (FD_ISSET(fd, &quiet_fds) != 0)) {
-        if (quiet)
-            FD_SET(fd, &quiet_fds);
-        else
-            FD_CLR(fd, &quiet_fds);
-        quiet_count += quiet ? 1 : -1;
-        vlsrv_conn_changed = 1;
-    }
-    if (writing != (FD_ISSET(fd, &writing_fds) != 0)) {
-        if (writing)
-            FD_SET(fd, &writing_fds);
-        else
-            FD_CLR(fd, &writing_fds);
-        writing_count += writing ? 1 : -1;
-        vlsrv_conn_changed = 1;
-    }
+    place(&quiet_fds, &quiet_count, fd, vlsrv_conn_is_quiet(c));
+    place(&writing_fds, &writing_count, fd, vlsrv_conn_reply_waits(c) && !c->dead);
 }
 
 /* ---- Replies ---- */

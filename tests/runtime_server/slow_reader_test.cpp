@@ -43,22 +43,13 @@ std::string bulkCallRecord(u_int xid, u_int bytes)
     return record;
 }
 
-// The xid of a reply message and, for a successful kHeldBulk reply, its
-// bytes; false when it is neither.
+// The xid of a reply message and, for a successful kHeldBulk reply that
+// fills the whole message, its bytes; false when it is not one.
 bool decodeBulkReply(std::string& message, u_int* xid, std::string* bytes)
 {
     BulkOut out = {0, nullptr};
-    struct rpc_msg reply;
-    std::memset(&reply, 0, sizeof reply);
-    reply.acpted_rply.ar_verf = _null_auth;
-    reply.acpted_rply.ar_results.where = reinterpret_cast<char*>(&out);
-    reply.acpted_rply.ar_results.proc = as<xdrproc_t>(xdrBulkOut);
-    XDR x;
-    xdrmem_create(&x, &message[0], static_cast<u_int>(message.size()), XDR_DECODE);
-    bool ok = xdr_replymsg(&x, &reply) && reply.rm_reply.rp_stat == MSG_ACCEPTED &&
-              reply.acpted_rply.ar_stat == SUCCESS && xdr_getpos(&x) == message.size();
-    xdr_destroy(&x);
-    *xid = reply.rm_xid;
+    size_t used = 0;
+    bool ok = decodeReply(message, xdrBulkOut, &out, xid, &used) && used == message.size();
     if (ok)
         bytes->assign(out.bytes, out.length);
     xdr_free(as<xdrproc_t>(xdrBulkOut), reinterpret_cast<char*>(&out));
@@ -73,6 +64,8 @@ bool closedUnread(int fd, int ms)
     return poll(&state, 1, ms) == 1 && (state.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
 }
 
+// Milliseconds a call takes; total receives its result (-1 after a
+// failure).
 long msOfCall(Client& client, int* total, std::vector<int> values)
 {
     long start = nowUs();
