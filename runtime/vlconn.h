@@ -25,9 +25,9 @@ SVCXPRT* vlsrv_conn_create(int fd, u_int max_record);
 /* Set when the connections the loop must not read or must wait on to
  * write have changed: the loop then makes its wait again, and clears it. */
 extern int vlsrv_conn_changed;
-/* Whether any connection needs the loop: a reply waits, or a child serves
- * a connection's call. */
-int vlsrv_conn_waits(void);
+/* Non-zero while a connection needs the loop: a reply waits, or a child
+ * has served a connection's call (the loop then watches for its end). */
+extern int vlsrv_conn_waits;
 /* Clears in the first descriptors below n of set the connections that are
  * not to be read now. */
 void vlsrv_conn_leave_out_quiet(fd_set* set, int n);

@@ -21,6 +21,7 @@
 #define VL_STALL_VARIABLE "VELORIN_REPLY_STALL_SECONDS"
 
 int vlsrv_conn_changed = 0;
+int vlsrv_conn_waits = 0;
 
 /* Connections that are not read now: a reply of theirs waits, or a child
  * serves their call. The loop leaves them out of its read wait. */
@@ -49,6 +50,7 @@ static void place(fd_set* set, int* count, int fd, int in)
         FD_CLR(fd, set);
     *count += in ? 1 : -1;
     vlsrv_conn_changed = 1;
+    vlsrv_conn_waits = writing_count > 0 || wake_pipe[0] >= 0;
 }
 
 void vlsrv_conn_note_state(struct connection* c)
@@ -230,8 +232,6 @@ static long long expire_stalled(int close_due)
     return next;
 }
 
-int vlsrv_conn_waits(void) { return writing_count > 0 || wake_pipe[0] >= 0; }
-
 void vlsrv_conn_leave_out_quiet(fd_set* set, int n)
 {
     int w, words = (n + __NFDBITS - 1) / __NFDBITS;
@@ -349,6 +349,7 @@ static int open_wake_pipe(void)
         return 0;
     }
     vlsrv_conn_changed = 1;
+    vlsrv_conn_waits = 1;
     return 1;
 }
 

@@ -198,7 +198,9 @@ void vl_serv_mainloop(SVCXPRT* tcp_master, SVCXPRT* udp_master, int dofork, int 
         /* Without a paused listener or a waiting reply the wait has no
          * limit. The pause is looked at first: one that is over puts its
          * listener back into the wait. */
-        limit = vlsrv_earlier(vlsrv_pause_left(&wait), vlsrv_conn_stall_left(&stall));
+        limit = vlsrv_pause_left(&wait);
+        if (vlsrv_conn_waits)
+            limit = vlsrv_earlier(limit, vlsrv_conn_stall_left(&stall));
         refresh_watch(n);
         if (exit_idle && (watch.service_nfds == 0 || vlsrv_uninitialised))
             exit(0);
@@ -209,7 +211,7 @@ void vl_serv_mainloop(SVCXPRT* tcp_master, SVCXPRT* udp_master, int dofork, int 
             perror("select");
             return;
         }
-        if (vlsrv_conn_waits())
+        if (vlsrv_conn_waits)
             vlsrv_conn_after_wait(&sets.rd, watch.writes ? &sets.wr : NULL);
         if (ready == 0)
             continue;
@@ -269,7 +271,7 @@ void vl_serv_once(struct timeval* timeout)
         perror("select");
         return;
     }
-    if (vlsrv_conn_waits())
+    if (vlsrv_conn_waits)
         vlsrv_conn_after_wait(&rd, writes ? &wr : NULL);
     if (ready == 0)
         return;
