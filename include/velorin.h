@@ -50,7 +50,9 @@ enum { VELORIN_FORKING = 1, VELORIN_THREADING = 2 };
  * forked child (a failed fork is answered with svcerr_systemerr), replies
  * (a reply that cannot be sent is followed by svcerr_systemerr), calls
  * free_after and releases the decoded arguments. Returns when the call is
- * done, or at once when a child runs it. */
+ * done, or at once when a child runs it. A call a child runs on one of
+ * the runtime's TCP connections holds that connection's next call until
+ * the child has ended, which the SIGCHLD handler of vl_serv_init notes. */
 void vl_serv_call(vlrpc_call_struct* info);
 
 /* Start-up: call once, before any handler is registered and before
@@ -120,7 +122,8 @@ void vl_serv_exception_handler(int fd, void (*handler)(int fd));
  * every tenth of a second, serving everything else meanwhile. */
 void vl_serv_mainloop(SVCXPRT* tcp_master, SVCXPRT* udp_master, int dofork, int exit_idle);
 /* One wait (timeout as for select; null waits without limit) and one
- * serving pass over the RPC service descriptors; handlers play no part. */
+ * serving pass over the RPC service descriptors; handlers play no part.
+ * The wait ends early when the stall time of a waiting reply is up. */
 void vl_serv_once(struct timeval* timeout);
 /* The idle check: ends the process with status 0 when no service
  * descriptor is left or vl_serv_init has not run. */
