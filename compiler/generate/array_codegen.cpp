@@ -362,6 +362,13 @@ const char* const kFixedBlock = "\t{\n"
                                 "\t\treturn 0;\n"
                                 "\t}\n";
 
+// The most elements a count may name: the wire's 32 bits, or less where the
+// array's storage sets a limit.
+std::string countLimitValue(const arrayCoding& coding)
+{
+    return coding.countLimit.empty() ? "0xffffffffULL" : coding.countLimit;
+}
+
 std::string stringBlock(const arrayType* array, const std::string& xdrs,
                         const std::string& prefix, const std::string& name,
                         const arrayCoding& coding)
@@ -371,7 +378,7 @@ std::string stringBlock(const arrayType* array, const std::string& xdrs,
         kStringBlock,
         {{"clamp", sizeClampFunction},
          {"bound", arrayBoundValue(array, prefix, name)},
-         {"limit", coding.countLimit.empty() ? "0xffffffffULL" : coding.countLimit},
+         {"limit", countLimitValue(coding)},
          {"xdrs", xdrs},
          {"array", lvalue},
          {"address", prefix.empty() ? name : "&" + prefix + name},
@@ -415,7 +422,7 @@ std::string variableBlock(const arrayType* array, const std::string& xdrs,
         kVariableBlock,
         {{"clamp", sizeClampFunction},
          {"bound", arrayBoundValue(array, prefix, name)},
-         {"limit", coding.countLimit.empty() ? "0xffffffffULL" : coding.countLimit},
+         {"limit", countLimitValue(coding)},
          {"xdrs", xdrs},
          {"fresh", test.empty() ? "" : joinText("\t\tint fresh = ", lvalue, " == 0;\n")},
          {"decode", elementDecoderFunction},
