@@ -158,7 +158,6 @@ private:
     procedureList* procedures_ = nullptr;
     rpcProgram* program_ = nullptr;
     std::int64_t number_ = -1;
-    int line_ = 0;
     property* properties_ = nullptr;
 };
 
