@@ -3,6 +3,7 @@
  * bounded arrays, decoding and release of element arrays, and the
  * terminator checks of strings. One copy here serves every interface a
  * program links. */
+#include <malloc.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -156,13 +157,75 @@ bool_t vlrpc_count_fits(unsigned long long n, unsigned long long bound, u_int* c
     return TRUE;
 }
 
-/* calloc checks the product and leaves the pages untouched until the
- * procedure writes them. */
+/* Result storage costs what the call puts into it, not its bound.
+ *
+ * Large storage is a fresh mapping: the kernel hands its pages out zeroed
+ * as they are first touched, so calloc clears nothing and a bound of
+ * megabytes costs the pages the procedure and the reply touch. glibc would
+ * otherwise raise its mapping threshold when such a block is freed and
+ * serve the next one from the heap, where calloc must clear all of it on
+ * every call; fixing the threshold keeps every block of this size mapped.
+ *
+ * Small storage is kept: vlrpc_free holds on to a few small blocks and
+ * vlrpc_alloc hands one of them out again, cleared over the size asked
+ * for, so a small bound (a string of a few hundred bytes) makes no heap
+ * round trip per call. Every block is an ordinary malloc block, so free
+ * may release it as well. */
+enum { vlrpc_fresh_pages = 128 * 1024, vlrpc_kept_size = 4096, vlrpc_kept_count = 8 };
+
+static void* kept_blocks[vlrpc_kept_count];
+
+static void keep_large_blocks_mapped(void)
+{
+#ifdef M_MMAP_THRESHOLD
+    static int fixed;
+    if (!fixed) {
+        mallopt(M_MMAP_THRESHOLD, vlrpc_fresh_pages);
+        fixed = 1;
+    }
+#endif
+}
+
+static void* take_kept_block(size_t bytes)
+{
+    int i;
+    for (i = 0; i < vlrpc_kept_count; i++)
+        if (kept_blocks[i] != 0 && malloc_usable_size(kept_blocks[i]) >= bytes) {
+            void* block = kept_blocks[i];
+            kept_blocks[i] = 0;
+            return memset(block, 0, bytes);
+        }
+    return 0;
+}
+
 void* vlrpc_alloc(unsigned long long n, size_t size)
 {
+    size_t bytes;
+    void* block;
     if (n > 0xffffffffULL)
         return 0;
-    return calloc(n ? (size_t)n : 1, size);
+    if (n == 0)
+        n = 1;
+    if (size != 0 && n > ((size_t)-1) / size)
+        return 0;
+    bytes = (size_t)n * size;
+    if (bytes >= vlrpc_fresh_pages)
+        keep_large_blocks_mapped();
+    else if ((block = take_kept_block(bytes)) != 0)
+        return block;
+    return calloc((size_t)n, size);
+}
+
+void vlrpc_free(void* block)
+{
+    int i;
+    if (block != 0 && malloc_usable_size(block) <= vlrpc_kept_size)
+        for (i = 0; i < vlrpc_kept_count; i++)
+            if (kept_blocks[i] == 0) {
+                kept_blocks[i] = block;
+                return;
+            }
+    free(block);
 }
 
 void vlrpc_release(char** array, u_int count, u_int size, xdrproc_t element)

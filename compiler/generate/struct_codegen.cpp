@@ -141,8 +141,14 @@ std::string classType::emitMallocHelper(std::ostream& out)
 {
     std::string statements;
     symbolSet::cursor walk = symbolSet::begin(&members);
+    // Storage that the server wrapper took over from the decoded arguments
+    // has its room already.
     while (Symbol* member = walk.next())
-        statements += member->mallocCode("pVar->");
+        statements += takesDecodedRoom(member)
+                          ? fillTemplate("\tif(pVar->$name == 0) {\n$allocation\t}\n",
+                                         {{"name", member->name()},
+                                          {"allocation", indentedLines(member->mallocCode("pVar->"), "\t")}})
+                          : member->mallocCode("pVar->");
     const std::string text = fillTemplate(
         kMallocHelper, {{"prototype", mallocHelperPrototype(this)}, {"statements", statements}});
     emit(out, text);
