@@ -239,7 +239,10 @@ void vlrpc_release(char** array, u_int count, u_int size, xdrproc_t element)
 }
 
 /* Storage of its own grows as the elements arrive, at most doubling, so
- * that a count sent without its data takes no more memory than what came. */
+ * that a count sent without its data takes no more memory than what came.
+ * Elements decoded by a filter find zeroed storage (a filter takes a
+ * pointer it finds for storage of the caller's); raw bytes overwrite all of
+ * theirs, so only the terminator behind them is cleared. */
 bool_t vlrpc_decode_elements(XDR* xdrs, char** array, u_int count, u_int size, xdrproc_t element)
 {
     int own = *array == 0;
@@ -247,7 +250,11 @@ bool_t vlrpc_decode_elements(XDR* xdrs, char** array, u_int count, u_int size, x
     bool_t ok = TRUE;
     if (own) {
         room = count < 1024 ? count : 1024;
-        if ((*array = (char*)calloc((size_t)room + 1, size)) == 0)
+        if (element == 0 && (*array = (char*)malloc(((size_t)room + 1) * size)) != 0)
+            memset(*array + (size_t)room * size, 0, size);
+        else if (element != 0)
+            *array = (char*)calloc((size_t)room + 1, size);
+        if (*array == 0)
             return FALSE;
     }
     while (ok && done < count) {
@@ -258,7 +265,10 @@ bool_t vlrpc_decode_elements(XDR* xdrs, char** array, u_int count, u_int size, x
                 grown = (char*)realloc(*array, ((size_t)room + more + 1) * size);
             ok = grown != 0;
             if (ok) {
-                memset(grown + ((size_t)room + 1) * size, 0, (size_t)more * size);
+                if (element == 0)
+                    memset(grown + ((size_t)room + more) * size, 0, size);
+                else
+                    memset(grown + ((size_t)room + 1) * size, 0, (size_t)more * size);
                 *array = grown;
                 room += more;
             }
