@@ -2,7 +2,7 @@
  * doubles the n it was sent, echo sends the string back as it came. */
 #include "pb.h"
 
-void ping(void) {}
+void ping(void) { }
 
 void echo(str256 s) { (void)s; }
 

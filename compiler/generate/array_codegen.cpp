@@ -591,9 +591,9 @@ std::string arrayType::mallocCode(const std::string& prefix, const std::string& 
         return forEachElement(this, eleType->mallocCode(prefix, name + "[i]"));
     if (isReturnMember(name) || !variable)
         return "";
-    return fillTemplate(kResultArrayAllocation,
-                        {{"array", prefix + name},
-                         {"allocation", resultRoomAllocation(this, prefix, name)}});
+    return fillTemplate(
+        kResultArrayAllocation,
+        {{"array", prefix + name}, {"allocation", resultRoomAllocation(this, prefix, name)}});
 }
 
 std::string resultRoomAllocation(const arrayType* array, const std::string& prefix,
@@ -602,9 +602,8 @@ std::string resultRoomAllocation(const arrayType* array, const std::string& pref
     // A string gets room for its terminator behind the bound's worth, which
     // a string measured without it fills.
     const std::string bound = arrayBoundValue(array, prefix, name);
-    const std::string room = isSelfMeasured(array)
-                                 ? joinText(sizeOperatorFunction('+'), "(", bound, ", 1ULL)")
-                                 : bound;
+    const std::string room =
+        isSelfMeasured(array) ? joinText(sizeOperatorFunction('+'), "(", bound, ", 1ULL)") : bound;
     return fillTemplate("($type) $allocate($room, $elementSize)",
                         {{"type", generatedPointerText(array->eleType)},
                          {"allocate", resultAllocationFunction},
@@ -657,9 +656,9 @@ std::string arrayReleaseCode(const arrayType* array, const std::string& prefix,
                                                    {"bound", arrayBoundValue(array, prefix, name)},
                                                    {"elementFilter", element->xdrRoutineName()}})
             : "";
-    return fillTemplate(kArrayRelease, {{"elementRelease", elementRelease},
-                                        {"release", resultReleaseFunction},
-                                        {"array", v}});
+    return fillTemplate(
+        kArrayRelease,
+        {{"elementRelease", elementRelease}, {"release", resultReleaseFunction}, {"array", v}});
 }
 
 // Copying a variable-length array takes the count the source's size gives,

@@ -157,8 +157,9 @@ std::string procedureCase(rpcProcedure* procedure)
         {{"number", procedure->upperName()},
          {"xdrOver", procedure->inXdrRoutine()},
          {"xdrBack", procedure->outXdrRoutine()},
-         {"overSize", rooms.empty() ? recordSize(procedure->hasInRecord(), procedure->inRecordName())
-                                    : std::string("0")},
+         {"overSize", rooms.empty()
+                          ? recordSize(procedure->hasInRecord(), procedure->inRecordName())
+                          : std::string("0")},
          {"backSize", recordSize(procedure->hasOutRecord(), procedure->outRecordName())},
          {"call", procedure->callName()},
          {"freeAfter", procedure->freeAfterName()},

@@ -72,8 +72,9 @@ std::string storageHandOvers(rpcProcedure* procedure, const std::string& in, con
     symbolSet::cursor walk = symbolSet::begin(procedure->arguments);
     while (Symbol* argument = walk.next())
         if (takesDecodedRoom(argument))
-            text += fillTemplate(kStorageHandOver,
-                                 {{"out", member(out)}, {"in", member(in)}, {"name", argument->name()}});
+            text += fillTemplate(
+                kStorageHandOver,
+                {{"out", member(out)}, {"in", member(in)}, {"name", argument->name()}});
     return text;
 }
 

@@ -92,8 +92,8 @@ static int blank_calls(const char* procedure, int n)
     for (round = 0; round < 2 && v != NULL; round++) {
         if (strstr(procedure, "string_blank") != NULL) {
             strcpy(s, round == 0 ? "blank" : "storage");
-            found += strcmp(procedure, "string_blank") == 0 ? string_blank(s)
-                                                            : forked_string_blank(s);
+            found +=
+                strcmp(procedure, "string_blank") == 0 ? string_blank(s) : forked_string_blank(s);
             wrong += strcmp(s, round == 0 ? "BLANK" : "STORAGE") != 0;
             continue;
         }
