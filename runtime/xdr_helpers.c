@@ -3,9 +3,12 @@
  * bounded arrays, decoding and release of element arrays, and the
  * terminator checks of strings. One copy here serves every interface a
  * program links. */
+#include <fcntl.h>
 #include <malloc.h>
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 
 #include "velorin.h"
 
@@ -159,48 +162,105 @@ bool_t vlrpc_count_fits(unsigned long long n, unsigned long long bound, u_int* c
 
 /* Result storage costs what the call puts into it, not its bound.
  *
- * Large storage is a fresh mapping: the kernel hands its pages out zeroed
- * as they are first touched, so calloc clears nothing and a bound of
- * megabytes costs the pages the procedure and the reply touch. glibc would
- * otherwise raise its mapping threshold when such a block is freed and
- * serve the next one from the heap, where calloc must clear all of it on
- * every call; fixing the threshold keeps every block of this size mapped.
- *
- * Small storage is kept: vlrpc_free holds on to a few small blocks and
- * vlrpc_alloc hands one of them out again, cleared over the size asked
- * for, so a small bound (a string of a few hundred bytes) makes no heap
- * round trip per call. Every block is an ordinary malloc block, so free
- * may release it as well. */
-enum { vlrpc_fresh_pages = 128 * 1024, vlrpc_kept_size = 4096, vlrpc_kept_count = 8 };
+ * vlrpc_free keeps a few blocks and vlrpc_alloc hands one of them out
+ * again, so no call makes a heap round trip (nor, for a large bound, a
+ * round trip of mappings, whose pages the kernel would have to find and
+ * clear again on every call). A kept block is cleared over the size asked
+ * for before it is handed out: a small one whole; of a large one only the
+ * pages that memory holds (present, or swapped out), as the pages of the
+ * process's page map say, and of those only the ones that are not zero
+ * already; an anonymous page the process never touched reads as zeros.
+ * Without a page map the whole size is cleared. Every block is an ordinary
+ * malloc block, so free may release it as well. */
+enum { vlrpc_kept_count = 8, vlrpc_small_clear = 8192 };
 
 static void* kept_blocks[vlrpc_kept_count];
+static size_t kept_sizes[vlrpc_kept_count];
 
-static void keep_large_blocks_mapped(void)
+/* The descriptor of this process's page map: opened again in a forked
+ * child, whose map is its own; -1 when there is none to read. */
+static int page_map(void)
 {
-#ifdef M_MMAP_THRESHOLD
-    static int fixed;
-    if (!fixed) {
-        mallopt(M_MMAP_THRESHOLD, vlrpc_fresh_pages);
-        fixed = 1;
+    static int fd = -1;
+    static pid_t owner = 0;
+    pid_t self = getpid();
+    if (owner != self) {
+        if (fd >= 0)
+            close(fd);
+        fd = open("/proc/self/pagemap", O_RDONLY | O_CLOEXEC);
+        owner = self;
     }
-#endif
+    return fd;
 }
 
+static int page_is_zero(const unsigned char* page, size_t size)
+{
+    const unsigned long long* word = (const unsigned long long*)page;
+    size_t i;
+    for (i = 0; i < size / sizeof *word; i++)
+        if (word[i] != 0)
+            return 0;
+    return 1;
+}
+
+/* Clears the whole pages from first to end that memory holds; 0 when the
+ * page map cannot say which. */
+static int clear_held_pages(unsigned char* first, unsigned char* end, size_t page)
+{
+    enum { batch = 512 };
+    unsigned long long entries[batch];
+    int fd = page_map();
+    size_t total = (size_t)(end - first) / page, done = 0, i;
+    if (fd < 0)
+        return 0;
+    while (done < total) {
+        size_t count = total - done < batch ? total - done : batch;
+        off_t at = (off_t)(((uintptr_t)first / page + done) * sizeof entries[0]);
+        if (pread(fd, entries, count * sizeof entries[0], at) != (ssize_t)(count * sizeof entries[0]))
+            return 0;
+        for (i = 0; i < count; i++) {
+            unsigned char* p = first + (done + i) * page;
+            /* bit 63: present, bit 62: swapped out */
+            if ((entries[i] >> 62) != 0 && !page_is_zero(p, page))
+                memset(p, 0, page);
+        }
+        done += count;
+    }
+    return 1;
+}
+
+static void clear_kept(unsigned char* block, size_t bytes)
+{
+    size_t page = (size_t)sysconf(_SC_PAGESIZE);
+    unsigned char* first = (unsigned char*)(((uintptr_t)block + page - 1) / page * page);
+    unsigned char* end = (unsigned char*)(((uintptr_t)block + bytes) / page * page);
+    if (bytes <= vlrpc_small_clear || end <= first || !clear_held_pages(first, end, page)) {
+        memset(block, 0, bytes);
+        return;
+    }
+    memset(block, 0, (size_t)(first - block));
+    memset(end, 0, (size_t)(block + bytes - end));
+}
+
+/* The smallest kept block of at least bytes, taken off the list. */
 static void* take_kept_block(size_t bytes)
 {
-    int i;
+    int i, best = -1;
+    void* block;
     for (i = 0; i < vlrpc_kept_count; i++)
-        if (kept_blocks[i] != 0 && malloc_usable_size(kept_blocks[i]) >= bytes) {
-            void* block = kept_blocks[i];
-            kept_blocks[i] = 0;
-            return memset(block, 0, bytes);
-        }
-    return 0;
+        if (kept_blocks[i] != 0 && kept_sizes[i] >= bytes &&
+            (best < 0 || kept_sizes[i] < kept_sizes[best]))
+            best = i;
+    if (best < 0)
+        return 0;
+    block = kept_blocks[best];
+    kept_blocks[best] = 0;
+    clear_kept((unsigned char*)block, bytes);
+    return block;
 }
 
 void* vlrpc_alloc(unsigned long long n, size_t size)
 {
-    size_t bytes;
     void* block;
     if (n > 0xffffffffULL)
         return 0;
@@ -208,10 +268,7 @@ void* vlrpc_alloc(unsigned long long n, size_t size)
         n = 1;
     if (size != 0 && n > ((size_t)-1) / size)
         return 0;
-    bytes = (size_t)n * size;
-    if (bytes >= vlrpc_fresh_pages)
-        keep_large_blocks_mapped();
-    else if ((block = take_kept_block(bytes)) != 0)
+    if ((block = take_kept_block((size_t)n * size)) != 0)
         return block;
     return calloc((size_t)n, size);
 }
@@ -219,10 +276,11 @@ void* vlrpc_alloc(unsigned long long n, size_t size)
 void vlrpc_free(void* block)
 {
     int i;
-    if (block != 0 && malloc_usable_size(block) <= vlrpc_kept_size)
+    if (block != 0)
         for (i = 0; i < vlrpc_kept_count; i++)
             if (kept_blocks[i] == 0) {
                 kept_blocks[i] = block;
+                kept_sizes[i] = malloc_usable_size(block);
                 return;
             }
     free(block);
