@@ -264,11 +264,10 @@ u_int vlrpc_clamp(unsigned long long n, unsigned long long limit);
 bool_t vlrpc_count_fits(unsigned long long n, unsigned long long bound, u_int* count);
 /* Zeroed storage of n elements of size bytes (one for n 0) for a result
  * buffer; null for a count that the wire cannot carry or when memory is
- * short. Large storage is a fresh mapping whose pages cost nothing until
- * touched; small storage may be a block that vlrpc_free kept. Either is a
- * malloc block that free may release. */
+ * short. It may be a block that vlrpc_free kept, cleared over the pages
+ * that memory holds; either way a malloc block that free may release. */
 void* vlrpc_alloc(unsigned long long n, size_t size);
-/* Releases a block of malloc, keeping a few small ones for vlrpc_alloc. */
+/* Releases a block of malloc, keeping a few for vlrpc_alloc. */
 void vlrpc_free(void* block);
 /* Releases, with the element filter when it is not null, count decoded
  * elements of size bytes at *array, frees *array and sets it to null. */

@@ -231,10 +231,16 @@ static int clear_held_pages(unsigned char* first, unsigned char* end, size_t pag
 
 static void clear_kept(unsigned char* block, size_t bytes)
 {
-    size_t page = (size_t)sysconf(_SC_PAGESIZE);
-    unsigned char* first = (unsigned char*)(((uintptr_t)block + page - 1) / page * page);
-    unsigned char* end = (unsigned char*)(((uintptr_t)block + bytes) / page * page);
-    if (bytes <= vlrpc_small_clear || end <= first || !clear_held_pages(first, end, page)) {
+    size_t page;
+    unsigned char *first, *end;
+    if (bytes <= vlrpc_small_clear) {
+        memset(block, 0, bytes);
+        return;
+    }
+    page = (size_t)sysconf(_SC_PAGESIZE);
+    first = (unsigned char*)(((uintptr_t)block + page - 1) / page * page);
+    end = (unsigned char*)(((uintptr_t)block + bytes) / page * page);
+    if (end <= first || !clear_held_pages(first, end, page)) {
         memset(block, 0, bytes);
         return;
     }

@@ -38,7 +38,7 @@ extern const char* const sizeClampFunction;
 extern const char* const countFitsFunction;
 // Zeroed storage of a result buffer, none for a count beyond 32 bits.
 extern const char* const resultAllocationFunction;
-// Releases a result buffer, keeping a small one for the next call.
+// Releases a result buffer, keeping it for the next call.
 extern const char* const resultReleaseFunction;
 // Decodes the elements of a variable-length array as they arrive.
 extern const char* const elementDecoderFunction;
