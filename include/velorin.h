@@ -51,7 +51,9 @@ enum { VELORIN_FORKING = 1, VELORIN_THREADING = 2 };
  * forked child (a failed fork is answered with svcerr_systemerr), replies
  * (a reply that cannot be sent is followed by svcerr_systemerr), calls
  * free_after and releases the decoded arguments. Returns when the call is
- * done, or at once when a child runs it. */
+ * done, or at once when a child runs it. A call a child runs on one of
+ * the runtime's TCP connections holds that connection's next call until
+ * the child has ended, which the SIGCHLD handler of vl_serv_init notes. */
 void vl_serv_call(vlrpc_call_struct* info);
 
 /* Start-up: call once, before any handler is registered and before
@@ -76,6 +78,29 @@ void vl_serv_init(void);
  * rpc_control(RPC_SVC_CONNMAXREC_SET, &bytes); connections taken after
  * that have the program's bound. */
 #define VL_MAX_CALL_RECORD (64 * 1024 * 1024)
+/* A reply that the socket cannot take at once waits in its connection and
+ * leaves as the peer reads, while the loop serves every other connection
+ * and datagram; the connection has no further call served until its reply
+ * is out. A connection whose peer takes nothing of a waiting reply for
+ * this many seconds is closed and what it held released. The environment
+ * variable VELORIN_REPLY_STALL_SECONDS, when it holds a whole number from
+ * 1 to 86400 as the server starts a connection, sets another time. Under
+ * fork per call, the child writes the reply itself and ends the
+ * connection after the same time without progress; the connection's next
+ * call is served only once that child has ended, so that the replies on
+ * one connection never mix. */
+#define VL_REPLY_STALL_SECONDS 30
+/* The bound, in bytes, of the memory that the partial call records and
+ * the waiting replies of all connections of a process hold together (two
+ * records of the record bound when that is more). A connection that
+ * would pass it first takes the memory that idle connections keep for
+ * their next calls; then the connection holding the most bytes of a
+ * record not yet whole is closed, or, when no record is partial, the one
+ * that holds most; when that is the connection itself, its call fails and
+ * it is closed. A call of ordinary size thus goes on while large partial
+ * records of others are dropped. Each connection further keeps about
+ * 128 KiB of buffers of its own, outside this bound. */
+#define VL_MAX_HELD_BYTES (256 * 1024 * 1024)
 /* Handlers of the program's own descriptors, called from the main loop
  * with the descriptor when it is readable, writable or has an exceptional
  * condition. A null handler removes one. Descriptors outside 0 to
@@ -98,7 +123,8 @@ void vl_serv_exception_handler(int fd, void (*handler)(int fd));
  * every tenth of a second, serving everything else meanwhile. */
 void vl_serv_mainloop(SVCXPRT* tcp_master, SVCXPRT* udp_master, int dofork, int exit_idle);
 /* One wait (timeout as for select; null waits without limit) and one
- * serving pass over the RPC service descriptors; handlers play no part. */
+ * serving pass over the RPC service descriptors; handlers play no part.
+ * The wait ends early when the stall time of a waiting reply is up. */
 void vl_serv_once(struct timeval* timeout);
 /* The idle check: ends the process with status 0 when no service
  * descriptor is left or vl_serv_init has not run. */

@@ -10,6 +10,7 @@
 #include <string.h>
 #include <unistd.h>
 
+#include "vlconn.h"
 #include "vlsrv.h"
 
 /* ------------------------------------------------------------------ */
@@ -63,6 +64,7 @@ static void vl_rpc_call_2(vlrpc_call_struct* info)
 
 void vl_serv_call(vlrpc_call_struct* info)
 {
+    sigset_t chld, previous;
     pid_t pid;
 
     zero_record(info->pover, info->over_size);
@@ -78,11 +80,22 @@ void vl_serv_call(vlrpc_call_struct* info)
         vl_rpc_call_2(info);
         return;
     }
+    /* The connection waits for the child before its next call is served,
+     * so that the replies of two children never mix on it: the reaper,
+     * which ends that wait, must find the child noted. */
+    sigemptyset(&chld);
+    sigaddset(&chld, SIGCHLD);
+    sigprocmask(SIG_BLOCK, &chld, &previous);
     pid = fork();
     if (pid == 0) {
+        sigprocmask(SIG_SETMASK, &previous, NULL);
+        vlsrv_conn_write_through(info->ptransport);
         vl_rpc_call_2(info);
         exit(0);
     }
+    if (pid > 0 && !vlsrv_uninitialised)
+        vlsrv_conn_hold(info->ptransport, pid);
+    sigprocmask(SIG_SETMASK, &previous, NULL);
     if (pid < 0) {
         perror("fork");
         /* The call cannot run: tell the client instead of letting it

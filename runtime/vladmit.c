@@ -226,7 +226,7 @@ static int take_connection(int listener)
         return 0;
     }
     table_full = 0;
-    if (fd >= VL_FD_CAPACITY || vl_conn_create(fd, record_bound()) == NULL)
+    if (fd >= VL_FD_CAPACITY || vlsrv_conn_create(fd, record_bound()) == NULL)
         close(fd);
     return 0;
 }
@@ -239,10 +239,12 @@ void vlsrv_take_connections(fd_set* rd, int words)
     for_ready_listeners(rd, words, take_connection);
 }
 
-/* The service descriptors to wait on: all but the paused listeners. */
+/* The service descriptors to wait on: all but the paused listeners and
+ * the connections that are not read now. */
 void vlsrv_copy_watched_service_fds(fd_set* to, int n)
 {
     vlsrv_copy_service_fds(to, n, &paused_fds);
+    vlsrv_conn_leave_out_quiet(to, n);
 }
 
 /* Notes which service descriptors listen: asked of the system once for

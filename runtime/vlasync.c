@@ -7,6 +7,7 @@
 #include <sys/prctl.h>
 #include <sys/wait.h>
 
+#include "vlconn.h"
 #include "vlsrv.h"
 
 /* The current watcher child of the asynchronous mode, -1 when none is
@@ -29,21 +30,28 @@ void vlsrv_note_child_end(pid_t pid, int status)
 }
 
 /* The watcher's wait for a pending request on any service descriptor but
- * the paused listeners; the end of a pause counts as a request, so that
- * the server tries the paused connection again. */
+ * the paused listeners and the connections not read now, or for what the
+ * connections wait for (a peer that reads a waiting reply, a child that
+ * ends); the end of a pause or of a stall time counts as a request, so
+ * that the server tries the paused connection again or closes the
+ * stalled one. */
 static void wait4rpc(void)
 {
     int n = vl_getdtablesize();
-    struct timeval paused;
-    fd_set rd;
-    int ready;
+    struct timeval paused, stall;
+    fd_set rd, wr;
+    int ready, nfds, conn_nfds, writes;
 
     do {
         struct timeval* pause = vlsrv_pause_left(&paused);
 
         vlsrv_copy_watched_service_fds(&rd, n);
-        ready = select(vlsrv_fdset_highest_below(&rd, vlsrv_service_bound(n)) + 1, &rd, NULL, NULL,
-                       pause);
+        nfds = vlsrv_fdset_highest_below(&rd, vlsrv_service_bound(n)) + 1;
+        FD_ZERO(&wr);
+        writes = 0;
+        conn_nfds = vlsrv_conn_add_waits(&rd, &wr, &writes);
+        ready = select(conn_nfds > nfds ? conn_nfds : nfds, &rd, writes ? &wr : NULL, NULL,
+                       vlsrv_earlier(pause, vlsrv_conn_stall_left(&stall)));
     } while (ready < 0 && errno == EINTR);
     if (ready < 0)
         perror("select");

@@ -7,7 +7,10 @@
  * only what the socket holds at the time, keeps a record's fragments until
  * the last one is in, and only then lets the library decode the call
  * header and run its dispatch. Replies leave as the library's own
- * connection transport writes them: records of 64 KiB fragments. */
+ * connection transport writes them: records of 64 KiB fragments; what the
+ * socket cannot take at once waits for the peer (vlconnwait.c), and the
+ * memory that partial records and waiting replies hold is bounded over
+ * all connections together (vlconnmem.c). */
 #include <errno.h>
 #include <stdlib.h>
 #include <string.h>
@@ -19,6 +22,7 @@
 #include <rpc/svc_mt.h>
 
 #include "vlconn.h"
+#include "vlconn_state.h"
 
 /* Bytes one read takes from the socket. */
 #define VL_CONN_CHUNK 65536
@@ -26,8 +30,6 @@
  * serve the others: a peer that sends without end (fragments of length 0
  * never reach the record bound) cannot keep the loop for itself. */
 #define VL_CONN_PASS_BYTES (16 * VL_CONN_CHUNK)
-/* Reply fragments, as the library writes them by default. */
-#define VL_CONN_SEND_SIZE 65536
 /* The record buffer a connection keeps between calls: one of this size,
  * or one that the record just served used at least a quarter of, so that
  * a client that calls with large records again and again finds its buffer
@@ -37,49 +39,8 @@
 
 #define LAST_FRAGMENT 0x80000000u
 
-struct connection {
-    SVCXPRT xprt;
-    SVCXPRT_EXT ext; /* the library keeps the call's authentication here */
-    struct sockaddr_storage remote, local;
-    u_int max_record;
-    int dead;
-    /* Bytes read from the socket and not yet taken into the record. */
-    char* raw;
-    size_t raw_at, raw_end;
-    /* The record being gathered: its mark as far as it has come, the bytes
-     * of its current fragment still to come, and its contents. */
-    unsigned char mark[4];
-    int mark_bytes;
-    size_t fragment_left;
-    int fragment_last;
-    char* record;
-    size_t record_len, record_cap;
-    /* The record is whole; it is being served. */
-    int whole, served;
-    XDR in;        /* decodes the record being served */
-    u_int32_t xid; /* of the call being served: its replies carry it */
-    XDR out;       /* encodes replies */
-};
-
-static struct connection* connection_of(SVCXPRT* xprt) { return (struct connection*)xprt->xp_p1; }
-
-/* Room for at least need bytes of record; 0 when memory is short. */
-static int reserve_record(struct connection* c, size_t need)
-{
-    size_t cap = c->record_cap > 0 ? c->record_cap : 4096;
-    char* grown;
-
-    if (need <= c->record_cap)
-        return 1;
-    while (cap < need)
-        cap *= 2;
-    grown = realloc(c->record, cap);
-    if (grown == NULL)
-        return 0;
-    c->record = grown;
-    c->record_cap = cap;
-    return 1;
-}
+struct connection* vlsrv_conn_table[FD_SETSIZE];
+int vlsrv_conn_top = 0;
 
 /* A record mark is complete: checks the fragment against the bound. */
 static int begin_fragment(struct connection* c)
@@ -118,7 +79,7 @@ static int gather(struct connection* c)
             take = c->raw_end - c->raw_at;
             if (take > c->fragment_left)
                 take = c->fragment_left;
-            if (!reserve_record(c, c->record_len + take))
+            if (!vlsrv_conn_reserve_record(c, c->record_len + take))
                 return 0;
             memcpy(c->record + c->record_len, c->raw + c->raw_at, take);
             c->record_len += take;
@@ -157,7 +118,7 @@ static ssize_t read_socket(struct connection* c)
     ssize_t n;
 
     if (c->mark_bytes == 4 && c->fragment_left >= VL_CONN_CHUNK) {
-        if (!reserve_record(c, c->record_len + VL_CONN_CHUNK))
+        if (!vlsrv_conn_reserve_record(c, c->record_len + VL_CONN_CHUNK))
             return -1;
         room = c->record_cap - c->record_len;
         n = receive(c, c->record + c->record_len,
@@ -210,20 +171,17 @@ static void finish_record(struct connection* c)
     xdr_destroy(&c->in);
     c->served = 0;
     c->whole = 0;
-    if (c->record_cap > VL_CONN_KEPT_RECORD && c->record_cap > 4 * c->record_len) {
-        free(c->record);
-        c->record = NULL;
-        c->record_cap = 0;
-    }
+    if (c->record_cap > VL_CONN_KEPT_RECORD && c->record_cap > 4 * c->record_len)
+        vlsrv_conn_drop_record(c);
     c->record_len = 0;
 }
 
 static bool_t conn_recv(SVCXPRT* xprt, struct rpc_msg* msg)
 {
-    struct connection* c = connection_of(xprt);
+    struct connection* c = vlsrv_connection_of(xprt);
 
     finish_record(c);
-    if (c->dead || !record_ready(c, 1))
+    if (c->dead || vlsrv_conn_is_quiet(c) || !record_ready(c, 1))
         return FALSE;
     xdrmem_create(&c->in, c->record, (u_int)c->record_len, XDR_DECODE);
     c->served = 1;
@@ -236,14 +194,18 @@ static bool_t conn_recv(SVCXPRT* xprt, struct rpc_msg* msg)
 }
 
 /* After each call: a further record already read is served at once, as
- * the socket may hold nothing more that would wake the loop for it. */
+ * the socket may hold nothing more that would wake the loop for it;
+ * unless the reply waits for the peer or a child serves the call, which
+ * the connection's next call waits for. */
 static enum xprt_stat conn_stat(SVCXPRT* xprt)
 {
-    struct connection* c = connection_of(xprt);
+    struct connection* c = vlsrv_connection_of(xprt);
 
     finish_record(c);
     if (c->dead)
         return XPRT_DIED;
+    if (vlsrv_conn_is_quiet(c))
+        return XPRT_IDLE;
     if (record_ready(c, 0))
         return XPRT_MOREREQS;
     return c->dead ? XPRT_DIED : XPRT_IDLE;
@@ -251,7 +213,7 @@ static enum xprt_stat conn_stat(SVCXPRT* xprt)
 
 static bool_t conn_getargs(SVCXPRT* xprt, xdrproc_t xdr_args, void* args)
 {
-    struct connection* c = connection_of(xprt);
+    struct connection* c = vlsrv_connection_of(xprt);
 
     SVCAUTH* auth = &SVC_XP_AUTH(xprt);
 
@@ -278,14 +240,14 @@ static bool_t wrap_results(SVCXPRT* xprt, xdrproc_t results, caddr_t where)
     SVCAUTH* auth = &SVC_XP_AUTH(xprt);
 
     if (auth->svc_ah_ops == NULL)
-        return results(&connection_of(xprt)->out, where);
-    return SVCAUTH_WRAP(auth, &connection_of(xprt)->out, results, where);
+        return results(&vlsrv_connection_of(xprt)->out, where);
+    return SVCAUTH_WRAP(auth, &vlsrv_connection_of(xprt)->out, results, where);
 }
 
 /* Encodes the reply as the library's connection transport does. */
 static bool_t conn_reply(SVCXPRT* xprt, struct rpc_msg* msg)
 {
-    struct connection* c = connection_of(xprt);
+    struct connection* c = vlsrv_connection_of(xprt);
     xdrproc_t results = NULL;
     caddr_t where = NULL;
     bool_t ok;
@@ -303,17 +265,33 @@ static bool_t conn_reply(SVCXPRT* xprt, struct rpc_msg* msg)
     return ok && !c->dead;
 }
 
-static void conn_destroy(SVCXPRT* xprt)
+/* Takes the connection out of the table, the loop's sets and the count
+ * of held memory, and releases what it holds. */
+static void forget_connection(struct connection* c)
 {
-    struct connection* c = connection_of(xprt);
+    int fd = c->xprt.xp_fd;
 
-    xprt_unregister(xprt);
-    close(xprt->xp_fd);
+    c->dead = 1;
+    c->child = 0;
+    vlsrv_conn_drop_pending(c);
+    vlsrv_conn_note_state(c);
+    vlsrv_conn_table[fd] = NULL;
+    while (vlsrv_conn_top > 0 && vlsrv_conn_table[vlsrv_conn_top - 1] == NULL)
+        vlsrv_conn_top--;
     finish_record(c);
+    vlsrv_conn_drop_record(c);
     xdr_destroy(&c->out);
-    free(c->record);
     free(c->raw);
     free(c);
+}
+
+static void conn_destroy(SVCXPRT* xprt)
+{
+    int fd = xprt->xp_fd;
+
+    xprt_unregister(xprt);
+    forget_connection(vlsrv_connection_of(xprt));
+    close(fd);
 }
 
 static bool_t conn_control(SVCXPRT* xprt, const u_int request, void* info)
@@ -327,28 +305,6 @@ static bool_t conn_control(SVCXPRT* xprt, const u_int request, void* info)
 static const struct xp_ops conn_ops = {conn_recv,  conn_stat,     conn_getargs,
                                        conn_reply, conn_freeargs, conn_destroy};
 static const struct xp_ops2 conn_ops2 = {conn_control};
-
-/* Writes a piece of a reply record; a connection that cannot take it is
- * dead. Blocks while the peer's window is full, as the library does. */
-static int write_socket(void* handle, void* buf, int len)
-{
-    struct connection* c = handle;
-    const char* at = buf;
-    int left = len;
-
-    while (left > 0) {
-        ssize_t n = send(c->xprt.xp_fd, at, (size_t)left, MSG_NOSIGNAL);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            c->dead = 1;
-            return -1;
-        }
-        at += n;
-        left -= (int)n;
-    }
-    return len;
-}
 
 /* The reply stream never reads. */
 static int read_nothing(void* handle, void* buf, int len)
@@ -384,15 +340,19 @@ static void note_addresses(struct connection* c, int fd)
         xprt->xp_port = ntohs(((struct sockaddr_in6*)&c->local)->sin6_port);
 }
 
-SVCXPRT* vl_conn_create(int fd, u_int max_record)
+SVCXPRT* vlsrv_conn_create(int fd, u_int max_record)
 {
-    struct connection* c = calloc(1, sizeof *c);
+    struct connection* c;
 
+    if (fd < 0 || fd >= FD_SETSIZE)
+        return NULL;
+    c = calloc(1, sizeof *c);
     if (c == NULL || (c->raw = malloc(VL_CONN_CHUNK)) == NULL) {
         free(c);
         return NULL;
     }
     c->max_record = max_record;
+    c->stall_ms = vlsrv_conn_stall_time_ms();
     c->xprt.xp_fd = fd;
     c->xprt.xp_ops = &conn_ops;
     c->xprt.xp_ops2 = &conn_ops2;
@@ -400,12 +360,25 @@ SVCXPRT* vl_conn_create(int fd, u_int max_record)
     c->xprt.xp_p1 = c;
     c->xprt.xp_p3 = &c->ext;
     note_addresses(c, fd);
-    xdrrec_create(&c->out, VL_CONN_SEND_SIZE, 0, c, read_nothing, write_socket);
+    xdrrec_create(&c->out, VL_CONN_SEND_SIZE, 0, c, read_nothing, vlsrv_conn_write);
     if (c->out.x_private == NULL) {
         free(c->raw);
         free(c);
         return NULL;
     }
+    /* A connection of the same number that is still in the table was
+     * closed without its transport, as a forked child closes those it
+     * inherits. */
+    if (vlsrv_conn_table[fd] != NULL)
+        forget_connection(vlsrv_conn_table[fd]);
+    vlsrv_conn_table[fd] = c;
+    if (fd >= vlsrv_conn_top)
+        vlsrv_conn_top = fd + 1;
     xprt_register(&c->xprt);
     return &c->xprt;
+}
+
+struct connection* vlsrv_conn_of(SVCXPRT* xprt)
+{
+    return xprt != NULL && xprt->xp_ops == &conn_ops ? vlsrv_connection_of(xprt) : NULL;
 }

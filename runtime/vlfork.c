@@ -7,6 +7,7 @@
 #include <unistd.h>
 #include <sys/wait.h>
 
+#include "vlconn.h"
 #include "vlsrv.h"
 
 /* Whether the last fork for a connection failed: reported once, when it
@@ -101,8 +102,10 @@ static void wait_child(int sig)
     pid_t pid;
 
     (void)sig;
-    while ((pid = waitpid(-1, &status, WNOHANG)) > 0)
+    while ((pid = waitpid(-1, &status, WNOHANG)) > 0) {
         vlsrv_note_child_end(pid, status);
+        vlsrv_conn_child_ended(pid);
+    }
     errno = saved_errno;
 }
 

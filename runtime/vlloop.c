@@ -7,13 +7,15 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "vlconn.h"
 #include "vlsrv.h"
 
 /* What the loop waits on, kept from one pass to the next and made again
  * only when something it is made of has changed: the service descriptors
  * (svc_fdset and svc_maxfd, which the RPC library changes without telling,
  * compared with the copy taken: a word or two), the handlers, the paused
- * listeners, or the table size. */
+ * listeners, the connections that are not read now or whose replies
+ * wait, or the table size. */
 static struct {
     int table;       /* the table size it was made for */
     int service_top; /* svc_maxfd then */
@@ -32,14 +34,15 @@ static struct {
 static const fd_set no_fds;
 
 /* Makes the wait for table size n: the RPC service descriptors but the
- * paused listeners, plus every descriptor with a handler of the matching
- * kind, all below n. Its nfds is one above the highest descriptor in the
- * sets, the first argument select needs: the kernel then looks at no
- * descriptor that cannot be ready. */
+ * paused listeners and the connections not read now, plus every
+ * descriptor with a handler of the matching kind, all below n, plus what
+ * the connections wait for. Its nfds is one above the highest descriptor
+ * in the sets, the first argument select needs: the kernel then looks at
+ * no descriptor that cannot be ready. */
 static void merge_fdsets(int n)
 {
     int limit = vlsrv_bound(n, vlsrv_handler_limit);
-    int top, fd, w;
+    int top, conn_top, fd, w;
 
     watch.table = n;
     watch.service_top = svc_maxfd;
@@ -70,9 +73,13 @@ static void merge_fdsets(int n)
         if (fd > top)
             top = fd;
     }
+    conn_top = vlsrv_conn_add_waits(&watch.rd, &watch.wr, &watch.writes) - 1;
+    if (conn_top > top)
+        top = conn_top;
     watch.nfds = top + 1;
     watch.words = vlsrv_words_below(watch.nfds);
     vlsrv_wait_stale = 0;
+    vlsrv_conn_changed = 0;
 }
 
 /* Whether the service descriptors below the table size differ from those
@@ -92,7 +99,7 @@ static inline int service_changed(void)
 /* Makes the wait for table size n again when it no longer holds. */
 static inline void refresh_watch(int n)
 {
-    if (vlsrv_wait_stale || watch.table != n || service_changed())
+    if (vlsrv_wait_stale || vlsrv_conn_changed || watch.table != n || service_changed())
         merge_fdsets(n);
 }
 
@@ -179,7 +186,7 @@ void vl_serv_mainloop(SVCXPRT* tcp_master, SVCXPRT* udp_master, int dofork, int 
 {
     int n = vl_getdtablesize();
     struct pass_sets sets;
-    struct timeval wait, *limit;
+    struct timeval wait, stall, *limit;
     int ready, words, listening;
 
     if (vlsrv_uninitialised) {
@@ -188,10 +195,12 @@ void vl_serv_mainloop(SVCXPRT* tcp_master, SVCXPRT* udp_master, int dofork, int 
     }
     memset(&sets, 0, sizeof sets);
     for (;;) {
-        /* Without a paused listener the wait has no limit. The pause is
-         * looked at first: one that is over puts its listener back into
-         * the wait. */
+        /* Without a paused listener or a waiting reply the wait has no
+         * limit. The pause is looked at first: one that is over puts its
+         * listener back into the wait. */
         limit = vlsrv_pause_left(&wait);
+        if (vlsrv_conn_waits)
+            limit = vlsrv_earlier(limit, vlsrv_conn_stall_left(&stall));
         refresh_watch(n);
         if (exit_idle && (watch.service_nfds == 0 || vlsrv_uninitialised))
             exit(0);
@@ -202,6 +211,8 @@ void vl_serv_mainloop(SVCXPRT* tcp_master, SVCXPRT* udp_master, int dofork, int 
             perror("select");
             return;
         }
+        if (vlsrv_conn_waits)
+            vlsrv_conn_after_wait(&sets.rd, watch.writes ? &sets.wr : NULL);
         if (ready == 0)
             continue;
         words = watch.words;
@@ -226,28 +237,18 @@ void vl_serv_mainloop(SVCXPRT* tcp_master, SVCXPRT* udp_master, int dofork, int 
     }
 }
 
-/* The earlier of two limits of a wait, either of which may be null (no
- * limit). */
-static struct timeval* earlier(struct timeval* a, struct timeval* b)
-{
-    if (a == NULL)
-        return b;
-    if (b == NULL)
-        return a;
-    return timercmp(a, b, <) ? a : b;
-}
-
 void vl_serv_once(struct timeval* timeout)
 {
     /* select counts a wait down in its timeout: a copy keeps the caller's
      * value and lets an interrupted wait go on with the time left. A
      * paused listener cuts the wait short, so that its connection is
-     * tried again when the pause is over. */
-    struct timeval left, paused;
+     * tried again when the pause is over; so does the stall time of a
+     * waiting reply. */
+    struct timeval left, paused, stall;
     struct timeval* limit = NULL;
     int n = vl_getdtablesize();
-    fd_set rd;
-    int ready, words;
+    fd_set rd, wr;
+    int ready, words, nfds, writes;
 
     if (timeout != NULL) {
         left = *timeout;
@@ -258,12 +259,20 @@ void vl_serv_once(struct timeval* timeout)
 
         refresh_watch(n);
         vlsrv_copy_watched_service_fds(&rd, n);
-        ready = select(watch.service_nfds, &rd, NULL, NULL, earlier(limit, pause));
+        FD_ZERO(&wr);
+        writes = 0;
+        nfds = vlsrv_conn_add_waits(&rd, &wr, &writes);
+        if (nfds < watch.service_nfds)
+            nfds = watch.service_nfds;
+        ready = select(nfds, &rd, writes ? &wr : NULL, NULL,
+                       vlsrv_earlier(limit, vlsrv_earlier(pause, vlsrv_conn_stall_left(&stall))));
     } while (ready < 0 && errno == EINTR);
     if (ready < 0) {
         perror("select");
         return;
     }
+    if (vlsrv_conn_waits)
+        vlsrv_conn_after_wait(&rd, writes ? &wr : NULL);
     if (ready == 0)
         return;
     words = vlsrv_words_below(watch.service_nfds);

@@ -8,7 +8,9 @@
  * vlfork.c   fork per connection, fork per call, reaping of children
  * vlasync.c  the asynchronous mode and its watcher
  * libvlrpc.c execution of one call, start-up, signal set-up
- * vlsock.c   server sockets on a fixed port */
+ * vlsock.c   server sockets on a fixed port
+ * The connection transport (vlconn.c, vlconn.h) is a layer below these:
+ * it knows nothing of them. */
 #ifndef VLSRV_H
 #define VLSRV_H
 
@@ -73,6 +75,17 @@ void vlsrv_close_service_fds(const fd_set* which, int keep);
 /* The lower of two descriptor bounds. */
 static inline int vlsrv_bound(int a, int b) { return a < b ? a : b; }
 
+/* The earlier of two limits of a wait, either of which may be null (no
+ * limit). */
+static inline struct timeval* vlsrv_earlier(struct timeval* a, struct timeval* b)
+{
+    if (a == NULL)
+        return b;
+    if (b == NULL)
+        return a;
+    return timercmp(a, b, <) ? a : b;
+}
+
 /* ---- Connections waiting on listening sockets (vladmit.c) ---- */
 
 /* Leaves listener out of every wait for a short pause: its connection
@@ -92,7 +105,8 @@ void vlsrv_admit_connections(fd_set* rd, int words);
 /* Takes the connections waiting on the ready listening descriptors of rd
  * into the runtime's own transport and clears those. */
 void vlsrv_take_connections(fd_set* rd, int words);
-/* The service descriptors to wait on: all but the paused listeners. */
+/* The service descriptors to wait on: all but the paused listeners and
+ * the connections that are not read now. */
 void vlsrv_copy_watched_service_fds(fd_set* to, int n);
 /* Notes which service descriptors listen; whether any does. */
 int vlsrv_classify_service_fds(const fd_set* service, int nfds);

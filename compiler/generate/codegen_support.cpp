@@ -144,7 +144,13 @@ int isReturnMember(const std::string& name) { return name == returnMemberName; }
 std::string fillTemplate(const std::string& shape, std::initializer_list<templateHole> holes)
 {
     std::vector<int> used(holes.size(), 0);
+    // One allocation of about the final size: values of deep types run to
+    // hundreds of kilobytes, and growing by doubling would copy them again.
+    size_t expected = shape.size();
+    for (const templateHole& h : holes)
+        expected += h.value.size();
     std::string text;
+    text.reserve(expected);
     size_t at = 0;
     while (at < shape.size()) {
         const size_t hole = shape.find('$', at);

@@ -55,7 +55,7 @@ const char* const kClassDeclaration = "$typedef$keyword$tag{\n"
 // argument is evaluated once, into a local: tested directly, the address of
 // a variable (the usual argument) draws a warning from cc -Wall that it is
 // never null.
-const char* const kFreeMacro = R"C(#define ${type}_freeres( $p ) \
+const char* const kFreeMacro = R"C(#define ${macro}( $p ) \
  do { char* _vlrpc_p_ = (char*)($p); if(_vlrpc_p_) xdr_free ( (xdrproc_t)$filter,_vlrpc_p_);}while(0)
 
 )C";
@@ -110,16 +110,20 @@ std::string classType::emitDeclaration(std::ostream& out)
     return text;
 }
 
+std::string Type::freeMacroName() const { return name() + "_freeres"; }
+std::string primType::freeMacroName() const { return ""; }
+std::string refType::freeMacroName() const { return ""; }
+std::string arrayType::freeMacroName() const { return ""; }
+std::string unionType::freeMacroName() const { return ""; }
+
 std::string Type::freeMacro() const
 {
+    const std::string macro = freeMacroName();
+    if (macro.empty())
+        return "";
     return fillTemplate(kFreeMacro,
-                        {{"type", name()}, {"p", "p" + name()}, {"filter", xdrRoutineName()}});
+                        {{"macro", macro}, {"p", "p" + name()}, {"filter", xdrRoutineName()}});
 }
-
-std::string primType::freeMacro() const { return ""; }
-std::string refType::freeMacro() const { return ""; }
-std::string arrayType::freeMacro() const { return ""; }
-std::string unionType::freeMacro() const { return ""; }
 
 std::string emitEnumerationDeclarations(std::ostream& out)
 {

@@ -5,6 +5,7 @@
 // number, a procedure that replaces the C library's function of its name).
 #include "generate/name_check.h"
 
+#include <functional>
 #include <string>
 #include <unordered_map>
 
@@ -57,8 +58,16 @@ const fixedName stubNames[] = {
     {"_vlrpc_return_", "the result member of the result record", 0},
 };
 
+// Forms a name or a description when it is asked for.
+using formedText = std::function<std::string()>;
+
+// A name entered and who owns it. The check keeps neither the name nor its
+// description, only the way to form them again: the names of a deep
+// declarator's types hold their element's name, thousands of characters
+// each, so that keeping them would cost memory in the square of the depth.
 struct owner {
-    std::string description;
+    formedText name;
+    formedText description;
     int isMacro;
     // Number macros of procedures, the version and the program: their
     // clashes with each other are reported with the procedure numbers.
@@ -69,75 +78,96 @@ class nameCheck {
 public:
     // A name of file scope that the interface gives or the compiler forms
     // from one the interface gives.
-    void formed(const std::string& name, const std::string& description, int isMacro = 0,
+    void formed(const formedText& formName, const formedText& description, int isMacro = 0,
                 int isNumberMacro = 0)
     {
+        const std::string name = formName();
         if (name.empty())
             return;
         if (!refusedWord(name, description) && isLibraryName(name))
-            reportError() << " " << description << " is named like " << name
+            reportError() << " " << description() << " is named like " << name
                           << " of the C library, POSIX or ONC RPC.\n";
-        enter(name, owner{description, isMacro, isNumberMacro});
+        enter(name, owner{formName, description, isMacro, isNumberMacro});
     }
 
     // A name of file scope that every generated file set has.
-    void fixed(const fixedName& name) { enter(name.name, owner{name.owner, name.isMacro, 0}); }
+    void fixed(const fixedName& name)
+    {
+        enter(name.name, owner{[&name] { return std::string(name.name); },
+                               [&name] { return std::string(name.owner); }, name.isMacro, 0});
+    }
 
     // A struct, union or enumeration tag.
-    void tag(const std::string& name, const std::string& description)
+    void tag(const std::string& name, const formedText& description)
     {
         if (name.empty() || refusedWord(name, description))
             return;
         if (isLibraryTag(name))
-            reportError() << " " << description << " is named like the tag " << name
+            reportError() << " " << description() << " is named like the tag " << name
                           << " of the C library, POSIX or ONC RPC.\n";
     }
 
     // A struct member or an argument: its own scope, which only a macro
     // reaches; an argument also meets the names inside the client stub.
-    void member(const std::string& name, const std::string& description, int isArgument)
+    void member(const std::string& name, const formedText& description, int isArgument)
     {
         if (name.empty() || refusedWord(name, description))
             return;
         if (isLibraryMacro(name)) {
-            reportError() << " " << description << " is named like the macro " << name
+            reportError() << " " << description() << " is named like the macro " << name
                           << " of the C library, POSIX or ONC RPC.\n";
             return;
         }
-        auto found = names_.find(name);
-        if (found != names_.end() && found->second.isMacro) {
-            reportBoth(description, found->second.description, name);
+        const owner* found = find(name, hashOf(name));
+        if (found && found->isMacro) {
+            reportBoth(description(), found->description(), name);
             return;
         }
         if (isArgument)
             for (const fixedName& stub : stubNames)
                 if (name == stub.name)
-                    reportBoth(description, stub.owner, name);
+                    reportBoth(description(), stub.owner, name);
     }
 
 private:
-    int refusedWord(const std::string& name, const std::string& description)
+    int refusedWord(const std::string& name, const formedText& description)
     {
         const char* language = keywordLanguage(name);
         if (!language)
             return 0;
-        reportError() << " " << description << " is named by the " << language << " keyword "
+        reportError() << " " << description() << " is named by the " << language << " keyword "
                       << name << ".\n";
         return 1;
     }
 
+    static std::size_t hashOf(const std::string& name) { return std::hash<std::string>()(name); }
+
+    // The owner entered first under `name` of hash `hash`, null when there
+    // is none. Names of one hash are formed again to tell them apart.
+    const owner* find(const std::string& name, std::size_t hash) const
+    {
+        auto range = names_.equal_range(hash);
+        for (auto at = range.first; at != range.second; ++at)
+            if (at->second.name() == name)
+                return &at->second;
+        return nullptr;
+    }
+
     void enter(const std::string& name, const owner& added)
     {
-        auto found = names_.find(name);
-        if (found == names_.end()) {
-            names_.emplace(name, added);
+        const std::size_t hash = hashOf(name);
+        const owner* found = find(name, hash);
+        if (!found) {
+            names_.emplace(hash, added);
             return;
         }
+        const std::string first = found->description();
+        const std::string second = added.description();
         // One type reached as a typedef and as the struct it names.
-        if (found->second.description == added.description)
+        if (first == second)
             return;
-        if (!(found->second.isNumberMacro && added.isNumberMacro))
-            reportBoth(found->second.description, added.description, name);
+        if (!(found->isNumberMacro && added.isNumberMacro))
+            reportBoth(first, second, name);
     }
 
     static void reportBoth(const std::string& first, const std::string& second,
@@ -146,34 +176,38 @@ private:
         reportError() << " " << first << " and " << second << " are both named " << name << ".\n";
     }
 
-    std::unordered_map<std::string, owner> names_;
+    // Owners by the hash of their name.
+    std::unordered_multimap<std::size_t, owner> names_;
 };
 
-std::string ofProcedure(const char* what, const rpcProcedure* procedure)
+formedText ofProcedure(const char* what, const rpcProcedure* procedure)
 {
-    return std::string(what) + " of procedure " + procedure->name();
+    return [what, procedure] { return std::string(what) + " of procedure " + procedure->name(); };
 }
 
-std::string ofType(const char* what, const Type* t)
+formedText ofType(const char* what, const Type* t)
 {
-    return std::string(what) + " of type " + t->name();
+    return [what, t] { return std::string(what) + " of type " + t->name(); };
 }
 
-// The macro a "#define <name>( ... )" text defines.
-std::string definedMacro(const std::string& text)
+formedText ofVersion(const char* what, const rpcVersion* version)
 {
-    const std::string head = "#define ";
-    if (text.compare(0, head.size(), head) != 0)
-        return "";
-    const std::string::size_type end = text.find_first_of("( \n", head.size());
-    return text.substr(head.size(), end == std::string::npos ? end : end - head.size());
+    return [what, version] {
+        return std::string(what) + " of version " + std::to_string(version->number());
+    };
+}
+
+formedText ofProgram(const char* what, const rpcProgram* program)
+{
+    return [what, program] { return std::string(what) + " of program " + program->name(); };
 }
 
 void declareProcedures(nameCheck& check, const procedureList* procedures)
 {
     procedureList::cursor walk = procedureList::begin(procedures);
     while (rpcProcedure* procedure = walk.next())
-        check.formed(procedure->name(), "procedure " + procedure->name());
+        check.formed([procedure] { return procedure->name(); },
+                     [procedure] { return "procedure " + procedure->name(); });
 }
 
 // "struct <tag>" ("union <tag>"), else the typedef that names the record.
@@ -194,23 +228,25 @@ void declareTypes(nameCheck& check, const typeList& types)
         if (unnamedClass(t))
             continue;
         if (t->kind() != KIND_CLASS) {
-            check.formed(t->name(), "type " + t->name());
+            check.formed([t] { return t->name(); }, [t] { return "type " + t->name(); });
             continue;
         }
         const classType* record = static_cast<const classType*>(t);
         if (record->isArgRecord())
             continue;
-        check.tag(record->nameField(), recordDescription(record));
-        check.formed(record->typedefName(), "type " + record->typedefName());
+        check.tag(record->nameField(), [record] { return recordDescription(record); });
+        check.formed([record] { return record->typedefName(); },
+                     [record] { return "type " + record->typedefName(); });
     }
 }
 
 void declareEnumerations(nameCheck& check)
 {
     for (const enumeration* e : declaredEnumerations) {
-        check.tag(e->tag, "enum " + e->tag);
+        check.tag(e->tag, [e] { return "enum " + e->tag; });
         for (const enumeration::constant& c : e->constants)
-            check.formed(c.name, "enumeration constant " + c.name);
+            check.formed([&c] { return c.name; },
+                         [&c] { return "enumeration constant " + c.name; });
     }
 }
 
@@ -221,43 +257,58 @@ void declareMembers(nameCheck& check, const typeList& types, const procedureList
         if (t->kind() != KIND_CLASS || static_cast<const classType*>(t)->isArgRecord())
             continue;
         const classType* record = static_cast<const classType*>(t);
-        const std::string owner = recordDescription(record);
         symbolSet::cursor members = symbolSet::begin(&record->members);
         while (Symbol* m = members.next())
-            check.member(m->name(), "member " + m->name() + " of " + owner, 0);
+            check.member(
+                m->name(),
+                [m, record] { return "member " + m->name() + " of " + recordDescription(record); },
+                0);
     }
     procedureList::cursor each = procedureList::begin(procedures);
     while (rpcProcedure* procedure = each.next()) {
         symbolSet::cursor arguments = symbolSet::begin(procedure->arguments);
         while (Symbol* a = arguments.next())
-            check.member(a->name(), "argument " + a->name() + " of procedure " + procedure->name(),
-                         1);
+            check.member(
+                a->name(),
+                [a, procedure] {
+                    return "argument " + a->name() + " of procedure " + procedure->name();
+                },
+                1);
     }
 }
 
 void formProcedureNames(nameCheck& check, const rpcProcedure* procedure)
 {
-    check.formed(procedure->inRecordName(), ofProcedure("the argument record", procedure));
-    check.formed(procedure->outRecordName(), ofProcedure("the result record", procedure));
+    check.formed([procedure] { return procedure->inRecordName(); },
+                 ofProcedure("the argument record", procedure));
+    check.formed([procedure] { return procedure->outRecordName(); },
+                 ofProcedure("the result record", procedure));
     if (procedure->hasInRecord())
-        check.formed(procedure->inXdrRoutine(),
+        check.formed([procedure] { return procedure->inXdrRoutine(); },
                      ofProcedure("the XDR routine of the argument record", procedure));
     if (procedure->hasOutRecord())
-        check.formed(procedure->outXdrRoutine(),
+        check.formed([procedure] { return procedure->outXdrRoutine(); },
                      ofProcedure("the XDR routine of the result record", procedure));
-    check.formed(procedure->wrapName(), ofProcedure("the call function", procedure));
-    check.formed(procedure->callName(), ofProcedure("the server wrapper", procedure));
-    check.formed(procedure->upperName(), ofProcedure("the number macro", procedure), 1, 1);
+    check.formed([procedure] { return procedure->wrapName(); },
+                 ofProcedure("the call function", procedure));
+    check.formed([procedure] { return procedure->callName(); },
+                 ofProcedure("the server wrapper", procedure));
+    check.formed([procedure] { return procedure->upperName(); },
+                 ofProcedure("the number macro", procedure), 1, 1);
     if (procedure->needsHelpers && procedure->hasOutRecord()) {
-        check.formed(procedure->outRecord->mallocHelperName(),
+        const classType* record = procedure->outRecord;
+        check.formed([record] { return record->mallocHelperName(); },
                      ofProcedure("the allocation function", procedure));
-        check.formed(procedure->outRecord->freeHelperName(),
+        check.formed([record] { return record->freeHelperName(); },
                      ofProcedure("the release function", procedure));
     }
     // The programmer's server function: the client stub keeps the bare name.
-    const std::string prefix = procedure->propertyValue("SERV_CALL_PREFIX");
-    if (!prefix.empty())
-        check.formed(prefix + procedure->name(), ofProcedure("the server function", procedure));
+    if (!procedure->propertyValue("SERV_CALL_PREFIX").empty())
+        check.formed(
+            [procedure] {
+                return procedure->propertyValue("SERV_CALL_PREFIX") + procedure->name();
+            },
+            ofProcedure("the server function", procedure));
 }
 
 void formTypeNames(nameCheck& check, const typeList& types)
@@ -268,35 +319,50 @@ void formTypeNames(nameCheck& check, const typeList& types)
             continue;
         if (t->kind() == KIND_CLASS && static_cast<const classType*>(t)->isArgRecord())
             continue;
-        check.formed(t->xdrRoutineName(), ofType("the XDR routine", t));
-        check.formed(definedMacro(t->freeMacro()), ofType("the free macro", t), 1);
+        check.formed([t] { return t->xdrRoutineName(); }, ofType("the XDR routine", t));
+        check.formed([t] { return t->freeMacroName(); }, ofType("the free macro", t), 1);
     }
 }
 
+// The names a version forms of its own, with what owns them.
+struct versionName {
+    std::string (rpcVersion::*form)() const;
+    const char* what;
+    int isMacro;
+    int isNumberMacro;
+};
+const versionName versionNames[] = {
+    {&rpcVersion::baseName, "the dispatcher", 0, 0},
+    {&rpcVersion::upperName, "the number macro", 1, 1},
+    {&rpcVersion::clientClassName, "the client class", 0, 0},
+    {&rpcVersion::handleMacroName, "the handle macro", 1, 0},
+    {&rpcVersion::timeoutMacroName, "the timeout macro", 1, 0},
+    {&rpcVersion::setHandleMacroName, "the set-handle macro", 1, 0},
+    {&rpcVersion::handleVarName, "the handle variable", 0, 0},
+    {&rpcVersion::timeoutVarName, "the timeout variable", 0, 0},
+    {&rpcVersion::registerName, "the registration function", 0, 0},
+    {&rpcVersion::unmapName, "the unmap function", 0, 0},
+    {&rpcVersion::mainName, "the server main", 0, 0},
+};
+
 void formVersionNames(nameCheck& check, const rpcVersion* version)
 {
-    const std::string ofVersion = " of version " + std::to_string(version->number());
-    check.formed(version->baseName(), "the dispatcher" + ofVersion);
-    check.formed(version->upperName(), "the number macro" + ofVersion, 1, 1);
-    check.formed(version->clientClassName(), "the client class" + ofVersion);
-    check.formed(version->handleMacroName(), "the handle macro" + ofVersion, 1);
-    check.formed(version->timeoutMacroName(), "the timeout macro" + ofVersion, 1);
-    check.formed(version->setHandleMacroName(), "the set-handle macro" + ofVersion, 1);
-    check.formed(version->handleVarName(), "the handle variable" + ofVersion);
-    check.formed(version->timeoutVarName(), "the timeout variable" + ofVersion);
-    check.formed(version->registerName(), "the registration function" + ofVersion);
-    check.formed(version->unmapName(), "the unmap function" + ofVersion);
-    check.formed(version->mainName(), "the server main" + ofVersion);
+    for (const versionName& name : versionNames)
+        check.formed([version, &name] { return (version->*name.form)(); },
+                     ofVersion(name.what, version), name.isMacro, name.isNumberMacro);
 
     const rpcProgram* program = version->program();
     if (!program)
         return;
-    const std::string ofProgram = " of program " + program->name();
-    check.formed(program->upperName(), "the number macro" + ofProgram, 1, 1);
-    check.formed(bindName(version), "the bind function" + ofProgram);
-    check.formed(unbindName(version), "the unbind function" + ofProgram);
-    check.formed(bindHandleName(version), "the bind-handle function" + ofProgram);
-    check.formed(errnoName(version), "the status function" + ofProgram);
+    check.formed([program] { return program->upperName(); }, ofProgram("the number macro", program),
+                 1, 1);
+    check.formed([version] { return bindName(version); }, ofProgram("the bind function", program));
+    check.formed([version] { return unbindName(version); },
+                 ofProgram("the unbind function", program));
+    check.formed([version] { return bindHandleName(version); },
+                 ofProgram("the bind-handle function", program));
+    check.formed([version] { return errnoName(version); },
+                 ofProgram("the status function", program));
 }
 
 }  // namespace

@@ -14,15 +14,31 @@
 
 namespace {
 
-std::unordered_set<std::string> wordsOf(const char* text)
-{
-    std::unordered_set<std::string> words;
-    std::istringstream in(text);
-    std::string word;
-    while (in >> word)
-        words.insert(word);
-    return words;
-}
+// The words of a list. A name longer than every word is none of them and
+// is not hashed: the names a deep declarator forms run to thousands of
+// characters.
+class wordSet {
+public:
+    explicit wordSet(const char* text)
+    {
+        std::istringstream in(text);
+        std::string word;
+        while (in >> word) {
+            if (word.size() > longest_)
+                longest_ = word.size();
+            words_.insert(word);
+        }
+    }
+
+    bool contains(const std::string& name) const
+    {
+        return name.size() <= longest_ && words_.count(name) != 0;
+    }
+
+private:
+    std::unordered_set<std::string> words_;
+    std::string::size_type longest_ = 0;
+};
 
 const char* const cKeywords =
     "auto break case char const continue default do double else enum extern float for goto if "
@@ -132,32 +148,32 @@ const char* const runtimePrefixes[] = {"vl_", "vlrpc_"};
 
 const char* keywordLanguage(const std::string& name)
 {
-    static const std::unordered_set<std::string> c = wordsOf(cKeywords);
-    static const std::unordered_set<std::string> cxx = wordsOf(cxxKeywords);
-    if (c.count(name))
+    static const wordSet c(cKeywords);
+    static const wordSet cxx(cxxKeywords);
+    if (c.contains(name))
         return "C";
-    if (cxx.count(name))
+    if (cxx.contains(name))
         return "C++";
     return nullptr;
 }
 
 int isLibraryName(const std::string& name)
 {
-    static const std::unordered_set<std::string> names = wordsOf(libraryNames);
+    static const wordSet names(libraryNames);
     for (const char* prefix : runtimePrefixes)
         if (name.compare(0, std::string(prefix).size(), prefix) == 0)
             return 1;
-    return names.count(name) ? 1 : isLibraryMacro(name);
+    return names.contains(name) ? 1 : isLibraryMacro(name);
 }
 
 int isLibraryMacro(const std::string& name)
 {
-    static const std::unordered_set<std::string> macros = wordsOf(libraryMacros);
-    return macros.count(name) ? 1 : 0;
+    static const wordSet macros(libraryMacros);
+    return macros.contains(name) ? 1 : 0;
 }
 
 int isLibraryTag(const std::string& name)
 {
-    static const std::unordered_set<std::string> tags = wordsOf(libraryTags);
-    return tags.count(name) ? 1 : 0;
+    static const wordSet tags(libraryTags);
+    return tags.contains(name) ? 1 : 0;
 }

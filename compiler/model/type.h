@@ -66,8 +66,8 @@ public:
     virtual std::string declarator(Symbol* symbol) const;
     // "<xdr routine>(XDR*, <C*>)".
     virtual std::string xdrSignature() const;
-    // The "<type>_freeres" macro definition, "" where none applies.
-    virtual std::string freeMacro() const;
+    // The name of the "<type>_freeres" macro, "" where none applies.
+    virtual std::string freeMacroName() const;
     // The statement that codes one variable `name` behind `prefix` on the
     // stream named `xdrs`.
     virtual std::string xdrCall(const std::string& xdrs, const std::string& prefix,
@@ -100,6 +100,8 @@ public:
     void printLocation(std::ostream& out) const;
     // "bool_t " + xdrSignature(): the header prototype of the XDR routine.
     std::string xdrPrototype() const;
+    // The definition of the macro freeMacroName() names, "" where none applies.
+    std::string freeMacro() const;
 
     // Plain accessors.
     int kind() const { return kind_; }
@@ -136,7 +138,7 @@ public:
     int isVoid() const override;
     int isChar() const override;
     int collectTypes(typeList& list) override;
-    std::string freeMacro() const override;
+    std::string freeMacroName() const override;
     std::string xdrRoutineName() const override;
 
     // CODE_UNSIGNED or CODE_NONE; call setCName() afterwards.
@@ -189,7 +191,7 @@ public:
     std::string tagName() const override;
     std::string cTypeText() const override;
     std::string xdrSignature() const override;
-    std::string freeMacro() const override;
+    std::string freeMacroName() const override;
     std::string xdrCall(const std::string& xdrs, const std::string& prefix,
                         const std::string& name) const override;
     std::string mallocCode(const std::string& prefix, const std::string& name) const override;
@@ -215,7 +217,7 @@ public:
     std::string tagName() const override;
     std::string declarator(Symbol* symbol) const override;
     std::string xdrSignature() const override;
-    std::string freeMacro() const override;
+    std::string freeMacroName() const override;
     std::string xdrCall(const std::string& xdrs, const std::string& prefix,
                         const std::string& name) const override;
     std::string mallocCode(const std::string& prefix, const std::string& name) const override;
@@ -262,7 +264,7 @@ public:
     explicit unionType(int level);
     int collectTypes(typeList& list) override;
     std::string declarator(Symbol* symbol) const override;
-    std::string freeMacro() const override;
+    std::string freeMacroName() const override;
     std::string xdrCall(const std::string& xdrs, const std::string& prefix,
                         const std::string& name) const override;
     std::string xdrRoutineName() const override;

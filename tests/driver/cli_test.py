@@ -265,6 +265,11 @@ REFUSED = (
     ("local.idl", "interface k { int f(in int Input); } = 1;\n",
      "Error:  argument Input of procedure f and the argument record of the client stub are "
      "both named Input.\n"),
+    ("member.idl", "struct s { int F; };\ninterface k { int f(in struct s v); } = 1;\n",
+     "Error:  member F of struct s and the number macro of procedure f are both named F.\n"),
+    ("freeres.idl", "typedef int x_freeres;\ntypedef int x;\n"
+                    "interface k { int f(in x a, in x_freeres b); } = 1;\n",
+     "Error:  type x_freeres and the free macro of type x are both named x_freeres.\n"),
     ("attribute.idl",
      "struct s { int n; int [size = n, maxsz = 10] v; };\n"
      "interface a { int f(in struct s v); } = 1;\n",
@@ -283,6 +288,8 @@ ACCEPTED = (
     ("prefix.idl", "interface pre { property SERV_CALL_PREFIX = srv_; int fetch(in int key); }"
                    " = 1;\n"),
     ("many.idl", typedefs(1025)),
+    ("alias.idl", "struct s { int a; };\ntypedef struct s s_t;\n"
+                  "interface alias { int f(in s_t v); int g(in struct s w); } = 1;\n"),
 )
 
 

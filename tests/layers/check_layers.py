@@ -36,7 +36,8 @@ INCLUDE = re.compile(r'^\s*#\s*include\s*"([^/"]+)/[^"]*"')
 RUNTIME_LAYERS = {
     "shared": ({"vlclnt.c", "vlerr.c", "vlxdr.c", "xdr_arr_vl.c", "xdr_helpers.c",
                 "xdr_long_vl.c"}, set()),
-    "connection": ({"vlconn.h", "vlconn.c"}, set()),
+    "connection": ({"vlconn.h", "vlconn_state.h", "vlconn.c", "vlconnmem.c", "vlconnwait.c"},
+                   set()),
     "server": ({"vlsrv.h", "libvlrpc.c", "vladmit.c", "vlasync.c", "vlfds.c", "vlfork.c",
                 "vlloop.c", "vlsock.c"}, {"connection"}),
 }

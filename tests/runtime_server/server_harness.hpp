@@ -780,21 +780,35 @@ inline bool closedByPeer(int fd, int ms)
         ms);
 }
 
-// The total of a kSum reply message, or -1 when it is no successful reply.
-inline int sumOfReply(std::string& message)
+// Decodes a reply message, its results through results into where;
+// whether it is a successful reply. *xid gets the reply's xid, *used the
+// bytes decoded, when they are not null.
+template <typename Results>
+bool decodeReply(std::string& message, Results results, void* where, u_int* xid = nullptr,
+                 size_t* used = nullptr)
 {
-    SumOut out = {-1, -1};
     struct rpc_msg reply;
     std::memset(&reply, 0, sizeof reply);
     reply.acpted_rply.ar_verf = _null_auth;
-    reply.acpted_rply.ar_results.where = reinterpret_cast<char*>(&out);
-    reply.acpted_rply.ar_results.proc = as<xdrproc_t>(xdrSumOut);
+    reply.acpted_rply.ar_results.where = static_cast<char*>(where);
+    reply.acpted_rply.ar_results.proc = as<xdrproc_t>(results);
     XDR x;
     xdrmem_create(&x, &message[0], static_cast<u_int>(message.size()), XDR_DECODE);
     bool ok = xdr_replymsg(&x, &reply) && reply.rm_reply.rp_stat == MSG_ACCEPTED &&
               reply.acpted_rply.ar_stat == SUCCESS;
+    if (used != nullptr)
+        *used = xdr_getpos(&x);
     xdr_destroy(&x);
-    return ok ? out.total : -1;
+    if (xid != nullptr)
+        *xid = static_cast<u_int>(reply.rm_xid);
+    return ok;
+}
+
+// The total of a kSum reply message, or -1 when it is no successful reply.
+inline int sumOfReply(std::string& message)
+{
+    SumOut out = {-1, -1};
+    return decodeReply(message, xdrSumOut, &out) ? out.total : -1;
 }
 
 struct Transport {
