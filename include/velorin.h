@@ -24,7 +24,8 @@ typedef void (*free_call_t)();
  * during vl_serv_call. */
 typedef struct {
     caddr_t pover;            /* argument record, decoded into */
-    int over_size;            /* its size; zeroed before decoding */
+    int over_size;            /* its size, zeroed before decoding; 0 when the
+                                   dispatcher has zeroed and prepared it */
     caddr_t pback;            /* result record, encoded into the reply */
     int back_size;            /* its size; zeroed before an early reply */
     SVCXPRT* ptransport;      /* transport the request came in on */
@@ -289,8 +290,11 @@ u_int vlrpc_clamp(unsigned long long n, unsigned long long limit);
 bool_t vlrpc_count_fits(unsigned long long n, unsigned long long bound, u_int* count);
 /* Zeroed storage of n elements of size bytes (one for n 0) for a result
  * buffer; null for a count that the wire cannot carry or when memory is
- * short. */
+ * short. It may be a block that vlrpc_free kept, cleared over the pages
+ * that memory holds; either way a malloc block that free may release. */
 void* vlrpc_alloc(unsigned long long n, size_t size);
+/* Releases a block of malloc, keeping a few for vlrpc_alloc. */
+void vlrpc_free(void* block);
 /* Releases, with the element filter when it is not null, count decoded
  * elements of size bytes at *array, frees *array and sets it to null. */
 void vlrpc_release(char** array, u_int count, u_int size, xdrproc_t element);

@@ -3,8 +3,12 @@
  * bounded arrays, decoding and release of element arrays, and the
  * terminator checks of strings. One copy here serves every interface a
  * program links. */
+#include <fcntl.h>
+#include <malloc.h>
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
+#include <unistd.h>
 
 #include "velorin.h"
 
@@ -156,13 +160,136 @@ bool_t vlrpc_count_fits(unsigned long long n, unsigned long long bound, u_int* c
     return TRUE;
 }
 
-/* calloc checks the product and leaves the pages untouched until the
- * procedure writes them. */
+/* Result storage costs what the call puts into it, not its bound.
+ *
+ * vlrpc_free keeps a few blocks and vlrpc_alloc hands one of them out
+ * again, so no call makes a heap round trip (nor, for a large bound, a
+ * round trip of mappings, whose pages the kernel would have to find and
+ * clear again on every call). A kept block is cleared over the size asked
+ * for before it is handed out: a small one whole; of a large one only the
+ * pages that memory holds (present, or swapped out), as the pages of the
+ * process's page map say, and of those only the ones that are not zero
+ * already; an anonymous page the process never touched reads as zeros.
+ * Without a page map the whole size is cleared. Every block is an ordinary
+ * malloc block, so free may release it as well. */
+enum { vlrpc_kept_count = 8, vlrpc_small_clear = 8192 };
+
+static void* kept_blocks[vlrpc_kept_count];
+static size_t kept_sizes[vlrpc_kept_count];
+
+/* The descriptor of this process's page map: opened again in a forked
+ * child, whose map is its own; -1 when there is none to read. */
+static int page_map(void)
+{
+    static int fd = -1;
+    static pid_t owner = 0;
+    pid_t self = getpid();
+    if (owner != self) {
+        if (fd >= 0)
+            close(fd);
+        fd = open("/proc/self/pagemap", O_RDONLY | O_CLOEXEC);
+        owner = self;
+    }
+    return fd;
+}
+
+static int page_is_zero(const unsigned char* page, size_t size)
+{
+    const unsigned long long* word = (const unsigned long long*)page;
+    size_t i;
+    for (i = 0; i < size / sizeof *word; i++)
+        if (word[i] != 0)
+            return 0;
+    return 1;
+}
+
+/* Clears the whole pages from first to end that memory holds; 0 when the
+ * page map cannot say which. */
+static int clear_held_pages(unsigned char* first, unsigned char* end, size_t page)
+{
+    enum { batch = 512 };
+    unsigned long long entries[batch];
+    int fd = page_map();
+    size_t total = (size_t)(end - first) / page, done = 0, i;
+    if (fd < 0)
+        return 0;
+    while (done < total) {
+        size_t count = total - done < batch ? total - done : batch;
+        off_t at = (off_t)(((uintptr_t)first / page + done) * sizeof entries[0]);
+        if (pread(fd, entries, count * sizeof entries[0], at) != (ssize_t)(count * sizeof entries[0]))
+            return 0;
+        for (i = 0; i < count; i++) {
+            unsigned char* p = first + (done + i) * page;
+            /* bit 63: present, bit 62: swapped out */
+            if ((entries[i] >> 62) != 0 && !page_is_zero(p, page))
+                memset(p, 0, page);
+        }
+        done += count;
+    }
+    return 1;
+}
+
+static void clear_kept(unsigned char* block, size_t bytes)
+{
+    size_t page;
+    unsigned char *first, *end;
+    if (bytes <= vlrpc_small_clear) {
+        memset(block, 0, bytes);
+        return;
+    }
+    page = (size_t)sysconf(_SC_PAGESIZE);
+    first = (unsigned char*)(((uintptr_t)block + page - 1) / page * page);
+    end = (unsigned char*)(((uintptr_t)block + bytes) / page * page);
+    if (end <= first || !clear_held_pages(first, end, page)) {
+        memset(block, 0, bytes);
+        return;
+    }
+    memset(block, 0, (size_t)(first - block));
+    memset(end, 0, (size_t)(block + bytes - end));
+}
+
+/* The smallest kept block of at least bytes, taken off the list. */
+static void* take_kept_block(size_t bytes)
+{
+    int i, best = -1;
+    void* block;
+    for (i = 0; i < vlrpc_kept_count; i++)
+        if (kept_blocks[i] != 0 && kept_sizes[i] >= bytes &&
+            (best < 0 || kept_sizes[i] < kept_sizes[best]))
+            best = i;
+    if (best < 0)
+        return 0;
+    block = kept_blocks[best];
+    kept_blocks[best] = 0;
+    clear_kept((unsigned char*)block, bytes);
+    return block;
+}
+
 void* vlrpc_alloc(unsigned long long n, size_t size)
 {
+    void* block;
     if (n > 0xffffffffULL)
         return 0;
-    return calloc(n ? (size_t)n : 1, size);
+    if (n == 0)
+        n = 1;
+    if (size != 0 && n > ((size_t)-1) / size)
+        return 0;
+    if ((block = take_kept_block((size_t)n * size)) != 0)
+        return block;
+    return calloc((size_t)n, size);
+}
+
+void vlrpc_free(void* block)
+{
+    int i;
+    if (block != 0)
+        for (i = 0; i < vlrpc_kept_count; i++)
+            if (kept_blocks[i] == 0) {
+                kept_blocks[i] = block;
+                kept_sizes[i] = malloc_usable_size(block);
+                return;
+            }
+    free(block);
 }
 
 void vlrpc_release(char** array, u_int count, u_int size, xdrproc_t element)
@@ -176,7 +303,10 @@ void vlrpc_release(char** array, u_int count, u_int size, xdrproc_t element)
 }
 
 /* Storage of its own grows as the elements arrive, at most doubling, so
- * that a count sent without its data takes no more memory than what came. */
+ * that a count sent without its data takes no more memory than what came.
+ * Elements decoded by a filter find zeroed storage (a filter takes a
+ * pointer it finds for storage of the caller's); raw bytes overwrite all of
+ * theirs, so only the terminator behind them is cleared. */
 bool_t vlrpc_decode_elements(XDR* xdrs, char** array, u_int count, u_int size, xdrproc_t element)
 {
     int own = *array == 0;
@@ -184,7 +314,11 @@ bool_t vlrpc_decode_elements(XDR* xdrs, char** array, u_int count, u_int size, x
     bool_t ok = TRUE;
     if (own) {
         room = count < 1024 ? count : 1024;
-        if ((*array = (char*)calloc((size_t)room + 1, size)) == 0)
+        if (element == 0 && (*array = (char*)malloc(((size_t)room + 1) * size)) != 0)
+            memset(*array + (size_t)room * size, 0, size);
+        else if (element != 0)
+            *array = (char*)calloc((size_t)room + 1, size);
+        if (*array == 0)
             return FALSE;
     }
     while (ok && done < count) {
@@ -195,7 +329,10 @@ bool_t vlrpc_decode_elements(XDR* xdrs, char** array, u_int count, u_int size, x
                 grown = (char*)realloc(*array, ((size_t)room + more + 1) * size);
             ok = grown != 0;
             if (ok) {
-                memset(grown + ((size_t)room + 1) * size, 0, (size_t)more * size);
+                if (element == 0)
+                    memset(grown + ((size_t)room + more) * size, 0, size);
+                else
+                    memset(grown + ((size_t)room + 1) * size, 0, (size_t)more * size);
                 *array = grown;
                 room += more;
             }

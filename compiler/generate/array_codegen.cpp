@@ -9,6 +9,7 @@
 #include "model/fatal.h"
 #include "model/generated_identifiers.h"
 #include "model/property.h"
+#include "model/symbol.h"
 #include "model/type.h"
 #include "output/emit.h"
 #include "output/output_files.h"
@@ -606,12 +607,12 @@ namespace {
 
 // A variable-length array of a result record gets room for its bound's
 // worth of zeroed elements.
-const char* const kResultArrayAllocation = "\t$array = ($type) $allocate($room, $elementSize);\n"
+const char* const kResultArrayAllocation = "\t$array = $allocation;\n"
                                            "\tMEM_ASSERT($array);\n";
 
 // Releasing a variable-length array: first what its elements own, where
 // that is asked for and they may own any.
-const char* const kArrayRelease = "$elementRelease\tfree($array);\n";
+const char* const kArrayRelease = "$elementRelease\t$release($array);\n";
 const char* const kArrayElementsRelease =
     "\tif($array) {\n"
     "\t\tunsigned int i;\n"
@@ -645,16 +646,44 @@ std::string arrayType::mallocCode(const std::string& prefix, const std::string& 
         return forEachElement(this, eleType->mallocCode(prefix, name + "[i]"));
     if (isReturnMember(name) || !variable)
         return "";
+    return fillTemplate(
+        kResultArrayAllocation,
+        {{"array", prefix + name}, {"allocation", resultRoomAllocation(this, prefix, name)}});
+}
+
+std::string resultRoomAllocation(const arrayType* array, const std::string& prefix,
+                                 const std::string& name)
+{
     // A string gets room for its terminator behind the bound's worth, which
     // a string measured without it fills.
-    const std::string bound = arrayBoundValue(this, prefix, name);
+    const std::string bound = arrayBoundValue(array, prefix, name);
     const std::string room =
-        isSelfMeasured(this) ? joinText(sizeOperatorFunction('+'), "(", bound, ", 1ULL)") : bound;
-    return fillTemplate(kResultArrayAllocation, {{"array", prefix + name},
-                                                 {"type", generatedPointerText(eleType)},
-                                                 {"allocate", resultAllocationFunction},
-                                                 {"room", room},
-                                                 {"elementSize", elementSize(eleType)}});
+        isSelfMeasured(array) ? joinText(sizeOperatorFunction('+'), "(", bound, ", 1ULL)") : bound;
+    return fillTemplate("($type) $allocate($room, $elementSize)",
+                        {{"type", generatedPointerText(array->eleType)},
+                         {"allocate", resultAllocationFunction},
+                         {"room", room},
+                         {"elementSize", elementSize(array->eleType)}});
+}
+
+int takesDecodedRoom(const Symbol* argument)
+{
+    if (!argument->isParameter() || argument->direction() != DIR_INOUT ||
+        isReturnMember(argument->name()) || !argument->type())
+        return 0;
+    const Type* resolved = argument->type()->resolve();
+    if (!resolved || resolved->kind() != KIND_ARRAY)
+        return 0;
+    const arrayType* array = static_cast<const arrayType*>(resolved);
+    if (!array->variable || !array->maxsize || isSelfMeasured(array) || array->holdsBuffers() ||
+        mayOwnMemory(array->eleType))
+        return 0;
+    // The bound is evaluated before anything is decoded: it may name no
+    // variable.
+    symbolSet vars;
+    array->maxsize->collectVars(vars);
+    symbolSet::cursor walk = symbolSet::begin(&vars);
+    return walk.next() == nullptr;
 }
 
 std::string arrayType::freeCode(const std::string& prefix, const std::string& name) const
@@ -682,7 +711,9 @@ std::string arrayReleaseCode(const arrayType* array, const std::string& prefix,
                                                    {"bound", arrayBoundValue(array, prefix, name)},
                                                    {"elementFilter", element->xdrRoutineName()}})
             : "";
-    return fillTemplate(kArrayRelease, {{"elementRelease", elementRelease}, {"array", v}});
+    return fillTemplate(
+        kArrayRelease,
+        {{"elementRelease", elementRelease}, {"release", resultReleaseFunction}, {"array", v}});
 }
 
 // Copying a variable-length array takes the count the source's size gives,

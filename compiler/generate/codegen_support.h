@@ -114,6 +114,18 @@ int mayOwnMemory(const Type* t);
 std::string mallocHelperPrototype(const classType* record);
 std::string freeHelperPrototype(const classType* record);
 
+// 1 when the server's dispatcher gives the inout argument its bound's
+// worth of zeroed result storage before the arguments are decoded, so that
+// they are decoded straight into the storage the server function works on
+// and the reply is encoded from: the wrapper hands that storage over to the
+// result record instead of copying it there.
+int takesDecodedRoom(const Symbol* argument);
+// "(<T*>) vlrpc_alloc(<room>, <element size>)": zeroed storage of the
+// array's bound for the member `name` behind `prefix`, with a byte more
+// for a string's terminator.
+std::string resultRoomAllocation(const arrayType* array, const std::string& prefix,
+                                 const std::string& name);
+
 // The release statements of a variable-length array member behind
 // `prefix`: with `releaseElements`, what its elements own is released
 // through their XDR routine before the buffer itself is freed.

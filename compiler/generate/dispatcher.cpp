@@ -8,6 +8,8 @@
 #include "generate/codegen_support.h"
 #include "generate/procedure_steps.h"
 #include "model/rpc_program.h"
+#include "model/symbol.h"
+#include "model/type.h"
 #include "output/emit.h"
 #include "output/output_files.h"
 #include "output/section_files.h"
@@ -98,9 +100,43 @@ std::string recordSize(int hasRecord, const std::string& record)
     return hasRecord ? fillTemplate("sizeof($record)", {{"record", record}}) : "0";
 }
 
+// The argument record zeroed here instead of by the runtime, and the inout
+// arrays that are decoded into their result storage given it before
+// decoding. A call whose storage cannot be had is refused as a system error.
+const char* const kRecordRoom = "\t\tmemset(&RPC_over.$over, 0, sizeof($record));\n"
+                                "$rooms";
+const char* const kDecodedRoom = "\t\tRPC_over.$over.$name = $allocation;\n"
+                                 "\t\tif(RPC_over.$over.$name == 0) {\n"
+                                 "\t\t\tsvcerr_systemerr(txp);\n"
+                                 "\t\t\treturn;\n"
+                                 "\t\t}\n";
+
+std::string decodedRooms(rpcProcedure* procedure)
+{
+    if (!procedure->hasInRecord())
+        return "";
+    const std::string over = procedure->overName();
+    std::string rooms;
+    symbolSet::cursor walk = symbolSet::begin(procedure->arguments);
+    while (Symbol* argument = walk.next())
+        if (takesDecodedRoom(argument))
+            rooms += fillTemplate(
+                kDecodedRoom,
+                {{"over", over},
+                 {"name", argument->name()},
+                 {"allocation",
+                  resultRoomAllocation(static_cast<const arrayType*>(argument->type()->resolve()),
+                                       "RPC_over." + over + ".", argument->name())}});
+    if (rooms.empty())
+        return "";
+    return fillTemplate(kRecordRoom,
+                        {{"over", over}, {"record", procedure->inRecordName()}, {"rooms", rooms}});
+}
+
 std::string procedureCase(rpcProcedure* procedure)
 {
-    std::string options;
+    const std::string rooms = decodedRooms(procedure);
+    std::string options = rooms;
     if (isSet(procedure, "NON_BLOCKING"))
         options += "\t\tcallInfo.reply_now = 1;\n";
     const int forks = isSet(procedure, "FORK_ON_CALL");
@@ -121,7 +157,9 @@ std::string procedureCase(rpcProcedure* procedure)
         {{"number", procedure->upperName()},
          {"xdrOver", procedure->inXdrRoutine()},
          {"xdrBack", procedure->outXdrRoutine()},
-         {"overSize", recordSize(procedure->hasInRecord(), procedure->inRecordName())},
+         {"overSize", rooms.empty()
+                          ? recordSize(procedure->hasInRecord(), procedure->inRecordName())
+                          : std::string("0")},
          {"backSize", recordSize(procedure->hasOutRecord(), procedure->outRecordName())},
          {"call", procedure->callName()},
          {"freeAfter", procedure->freeAfterName()},

@@ -59,12 +59,31 @@ std::string allocation(rpcProcedure* procedure, const std::string& out)
                                       {"record", procedure->outRecordName()}});
 }
 
+// Storage the arguments were decoded into at the bound's worth (the
+// dispatcher gave it before decoding) changes hands: the argument record no
+// longer holds it, so it is released once, with the result record, and the
+// result record's allocation leaves it as it is.
+const char* const kStorageHandOver = "\t$out$name = $in$name;\n"
+                                     "\t$in$name = 0;\n";
+
+std::string storageHandOvers(rpcProcedure* procedure, const std::string& in, const std::string& out)
+{
+    std::string text;
+    symbolSet::cursor walk = symbolSet::begin(procedure->arguments);
+    while (Symbol* argument = walk.next())
+        if (takesDecodedRoom(argument))
+            text += fillTemplate(
+                kStorageHandOver,
+                {{"out", member(out)}, {"in", member(in)}, {"name", argument->name()}});
+    return text;
+}
+
 std::string inoutCopies(rpcProcedure* procedure, const std::string& in, const std::string& out)
 {
     std::string text;
     symbolSet::cursor walk = symbolSet::begin(procedure->arguments);
     while (Symbol* argument = walk.next())
-        if (argument->direction() == DIR_INOUT)
+        if (argument->direction() == DIR_INOUT && !takesDecodedRoom(argument))
             text += argument->copyCode(member(out), member(in));
     return text;
 }
@@ -123,6 +142,8 @@ std::string prepareOutRecordCode(rpcProcedure* procedure, const std::string& in,
         text += fillTemplate("\tmemset($out, 0, sizeof($record));\n",
                              {{"out", out}, {"record", procedure->outRecordName()}});
     text += sizeCopies(procedure, in, out);
+    if (procedure->hasOutRecord())
+        text += storageHandOvers(procedure, in, out);
     if (procedure->needsHelpers && procedure->hasOutRecord())
         text += allocation(procedure, out);
     return text + inoutCopies(procedure, in, out);

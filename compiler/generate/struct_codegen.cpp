@@ -136,6 +136,10 @@ const char* const kFreeHelper = "$prototype{\n"
                                 "\treturn;\n"
                                 "}\n\n\n";
 
+// Storage that the server wrapper took over from the decoded arguments has
+// its room already.
+const char* const kRoomUnlessTaken = "\tif(pVar->$name == 0) {\n$allocation\t}\n";
+
 }  // namespace
 
 std::string classType::emitMallocHelper(std::ostream& out)
@@ -143,7 +147,12 @@ std::string classType::emitMallocHelper(std::ostream& out)
     std::string statements;
     symbolSet::cursor walk = symbolSet::begin(&members);
     while (Symbol* member = walk.next())
-        statements += member->mallocCode("pVar->");
+        statements +=
+            takesDecodedRoom(member)
+                ? fillTemplate(kRoomUnlessTaken,
+                               {{"name", member->name()},
+                                {"allocation", indentedLines(member->mallocCode("pVar->"), "\t")}})
+                : member->mallocCode("pVar->");
     const std::string text = fillTemplate(
         kMallocHelper, {{"prototype", mallocHelperPrototype(this)}, {"statements", statements}});
     emit(out, text);

@@ -104,6 +104,7 @@ const char* const valueSizeFunction = "vlrpc_value_size";
 const char* const sizeClampFunction = "vlrpc_clamp";
 const char* const countFitsFunction = "vlrpc_count_fits";
 const char* const resultAllocationFunction = "vlrpc_alloc";
+const char* const resultReleaseFunction = "vlrpc_free";
 const char* const elementDecoderFunction = "vlrpc_decode_elements";
 const char* const elementReleaseFunction = "vlrpc_release";
 const char* const terminatedFunction = "vlrpc_terminated";

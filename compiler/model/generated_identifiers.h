@@ -38,6 +38,8 @@ extern const char* const sizeClampFunction;
 extern const char* const countFitsFunction;
 // Zeroed storage of a result buffer, none for a count beyond 32 bits.
 extern const char* const resultAllocationFunction;
+// Releases a result buffer, keeping it for the next call.
+extern const char* const resultReleaseFunction;
 // Decodes the elements of a variable-length array as they arrive.
 extern const char* const elementDecoderFunction;
 // Releases decoded elements and their storage.

@@ -6,6 +6,7 @@
  * result is right, else what went wrong.
  *
  *   bulk_client <host> <stub|plain|wide> <sum|forked_sum|negate> <n>
+ *   bulk_client <host> stub <[forked_]out_blank|inout_blank|string_blank> <n>
  */
 #include <stdio.h>
 #include <stdlib.h>
@@ -79,6 +80,46 @@ static void call_negate(CLIENT* cl, int* v, int n, enum clnt_stat* status)
                         (xdrproc_t)xdr_negate_out_t, (caddr_t)&out, patience);
 }
 
+/* Two calls of one of the _blank procedures through the stub, the second
+ * after the first filled its storage: each must find it zeroed and send
+ * back what it left. Prints "ok" and the procedure, or what went wrong. */
+static int blank_calls(const char* procedure, int n)
+{
+    int round, found = 0, wrong = 0, i;
+    int* v = calloc(300000, sizeof *v);
+    char s[257];
+
+    for (round = 0; round < 2 && v != NULL; round++) {
+        if (strstr(procedure, "string_blank") != NULL) {
+            strcpy(s, round == 0 ? "blank" : "storage");
+            found +=
+                strcmp(procedure, "string_blank") == 0 ? string_blank(s) : forked_string_blank(s);
+            wrong += strcmp(s, round == 0 ? "BLANK" : "STORAGE") != 0;
+            continue;
+        }
+        for (i = 0; i < n; i++)
+            v[i] = i + 1;
+        if (strcmp(procedure, "out_blank") == 0)
+            found += out_blank(n, v);
+        else if (strcmp(procedure, "forked_out_blank") == 0)
+            found += forked_out_blank(n, v);
+        else if (strcmp(procedure, "inout_blank") == 0)
+            found += inout_blank(v, n);
+        else
+            found += forked_inout_blank(v, n);
+        for (i = 0; i < n; i++)
+            wrong += v[i] != (strstr(procedure, "inout") != NULL ? -(i + 1) : i + 1);
+    }
+    free(v);
+    if (bulk_errno(0) != RPC_SUCCESS || found != 0 || wrong != 0) {
+        printf("%s %d: %s, %d bytes found not zero, %d values wrong\n", procedure, n,
+               clnt_sperrno(bulk_errno(0)), found, wrong);
+        return 1;
+    }
+    printf("ok %s\n", procedure);
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
     CLIENT* cl = NULL;
@@ -109,6 +150,12 @@ int main(int argc, char** argv)
             free(v);
             return 1;
         }
+    }
+    if (strstr(argv[3], "_blank") != NULL) {
+        free(v);
+        n = blank_calls(argv[3], n);
+        bulk_unbind(0);
+        return n;
     }
     if (strcmp(argv[3], "negate") == 0) {
         call_negate(cl, v, n, &status);

@@ -5,6 +5,8 @@
 # asynchronous mode; each through the generated C stub, through a plain
 # handle of the RPC library (clnt_create, default buffers) and through one
 # with 256 KiB buffers. The clients send records of 16 and more fragments.
+# And in each model, the storage of out and inout arrays and of an inout
+# string, which the procedure reads before it writes, found zeroed.
 source "$(dirname "$0")/proc_lib.sh"
 
 e2e_setup bulk
@@ -36,6 +38,20 @@ while IFS='|' read -r model dir proc; do
     done
   done
 done <<<"$models"
+
+# Storage zeroed up to the bound, on the first call and on one after a call
+# that filled it (kept small blocks, fresh large ones, inout arrays decoded
+# into their result storage).
+blanks="in place|calls|
+fork on call|calls|forked_
+fork on connection|connection|
+asynchronous|asynchronous|"
+while IFS='|' read -r model dir prefix; do
+  for storage in out inout string; do
+    e2e_expect "$model, $storage storage found zeroed" "ok ${prefix}${storage}_blank" \
+      "$(timeout 60 "$work/$dir/bulk_client" 127.0.0.1 stub ${prefix}${storage}_blank 1000 2>&1)"
+  done
+done <<<"$blanks"
 
 e2e_servers_alive
 e2e_finish

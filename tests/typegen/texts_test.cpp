@@ -358,7 +358,7 @@ TEST(ArrayCode, AllocationReleaseAndCopy)
     EXPECT_EQ(
         vals->mallocCode("pVar->", "vals"),
         "\tpVar->vals = (int*) vlrpc_alloc(100ULL, sizeof(int));\n\tMEM_ASSERT(pVar->vals);\n");
-    EXPECT_EQ(vals->freeCode("pVar->", "vals"), "\tfree(pVar->vals);\n");
+    EXPECT_EQ(vals->freeCode("pVar->", "vals"), "\tvlrpc_free(pVar->vals);\n");
     // Not "\tmemcpy(pOut->vals, pIn->vals, pIn->n * sizeof(int));\n":
     // pIn->n comes from the wire: the copy takes at most the destination's
     // bound, between buffers that exist; a fixed array is copied whole.
@@ -527,7 +527,7 @@ TEST(ArrayCode, ReleaseOfElementsThatOwnMemory)
     const std::string resultRelease =
         "\tif(pVar->names) {\n\t\tunsigned int i;\n\t\tunsigned int n = vlrpc_clamp(3ULL, 0xffffffffULL);\n"
         "\t\tfor(i = 0; i < n; i++)\n\t\t\txdr_free((xdrproc_t)xdr_str64, (char*)&pVar->names[i]);\n\t}\n"
-        "\tfree(pVar->names);\n";
+        "\tvlrpc_free(pVar->names);\n";
     EXPECT_EQ(names->freeCode("pVar->", "names"), resultRelease);
     // Freeing a value through its XDR routine walks as many elements as its
     // size names, within the bound: a value the program built holds no more.
@@ -559,7 +559,7 @@ TEST(ArrayCode, ReleaseOfElementsThatOwnMemory)
     for (std::string::size_type at; (at = outRelease.find("names")) != std::string::npos;)
         outRelease.replace(at, 5, "o");
     EXPECT_EQ(record->emitFreeHelper(sink),
-              "void mfree_r_out_t(struct r_out_t* pVar){\n\tfree(pVar->io);\n" + outRelease +
+              "void mfree_r_out_t(struct r_out_t* pVar){\n\tvlrpc_free(pVar->io);\n" + outRelease +
                   "\treturn;\n}\n\n\n");
 }
 
