@@ -95,6 +95,12 @@ void arrayType::collectSizeVars(symbolSet& vars) const
 std::string arrayType::declarator(Symbol* symbol) const
 {
     const std::string v = symbol->name();
+    if (variable && readsOwnData(maxsize ? maxsize : size)) {
+        // The bound sizes storage before the data is there: a bound read from
+        // the array itself would be measured over no data at all.
+        reportError() << " array " << v << " is bounded by its own data: give it a maxsize.\n";
+        return "";
+    }
     if (variable)
         return joinText(keywordPrefix(symbol), generatedPointerText(eleType), " ", v);
     if (!maxsize) {

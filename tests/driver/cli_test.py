@@ -289,6 +289,15 @@ REFUSED = (
     ("voidarg.idl", "interface va {\n\tint f(in void v); } = 1;\n",
      "Error:  argument v of f() on line 2 is void: leave it out, a procedure without arguments"
      " is written f().\n"),
+    # A bound measured over the array's own data: storage is sized before
+    # the data is there, so the generated code would measure a null string.
+    ("ownbound.idl",
+     "typedef char [size = strlen(*this)] sx;\ninterface ob { int echo(inout sx s); } = 1;\n",
+     "Error:  array sx is bounded by its own data: give it a maxsize.\n"),
+    ("ownmax.idl",
+     "struct s { char [size = strlen(*this), maxsize = strlen(*this)] name; };\n"
+     "interface om { int f(out struct s v); } = 1;\n",
+     "Error:  array name is bounded by its own data: give it a maxsize.\n"),
 )
 
 REFUSED_UP = [text for name, text, message in REFUSED if name == "up.idl"][0]
