@@ -119,41 +119,35 @@ static int make_room(struct connection* self, size_t extra)
     return 1;
 }
 
-int vlsrv_conn_reserve_record(struct connection* c, size_t need)
+/* Grows one of c's held buffers to at least need bytes, doubling from
+ * first, but to no more than ceiling where need fits within it; the growth
+ * is counted in what all connections hold. 0 when there is no room. */
+static int grow_held(struct connection* c, char** buffer, size_t* cap, size_t first, size_t need,
+                     size_t ceiling)
 {
-    size_t cap = c->record_cap > 0 ? c->record_cap : 4096;
+    size_t grown_cap = *cap > 0 ? *cap : first;
     char* grown;
 
-    if (need <= c->record_cap)
+    if (need <= *cap)
         return 1;
-    while (cap < need)
-        cap *= 2;
-    if (cap > c->max_record && need <= c->max_record)
-        cap = c->max_record;
-    if (!make_room(c, cap - c->record_cap))
+    while (grown_cap < need)
+        grown_cap *= 2;
+    if (grown_cap > ceiling && need <= ceiling)
+        grown_cap = ceiling;
+    if (!make_room(c, grown_cap - *cap) || (grown = realloc(*buffer, grown_cap)) == NULL)
         return 0;
-    grown = realloc(c->record, cap);
-    if (grown == NULL)
-        return 0;
-    held_bytes += cap - c->record_cap;
-    c->record = grown;
-    c->record_cap = cap;
+    held_bytes += grown_cap - *cap;
+    *buffer = grown;
+    *cap = grown_cap;
     return 1;
+}
+
+int vlsrv_conn_reserve_record(struct connection* c, size_t need)
+{
+    return grow_held(c, &c->record, &c->record_cap, 4096, need, c->max_record);
 }
 
 int vlsrv_conn_reserve_pending(struct connection* c, size_t need)
 {
-    size_t cap = c->pending_cap > 0 ? c->pending_cap : VL_CONN_SEND_SIZE;
-    char* grown;
-
-    if (need <= c->pending_cap)
-        return 1;
-    while (cap < need)
-        cap *= 2;
-    if (!make_room(c, cap - c->pending_cap) || (grown = realloc(c->pending, cap)) == NULL)
-        return 0;
-    held_bytes += cap - c->pending_cap;
-    c->pending = grown;
-    c->pending_cap = cap;
-    return 1;
+    return grow_held(c, &c->pending, &c->pending_cap, VL_CONN_SEND_SIZE, need, (size_t)-1);
 }
