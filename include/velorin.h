@@ -319,6 +319,12 @@ bool_t vlrpc_decode_string(XDR* xdrs, char** string, u_int maxlen, u_int* len);
  * with its terminator, the decoded storage is released either way, and
  * *string is given again, unchanged when ok is FALSE. Returns ok. */
 bool_t vlrpc_settle_string(char** string, char* given, bool_t ok);
+/* A string measured by its own length, decoded into room of maxlen bytes
+ * and a terminator that the server's dispatcher gave an argument: reads its
+ * count into *len, refuses one beyond maxlen, and decodes the bytes into
+ * the room with a zeroed byte behind them. A refused string leaves the room
+ * to be released with the arguments. */
+bool_t vlrpc_decode_string_in_room(XDR* xdrs, char* room, u_int maxlen, u_int* len);
 /* 1 when the n elements of size bytes at array hold only zero bytes (a
  * caller's storage whose elements own nothing yet); 0 otherwise and for a
  * null array. */

@@ -556,15 +556,77 @@ const char* const kDeferredRelease =
 
 }  // namespace
 
+namespace {
+
+// The string an argument holds when the dispatcher gives it a room and its
+// length is measured from its own data alone; null otherwise.
+const arrayType* stringOfGivenRoom(const Symbol* argument)
+{
+    if (!takesDecodedRoom(argument))
+        return nullptr;
+    const arrayType* string = static_cast<const arrayType*>(argument->type()->resolve());
+    if (!isSelfMeasured(string))
+        return nullptr;
+    symbolSet variables;
+    string->size->collectVars(variables);
+    symbolSet::cursor walk = symbolSet::begin(&variables);
+    return walk.next() == nullptr ? string : nullptr;
+}
+
+// A string argument that the server decodes goes straight into the room
+// its dispatcher gave (the bound and a terminator, zeroed): one refused is
+// released with the arguments, so it needs no storage of its own on the
+// way. Encoding, freeing and decoding without a room are as for any
+// string.
+const char* const kStringInRoom = "\tif($xdrs->x_op == XDR_DECODE && $array != 0) {\n"
+                                  "\t\tunsigned int len;\n"
+                                  "\t\tunsigned int maxlen = $clamp($bound, $limit);\n"
+                                  "\t\tif(!$decode($xdrs, $array, maxlen, &len) || $test)\n"
+                                  "\t\t\treturn 0;\n"
+                                  "\t} else {\n"
+                                  "$coded"
+                                  "\t}\n";
+
+std::string stringInRoomStatement(const arrayType* string, const std::string& xdrs,
+                                  const std::string& prefix, const std::string& name,
+                                  const std::string& coded)
+{
+    const std::string lvalue = arrayLvalue(prefix, name);
+    return fillTemplate(
+        kStringInRoom,
+        {{"xdrs", xdrs},
+         {"array", lvalue},
+         {"clamp", sizeClampFunction},
+         {"bound", arrayBoundValue(string, prefix, name)},
+         {"limit", countLimitValue(arrayCoding())},
+         {"decode", stringRoomDecoderFunction},
+         {"test", decodedValueRefusal(string, prefix, name, lvalue, "len", "len + 1",
+                                      arrayCoding())},
+         {"coded", indentedLines(coded, "\t")}});
+}
+
+}  // namespace
+
 memberSequence::memberSequence(const symbolSet& members, const std::string& xdrs,
-                               const std::string& prefix)
+                               const std::string& prefix, int givenRooms)
     : members_(members),
       xdrs_(xdrs),
-      prefix_(prefix)
+      prefix_(prefix),
+      givenRooms_(givenRooms)
 {
 }
 
 void memberSequence::add(Symbol* member, arrayCoding coding)
+{
+    const std::string::size_type start = statements_.size();
+    addCoded(member, coding);
+    if (const arrayType* string = givenRooms_ ? stringOfGivenRoom(member) : nullptr)
+        statements_.replace(start, std::string::npos,
+                            stringInRoomStatement(string, xdrs_, prefix_, member->name(),
+                                                  statements_.substr(start)));
+}
+
+void memberSequence::addCoded(Symbol* member, arrayCoding coding)
 {
     const Type* t = member->type();
     if (!t || t->kind() != KIND_ARRAY) {
@@ -681,7 +743,8 @@ int takesDecodedRoom(const Symbol* argument)
     if (!resolved || resolved->kind() != KIND_ARRAY)
         return 0;
     const arrayType* array = static_cast<const arrayType*>(resolved);
-    if (!array->variable || !array->maxsize || isSelfMeasured(array) || array->holdsBuffers() ||
+    // A string's room holds its terminator too, as the result's does.
+    if (!array->variable || !array->maxsize || array->holdsBuffers() ||
         mayOwnMemory(array->eleType))
         return 0;
     // The bound is evaluated before anything is decoded: it may name no

@@ -110,5 +110,6 @@ const char* const elementReleaseFunction = "vlrpc_release";
 const char* const terminatedFunction = "vlrpc_terminated";
 const char* const stringDecoderFunction = "vlrpc_decode_string";
 const char* const stringSettleFunction = "vlrpc_settle_string";
+const char* const stringRoomDecoderFunction = "vlrpc_decode_string_in_room";
 const char* const blankStorageFunction = "vlrpc_blank";
 const char* const elementClearFunction = "vlrpc_clear";

@@ -50,6 +50,8 @@ extern const char* const terminatedFunction;
 extern const char* const stringDecoderFunction;
 // Moves a decoded string into the caller's storage, or releases a refused one.
 extern const char* const stringSettleFunction;
+// Reads the count of a string and its bytes into room the server gave.
+extern const char* const stringRoomDecoderFunction;
 // 1 when a caller's storage of elements holds only zero bytes.
 extern const char* const blankStorageFunction;
 // Releases what elements in a caller's storage own and zeroes them.
