@@ -256,8 +256,11 @@ static void clear_kept(unsigned char* block, size_t bytes)
         clear_large_kept(block, bytes);
 }
 
+/* Whether a block handed out is cleared at once or by its taker. */
+enum { vlrpc_cleared, vlrpc_uncleared };
+
 /* The smallest kept block of at least bytes, taken off the list. */
-static void* take_kept_block(size_t bytes)
+static void* take_kept_block(size_t bytes, int clearing)
 {
     int i, best = -1;
     void* block;
@@ -270,11 +273,12 @@ static void* take_kept_block(size_t bytes)
     kept_count--;
     kept_blocks[best] = kept_blocks[kept_count];
     kept_sizes[best] = kept_sizes[kept_count];
-    clear_kept((unsigned char*)block, bytes);
+    if (clearing == vlrpc_cleared)
+        clear_kept((unsigned char*)block, bytes);
     return block;
 }
 
-void* vlrpc_alloc(unsigned long long n, size_t size)
+static void* allocate(unsigned long long n, size_t size, int clearing)
 {
     void* block;
     if (n > 0xffffffffULL)
@@ -283,9 +287,25 @@ void* vlrpc_alloc(unsigned long long n, size_t size)
         n = 1;
     if (size != 0 && n > ((size_t)-1) / size)
         return 0;
-    if ((block = take_kept_block((size_t)n * size)) != 0)
+    if ((block = take_kept_block((size_t)n * size, clearing)) != 0)
         return block;
     return calloc((size_t)n, size);
+}
+
+void* vlrpc_alloc(unsigned long long n, size_t size) { return allocate(n, size, vlrpc_cleared); }
+
+void* vlrpc_alloc_room(unsigned long long n, size_t size)
+{
+    return allocate(n, size, vlrpc_uncleared);
+}
+
+void vlrpc_clear_room(void* block, unsigned long long from, unsigned long long n, size_t size)
+{
+    unsigned char* start;
+    if (block == 0 || from >= n)
+        return;
+    start = (unsigned char*)block + (size_t)from * size;
+    clear_kept(start, (size_t)(n - from) * size);
 }
 
 void vlrpc_free(void* block)

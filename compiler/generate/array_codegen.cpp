@@ -719,8 +719,10 @@ std::string arrayType::mallocCode(const std::string& prefix, const std::string& 
         {{"array", prefix + name}, {"allocation", resultRoomAllocation(this, prefix, name)}});
 }
 
-std::string resultRoomAllocation(const arrayType* array, const std::string& prefix,
-                                 const std::string& name)
+namespace {
+
+std::string roomAllocation(const arrayType* array, const std::string& prefix,
+                           const std::string& name, const char* allocate)
 {
     // A string gets room for its terminator behind the bound's worth, which
     // a string measured without it fills.
@@ -729,9 +731,51 @@ std::string resultRoomAllocation(const arrayType* array, const std::string& pref
         isSelfMeasured(array) ? joinText(sizeOperatorFunction('+'), "(", bound, ", 1ULL)") : bound;
     return fillTemplate("($type) $allocate($room, $elementSize)",
                         {{"type", generatedPointerText(array->eleType)},
-                         {"allocate", resultAllocationFunction},
+                         {"allocate", allocate},
                          {"room", room},
                          {"elementSize", elementSize(array->eleType)}});
+}
+
+// 1 when decoding writes every byte of each element it brings: scalars and
+// raw bytes. A struct may leave bytes behind a string it holds.
+int decodingFillsElements(const arrayType* array)
+{
+    const Type* element = array->eleType ? array->eleType->resolve() : nullptr;
+    return !isSelfMeasured(array) && element &&
+           (element->isVoid() || element->kind() == KIND_PRIMITIVE);
+}
+
+// Clearing what decoding did not overwrite: from the size to the bound.
+const char* const kRoomClear = "\t$clear($out$name, $clamp($size, $bound), $bound, $elementSize);\n";
+
+}  // namespace
+
+std::string resultRoomAllocation(const arrayType* array, const std::string& prefix,
+                                 const std::string& name)
+{
+    return roomAllocation(array, prefix, name, resultAllocationFunction);
+}
+
+std::string decodedRoomAllocation(const arrayType* array, const std::string& prefix,
+                                  const std::string& name)
+{
+    return roomAllocation(array, prefix, name,
+                          decodingFillsElements(array) ? roomAllocationFunction
+                                                       : resultAllocationFunction);
+}
+
+std::string roomClearStatement(const arrayType* array, const std::string& in,
+                               const std::string& out, const std::string& name)
+{
+    if (!decodingFillsElements(array))
+        return "";
+    return fillTemplate(kRoomClear, {{"clear", roomClearFunction},
+                                     {"out", out},
+                                     {"name", name},
+                                     {"clamp", sizeClampFunction},
+                                     {"size", arraySizeValue(array, in, name)},
+                                     {"bound", arrayBoundValue(array, in, name)},
+                                     {"elementSize", elementSize(array->eleType)}});
 }
 
 int takesDecodedRoom(const Symbol* argument)

@@ -133,6 +133,16 @@ int takesDecodedRoom(const Symbol* argument);
 // for a string's terminator.
 std::string resultRoomAllocation(const arrayType* array, const std::string& prefix,
                                  const std::string& name);
+// The dispatcher's allocation of the room of an argument that
+// takesDecodedRoom: resultRoomAllocation, or, where decoding writes every
+// byte of the elements it brings, storage that may still hold the previous
+// call's data, cleared behind the decoded elements by roomClearStatement.
+std::string decodedRoomAllocation(const arrayType* array, const std::string& prefix,
+                                  const std::string& name);
+// The wrapper's statement that clears that room from the size of the
+// argument, read behind `in`, to the bound; "" where the room came cleared.
+std::string roomClearStatement(const arrayType* array, const std::string& in,
+                               const std::string& out, const std::string& name);
 
 // The release statements of a variable-length array member behind
 // `prefix`: with `releaseElements`, what its elements own is released
