@@ -65,39 +65,10 @@ static inline void run_decoded_call(vlrpc_call_struct* info)
     free_arguments(info);
 }
 
-/* Runs a decoded call in a forked child. The connection waits for the
- * child before its next call is served, so that the replies of two
- * children never mix on it: the reaper, which ends that wait, must find
- * the child noted. */
-static void run_call_in_child(vlrpc_call_struct* info)
-{
-    sigset_t chld, previous;
-    pid_t pid;
-
-    sigemptyset(&chld);
-    sigaddset(&chld, SIGCHLD);
-    sigprocmask(SIG_BLOCK, &chld, &previous);
-    pid = fork();
-    if (pid == 0) {
-        sigprocmask(SIG_SETMASK, &previous, NULL);
-        vlsrv_conn_write_through(info->ptransport);
-        run_decoded_call(info);
-        exit(0);
-    }
-    if (pid > 0 && !vlsrv_uninitialised)
-        vlsrv_conn_hold(info->ptransport, pid);
-    sigprocmask(SIG_SETMASK, &previous, NULL);
-    if (pid < 0) {
-        perror("fork");
-        /* The call cannot run: tell the client instead of letting it
-         * wait for its timeout. */
-        svcerr_systemerr(info->ptransport);
-    }
-    free_arguments(info);
-}
-
 void vl_serv_call(vlrpc_call_struct* info)
 {
+    pid_t pid;
+
     zero_record(info->pover, info->over_size);
     if (!svc_getargs(info->ptransport, info->xdr_over, info->pover)) {
         svcerr_decode(info->ptransport);
@@ -107,10 +78,20 @@ void vl_serv_call(vlrpc_call_struct* info)
         (void)svc_freeargs(info->ptransport, info->xdr_over, info->pover);
         return;
     }
-    if (info->mt_on_call == 0)
+    if (info->mt_on_call == 0) {
         run_decoded_call(info);
-    else
-        run_call_in_child(info);
+        return;
+    }
+    pid = vlsrv_fork_for_call(info->ptransport);
+    if (pid == 0) {
+        run_decoded_call(info);
+        exit(0);
+    }
+    /* A call that cannot run is told to the client instead of letting it
+     * wait for its timeout. */
+    if (pid < 0)
+        svcerr_systemerr(info->ptransport);
+    free_arguments(info);
 }
 
 /* ------------------------------------------------------------------ */

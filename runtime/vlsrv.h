@@ -124,6 +124,10 @@ int vlsrv_classify_service_fds(const fd_set* service, int nfds, fd_set* listenin
 /* Fork on connection for the master the loop was given; non-zero when a
  * master's request was handled (in this process or a child). */
 int vlsrv_fork_for_request(fd_set* rd, SVCXPRT* tcp_master, SVCXPRT* udp_master);
+/* Forks for a call on xprt: 0 in the child, the child's pid or -1 (after
+ * reporting why) in the parent. A connection of the runtime's own serves
+ * no further call until the child has ended. */
+pid_t vlsrv_fork_for_call(SVCXPRT* xprt);
 /* Tells the asynchronous mode that child pid has ended with status; called
  * by the reaper for every child it waits for. */
 void vlsrv_note_child_end(pid_t pid, int status);
