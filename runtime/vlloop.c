@@ -236,8 +236,8 @@ void vl_serv_mainloop(SVCXPRT* tcp_master, SVCXPRT* udp_master, int dofork, int 
         }
         if (vlsrv_conn_waits)
             vlsrv_conn_after_wait(&sets.rd, watch.writes ? &sets.wr : NULL);
-        if (ready == 0)
-            continue;
+        /* A wait that timed out left the sets empty: the steps below then
+         * find nothing to do. */
         words = watch.words;
         if (vlsrv_handler_limit > 0) {
             handle_ioe(n, &sets.rd, watch.writes ? &sets.wr : NULL,
