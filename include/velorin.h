@@ -293,6 +293,15 @@ bool_t vlrpc_count_fits(unsigned long long n, unsigned long long bound, u_int* c
  * short. It may be a block that vlrpc_free kept, cleared over the pages
  * that memory holds; either way a malloc block that free may release. */
 void* vlrpc_alloc(unsigned long long n, size_t size);
+/* Storage as vlrpc_alloc gives it, for an argument to be decoded into,
+ * except that a kept block comes as its last user left it: the decoder
+ * overwrites what arrives, and vlrpc_clear_room clears the rest, so that
+ * what the previous call wrote is cleared only where no new data lands. */
+void* vlrpc_alloc_room(unsigned long long n, size_t size);
+/* Clears elements from up to n, of size bytes each, of storage from
+ * vlrpc_alloc_room (over the pages memory holds, as vlrpc_alloc does); a
+ * null block or from not below n clears nothing. */
+void vlrpc_clear_room(void* block, unsigned long long from, unsigned long long n, size_t size);
 /* Releases a block of malloc, keeping a few for vlrpc_alloc. */
 void vlrpc_free(void* block);
 /* Releases, with the element filter when it is not null, count decoded
@@ -319,6 +328,12 @@ bool_t vlrpc_decode_string(XDR* xdrs, char** string, u_int maxlen, u_int* len);
  * with its terminator, the decoded storage is released either way, and
  * *string is given again, unchanged when ok is FALSE. Returns ok. */
 bool_t vlrpc_settle_string(char** string, char* given, bool_t ok);
+/* A string measured by its own length, decoded into room of maxlen bytes
+ * and a terminator that the server's dispatcher gave an argument: reads its
+ * count into *len, refuses one beyond maxlen, and decodes the bytes into
+ * the room with a zeroed byte behind them. A refused string leaves the room
+ * to be released with the arguments. */
+bool_t vlrpc_decode_string_in_room(XDR* xdrs, char* room, u_int maxlen, u_int* len);
 /* 1 when the n elements of size bytes at array hold only zero bytes (a
  * caller's storage whose elements own nothing yet); 0 otherwise and for a
  * null array. */

@@ -172,10 +172,12 @@ bool_t vlrpc_count_fits(unsigned long long n, unsigned long long bound, u_int* c
  * already; an anonymous page the process never touched reads as zeros.
  * Without a page map the whole size is cleared. Every block is an ordinary
  * malloc block, so free may release it as well. */
-enum { vlrpc_kept_count = 8, vlrpc_small_clear = 8192 };
+enum { vlrpc_kept_limit = 8, vlrpc_small_clear = 8192 };
 
-static void* kept_blocks[vlrpc_kept_count];
-static size_t kept_sizes[vlrpc_kept_count];
+/* The kept blocks are the first kept_count entries, in no order. */
+static void* kept_blocks[vlrpc_kept_limit];
+static size_t kept_sizes[vlrpc_kept_limit];
+static int kept_count;
 
 /* The descriptor of this process's page map: opened again in a forked
  * child, whose map is its own; -1 when there is none to read. */
@@ -229,14 +231,12 @@ static int clear_held_pages(unsigned char* first, unsigned char* end, size_t pag
     return 1;
 }
 
-static void clear_kept(unsigned char* block, size_t bytes)
+/* Out of line: its page-map buffer would otherwise give every small
+ * allocation a frame of kilobytes to set up. */
+static void __attribute__((noinline)) clear_large_kept(unsigned char* block, size_t bytes)
 {
     size_t page;
     unsigned char *first, *end;
-    if (bytes <= vlrpc_small_clear) {
-        memset(block, 0, bytes);
-        return;
-    }
     page = (size_t)sysconf(_SC_PAGESIZE);
     first = (unsigned char*)(((uintptr_t)block + page - 1) / page * page);
     end = (unsigned char*)(((uintptr_t)block + bytes) / page * page);
@@ -248,24 +248,37 @@ static void clear_kept(unsigned char* block, size_t bytes)
     memset(end, 0, (size_t)(block + bytes - end));
 }
 
+static void clear_kept(unsigned char* block, size_t bytes)
+{
+    if (bytes <= vlrpc_small_clear)
+        memset(block, 0, bytes);
+    else
+        clear_large_kept(block, bytes);
+}
+
+/* Whether a block handed out is cleared at once or by its taker. */
+enum { vlrpc_cleared, vlrpc_uncleared };
+
 /* The smallest kept block of at least bytes, taken off the list. */
-static void* take_kept_block(size_t bytes)
+static void* take_kept_block(size_t bytes, int clearing)
 {
     int i, best = -1;
     void* block;
-    for (i = 0; i < vlrpc_kept_count; i++)
-        if (kept_blocks[i] != 0 && kept_sizes[i] >= bytes &&
-            (best < 0 || kept_sizes[i] < kept_sizes[best]))
+    for (i = 0; i < kept_count; i++)
+        if (kept_sizes[i] >= bytes && (best < 0 || kept_sizes[i] < kept_sizes[best]))
             best = i;
     if (best < 0)
         return 0;
     block = kept_blocks[best];
-    kept_blocks[best] = 0;
-    clear_kept((unsigned char*)block, bytes);
+    kept_count--;
+    kept_blocks[best] = kept_blocks[kept_count];
+    kept_sizes[best] = kept_sizes[kept_count];
+    if (clearing == vlrpc_cleared)
+        clear_kept((unsigned char*)block, bytes);
     return block;
 }
 
-void* vlrpc_alloc(unsigned long long n, size_t size)
+static void* allocate(unsigned long long n, size_t size, int clearing)
 {
     void* block;
     if (n > 0xffffffffULL)
@@ -274,21 +287,35 @@ void* vlrpc_alloc(unsigned long long n, size_t size)
         n = 1;
     if (size != 0 && n > ((size_t)-1) / size)
         return 0;
-    if ((block = take_kept_block((size_t)n * size)) != 0)
+    if ((block = take_kept_block((size_t)n * size, clearing)) != 0)
         return block;
     return calloc((size_t)n, size);
 }
 
+void* vlrpc_alloc(unsigned long long n, size_t size) { return allocate(n, size, vlrpc_cleared); }
+
+void* vlrpc_alloc_room(unsigned long long n, size_t size)
+{
+    return allocate(n, size, vlrpc_uncleared);
+}
+
+void vlrpc_clear_room(void* block, unsigned long long from, unsigned long long n, size_t size)
+{
+    unsigned char* start;
+    if (block == 0 || from >= n)
+        return;
+    start = (unsigned char*)block + (size_t)from * size;
+    clear_kept(start, (size_t)(n - from) * size);
+}
+
 void vlrpc_free(void* block)
 {
-    int i;
-    if (block != 0)
-        for (i = 0; i < vlrpc_kept_count; i++)
-            if (kept_blocks[i] == 0) {
-                kept_blocks[i] = block;
-                kept_sizes[i] = malloc_usable_size(block);
-                return;
-            }
+    if (block != 0 && kept_count < vlrpc_kept_limit) {
+        kept_blocks[kept_count] = block;
+        kept_sizes[kept_count] = malloc_usable_size(block);
+        kept_count++;
+        return;
+    }
     free(block);
 }
 

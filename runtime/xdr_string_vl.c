@@ -26,3 +26,11 @@ bool_t vlrpc_settle_string(char** string, char* given, bool_t ok)
     *string = given;
     return ok;
 }
+
+bool_t vlrpc_decode_string_in_room(XDR* xdrs, char* room, u_int maxlen, u_int* len)
+{
+    if (!xdr_u_int(xdrs, len) || *len > maxlen || !xdr_opaque(xdrs, room, *len))
+        return FALSE;
+    room[*len] = 0;
+    return TRUE;
+}

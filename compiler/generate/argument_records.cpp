@@ -223,6 +223,7 @@ void rpcProcedure::buildArgRecords()
 {
     if (!inRecord || !outRecord) {
         inRecord = newRecord(inRecordName());
+        inRecord->markArgumentsRecord();
         outRecord = newRecord(outRecordName());
         fillInRecord(this);
         fillOutRecord(this);

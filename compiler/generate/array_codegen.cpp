@@ -556,15 +556,77 @@ const char* const kDeferredRelease =
 
 }  // namespace
 
+namespace {
+
+// The string an argument holds when the dispatcher gives it a room and its
+// length is measured from its own data alone; null otherwise.
+const arrayType* stringOfGivenRoom(const Symbol* argument)
+{
+    if (!takesDecodedRoom(argument))
+        return nullptr;
+    const arrayType* string = static_cast<const arrayType*>(argument->type()->resolve());
+    if (!isSelfMeasured(string))
+        return nullptr;
+    symbolSet variables;
+    string->size->collectVars(variables);
+    symbolSet::cursor walk = symbolSet::begin(&variables);
+    return walk.next() == nullptr ? string : nullptr;
+}
+
+// A string argument that the server decodes goes straight into the room
+// its dispatcher gave (the bound and a terminator, zeroed): one refused is
+// released with the arguments, so it needs no storage of its own on the
+// way. Encoding, freeing and decoding without a room are as for any
+// string.
+const char* const kStringInRoom = "\tif($xdrs->x_op == XDR_DECODE && $array != 0) {\n"
+                                  "\t\tunsigned int len;\n"
+                                  "\t\tunsigned int maxlen = $clamp($bound, $limit);\n"
+                                  "\t\tif(!$decode($xdrs, $array, maxlen, &len) || $test)\n"
+                                  "\t\t\treturn 0;\n"
+                                  "\t} else {\n"
+                                  "$coded"
+                                  "\t}\n";
+
+std::string stringInRoomStatement(const arrayType* string, const std::string& xdrs,
+                                  const std::string& prefix, const std::string& name,
+                                  const std::string& coded)
+{
+    const std::string lvalue = arrayLvalue(prefix, name);
+    return fillTemplate(
+        kStringInRoom,
+        {{"xdrs", xdrs},
+         {"array", lvalue},
+         {"clamp", sizeClampFunction},
+         {"bound", arrayBoundValue(string, prefix, name)},
+         {"limit", countLimitValue(arrayCoding())},
+         {"decode", stringRoomDecoderFunction},
+         {"test", decodedValueRefusal(string, prefix, name, lvalue, "len", "len + 1",
+                                      arrayCoding())},
+         {"coded", indentedLines(coded, "\t")}});
+}
+
+}  // namespace
+
 memberSequence::memberSequence(const symbolSet& members, const std::string& xdrs,
-                               const std::string& prefix)
+                               const std::string& prefix, int givenRooms)
     : members_(members),
       xdrs_(xdrs),
-      prefix_(prefix)
+      prefix_(prefix),
+      givenRooms_(givenRooms)
 {
 }
 
 void memberSequence::add(Symbol* member, arrayCoding coding)
+{
+    const std::string::size_type start = statements_.size();
+    addCoded(member, coding);
+    if (const arrayType* string = givenRooms_ ? stringOfGivenRoom(member) : nullptr)
+        statements_.replace(start, std::string::npos,
+                            stringInRoomStatement(string, xdrs_, prefix_, member->name(),
+                                                  statements_.substr(start)));
+}
+
+void memberSequence::addCoded(Symbol* member, arrayCoding coding)
 {
     const Type* t = member->type();
     if (!t || t->kind() != KIND_ARRAY) {
@@ -657,8 +719,10 @@ std::string arrayType::mallocCode(const std::string& prefix, const std::string& 
         {{"array", prefix + name}, {"allocation", resultRoomAllocation(this, prefix, name)}});
 }
 
-std::string resultRoomAllocation(const arrayType* array, const std::string& prefix,
-                                 const std::string& name)
+namespace {
+
+std::string roomAllocation(const arrayType* array, const std::string& prefix,
+                           const std::string& name, const char* allocate)
 {
     // A string gets room for its terminator behind the bound's worth, which
     // a string measured without it fills.
@@ -667,9 +731,51 @@ std::string resultRoomAllocation(const arrayType* array, const std::string& pref
         isSelfMeasured(array) ? joinText(sizeOperatorFunction('+'), "(", bound, ", 1ULL)") : bound;
     return fillTemplate("($type) $allocate($room, $elementSize)",
                         {{"type", generatedPointerText(array->eleType)},
-                         {"allocate", resultAllocationFunction},
+                         {"allocate", allocate},
                          {"room", room},
                          {"elementSize", elementSize(array->eleType)}});
+}
+
+// 1 when decoding writes every byte of each element it brings: scalars and
+// raw bytes. A struct may leave bytes behind a string it holds.
+int decodingFillsElements(const arrayType* array)
+{
+    const Type* element = array->eleType ? array->eleType->resolve() : nullptr;
+    return !isSelfMeasured(array) && element &&
+           (element->isVoid() || element->kind() == KIND_PRIMITIVE);
+}
+
+// Clearing what decoding did not overwrite: from the size to the bound.
+const char* const kRoomClear = "\t$clear($out$name, $clamp($size, $bound), $bound, $elementSize);\n";
+
+}  // namespace
+
+std::string resultRoomAllocation(const arrayType* array, const std::string& prefix,
+                                 const std::string& name)
+{
+    return roomAllocation(array, prefix, name, resultAllocationFunction);
+}
+
+std::string decodedRoomAllocation(const arrayType* array, const std::string& prefix,
+                                  const std::string& name)
+{
+    return roomAllocation(array, prefix, name,
+                          decodingFillsElements(array) ? roomAllocationFunction
+                                                       : resultAllocationFunction);
+}
+
+std::string roomClearStatement(const arrayType* array, const std::string& in,
+                               const std::string& out, const std::string& name)
+{
+    if (!decodingFillsElements(array))
+        return "";
+    return fillTemplate(kRoomClear, {{"clear", roomClearFunction},
+                                     {"out", out},
+                                     {"name", name},
+                                     {"clamp", sizeClampFunction},
+                                     {"size", arraySizeValue(array, in, name)},
+                                     {"bound", arrayBoundValue(array, in, name)},
+                                     {"elementSize", elementSize(array->eleType)}});
 }
 
 int takesDecodedRoom(const Symbol* argument)
@@ -681,7 +787,8 @@ int takesDecodedRoom(const Symbol* argument)
     if (!resolved || resolved->kind() != KIND_ARRAY)
         return 0;
     const arrayType* array = static_cast<const arrayType*>(resolved);
-    if (!array->variable || !array->maxsize || isSelfMeasured(array) || array->holdsBuffers() ||
+    // A string's room holds its terminator too, as the result's does.
+    if (!array->variable || !array->maxsize || array->holdsBuffers() ||
         mayOwnMemory(array->eleType))
         return 0;
     // The bound is evaluated before anything is decoded: it may name no

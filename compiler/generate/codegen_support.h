@@ -54,8 +54,11 @@ std::string arrayXdrBlock(const arrayType* array, const std::string& xdrs,
 class memberSequence {
 public:
     // `members` are all the record's members; the statements read and write
-    // them as `prefix` + name through the XDR stream `xdrs`.
-    memberSequence(const symbolSet& members, const std::string& xdrs, const std::string& prefix);
+    // them as `prefix` + name through the XDR stream `xdrs`. With
+    // `givenRooms`, the record is a procedure's arguments, which the server
+    // decodes into the rooms its dispatcher gave (see takesDecodedRoom).
+    memberSequence(const symbolSet& members, const std::string& xdrs, const std::string& prefix,
+                   int givenRooms = 0);
     // The statement of the next member; for an array member `coding` holds
     // the options beyond the members coded before it.
     void add(Symbol* member, arrayCoding coding = arrayCoding());
@@ -66,9 +69,13 @@ public:
     std::string text() const;
 
 private:
+    // The statement of the member as any record codes it.
+    void addCoded(Symbol* member, arrayCoding coding);
+
     const symbolSet& members_;
     std::string xdrs_;
     std::string prefix_;
+    int givenRooms_;
     symbolSet codedBefore_;
     std::string declarations_;
     std::string statements_;
@@ -115,16 +122,27 @@ std::string mallocHelperPrototype(const classType* record);
 std::string freeHelperPrototype(const classType* record);
 
 // 1 when the server's dispatcher gives the inout argument its bound's
-// worth of zeroed result storage before the arguments are decoded, so that
-// they are decoded straight into the storage the server function works on
-// and the reply is encoded from: the wrapper hands that storage over to the
-// result record instead of copying it there.
+// worth of zeroed result storage before the arguments are decoded (a
+// string's with its terminator), so that they are decoded straight into the
+// storage the server function works on and the reply is encoded from: the
+// wrapper hands that storage over to the result record instead of copying
+// it there.
 int takesDecodedRoom(const Symbol* argument);
 // "(<T*>) vlrpc_alloc(<room>, <element size>)": zeroed storage of the
 // array's bound for the member `name` behind `prefix`, with a byte more
 // for a string's terminator.
 std::string resultRoomAllocation(const arrayType* array, const std::string& prefix,
                                  const std::string& name);
+// The dispatcher's allocation of the room of an argument that
+// takesDecodedRoom: resultRoomAllocation, or, where decoding writes every
+// byte of the elements it brings, storage that may still hold the previous
+// call's data, cleared behind the decoded elements by roomClearStatement.
+std::string decodedRoomAllocation(const arrayType* array, const std::string& prefix,
+                                  const std::string& name);
+// The wrapper's statement that clears that room from the size of the
+// argument, read behind `in`, to the bound; "" where the room came cleared.
+std::string roomClearStatement(const arrayType* array, const std::string& in,
+                               const std::string& out, const std::string& name);
 
 // The release statements of a variable-length array member behind
 // `prefix`: with `releaseElements`, what its elements own is released

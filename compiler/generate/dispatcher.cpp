@@ -125,8 +125,8 @@ std::string decodedRooms(rpcProcedure* procedure)
                 {{"over", over},
                  {"name", argument->name()},
                  {"allocation",
-                  resultRoomAllocation(static_cast<const arrayType*>(argument->type()->resolve()),
-                                       "RPC_over." + over + ".", argument->name())}});
+                  decodedRoomAllocation(static_cast<const arrayType*>(argument->type()->resolve()),
+                                        "RPC_over." + over + ".", argument->name())}});
     if (rooms.empty())
         return "";
     return fillTemplate(kRecordRoom,

@@ -62,7 +62,8 @@ std::string allocation(rpcProcedure* procedure, const std::string& out)
 // Storage the arguments were decoded into at the bound's worth (the
 // dispatcher gave it before decoding) changes hands: the argument record no
 // longer holds it, so it is released once, with the result record, and the
-// result record's allocation leaves it as it is.
+// result record's allocation leaves it as it is. Where the dispatcher gave
+// it uncleared, what the decoded elements did not overwrite is cleared now.
 const char* const kStorageHandOver = "\t$out$name = $in$name;\n"
                                      "\t$in$name = 0;\n";
 
@@ -73,8 +74,11 @@ std::string storageHandOvers(rpcProcedure* procedure, const std::string& in, con
     while (Symbol* argument = walk.next())
         if (takesDecodedRoom(argument))
             text += fillTemplate(
-                kStorageHandOver,
-                {{"out", member(out)}, {"in", member(in)}, {"name", argument->name()}});
+                        kStorageHandOver,
+                        {{"out", member(out)}, {"in", member(in)}, {"name", argument->name()}}) +
+                    roomClearStatement(
+                        static_cast<const arrayType*>(argument->type()->resolve()), member(in),
+                        member(out), argument->name());
     return text;
 }
 

@@ -70,7 +70,7 @@ const char* const chainRoutine =
 // The statements of the members, in member order, but for `skipped`.
 std::string memberStatements(const classType* c, const std::string& p, const Symbol* skipped)
 {
-    memberSequence sequence(c->members, "xdrp", p + "->");
+    memberSequence sequence(c->members, "xdrp", p + "->", c->isArgumentsRecord());
     symbolSet::cursor walk = symbolSet::begin(&c->members);
     while (Symbol* member = walk.next()) {
         refuseUncodableMember(c, member);

@@ -38,6 +38,10 @@ extern const char* const sizeClampFunction;
 extern const char* const countFitsFunction;
 // Zeroed storage of a result buffer, none for a count beyond 32 bits.
 extern const char* const resultAllocationFunction;
+// Allocates an argument's room that decoding overwrites, cleared afterwards.
+extern const char* const roomAllocationFunction;
+// Clears such a room behind what decoding wrote.
+extern const char* const roomClearFunction;
 // Releases a result buffer, keeping it for the next call.
 extern const char* const resultReleaseFunction;
 // Decodes the elements of a variable-length array as they arrive.
@@ -50,6 +54,8 @@ extern const char* const terminatedFunction;
 extern const char* const stringDecoderFunction;
 // Moves a decoded string into the caller's storage, or releases a refused one.
 extern const char* const stringSettleFunction;
+// Reads the count of a string and its bytes into room the server gave.
+extern const char* const stringRoomDecoderFunction;
 // 1 when a caller's storage of elements holds only zero bytes.
 extern const char* const blankStorageFunction;
 // Releases what elements in a caller's storage own and zeroes them.

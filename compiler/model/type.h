@@ -324,6 +324,10 @@ public:
         level_ = level;
     }
     int isArgRecord() const { return argRecord_ == 1; }
+    // The argument record of a procedure (not its result record): the
+    // server decodes it into storage its dispatcher gave.
+    void markArgumentsRecord() { argumentsRecord_ = 1; }
+    int isArgumentsRecord() const { return argumentsRecord_; }
 
     // Generated names of a record's helpers: "malloc_<record>",
     // "mfree_<record>" and the call "malloc_<record>(<arguments>)".
@@ -336,6 +340,7 @@ public:
 private:
     int keyword_ = CODE_STRUCT;
     int argRecord_ = 0;
+    int argumentsRecord_ = 0;
     int incomplete_ = 0;
     std::string typedefName_;
 };

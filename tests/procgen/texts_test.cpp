@@ -185,7 +185,7 @@ const std::string dispatcher = "void stock_1(struct svc_req* rqstp,SVCXPRT* txp)
                                "\t\tcallInfo.local = (local_call_t)scale_call;\n"
                                "\t\tcallInfo.free_after = (free_call_t)mfree_scale_out_t;\n"
                                "\t\tmemset(&RPC_over.scale_OVER, 0, sizeof(scale_in_t));\n"
-                               "\t\tRPC_over.scale_OVER.vals = (int*) vlrpc_alloc(16ULL, sizeof(int));\n"
+                               "\t\tRPC_over.scale_OVER.vals = (int*) vlrpc_alloc_room(16ULL, sizeof(int));\n"
                                "\t\tif(RPC_over.scale_OVER.vals == 0) {\n"
                                "\t\t\tsvcerr_systemerr(txp);\n"
                                "\t\t\treturn;\n"
@@ -330,8 +330,10 @@ TEST_F(ServerTexts, ServerWrappers)
 }
 
 // An inout array of a constant bound was decoded into storage of its bound
-// (the dispatcher's): the result record takes it over before its own
-// allocation, which leaves it as it is, and nothing is copied.
+// (the dispatcher's, which may hold what the previous call left): the
+// result record takes it over before its own allocation, which leaves it as
+// it is, nothing is copied, and what the decoded elements did not overwrite
+// is cleared.
 TEST_F(ServerTexts, InoutArrayStorageIsHandedOverBeforeTheAllocation)
 {
     generateProcedures(stock::version());
@@ -342,6 +344,8 @@ TEST_F(ServerTexts, InoutArrayStorageIsHandedOverBeforeTheAllocation)
         "\tpOut->count = pIn->count;\n"
         "\tpOut->vals = pIn->vals;\n"
         "\tpIn->vals = 0;\n"
+        "\tvlrpc_clear_room(pOut->vals, vlrpc_clamp(((unsigned long long)(pIn->count)), 16ULL), "
+        "16ULL, sizeof(int));\n"
         "\tif(!malloc_scale_out_t(pOut)) {\n";
     EXPECT_EQ(scale.substr(0, start.size()), start);
     EXPECT_EQ(scale.find("memcpy"), std::string::npos) << scale;

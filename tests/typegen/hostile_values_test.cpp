@@ -90,7 +90,8 @@ BoundsModel boundsModel()
                    arg("l", ptr(later)), arg("ln", ptr(laterNames)), arg("pp", ptr(pairs))});
     m.name = procedure("name", prim(CODE_VOID),
                        {arg("s", nm16), arg("c", c9), arg("t", nm16, DIR_INOUT)});
-    m.version = version(1, {m.rfread, rfwrite, m.echo, put, m.name});
+    rpcProcedure* room = procedure("room", prim(CODE_VOID), {arg("s", str16, DIR_INOUT)});
+    m.version = version(1, {m.rfread, rfwrite, m.echo, put, m.name, room});
     program("bounds", 0x20000457, {m.version});
     return m;
 }
@@ -301,8 +302,16 @@ int main(void) {
 		memset(f, 'z', sizeof f);
 		n = from_hex(cases[i].hex, bytes);
 		if(cases[i].form == 'v') {
+			/* Decoded as an argument into the room the server's dispatcher
+			   gives: the same verdict and the same string. */
+			struct room_in_t in;
+			in.s = (char*)vlrpc_alloc(17, 1);
 			ok = decode((xdrproc_t)xdr_str16, &s, bytes, n);
 			CHECK(ok ? s != 0 && strlen(s) < 16 : s == 0);
+			CHECK(decode((xdrproc_t)xdr_room_in_t, &in, bytes, n) == ok);
+			CHECK(!ok || strcmp(in.s, s) == 0);
+			xdr_free((xdrproc_t)xdr_room_in_t, (char*)&in);
+			CHECK(in.s == 0);
 			str16_freeres(&s);
 		} else if(cases[i].form == 'f') {
 			ok = decode((xdrproc_t)xdr_c16, &c, bytes, n);
@@ -330,40 +339,41 @@ int main(void) {
 		n = from_hex(cases[3].hex, bytes);
 		CHECK(decode((xdrproc_t)xdr_str16, &s, bytes, n) && s == mine && strcmp(mine, "ab") == 0);
 	}
-	/* The wrapper's copies of inout strings, from an argument record the
-	   program filled itself with 16 bytes and no terminator. */
+	/* The wrapper hands the room an inout string was decoded into over to
+	   the result as it is; a fixed string is copied, and one the program
+	   left without a terminator is not sent. */
 	{
 		struct echo_in_t in;
 		struct echo_out_t out;
-		char text[17];
-		memset(text, 'q', 16);
-		text[16] = 0;
-		in.s = text;
+		char* room = (char*)vlrpc_alloc(17, 1);
+		memset(&in, 0, sizeof in);
+		in.s = room;
+		n = from_hex("0000000f" "7171717171717171717171717171" "0000", bytes);
+		CHECK(decode((xdrproc_t)xdr_str16, &in.s, bytes, n) && in.s == room);
 		memset(in.c, 'r', sizeof in.c);
 		CHECK(prepare_echo(&in, &out) == 0);
-		CHECK(out.s != 0 && strlen(out.s) == 15);
-		/* The fixed string came without a terminator: it is not sent. */
+		CHECK(out.s == room && in.s == 0 && strlen(out.s) == 14);
 		CHECK(encode((xdrproc_t)xdr_echo_out_t, &out) == 0);
 		out.c[3] = 0;
 		CHECK(encode((xdrproc_t)xdr_echo_out_t, &out) == 20 + 8);
 		mfree_echo_out_t(&out);
 	}
 	/* A string measured without its terminator keeps every character up
-	   to its bound, and is cut there. */
+	   to its bound in its room. */
 	{
-		static const u_int lengths[] = { 0, 3, 16, 17 };
+		static const u_int lengths[] = { 0, 3, 16 };
 		struct name_in_t in;
 		struct name_out_t out;
-		char text[18];
+		char text[17];
 		for(i = 0; i < sizeof lengths / sizeof lengths[0]; i++) {
-			u_int kept = lengths[i] > 16 ? 16 : lengths[i];
 			memset(&in, 0, sizeof in);
 			memset(text, 't', lengths[i]);
 			text[lengths[i]] = 0;
-			in.t = text;
+			in.t = (char*)vlrpc_alloc(17, 1);
+			strcpy(in.t, text);
 			CHECK(prepare_name(&in, &out) == 0);
-			CHECK(out.t != 0 && strlen(out.t) == kept && memcmp(out.t, text, kept) == 0);
-			CHECK(encode((xdrproc_t)xdr_name_out_t, &out) == 4 + (kept + 3) / 4 * 4);
+			CHECK(out.t != 0 && strcmp(out.t, text) == 0);
+			CHECK(encode((xdrproc_t)xdr_name_out_t, &out) == 4 + (lengths[i] + 3) / 4 * 4);
 			mfree_name_out_t(&out);
 		}
 	}
