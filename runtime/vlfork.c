@@ -2,8 +2,8 @@
  * the master and goes on serving it), fork per call, and the reaping of
  * every child that has ended. */
 #include <errno.h>
-#include <stdio.h>
 #include <signal.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <unistd.h>
 #include <sys/wait.h>

@@ -96,9 +96,9 @@ extern int vlsrv_listener_paused;
 /* The time left of the pause, in wait; null when the pause is over, which
  * then ends it. */
 struct timeval* vlsrv_pause_time_left(struct timeval* wait);
-/* The time left of the pause, in wait; null when no listener is paused or
- * when the pause is over, which then ends it. Looked at before every
- * wait: inline, since mostly nothing is paused. */
+/* As vlsrv_pause_time_left, and null at once when no listener is paused:
+ * inline, since it is looked at before every wait and mostly nothing is
+ * paused. */
 static inline struct timeval* vlsrv_pause_left(struct timeval* wait)
 {
     return vlsrv_listener_paused ? vlsrv_pause_time_left(wait) : NULL;
