@@ -195,13 +195,18 @@ static int page_map(void)
     return fd;
 }
 
+/* Compared a piece at a time with memcmp, whose vector loop reads a page
+ * in a fraction of the instructions of a loop over its words: a block that
+ * once held a large call is read over all its pages on every later one. */
 static int page_is_zero(const unsigned char* page, size_t size)
 {
-    const unsigned long long* word = (const unsigned long long*)page;
-    size_t i;
-    for (i = 0; i < size / sizeof *word; i++)
-        if (word[i] != 0)
+    static const unsigned char zeros[4096];
+    size_t at, piece;
+    for (at = 0; at < size; at += piece) {
+        piece = size - at < sizeof zeros ? size - at : sizeof zeros;
+        if (memcmp(page + at, zeros, piece) != 0)
             return 0;
+    }
     return 1;
 }
 

@@ -239,6 +239,41 @@ TEST(ResultAllocation, ZeroedStorageOnlyForWireCounts)
     EXPECT_EQ(vlrpc_alloc(kMax, 1), nullptr);
 }
 
+// A block that vlrpc_free kept comes back from vlrpc_alloc cleared over the
+// size asked for, whatever the previous user wrote where (page edges, the
+// last byte, pages far apart); a room from vlrpc_alloc_room keeps what
+// decoding wrote and is cleared behind it by vlrpc_clear_room.
+TEST(KeptStorage, ClearedWhereThePreviousUserWrote)
+{
+    const size_t page = 4096;
+    for (size_t bytes : {size_t(100), size_t(8192), size_t(4 * 1024 * 1024)}) {
+        const std::vector<size_t> written = {0, 1, bytes / 2, bytes - 1, bytes / 3 + page - 1};
+        unsigned char* block = static_cast<unsigned char*>(vlrpc_alloc(bytes, 1));
+        ASSERT_NE(block, nullptr);
+        for (size_t at : written)
+            block[at] = 0x5a;
+        vlrpc_free(block);
+        unsigned char* again = static_cast<unsigned char*>(vlrpc_alloc(bytes, 1));
+        ASSERT_EQ(again, block);
+        for (size_t i = 0; i < bytes; i++)
+            ASSERT_EQ(again[i], 0) << bytes << " at " << i;
+
+        std::memset(again, 0x77, bytes);
+        vlrpc_free(again);
+        unsigned char* room = static_cast<unsigned char*>(vlrpc_alloc_room(bytes, 1));
+        ASSERT_NE(room, nullptr);
+        const size_t decoded = bytes / 3 + 1;
+        std::memset(room, 0x11, decoded);
+        vlrpc_clear_room(room, decoded, bytes, 1);
+        for (size_t i = 0; i < bytes; i++)
+            ASSERT_EQ(room[i], i < decoded ? 0x11 : 0) << bytes << " at " << i;
+        vlrpc_clear_room(room, bytes, bytes, 1);
+        vlrpc_clear_room(nullptr, 0, bytes, 1);
+        EXPECT_EQ(room[0], 0x11);
+        vlrpc_free(room);
+    }
+}
+
 TEST(ElementDecoding, OwnStorageHasAZeroedElementBehind)
 {
     // Counts around the first allocation (1024) and its doubling.
