@@ -43,11 +43,13 @@ bench_build_rpcgen pb_rpcgen "$work/rpcgen_pb" $((prog + 5))
 # Instructions a server executes while a client loop makes some calls:
 #   instructions <server program> <program number> <client command...>
 # where the client command takes the program number and the count of
-# calls as its last two arguments.
+# calls as its last two arguments. Each run writes a callgrind file of its
+# own: the function runs in a command substitution, where a counter kept
+# in the shell would not last from one run to the next.
 instructions() {
   local server=$1 number=$2 out
   shift 2
-  out=$work/callgrind.$((++runs))
+  out=$(mktemp "$work/callgrind.XXXXXX")
   valgrind --tool=callgrind --callgrind-out-file="$out" "$server" </dev/null >"$out.log" 2>&1 &
   server_pid=$!
   bench_wait_registered "$number" 900
@@ -57,7 +59,6 @@ instructions() {
   server_pid=""
   awk '/^summary:/ { print $2 }' "$out"
 }
-runs=0
 
 # per_call <short> <long> <server> <program number> <client command...>
 per_call() {

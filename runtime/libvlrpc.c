@@ -25,9 +25,12 @@ static void send_reply(SVCXPRT* xprt, xdrproc_t xdr_back, caddr_t pback)
         svcerr_systemerr(xprt);
 }
 
-/* Releases what decoding allocated inside the argument record. */
+/* Releases what decoding allocated inside the argument record. A call
+ * without arguments has nothing to release. */
 static void free_arguments(const vlrpc_call_struct* info)
 {
+    if (info->xdr_over == (xdrproc_t)(void (*)(void))xdr_void)
+        return;
     if (!svc_freeargs(info->ptransport, info->xdr_over, info->pover)) {
         fprintf(stderr, "Unable to free arguments.\n");
         exit(1);
@@ -41,20 +44,20 @@ static void zero_record(caddr_t record, int size)
 }
 
 /* Runs a call whose arguments are decoded: reply (before or after the
- * call), the call itself, the release of the result and the arguments. */
-static void vl_rpc_call_2(vlrpc_call_struct* info)
+ * call), the call itself, the release of the result and the arguments.
+ * Inline: it is the whole of a call served in place, the common case. */
+static inline void run_decoded_call(vlrpc_call_struct* info)
 {
     if (info->reply_now) {
         zero_record(info->pback, info->back_size);
         send_reply(info->ptransport, info->xdr_back, info->pback);
-    }
-    /* A non-null result: the call could not run (a generated wrapper whose
-     * result buffers could not be allocated). The client learns of it as a
-     * system error instead of a reply that holds nothing. */
-    if (info->local(info->pover, info->pback) != 0) {
-        if (!info->reply_now)
-            svcerr_systemerr(info->ptransport);
-    } else if (!info->reply_now) {
+        (void)info->local(info->pover, info->pback);
+    } else if (info->local(info->pover, info->pback) != 0) {
+        /* A non-null result: the call could not run (a generated wrapper
+         * whose result buffers could not be allocated). The client learns
+         * of it as a system error instead of a reply that holds nothing. */
+        svcerr_systemerr(info->ptransport);
+    } else {
         send_reply(info->ptransport, info->xdr_back, info->pback);
     }
     if (info->free_after != 0)
@@ -64,7 +67,6 @@ static void vl_rpc_call_2(vlrpc_call_struct* info)
 
 void vl_serv_call(vlrpc_call_struct* info)
 {
-    sigset_t chld, previous;
     pid_t pid;
 
     zero_record(info->pover, info->over_size);
@@ -77,31 +79,18 @@ void vl_serv_call(vlrpc_call_struct* info)
         return;
     }
     if (info->mt_on_call == 0) {
-        vl_rpc_call_2(info);
+        run_decoded_call(info);
         return;
     }
-    /* The connection waits for the child before its next call is served,
-     * so that the replies of two children never mix on it: the reaper,
-     * which ends that wait, must find the child noted. */
-    sigemptyset(&chld);
-    sigaddset(&chld, SIGCHLD);
-    sigprocmask(SIG_BLOCK, &chld, &previous);
-    pid = fork();
+    pid = vlsrv_fork_for_call(info->ptransport);
     if (pid == 0) {
-        sigprocmask(SIG_SETMASK, &previous, NULL);
-        vlsrv_conn_write_through(info->ptransport);
-        vl_rpc_call_2(info);
+        run_decoded_call(info);
         exit(0);
     }
-    if (pid > 0 && !vlsrv_uninitialised)
-        vlsrv_conn_hold(info->ptransport, pid);
-    sigprocmask(SIG_SETMASK, &previous, NULL);
-    if (pid < 0) {
-        perror("fork");
-        /* The call cannot run: tell the client instead of letting it
-         * wait for its timeout. */
+    /* A call that cannot run is told to the client instead of letting it
+     * wait for its timeout. */
+    if (pid < 0)
         svcerr_systemerr(info->ptransport);
-    }
     free_arguments(info);
 }
 

@@ -35,7 +35,7 @@ static int classified_limit = 0;
  * make the loop spin. The connection is taken once the pause is over and
  * the cause has gone. */
 static fd_set paused_fds;
-static int paused_any = 0;
+int vlsrv_listener_paused = 0;
 static struct timespec pause_end;
 
 /* Milliseconds between two tries at a connection that could not be taken. */
@@ -84,25 +84,23 @@ void vlsrv_pause_listener(int fd)
         pause_end.tv_nsec -= 1000000000L;
     }
     FD_SET(fd, &paused_fds);
-    paused_any = 1;
+    vlsrv_listener_paused = 1;
     vlsrv_forget_wait();
 }
 
-/* The time left of the pause, in wait; null when no listener is paused or
- * when the pause is over, which then ends it. */
-struct timeval* vlsrv_pause_left(struct timeval* wait)
+/* The time left of the pause, in wait; null when the pause is over, which
+ * then ends it. */
+struct timeval* vlsrv_pause_time_left(struct timeval* wait)
 {
     struct timespec now;
     long long left_us;
 
-    if (!paused_any)
-        return NULL;
     clock_gettime(CLOCK_MONOTONIC, &now);
     left_us = (long long)(pause_end.tv_sec - now.tv_sec) * 1000000LL +
               (pause_end.tv_nsec - now.tv_nsec) / 1000;
     if (left_us <= 0) {
         FD_ZERO(&paused_fds);
-        paused_any = 0;
+        vlsrv_listener_paused = 0;
         vlsrv_forget_wait();
         return NULL;
     }
@@ -176,17 +174,6 @@ static void for_ready_listeners(fd_set* rd, int words, int (*act)(int fd))
     }
 }
 
-/* Whether a listening descriptor is ready in the first words of rd. */
-int vlsrv_listener_ready(const fd_set* rd, int words)
-{
-    int w;
-
-    for (w = 0; w < words; w++)
-        if ((FD_WORDS(rd)[w] & FD_WORDS(&listening_fds)[w]) != 0)
-            return 1;
-    return 0;
-}
-
 /* Clears in rd the ready listening descriptors whose connections cannot
  * be taken in this pass. */
 void vlsrv_admit_connections(fd_set* rd, int words)
@@ -247,15 +234,18 @@ void vlsrv_copy_watched_service_fds(fd_set* to, int n)
     vlsrv_conn_leave_out_quiet(to, n);
 }
 
-/* Notes which service descriptors listen: asked of the system once for
- * each new descriptor. */
-int vlsrv_classify_service_fds(const fd_set* service, int nfds)
+/* Notes which service descriptors listen, asked of the system once for
+ * each new descriptor, and sets those in listening; whether any does. */
+int vlsrv_classify_service_fds(const fd_set* service, int nfds, fd_set* listening)
 {
     int fd, any = 0;
 
     forget_departed_fds();
+    FD_ZERO(listening);
     for (fd = 0; fd < nfds; fd++)
-        if (FD_ISSET(fd, service))
-            any |= is_listening(fd);
+        if (FD_ISSET(fd, service) && is_listening(fd)) {
+            FD_SET(fd, listening);
+            any = 1;
+        }
     return any;
 }

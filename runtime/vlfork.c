@@ -2,6 +2,7 @@
  * the master and goes on serving it), fork per call, and the reaping of
  * every child that has ended. */
 #include <errno.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -88,6 +89,33 @@ int vlsrv_fork_for_request(fd_set* rd, SVCXPRT* tcp_master, SVCXPRT* udp_master)
     if (udp >= 0)
         return fork_on_connect(rd, udp, 1);
     return 0;
+}
+
+/* Forks for a call on xprt: 0 in the child, the child's pid or -1 in the
+ * parent. The connection waits for the child before its next call is
+ * served, so that the replies of two children never mix on it: the
+ * reaper, which ends that wait, must find the child noted, hence SIGCHLD
+ * is blocked until it is. */
+pid_t vlsrv_fork_for_call(SVCXPRT* xprt)
+{
+    sigset_t chld, previous;
+    pid_t pid;
+
+    sigemptyset(&chld);
+    sigaddset(&chld, SIGCHLD);
+    sigprocmask(SIG_BLOCK, &chld, &previous);
+    pid = fork();
+    if (pid == 0) {
+        sigprocmask(SIG_SETMASK, &previous, NULL);
+        vlsrv_conn_write_through(xprt);
+        return 0;
+    }
+    if (pid > 0 && !vlsrv_uninitialised)
+        vlsrv_conn_hold(xprt, pid);
+    sigprocmask(SIG_SETMASK, &previous, NULL);
+    if (pid < 0)
+        perror("fork");
+    return pid;
 }
 
 /* ------------------------------------------------------------------ */

@@ -29,6 +29,8 @@ static struct {
     int nfds, words;     /* one above the highest descriptor in the sets */
     int writes, excepts; /* whether wr, ex hold a descriptor */
     int listeners;       /* whether a service descriptor listens */
+    fd_set listening;    /* the service descriptors that listen */
+    int made;            /* made again since the main loop's idle check */
 } watch;
 
 static const fd_set no_fds;
@@ -51,7 +53,8 @@ static void merge_fdsets(int n)
     for (w = 0; w < watch.service_words; w++)
         watch.service_mask[w] = vlsrv_bits_below(w, n);
     watch.service_nfds = vlsrv_fdset_highest_below(&watch.service, vlsrv_service_bound(n)) + 1;
-    watch.listeners = vlsrv_classify_service_fds(&watch.service, watch.service_nfds);
+    watch.listeners =
+        vlsrv_classify_service_fds(&watch.service, watch.service_nfds, &watch.listening);
     vlsrv_copy_watched_service_fds(&watch.rd, n);
     FD_ZERO(&watch.wr);
     FD_ZERO(&watch.ex);
@@ -80,6 +83,7 @@ static void merge_fdsets(int n)
     watch.words = vlsrv_words_below(watch.nfds);
     vlsrv_wait_stale = 0;
     vlsrv_conn_changed = 0;
+    watch.made = 1;
 }
 
 /* Whether the service descriptors below the table size differ from those
@@ -103,14 +107,27 @@ static inline void refresh_watch(int n)
         merge_fdsets(n);
 }
 
-/* to := the first words of from; the rest of to is left as it was. A
- * loop: the sets of a server are a word or two. */
-static void copy_words(fd_set* to, const fd_set* from, int words)
+/* to := the first words of from (at least one); the rest of to is left as
+ * it was. The sets of a server are mostly a single word: that one is
+ * copied by itself, where a loop alone would become a call of memcpy. */
+static inline void copy_words(fd_set* to, const fd_set* from, int words)
+{
+    int w;
+
+    FD_WORDS(to)[0] = FD_WORDS(from)[0];
+    for (w = 1; w < words; w++)
+        FD_WORDS(to)[w] = FD_WORDS(from)[w];
+}
+
+/* Whether a listening descriptor is ready in the first words of rd. */
+static inline int listener_ready(const fd_set* rd, int words)
 {
     int w;
 
     for (w = 0; w < words; w++)
-        FD_WORDS(to)[w] = FD_WORDS(from)[w];
+        if ((FD_WORDS(rd)[w] & FD_WORDS(&watch.listening)[w]) != 0)
+            return 1;
+    return 0;
 }
 
 /* Calls the handlers of the ready descriptors in ascending order; wr or
@@ -171,6 +188,8 @@ static int wait_for_pass(struct pass_sets* sets, struct timeval* limit)
     fd_set* ex = NULL;
 
     copy_words(&sets->rd, &watch.rd, watch.words);
+    if (!(watch.writes | watch.excepts))
+        return select(watch.nfds, &sets->rd, NULL, NULL, limit);
     if (watch.writes) {
         copy_words(&sets->wr, &watch.wr, watch.words);
         wr = &sets->wr;
@@ -202,8 +221,12 @@ void vl_serv_mainloop(SVCXPRT* tcp_master, SVCXPRT* udp_master, int dofork, int 
         if (vlsrv_conn_waits)
             limit = vlsrv_earlier(limit, vlsrv_conn_stall_left(&stall));
         refresh_watch(n);
-        if (exit_idle && (watch.service_nfds == 0 || vlsrv_uninitialised))
-            exit(0);
+        /* What the idle check looks at changes only with the wait. */
+        if (watch.made) {
+            watch.made = 0;
+            if (exit_idle && (watch.service_nfds == 0 || vlsrv_uninitialised))
+                exit(0);
+        }
         ready = wait_for_pass(&sets, limit);
         if (ready < 0) {
             if (errno == EINTR)
@@ -213,8 +236,8 @@ void vl_serv_mainloop(SVCXPRT* tcp_master, SVCXPRT* udp_master, int dofork, int 
         }
         if (vlsrv_conn_waits)
             vlsrv_conn_after_wait(&sets.rd, watch.writes ? &sets.wr : NULL);
-        if (ready == 0)
-            continue;
+        /* A wait that timed out left the sets empty: the steps below then
+         * find nothing to do. */
         words = watch.words;
         if (vlsrv_handler_limit > 0) {
             handle_ioe(n, &sets.rd, watch.writes ? &sets.wr : NULL,
@@ -224,12 +247,10 @@ void vl_serv_mainloop(SVCXPRT* tcp_master, SVCXPRT* udp_master, int dofork, int 
         /* The checks that guard accepting run only when a listening
          * descriptor is ready: a call on an open connection or a datagram
          * costs nothing of them. */
-        listening = watch.listeners && vlsrv_listener_ready(&sets.rd, words);
+        listening = listener_ready(&sets.rd, words);
         if (listening)
             vlsrv_admit_connections(&sets.rd, words);
-        if (!vlsrv_any_in_words(&sets.rd, words))
-            continue;
-        if (dofork)
+        if (dofork && vlsrv_any_in_words(&sets.rd, words))
             (void)vlsrv_fork_for_request(&sets.rd, tcp_master, udp_master);
         if (listening)
             vlsrv_take_connections(&sets.rd, words);

@@ -91,14 +91,21 @@ static inline struct timeval* vlsrv_earlier(struct timeval* a, struct timeval* b
 /* Leaves listener out of every wait for a short pause: its connection
  * cannot be taken for now. */
 void vlsrv_pause_listener(int fd);
-/* The time left of the pause, in wait; null when no listener is paused or
- * when the pause is over, which then ends it. */
-struct timeval* vlsrv_pause_left(struct timeval* wait);
+/* Non-zero while a listener is paused. */
+extern int vlsrv_listener_paused;
+/* The time left of the pause, in wait; null when the pause is over, which
+ * then ends it. */
+struct timeval* vlsrv_pause_time_left(struct timeval* wait);
+/* As vlsrv_pause_time_left, and null at once when no listener is paused:
+ * inline, since it is looked at before every wait and mostly nothing is
+ * paused. */
+static inline struct timeval* vlsrv_pause_left(struct timeval* wait)
+{
+    return vlsrv_listener_paused ? vlsrv_pause_time_left(wait) : NULL;
+}
 /* Reports what failed and why, unless *condition shows that this run of
  * failures was reported already; the next success clears it. */
 void vlsrv_report_once(int* condition, const char* what, int error);
-/* Whether a listening descriptor is ready in the first words of rd. */
-int vlsrv_listener_ready(const fd_set* rd, int words);
 /* Clears in rd the ready listening descriptors whose connections cannot
  * be taken in this pass. */
 void vlsrv_admit_connections(fd_set* rd, int words);
@@ -108,14 +115,19 @@ void vlsrv_take_connections(fd_set* rd, int words);
 /* The service descriptors to wait on: all but the paused listeners and
  * the connections that are not read now. */
 void vlsrv_copy_watched_service_fds(fd_set* to, int n);
-/* Notes which service descriptors listen; whether any does. */
-int vlsrv_classify_service_fds(const fd_set* service, int nfds);
+/* Notes which service descriptors listen and sets those in listening;
+ * whether any does. */
+int vlsrv_classify_service_fds(const fd_set* service, int nfds, fd_set* listening);
 
 /* ---- Process models (vlfork.c) and asynchronous mode (vlasync.c) ---- */
 
 /* Fork on connection for the master the loop was given; non-zero when a
  * master's request was handled (in this process or a child). */
 int vlsrv_fork_for_request(fd_set* rd, SVCXPRT* tcp_master, SVCXPRT* udp_master);
+/* Forks for a call on xprt: 0 in the child, the child's pid or -1 (after
+ * reporting why) in the parent. A connection of the runtime's own serves
+ * no further call until the child has ended. */
+pid_t vlsrv_fork_for_call(SVCXPRT* xprt);
 /* Tells the asynchronous mode that child pid has ended with status; called
  * by the reaper for every child it waits for. */
 void vlsrv_note_child_end(pid_t pid, int status);

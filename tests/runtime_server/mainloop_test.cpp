@@ -187,6 +187,48 @@ TEST(MainLoop, IdleServerExitsWithStatusZeroDespiteHandlers)
     close(input[1]);
 }
 
+// The transport the next handler destroys, and whether it then runs a
+// single pass of its own before the main loop looks again.
+SVCXPRT* lastTransport = nullptr;
+bool singlePassAfterwards = false;
+
+void destroyLastTransport(int fd)
+{
+    char byte;
+    if (read(fd, &byte, 1) != 1)
+        return;
+    svc_destroy(lastTransport);
+    if (singlePassAfterwards) {
+        struct timeval none = {0, 0};
+        vl_serv_once(&none);
+    }
+}
+
+TEST(MainLoop, IdleServerExitsWhenAHandlerEndsItsLastTransport)
+{
+    // The single pass makes the wait afresh before the main loop does:
+    // the loop must still see that nothing is left to serve.
+    for (bool singlePass : {false, true}) {
+        SCOPED_TRACE(singlePass ? "with a single pass in the handler" : "handler alone");
+        int input[2];
+        ASSERT_EQ(pipe(input), 0);
+        ServerProcess server(kUdp, [&](Transports& tr) {
+            close(input[1]);
+            lastTransport = tr.udp;
+            singlePassAfterwards = singlePass;
+            vl_serv_input_handler(input[0], destroyLastTransport);
+            vl_serv_mainloop(tr.tcp, tr.udp, 0, 1);
+        });
+        close(input[0]);
+        Client udp(IPPROTO_UDP, server.udpPort());
+        EXPECT_EQ(udp.sum({1, 2}).total, 3);
+        ASSERT_EQ(write(input[1], "x", 1), 1);
+        int status = server.wait();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        close(input[1]);
+    }
+}
+
 TEST(MainLoop, IdleCheckEndsUninitialisedOrTransportlessServers)
 {
     const struct {
