@@ -46,7 +46,7 @@ static void zero_record(caddr_t record, int size)
 /* Runs a call whose arguments are decoded: reply (before or after the
  * call), the call itself, the release of the result and the arguments.
  * Inline: it is the whole of a call served in place, the common case. */
-static inline void run_decoded_call(vlrpc_call_struct* info)
+static inline __attribute__((always_inline)) void run_decoded_call(vlrpc_call_struct* info)
 {
     if (info->reply_now) {
         zero_record(info->pback, info->back_size);

@@ -50,6 +50,7 @@ static void merge_fdsets(int n)
     watch.service_top = svc_maxfd;
     vlsrv_copy_service_fds(&watch.service, n, &no_fds);
     watch.service_words = vlsrv_words_below(vlsrv_service_bound(n));
+    watch.service_mask[0] = 0;
     for (w = 0; w < watch.service_words; w++)
         watch.service_mask[w] = vlsrv_bits_below(w, n);
     watch.service_nfds = vlsrv_fdset_highest_below(&watch.service, vlsrv_service_bound(n)) + 1;
@@ -94,7 +95,11 @@ static inline int service_changed(void)
 
     if (svc_maxfd != watch.service_top)
         return 1;
-    for (w = 0; w < watch.service_words; w++)
+    /* The first word by itself, as in copy_words: its mask is 0 when the
+     * copy covers no word. */
+    if ((FD_WORDS(&svc_fdset)[0] & watch.service_mask[0]) != FD_WORDS(&watch.service)[0])
+        return 1;
+    for (w = 1; w < watch.service_words; w++)
         if ((FD_WORDS(&svc_fdset)[w] & watch.service_mask[w]) != FD_WORDS(&watch.service)[w])
             return 1;
     return 0;
@@ -119,12 +124,15 @@ static inline void copy_words(fd_set* to, const fd_set* from, int words)
         FD_WORDS(to)[w] = FD_WORDS(from)[w];
 }
 
-/* Whether a listening descriptor is ready in the first words of rd. */
+/* Whether a listening descriptor is ready in the first words of rd, the
+ * first by itself: the pass always has it from the wait. */
 static inline int listener_ready(const fd_set* rd, int words)
 {
     int w;
 
-    for (w = 0; w < words; w++)
+    if ((FD_WORDS(rd)[0] & FD_WORDS(&watch.listening)[0]) != 0)
+        return 1;
+    for (w = 1; w < words; w++)
         if ((FD_WORDS(rd)[w] & FD_WORDS(&watch.listening)[w]) != 0)
             return 1;
     return 0;
