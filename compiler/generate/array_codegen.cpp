@@ -616,6 +616,8 @@ memberSequence::memberSequence(const symbolSet& members, const std::string& xdrs
 {
 }
 
+// A string argument with a given room: the member's usual statement
+// becomes the branch for encoding, freeing and decoding without a room.
 void memberSequence::add(Symbol* member, arrayCoding coding)
 {
     const std::string::size_type start = statements_.size();
