@@ -558,19 +558,22 @@ const char* const kDeferredRelease =
 
 namespace {
 
+// 1 when the expression names no variable: it can be evaluated before
+// anything is decoded, or from the data it measures alone.
+int namesNoVariable(const expression* e)
+{
+    symbolSet variables;
+    e->collectVars(variables);
+    symbolSet::cursor walk = symbolSet::begin(&variables);
+    return walk.next() == nullptr;
+}
+
 // The string an argument holds when the dispatcher gives it a room and its
 // length is measured from its own data alone; null otherwise.
 const arrayType* stringOfGivenRoom(const Symbol* argument)
 {
-    if (!takesDecodedRoom(argument))
-        return nullptr;
-    const arrayType* string = static_cast<const arrayType*>(argument->type()->resolve());
-    if (!isSelfMeasured(string))
-        return nullptr;
-    symbolSet variables;
-    string->size->collectVars(variables);
-    symbolSet::cursor walk = symbolSet::begin(&variables);
-    return walk.next() == nullptr ? string : nullptr;
+    const arrayType* string = decodedRoomArray(argument);
+    return string && isSelfMeasured(string) && namesNoVariable(string->size) ? string : nullptr;
 }
 
 // A string argument that the server decodes goes straight into the room
@@ -780,25 +783,21 @@ std::string roomClearStatement(const arrayType* array, const std::string& in,
                                      {"elementSize", elementSize(array->eleType)}});
 }
 
-int takesDecodedRoom(const Symbol* argument)
+const arrayType* decodedRoomArray(const Symbol* argument)
 {
     if (!argument->isParameter() || argument->direction() != DIR_INOUT ||
         isReturnMember(argument->name()) || !argument->type())
-        return 0;
+        return nullptr;
     const Type* resolved = argument->type()->resolve();
     if (!resolved || resolved->kind() != KIND_ARRAY)
-        return 0;
+        return nullptr;
     const arrayType* array = static_cast<const arrayType*>(resolved);
     // A string's room holds its terminator too, as the result's does.
     if (!array->variable || !array->maxsize || array->holdsBuffers() ||
         mayOwnMemory(array->eleType))
-        return 0;
-    // The bound is evaluated before anything is decoded: it may name no
-    // variable.
-    symbolSet vars;
-    array->maxsize->collectVars(vars);
-    symbolSet::cursor walk = symbolSet::begin(&vars);
-    return walk.next() == nullptr;
+        return nullptr;
+    // The bound is evaluated before anything is decoded.
+    return namesNoVariable(array->maxsize) ? array : nullptr;
 }
 
 std::string arrayType::freeCode(const std::string& prefix, const std::string& name) const

@@ -56,7 +56,7 @@ public:
     // `members` are all the record's members; the statements read and write
     // them as `prefix` + name through the XDR stream `xdrs`. With
     // `givenRooms`, the record is a procedure's arguments, which the server
-    // decodes into the rooms its dispatcher gave (see takesDecodedRoom).
+    // decodes into the rooms its dispatcher gave (see decodedRoomArray).
     memberSequence(const symbolSet& members, const std::string& xdrs, const std::string& prefix,
                    int givenRooms = 0);
     // The statement of the next member; for an array member `coding` holds
@@ -121,20 +121,20 @@ int mayOwnMemory(const Type* t);
 std::string mallocHelperPrototype(const classType* record);
 std::string freeHelperPrototype(const classType* record);
 
-// 1 when the server's dispatcher gives the inout argument its bound's
-// worth of zeroed result storage before the arguments are decoded (a
-// string's with its terminator), so that they are decoded straight into the
-// storage the server function works on and the reply is encoded from: the
-// wrapper hands that storage over to the result record instead of copying
-// it there.
-int takesDecodedRoom(const Symbol* argument);
+// The array of an inout argument that the server's dispatcher gives its
+// bound's worth of zeroed result storage before the arguments are decoded
+// (a string's with its terminator), so that they are decoded straight into
+// the storage the server function works on and the reply is encoded from:
+// the wrapper hands that storage over to the result record instead of
+// copying it there. Null for any other argument.
+const arrayType* decodedRoomArray(const Symbol* argument);
 // "(<T*>) vlrpc_alloc(<room>, <element size>)": zeroed storage of the
 // array's bound for the member `name` behind `prefix`, with a byte more
 // for a string's terminator.
 std::string resultRoomAllocation(const arrayType* array, const std::string& prefix,
                                  const std::string& name);
 // The dispatcher's allocation of the room of an argument that
-// takesDecodedRoom: resultRoomAllocation, or, where decoding writes every
+// decodedRoomArray: resultRoomAllocation, or, where decoding writes every
 // byte of the elements it brings, storage that may still hold the previous
 // call's data, cleared behind the decoded elements by roomClearStatement.
 std::string decodedRoomAllocation(const arrayType* array, const std::string& prefix,

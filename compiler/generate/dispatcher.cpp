@@ -119,14 +119,13 @@ std::string decodedRooms(rpcProcedure* procedure)
     std::string rooms;
     symbolSet::cursor walk = symbolSet::begin(procedure->arguments);
     while (Symbol* argument = walk.next())
-        if (takesDecodedRoom(argument))
+        if (const arrayType* array = decodedRoomArray(argument))
             rooms += fillTemplate(
                 kDecodedRoom,
                 {{"over", over},
                  {"name", argument->name()},
                  {"allocation",
-                  decodedRoomAllocation(static_cast<const arrayType*>(argument->type()->resolve()),
-                                        "RPC_over." + over + ".", argument->name())}});
+                  decodedRoomAllocation(array, "RPC_over." + over + ".", argument->name())}});
     if (rooms.empty())
         return "";
     return fillTemplate(kRecordRoom,

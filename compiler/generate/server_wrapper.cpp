@@ -72,13 +72,11 @@ std::string storageHandOvers(rpcProcedure* procedure, const std::string& in, con
     std::string text;
     symbolSet::cursor walk = symbolSet::begin(procedure->arguments);
     while (Symbol* argument = walk.next())
-        if (takesDecodedRoom(argument))
+        if (const arrayType* array = decodedRoomArray(argument))
             text += fillTemplate(
                         kStorageHandOver,
                         {{"out", member(out)}, {"in", member(in)}, {"name", argument->name()}}) +
-                    roomClearStatement(
-                        static_cast<const arrayType*>(argument->type()->resolve()), member(in),
-                        member(out), argument->name());
+                    roomClearStatement(array, member(in), member(out), argument->name());
     return text;
 }
 
@@ -87,7 +85,7 @@ std::string inoutCopies(rpcProcedure* procedure, const std::string& in, const st
     std::string text;
     symbolSet::cursor walk = symbolSet::begin(procedure->arguments);
     while (Symbol* argument = walk.next())
-        if (argument->direction() == DIR_INOUT && !takesDecodedRoom(argument))
+        if (argument->direction() == DIR_INOUT && !decodedRoomArray(argument))
             text += argument->copyCode(member(out), member(in));
     return text;
 }

@@ -148,7 +148,7 @@ std::string classType::emitMallocHelper(std::ostream& out)
     symbolSet::cursor walk = symbolSet::begin(&members);
     while (Symbol* member = walk.next())
         statements +=
-            takesDecodedRoom(member)
+            decodedRoomArray(member)
                 ? fillTemplate(kRoomUnlessTaken,
                                {{"name", member->name()},
                                 {"allocation", indentedLines(member->mallocCode("pVar->"), "\t")}})
